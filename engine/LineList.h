@@ -1,0 +1,48 @@
+// LineList: the document as an ordered list of byte lines without terminators,
+// kept in one contiguous buffer so that a million-line text costs two
+// allocations, not a million.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorlin {
+
+class LineList {
+ public:
+  LineList() = default;
+
+  // Splits bytes into lines: CR LF, a lone LF and a lone CR each end a line; a
+  // final line break gives no empty last line; an empty text has no lines.
+  static LineList FromBytes(std::string_view bytes);
+
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t start = i == 0 ? 0 : ends_[i - 1] + 1;
+    return std::string_view(data_).substr(start, ends_[i] - start);
+  }
+
+  void push_back(std::string_view line);
+  void clear();
+  void reserve(std::size_t lines, std::size_t bytes);
+
+  // Every line followed by "\n", in order.
+  const std::string& joined() const { return data_; }
+
+ private:
+  std::string data_;
+  std::vector<std::size_t> ends_;  // offset just past each line's last byte
+};
+
+// Calls f(line) for every line of bytes, split as LineList::FromBytes does.
+// Returns the first line terminator met ("\r\n", "\n", "\r"), or "" when the
+// text has none.
+template <class F>
+std::string_view ForEachLine(std::string_view bytes, F&& f);
+
+}  // namespace quorlin
+
+#include "engine/LineList.inl"

@@ -1,0 +1,34 @@
+// The change run as the editor window performs it: through two work files in
+// the work folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/ChangeRequest.h"
+#include "engine/LineList.h"
+
+namespace quorlin {
+
+inline constexpr const char* kRunInputFile = "~QLtmp1~.txt";
+inline constexpr const char* kRunOutputFile = "~QLtmp2~.txt";
+inline constexpr const char* kCleanedCopyFile = "Tempinfile~.txt";
+
+struct WorkRunResult {
+  // True when the run completed and output holds the new text.
+  bool completed = false;
+  // Why it did not complete, in the order to show them: the stop of actions
+  // 25/26, or a file error ("Disk full\n/path/~QLtmp2~.txt").
+  std::vector<std::string> messages;
+  LineList output;
+};
+
+// Saves lines to workFolder + "~QLtmp1~.txt" (each line followed by CR LF),
+// streams that file through the run into workFolder + "~QLtmp2~.txt" (CR LF)
+// and reads the result back. workFolder must end in a path separator. The
+// request must have passed ValidateRequest. Both files are created fresh and
+// owner-only; they stay on disk for the caller to delete at close.
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+                                  const ChangeRequest& request);
+
+}  // namespace quorlin
