@@ -107,6 +107,9 @@ class BlockLineWriter final : public LineSink {
   std::size_t blockSize_;
 };
 
+// The whole file as bytes; throws FileError.
+std::string ReadFileBytes(const std::string& path);
+
 // True when the file holds at least one zero byte; throws FileError.
 bool FileHasNulls(const std::string& path);
 

@@ -17,6 +17,9 @@ inline constexpr const char* kCleanedCopyFile = "Tempinfile~.txt";
 struct WorkRunResult {
   // True when the run completed and output holds the new text.
   bool completed = false;
+  // True when what stopped it was a file that could not be created, written or
+  // read (shown in the error box), false for the run's own stop message.
+  bool fileError = false;
   // Why it did not complete, in the order to show them: the stop of actions
   // 25/26, or a file error ("Disk full\n/path/~QLtmp2~.txt").
   std::vector<std::string> messages;
