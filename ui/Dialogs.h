@@ -1,0 +1,56 @@
+// Every modal interaction of the editor goes through this one interface, so
+// that each message and question can be scripted and recorded in tests.
+#pragma once
+
+#include <optional>
+
+#include <QFont>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+namespace quorlin::ui {
+
+// Names the program; heads plain message boxes and error boxes.
+inline constexpr char kApplicationTitle[] = "Quorlin Datafile Text Editor";
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // A modal box with the text and an OK button, headed by the application title.
+  virtual void message(const QString& text) = 0;
+  // A modal question headed "Confirm" with a question-mark sign and the buttons
+  // OK and Cancel; true for OK, false for Cancel or a closed box.
+  virtual bool confirm(const QString& text) = 0;
+  // The error box for a failed file or printer operation, headed by the
+  // application title.
+  virtual void error(const QString& text) = 0;
+
+  // The open-file dialog; filter in Qt's notation ("Text Files (*.txt);;...").
+  // The chosen full path, or an empty text when cancelled.
+  virtual QString openFileName(const QString& folder, const QString& filter) = 0;
+  // The save-file dialog, proposing a folder and a name. The chosen full path,
+  // or an empty text when cancelled.
+  virtual QString saveFileName(const QString& folder, const QString& name) = 0;
+  // The font dialog starting from initial; no value when cancelled.
+  virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+};
+
+// The real boxes and dialogs, parented to the given window.
+class QtDialogs final : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+
+  void message(const QString& text) override;
+  bool confirm(const QString& text) override;
+  void error(const QString& text) override;
+  QString openFileName(const QString& folder, const QString& filter) override;
+  QString saveFileName(const QString& folder, const QString& name) override;
+  std::optional<QFont> chooseFont(const QFont& initial) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace quorlin::ui
