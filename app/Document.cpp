@@ -1,0 +1,149 @@
+#include "app/Document.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringList>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "engine/FileIO.h"
+#include "engine/LineList.h"
+#include "engine/WorkFiles.h"
+#include "ui/Dialogs.h"
+#include "ui/TextPane.h"
+
+namespace quorlin::app {
+namespace {
+
+std::string SystemName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString FileErrorBoxText(const FileError& e) {
+  return QString::fromStdString(e.text()) + QLatin1Char('\n') +
+         QFile::decodeName(QByteArray::fromStdString(e.path()));
+}
+
+bool IsSeparator(QChar c, PathStyle style) {
+  if (style == PathStyle::Windows) return c == QLatin1Char('\\') || c == QLatin1Char(':');
+  return c == QLatin1Char('/');
+}
+
+}  // namespace
+
+PathParts SplitPath(const QString& path, PathStyle style) {
+  qsizetype cut = path.size() - 1;
+  while (cut >= 0 && !IsSeparator(path[cut], style)) --cut;
+  if (cut < 0) return {QString(), path};
+
+  PathParts parts{path.left(cut), path.mid(cut + 1)};
+  const QChar sep = path[cut];
+  if (sep == QLatin1Char(':')) {
+    parts.folder += sep;
+  } else if (cut == 0) {
+    if (style == PathStyle::Posix) parts.folder = sep;  // the root folder
+  } else {
+    const QChar before = path[cut - 1];
+    if (before == sep || before == QLatin1Char(':')) parts.folder += sep;
+  }
+  return parts;
+}
+
+QString WithSeparator(const QString& folder, PathStyle style) {
+  if (folder.endsWith(QLatin1Char('/'))) return folder;
+  if (style == PathStyle::Windows) {
+    if (folder.endsWith(QLatin1Char('\\'))) return folder;
+    return folder + QLatin1Char('\\');
+  }
+  return folder + QLatin1Char('/');
+}
+
+QString ProgramFolder() {
+  QString folder = QCoreApplication::applicationDirPath();
+  if (kNativePathStyle == PathStyle::Windows) folder = QDir::toNativeSeparators(folder);
+  return folder;
+}
+
+bool IsWritableFolder(const QString& folder) {
+  const QFileInfo info(folder);
+  return info.isDir() && info.isWritable();
+}
+
+QString PrivateWorkFolder() {
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+  const QString dir = base + QStringLiteral("/quorlin");
+#ifdef Q_OS_UNIX
+  const QByteArray name = QFile::encodeName(dir);
+  if (::mkdir(name.constData(), 0700) == 0 || errno == EEXIST) {
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()) {
+      if ((st.st_mode & 077) != 0) ::chmod(name.constData(), 0700);
+      return dir + QLatin1Char('/');
+    }
+  }
+  // The name is taken by something that is not this user's folder.
+  QByteArray fresh = QFile::encodeName(base + QStringLiteral("/quorlin-XXXXXX"));
+  if (::mkdtemp(fresh.data()) != nullptr) return QFile::decodeName(fresh) + QLatin1Char('/');
+  return dir + QLatin1Char('/');
+#else
+  QDir().mkpath(dir);
+  return WithSeparator(QDir::toNativeSeparators(dir));
+#endif
+}
+
+QString WorkFolderFor(const QString& folder, const std::function<bool(const QString&)>& canWrite) {
+  const QString work = WithSeparator(folder);
+  return canWrite(work) ? work : PrivateWorkFolder();
+}
+
+LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, DocumentState& state,
+                        ui::TextPane& pane, ui::Dialogs& dialogs) {
+  try {
+    std::string source = SystemName(path);
+    LoadResult loaded = LoadResult::Loaded;
+    if (FileHasNulls(source)) {
+      if (!dialogs.confirm(nullsQuestion)) return LoadResult::Declined;
+      std::string cleaned = SystemName(state.workFolder + QString::fromLatin1(kCleanedCopyFile));
+      CopyWithoutNulls(source, cleaned);
+      source = std::move(cleaned);
+      loaded = LoadResult::LoadedCleaned;
+    }
+    LineList lines;
+    std::string terminator;
+    {
+      const std::string bytes = ReadFileBytes(source);
+      lines.reserve(0, bytes.size());
+      terminator = ForEachLine(bytes, [&](std::string_view line) { lines.push_back(line); });
+    }
+    pane.setLines(lines);
+    state.lineTerminator = std::move(terminator);
+    return loaded;
+  } catch (const FileError& e) {
+    dialogs.error(FileErrorBoxText(e));
+    return LoadResult::Failed;
+  }
+}
+
+QString CommandLineFileName(const QStringList& arguments) {
+  const QString joined = arguments.join(QLatin1Char(' '));
+  if (joined.isEmpty() || !QFileInfo(joined).isRelative()) return joined;
+  // A bare name would leave the folder part empty; the folder it is opened in
+  // is the current one.
+  QString absolute = QFileInfo(joined).absoluteFilePath();
+  if (kNativePathStyle == PathStyle::Windows) absolute = QDir::toNativeSeparators(absolute);
+  return absolute;
+}
+
+void DeleteWorkFiles(const QString& workFolder) {
+  for (const char* name : {kRunInputFile, kRunOutputFile, kCleanedCopyFile}) {
+    RemoveFileQuietly(SystemName(workFolder + QString::fromLatin1(name)));
+  }
+}
+
+}  // namespace quorlin::app
