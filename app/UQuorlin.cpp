@@ -80,6 +80,10 @@ void TForm1::FormShow() {
   ui::SetRole(ui_.RichEdit1, QPalette::Text, ui::kBlack);
   ui_.RichEdit1->setFocus(Qt::OtherFocusReason);
   ui::SetRole(ui_.NullsReminder, QPalette::Base, ui::kReminderBackground);
+  // The reminder cannot be edited, but must stay readable.
+  QPalette reminder = ui_.NullsReminder->palette();
+  reminder.setColor(QPalette::Disabled, QPalette::Text, ui::kBlack);
+  ui_.NullsReminder->setPalette(reminder);
 }
 
 void TForm1::FormActivate() {

@@ -1,9 +1,9 @@
 #include "ui/MainWindowLayout.h"
 
 #include <algorithm>
-#include <string>
-
+#include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QWidget>
 
 namespace quorlin::ui {
@@ -200,6 +200,11 @@ void ApplyPlaces(QWidget* window, const std::vector<Place>& places) {
     const QSize own = widget->sizeHint();
     int width = place.width == kOwnSize ? own.width() : place.width;
     int height = place.height == kOwnSize ? own.height() : place.height;
+    // A check box or radio button grows to show its whole caption where the
+    // substitute font runs a little wider than the design's.
+    if (qobject_cast<QCheckBox*>(widget) != nullptr || qobject_cast<QRadioButton*>(widget) != nullptr) {
+      width = std::max(width, own.width());
+    }
     // A word-wrapped label grows downwards rather than cut off its last line.
     if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && label->wordWrap()) {
       height = std::max(height, label->heightForWidth(width));

@@ -1,0 +1,232 @@
+// The window's arrangement: growth with the screen, every caption whole, the
+// controls and menus the pages are made of, and the About box.
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+
+#include "WindowFixture.h"
+#include "engine/ChangeRequest.h"
+#include "ui/AboutU.h"
+#include "ui/MainWindowLayout.h"
+
+namespace quorlin::testing {
+namespace {
+
+using ui::FindPlace;
+using ui::Place;
+using ui::PlacesForScreen;
+
+struct TierRow {
+  int screenWidth, screenHeight;
+  int window[2], pageControl[2], richEdit[2];
+  int testBox[2], numberLabels, numberFields, keyFields, actionBox[2], label6, button1, checkRow;
+};
+
+// Widths follow the width tiers, everything else the height tiers; 1019 high
+// is not above 1019, so that screen stops at the middle height tier.
+constexpr TierRow kTiers[] = {
+    {800, 600, {1005, 591}, {969, 511}, {900, 417}, {1, 134}, 144, 138, 161, {185, 277}, 224, 296,
+     465},
+    {1024, 768, {1013, 710}, {980, 639}, {950, 551}, {13, 144}, 174, 171, 208, {260, 305}, 300,
+     376, 586},
+    {1280, 1019, {1269, 806}, {1236, 735}, {1206, 647}, {13, 180}, 205, 205, 265, {295, 355}, 325,
+     435, 665},
+    {1920, 1080, {1269, 966}, {1236, 895}, {1206, 807}, {13, 205}, 260, 260, 325, {385, 360}, 385,
+     485, 800},
+};
+
+TEST(ScreenTiers, WindowGrowsByTheTiersOfTheScreenSize) {
+  for (const TierRow& t : kTiers) {
+    SCOPED_TRACE(::testing::Message() << t.screenWidth << "x" << t.screenHeight);
+    const std::vector<Place> p = PlacesForScreen(t.screenWidth, t.screenHeight);
+    auto size = [&](const char* name) {
+      const Place* place = FindPlace(p, name);
+      return std::array<int, 2>{place->width, place->height};
+    };
+    auto top = [&](const char* name) { return FindPlace(p, name)->top; };
+    EXPECT_EQ(size("Form1"), (std::array<int, 2>{t.window[0], t.window[1]}));
+    EXPECT_EQ(size("PageControl1"), (std::array<int, 2>{t.pageControl[0], t.pageControl[1]}));
+    EXPECT_EQ(size("RichEdit1"), (std::array<int, 2>{t.richEdit[0], t.richEdit[1]}));
+    EXPECT_EQ(top("TestBox"), t.testBox[0]);
+    EXPECT_EQ(FindPlace(p, "TestBox")->height, t.testBox[1]);
+    for (const char* label : {"Label2", "Label3", "Label4", "Label7", "Label8", "Label9"}) {
+      EXPECT_EQ(top(label), t.numberLabels) << label;
+    }
+    for (const char* field : {"Edit3", "Edit4", "Edit5", "Edit6", "Edit7", "Edit9"}) {
+      EXPECT_EQ(top(field), t.numberFields) << field;
+    }
+    EXPECT_EQ(top("Edit1"), t.keyFields);
+    EXPECT_EQ(top("Edit2"), t.keyFields);
+    EXPECT_EQ(top("ActionBox"), t.actionBox[0]);
+    EXPECT_EQ(FindPlace(p, "ActionBox")->height, t.actionBox[1]);
+    EXPECT_EQ(top("Label6"), t.label6);
+    EXPECT_EQ(top("Button1"), t.button1);
+    for (const char* box : {"CheckBox1", "UCasecheckbox", "CheckBox2", "LCaseCheckBox"}) {
+      EXPECT_EQ(top(box), t.checkRow) << box;
+    }
+  }
+}
+
+class Layout : public WindowTest {};
+
+TEST_F(Layout, FirstShowAppliesTheTiersOfItsScreen) {
+  Start({}, QSize(1024, 768));
+  EXPECT_EQ(form->size(), QSize(1013 - ui::kFrameWidth, 710 - ui::kFrameHeight));
+  EXPECT_EQ(ui().PageControl1->geometry(), QRect(8, 0, 980, 639));
+  EXPECT_EQ(ui().RichEdit1->geometry(), QRect(16, 24, 950, 551));
+  EXPECT_EQ(ui().UCasecheckbox->geometry(), QRect(288, 586, 137, 17));
+  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().Tabsheet2);
+  // The status line stays at the foot of the grown page.
+  EXPECT_EQ(ui().StatusBar1->geometry().bottom(), ui().Tabsheet2->height() - 1);
+  EXPECT_EQ(QApplication::focusWidget(), ui().RichEdit1);
+}
+
+// What a caption shows: blanks at its end are not seen.
+int ShownWidth(const QWidget* w, const QString& text) {
+  qsizetype n = text.size();
+  while (n > 0 && text[n - 1] == QLatin1Char(' ')) --n;
+  return w->fontMetrics().horizontalAdvance(text.left(n));
+}
+
+// The room a check box or radio button leaves its caption.
+int CaptionRoom(const QAbstractButton* b, QStyle::SubElement contents) {
+  QStyleOptionButton option;
+  option.initFrom(b);
+  option.text = b->text();
+  option.rect = b->rect();
+  return b->style()->subElementRect(contents, &option, b).width();
+}
+
+// Every caption fits the place the layout gives it, and no two controls of a
+// page or group overlap, at the design size and at the largest tier.
+TEST_F(Layout, NoCaptionIsClippedAndNoControlsOverlap) {
+  for (const QSize screen : {QSize(800, 600), QSize(1920, 1080)}) {
+    SCOPED_TRACE(::testing::Message() << screen.width() << "x" << screen.height());
+    Start({}, screen);
+    for (const QRadioButton* b : form->findChildren<QRadioButton*>()) {
+      EXPECT_LE(ShownWidth(b, b->text()), CaptionRoom(b, QStyle::SE_RadioButtonContents))
+          << b->objectName().toStdString();
+      EXPECT_LE(b->geometry().right(), b->parentWidget()->width() - 2)
+          << b->objectName().toStdString();
+    }
+    for (const QCheckBox* b : form->findChildren<QCheckBox*>()) {
+      EXPECT_LE(ShownWidth(b, b->text()), CaptionRoom(b, QStyle::SE_CheckBoxContents))
+          << b->objectName().toStdString();
+    }
+    for (const QPushButton* b : {ui().SearchBtn, ui().Wordwrapbtn, ui().Button1}) {
+      const int margin = b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+      EXPECT_LE(ShownWidth(b, b->text()) + margin, b->width()) << b->objectName().toStdString();
+      EXPECT_GE(b->height(), b->fontMetrics().height()) << b->objectName().toStdString();
+    }
+    for (const QGroupBox* g : {ui().TestBox, ui().ActionBox}) {
+      QStyleOptionGroupBox option;
+      option.initFrom(g);
+      option.text = g->title();
+      option.subControls = QStyle::SC_GroupBoxLabel;
+      const QRect label =
+          g->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, g);
+      EXPECT_LE(label.right(), g->width()) << g->objectName().toStdString();
+    }
+    const QLineEdit* reminder = ui().NullsReminder;
+    EXPECT_LE(ShownWidth(reminder, reminder->text()) + 8, reminder->width());
+    EXPECT_LE(ui().Label6->heightForWidth(ui().Label6->width()), ui().Label6->height());
+
+    for (const QWidget* parent : {ui().Tabsheet2, ui().TabSheet1,
+                                  static_cast<QWidget*>(ui().TestBox),
+                                  static_cast<QWidget*>(ui().ActionBox)}) {
+      const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+      for (qsizetype i = 0; i < children.size(); ++i) {
+        for (qsizetype j = i + 1; j < children.size(); ++j) {
+          // Radio buttons 17 high stand 16 apart: a one-pixel seam is no overlap.
+          const QRect both = children[i]->geometry() & children[j]->geometry();
+          EXPECT_FALSE(both.width() > 1 && both.height() > 1)
+              << children[i]->objectName().toStdString() << " and "
+              << children[j]->objectName().toStdString();
+        }
+      }
+    }
+  }
+}
+
+TEST_F(Layout, ChangePageHoldsEveryTestAndActionWithItsCaption) {
+  Start();
+  const struct {
+    const QGroupBox* group;
+    const std::vector<KindInfo>& kinds;
+    const std::vector<std::pair<int, QRadioButton*>>& buttons;
+  } groups[] = {{ui().TestBox, TestKinds(), ui().testButtons},
+                {ui().ActionBox, ActionKinds(), ui().actionButtons}};
+  for (const auto& g : groups) {
+    ASSERT_EQ(g.buttons.size(), g.kinds.size());
+    for (std::size_t i = 0; i < g.kinds.size(); ++i) {
+      const QRadioButton* b = g.buttons[i].second;
+      EXPECT_EQ(b->objectName().toStdString(), g.kinds[i].control);
+      EXPECT_EQ(b->text().toStdString(), g.kinds[i].caption);
+      EXPECT_EQ(b->parentWidget(), g.group);
+    }
+  }
+  // Test 1 and action 13 are chosen at creation, and only they.
+  int checked = 0;
+  for (const QRadioButton* b : form->findChildren<QRadioButton*>()) checked += b->isChecked();
+  EXPECT_EQ(checked, 2);
+  EXPECT_TRUE(ui().RadioButton[1]->isChecked());
+  EXPECT_TRUE(ui().RadioButton[13]->isChecked());
+  EXPECT_EQ(ui().RadioButton[15]->x(), 464);
+  EXPECT_EQ(ui().RadioButton[37]->geometry(), QRect(16, 256, 777, 17));
+}
+
+TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
+  Start();
+  const struct {
+    QMenu* menu;
+    const char* title;
+    QStringList items;  // objectName=caption, "-" marks a separator
+  } menus[] = {
+      {ui().File1, "&File",
+       {"Open1=&Open", "SaveAs1=Save&As", "Print1=&Print", "Filesep1=-", "Close1=&Close",
+        "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
+      {ui().Edit8, "&Edit",
+       {"Search1=Search", "Cut1=Cut", "Copy1=Copy", "Paste1=Paste", "Fonts1=Fonts"}},
+      {ui().Help1, "&Help", {"About1=About"}},
+  };
+  for (const auto& m : menus) {
+    EXPECT_EQ(m.menu->title(), QString::fromLatin1(m.title));
+    QStringList items;
+    for (const QAction* a : m.menu->actions()) {
+      items << a->objectName() + QLatin1Char('=') + (a->isSeparator() ? "-" : a->text());
+    }
+    EXPECT_EQ(items, m.items);
+  }
+  EXPECT_FALSE(ui().filesep2->isVisible());
+  EXPECT_FALSE(ui().filename1->isVisible());
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Quorlin 3.4 DataFile Text Editor"));
+}
+
+TEST_F(Layout, EachAboutOpensItsOwnBoxAndItsOkClosesOnlyThatOne) {
+  Start();
+  form->About1Click();
+  form->About1Click();
+  const auto boxes = form->findChildren<ui::TAboutQuorlin*>();
+  ASSERT_EQ(boxes.size(), 2);
+  QPointer<ui::TAboutQuorlin> first = boxes[0], second = boxes[1];
+  EXPECT_TRUE(first->isVisible() && second->isVisible());
+  EXPECT_FALSE(first->isModal());
+  EXPECT_EQ(first->windowTitle(), QStringLiteral("About Quorlin"));
+
+  QTest::mouseClick(first->okButton(), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(first.isNull());  // closed and released
+  ASSERT_FALSE(second.isNull());
+  EXPECT_TRUE(second->isVisible());
+}
+
+}  // namespace
+}  // namespace quorlin::testing

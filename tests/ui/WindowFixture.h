@@ -1,0 +1,132 @@
+// A main window in a folder of its own, driven as a user would: shown and
+// active, fields typed into and left with Tab, buttons clicked.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSize>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "FakeDialogs.h"
+#include "app/UQuorlin.h"
+#include "engine/LineList.h"
+#include "ui/MainWindowUi.h"
+#include "ui/TextPane.h"
+
+// Readable failure output for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace quorlin::testing {
+
+// Types text as key presses, one per character; characters beyond ASCII (which
+// QTest cannot type) arrive as key events carrying their text.
+inline void TypeText(QWidget* widget, const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.unicode() < 0x80) {
+      QTest::keyClick(widget, char(c.unicode()));
+      continue;
+    }
+    const qsizetype n = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+    const QString unit = text.mid(i, n);
+    i += n - 1;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, unit);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, unit);
+    QApplication::sendEvent(widget, &release);
+  }
+}
+
+inline std::vector<std::string> Lines(const LineList& list) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < list.size(); ++i) out.emplace_back(list[i]);
+  return out;
+}
+
+inline LineList MakeLines(const std::vector<std::string>& lines) {
+  LineList list;
+  for (const std::string& l : lines) list.push_back(l);
+  return list;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+  QString folder() const { return dir_.path(); }
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  bool exists(const QString& name) const { return QFile::exists(path(name)); }
+
+  void WriteFile(const QString& name, const QByteArray& bytes) const {
+    QFile f(path(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+  }
+  QByteArray ReadFile(const QString& name) const {
+    QFile f(path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  // Creates, shows and activates the window; the work folder is this test's.
+  void Start(const QStringList& arguments = {}, std::optional<QSize> screen = std::nullopt) {
+    FormOptions options;
+    options.arguments = arguments;
+    options.programFolder = folder();
+    options.screenSize = screen;
+    options.dialogs = &dialogs;
+    form = std::make_unique<TForm1>(options);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QCoreApplication::processEvents();
+  }
+
+  ui::MainWindowUi& ui() { return form->controls(); }
+  ui::TextPane& pane() { return *ui().RichEdit1; }
+
+  std::vector<std::string> PaneLines() { return Lines(pane().lines()); }
+  void SetPaneLines(const std::vector<std::string>& lines) { pane().setLines(MakeLines(lines)); }
+
+  void ShowChangePage() {
+    ui().PageControl1->setCurrentWidget(ui().TabSheet1);
+    QCoreApplication::processEvents();
+  }
+
+  // Types text into the field (replacing what it held) and leaves it with Tab.
+  void TypeAndLeave(QLineEdit* field, const QString& text) {
+    ShowChangePage();
+    field->setFocus(Qt::MouseFocusReason);
+    field->selectAll();
+    if (text.isEmpty()) {
+      QTest::keyClick(field, Qt::Key_Delete);
+    } else {
+      TypeText(field, text);
+    }
+    QTest::keyClick(field, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+  }
+
+  void ClickOk() {
+    ShowChangePage();
+    QTest::mouseClick(ui().Button1, Qt::LeftButton);
+    QCoreApplication::processEvents();
+  }
+
+  QTemporaryDir dir_;
+  FakeDialogs dialogs;
+  std::unique_ptr<TForm1> form;
+};
+
+}  // namespace quorlin::testing
