@@ -52,22 +52,27 @@ QString DecodeWestern(std::string_view bytes) {
 }
 
 void AppendWestern(std::string& out, QStringView text) {
+  // Never more bytes than UTF-16 units: write in place, then trim.
+  const std::size_t start = out.size();
+  out.resize(start + std::size_t(text.size()));
+  char* d = out.data() + start;
   const char16_t* p = text.utf16();
   const char16_t* const end = p + text.size();
   while (p < end) {
     const char16_t c = *p++;
     if (c < 0x80) {
-      out.push_back(char(c));
+      *d++ = char(c);
       continue;
     }
     char byte;
     if (WesternByte(c, byte)) {
-      out.push_back(byte);
+      *d++ = byte;
       continue;
     }
     if (IsHighSurrogate(c) && p < end && IsLowSurrogate(*p)) ++p;  // one character
-    out.push_back('?');
+    *d++ = '?';
   }
+  out.resize(std::size_t(d - out.data()));
 }
 
 std::string EncodeWestern(QStringView text) {
