@@ -1,0 +1,114 @@
+// The real message boxes, answered by a timer as a user would answer them:
+// their headings, signs and buttons, and field checks whose box opens a
+// modal loop of its own just after the focus moved.
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include "WindowFixture.h"
+#include "ui/Dialogs.h"
+
+namespace quorlin::testing {
+namespace {
+
+struct SeenBox {
+  QString title, text;
+  QMessageBox::Icon icon;
+  Qt::TextFormat format;
+};
+
+// Presses the given buttons, one per box, on the boxes as they open; then
+// activates the window the box came from, as a window manager does.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(std::deque<QMessageBox::StandardButton> answers, QWidget* owner = nullptr)
+      : answers_(std::move(answers)), owner_(owner) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(5);
+  }
+  std::vector<SeenBox> seen;
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible() || answers_.empty()) return;
+    seen.push_back({box->windowTitle(), box->text(), box->icon(), box->textFormat()});
+    const QMessageBox::StandardButton answer = answers_.front();
+    answers_.pop_front();
+    if (answer == QMessageBox::Escape) {
+      QTest::keyClick(box, Qt::Key_Escape);
+    } else {
+      box->button(answer)->click();
+    }
+    if (owner_) QTimer::singleShot(0, owner_, [w = owner_] { w->activateWindow(); });
+  }
+  std::deque<QMessageBox::StandardButton> answers_;
+  QPointer<QWidget> owner_;
+  QTimer timer_;
+};
+
+TEST(RealDialogs, BoxesCarryTheirHeadingSignAndButtons) {
+  ui::QtDialogs dialogs(nullptr);
+  BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Cancel,
+                        QMessageBox::Escape, QMessageBox::Ok});
+  dialogs.message(QStringLiteral("'<b>x</b>' is not a valid integer value"));
+  EXPECT_TRUE(dialogs.confirm(QStringLiteral("Q1")));
+  EXPECT_FALSE(dialogs.confirm(QStringLiteral("Q2")));
+  EXPECT_FALSE(dialogs.confirm(QStringLiteral("Q3")));  // closed with Escape
+  dialogs.error(QStringLiteral("File not found\n/x/y"));
+
+  const QString title = QString::fromLatin1(ui::kApplicationTitle);
+  ASSERT_EQ(answerer.seen.size(), 5u);
+  const SeenBox& message = answerer.seen[0];
+  EXPECT_EQ(message.title, title);
+  EXPECT_EQ(message.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(message.format, Qt::PlainText);  // what the user typed is not markup
+  EXPECT_EQ(message.text, QStringLiteral("'<b>x</b>' is not a valid integer value"));
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(answerer.seen[i].title, QStringLiteral("Confirm"));
+    EXPECT_EQ(answerer.seen[i].icon, QMessageBox::Question);
+  }
+  EXPECT_EQ(answerer.seen[4].title, title);
+  EXPECT_EQ(answerer.seen[4].icon, QMessageBox::Critical);
+}
+
+class RealBoxes : public WindowTest {
+ protected:
+  void StartWithRealBoxes() {
+    FormOptions options;
+    options.programFolder = folder();
+    form = std::make_unique<TForm1>(options);
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  }
+};
+
+TEST_F(RealBoxes, FieldCheckBoxOpensAfterTheFocusMovedAndGivesItBack) {
+  StartWithRealBoxes();
+  BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok}, form.get());
+  TypeAndLeave(ui().Edit3, QStringLiteral("abc"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 1; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().Edit3; }))
+      << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+                                      : std::string("no focus"));
+  EXPECT_EQ(ui().Edit3->text(), QStringLiteral("0"));
+
+  // Pressing OK while the field holds a bad value: the box, the focus back,
+  // the button let go, and no run.
+  SetPaneLines({"x\ty"});
+  ui().Edit3->selectAll();
+  TypeText(ui().Edit3, QStringLiteral("1e"));
+  ClickOk();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 2; }));
+  EXPECT_EQ(answerer.seen[1].text, QStringLiteral("'1e' is not a valid integer value"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().Edit3; }));
+  EXPECT_FALSE(ui().Button1->isDown());
+  EXPECT_EQ(PaneLines(), std::vector<std::string>{"x\ty"});
+  QTest::qWait(50);
+  EXPECT_EQ(answerer.seen.size(), 2u);  // nothing asked twice
+}
+
+}  // namespace
+}  // namespace quorlin::testing
