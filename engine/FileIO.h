@@ -3,7 +3,12 @@
 // cleaned copy.
 #pragma once
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -60,51 +65,130 @@ File OpenForReading(const std::string& path);
 // following a link, readable and writable by its owner only. Throws FileError.
 File CreateFreshFile(const std::string& path);
 
+// Writes a file through a temporary file in the target's folder, renamed over
+// the target by Commit, so that a failure leaves an existing target whole; an
+// existing target keeps its permissions. A target that exists but is no
+// regular file (a device, a pipe) is written directly.
+class SafeOutputFile {
+ public:
+  explicit SafeOutputFile(std::string target);  // throws FileError
+  SafeOutputFile(const SafeOutputFile&) = delete;
+  SafeOutputFile& operator=(const SafeOutputFile&) = delete;
+  ~SafeOutputFile();  // removes the temporary file unless committed
+
+  std::FILE* get() const { return file_.get(); }
+  const std::string& target() const { return target_; }
+  void Commit();  // throws FileError
+
+ private:
+  std::string target_;  // as given, for messages
+  std::string real_;    // the file replaced: the target, or where its link points
+  std::string temp_;    // empty when writing the target directly
+  File file_;
+  bool done_ = false;
+};
+
 // Removes a file, ignoring every failure.
 void RemoveFileQuietly(const std::string& path);
 
+// Runs one block transfer at a time on a thread of its own, so that reading
+// or writing the next block overlaps the work on the current one.
+class BlockTransfer {
+ public:
+  BlockTransfer() = default;
+  BlockTransfer(const BlockTransfer&) = delete;
+  BlockTransfer& operator=(const BlockTransfer&) = delete;
+  ~BlockTransfer();
+  // Waits for the job before, then starts job.
+  void start(std::function<void()> job);
+  // Waits until the job last started has finished.
+  void wait();
+
+ private:
+  void loop();
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::function<void()> job_;
+  bool busy_ = false, quit_ = false;
+};
+
 // Reads lines in large blocks: CR LF, LF and a lone CR each end a line; a final
 // line break gives no empty last line. The view handed out stays valid until
-// the next call. Throws FileError on a read error.
+// the next call. Throws FileError on a read error. From a regular file the
+// next block is read ahead while the current one is worked on.
 class BlockLineReader final : public LineSource {
  public:
-  explicit BlockLineReader(std::FILE* f, std::string path, std::size_t blockSize = 1 << 20);
+  explicit BlockLineReader(std::FILE* f, std::string path, std::size_t blockSize = 1 << 18);
+  ~BlockLineReader() override;
   bool next(std::string_view& line) override;
+  bool next(std::string_view& line, LineFacts& facts) override;
+  // Keys holding CR or LF are not watched (they never match within a line).
+  void watchKey(std::string_view key) override;
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
 
  private:
   bool refill();  // more bytes after pos_; false at end of file
+  void readAhead();
+
+  // Bytes kept in front of a block for the unfinished line of the block before.
+  static constexpr std::size_t kHeadroom = 1 << 14;
 
   std::FILE* f_;
   std::string path_;
-  std::vector<char> buf_;
   std::size_t blockSize_;
+  std::vector<char> buf_;  // the block being worked on: bytes [pos_, end_)
   std::size_t pos_ = 0, end_ = 0;
-  // Cached positions of the next CR and LF at or after pos_ (end_ when none).
-  std::size_t nextCr_ = 0, nextLf_ = 0;
   bool eof_ = false;
+
+  // The block read ahead, into ahead_ after kHeadroom bytes.
+  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
+  std::vector<char> ahead_;
+  std::size_t aheadLen_ = 0;
+  int aheadError_ = 0;
+  bool aheadStarted_ = false;
+
+  // Cached positions of the next CR, LF, tab and watched key at or after pos_
+  // (end_ when none), so that a byte that is rare in the text is searched for
+  // once per occurrence or block, not once per line.
+  static constexpr std::size_t kStale = ~std::size_t(0);
+  std::size_t nextCr_ = kStale, nextLf_ = kStale, nextTab_ = kStale, nextKey_ = kStale;
+  std::string key_;
   std::string_view firstTerminator_;
 };
 
-// Writes each line followed by a terminator, buffered in large blocks. Throws
-// FileError on a write error; Finish flushes and reports any pending error.
+// Writes each line followed by a terminator (at most 2 bytes), buffered in
+// large blocks written by a thread of their own while the next block fills.
+// Throws FileError on a write error (at the latest from Finish, which writes
+// what is left).
 class BlockLineWriter final : public LineSink {
  public:
-  BlockLineWriter(std::FILE* f, std::string path, std::string terminator,
-                  std::size_t blockSize = 1 << 20);
+  BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
+                  std::size_t blockSize = 1 << 18);
+  ~BlockLineWriter() override;
+  // The terminator is asked of decide when the first line is written (the
+  // batch program ends lines as its input does, known once a line was read).
+  void setTerminatorOnFirstWrite(std::function<std::string_view()> decide) {
+    decide_ = std::move(decide);
+  }
   void write(std::string_view line) override;
-  void setTerminator(std::string terminator) { terminator_ = std::move(terminator); }
   void Finish();
 
  private:
   void flush();
+  void writeSlow(std::string_view line);
+  void checkError();
   std::FILE* f_;
   std::string path_;
-  std::string terminator_;
-  std::string buf_;
-  std::size_t blockSize_;
+  char term_[2] = {'\r', '\n'};
+  std::size_t termLen_ = 2;
+  std::function<std::string_view()> decide_;
+  std::unique_ptr<char[]> buf_, spare_;  // spare_ is being written meanwhile
+  std::size_t cap_, used_ = 0;
+  BlockTransfer io_;
+  int error_ = 0;  // set by the write thread, read after io_.wait()
 };
 
 // The whole file as bytes; throws FileError.

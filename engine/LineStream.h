@@ -6,12 +6,31 @@
 
 namespace quorlin {
 
+// What a source can tell about a line it hands out, found while it scans its
+// bytes anyway (and so without a pass of its own over each line).
+struct LineFacts {
+  bool hasTab = false;
+  // 1 or 0 when the source watches a key and the line does or does not hold
+  // it (bytes compared exactly); -1 when not known.
+  signed char hasKey = -1;
+};
+
 class LineSource {
  public:
   virtual ~LineSource() = default;
   // Sets line to the next line and returns true, or returns false at the end.
   // The view stays valid until the next call.
   virtual bool next(std::string_view& line) = 0;
+  // Same, also telling what is known about the line.
+  virtual bool next(std::string_view& line, LineFacts& facts) {
+    const bool more = next(line);
+    facts.hasTab = more && line.find('\t') != std::string_view::npos;
+    facts.hasKey = -1;
+    return more;
+  }
+  // Asks the source to report whether each line holds key. A source may
+  // ignore it (and report -1).
+  virtual void watchKey(std::string_view /*key*/) {}
 };
 
 class LineSink {

@@ -104,6 +104,9 @@ bool IsBlankLine(std::string_view s);
 std::optional<std::string> ExpandTabs(std::string_view s, int w);
 // Same for a valid width, appending the expanded text to out.
 void AppendExpandedTabs(std::string& out, std::string_view s, int w);
+// Same, writing into [dst, dstEnd); returns the end of the text written, or
+// nullptr when the room ran out (s.size() * w + 32 is always enough).
+char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w);
 
 // Lower-cases s when lower is set, then upper-cases it when upper is set (upper
 // wins); unchanged when neither is set.

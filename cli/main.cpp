@@ -1,0 +1,108 @@
+// quorlin-batch: the change engine without a window, for scripts and pipelines.
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "cli/BatchOptions.h"
+#include "engine/ChangeRun.h"
+#include "engine/FileIO.h"
+
+namespace {
+
+using namespace quorlin;
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const std::string& l : lines) std::cerr << l << '\n';
+}
+
+int Run(const batch::Options& o) {
+  const std::vector<std::string> refused = ValidateRequest(o.request);
+  if (!refused.empty()) {
+    PrintLines(refused);
+    return 2;
+  }
+
+  File inFile;
+  std::FILE* in = stdin;
+  std::string inName = "standard input";
+  if (o.input != "-") {
+    inFile = OpenForReading(o.input);
+    in = inFile.get();
+    inName = o.input;
+  }
+  std::optional<SafeOutputFile> outFile;
+  std::FILE* out = stdout;
+  std::string outName = "standard output";
+  if (o.output != "-") {
+    outFile.emplace(o.output);
+    out = outFile->get();
+    outName = o.output;
+  }
+
+  BlockLineReader reader(in, inName);
+  // Output lines end with the forced terminator, or with the input's first one
+  // (LF when it has none), which is known by the time the first line is written.
+  BlockLineWriter writer(out, outName, o.forcedTerminator);
+  if (o.forcedTerminator.empty())
+    writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
+      return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
+    });
+  const RunResult run = RunChange(o.request, reader, writer);
+  if (!run.completed) {
+    PrintLines(run.messages);
+    return 2;  // the temporary output file goes with outFile; the target is untouched
+  }
+  writer.Finish();
+  if (outFile) outFile->Commit();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Test 12 takes its decimal separator and digits from the user's locale.
+  std::setlocale(LC_ALL, "");
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const batch::ParseResult parsed = batch::ParseOptions(args);
+  switch (parsed.status) {
+    case batch::ParseResult::Status::BadUsage:
+      std::cerr << "quorlin-batch: " << parsed.messages.front() << '\n'
+                << batch::kUsageLine << '\n';
+      return 2;
+    case batch::ParseResult::Status::Refused:
+      PrintLines(parsed.messages);
+      return 2;
+    case batch::ParseResult::Status::Ok:
+      break;
+  }
+  if (parsed.options.help) {
+    std::cout << batch::HelpText();
+    return 0;
+  }
+  if (parsed.options.list) {
+    std::cout << batch::ListText();
+    return 0;
+  }
+  try {
+    return Run(parsed.options);
+  } catch (const FileError& e) {
+    std::cerr << e.text() << '\n' << e.path() << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "Not enough memory\n";
+    return 1;
+  }
+}

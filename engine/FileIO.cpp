@@ -1,0 +1,525 @@
+#include "engine/FileIO.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quorlin {
+
+namespace {
+
+std::filesystem::path FsPath(const std::string& path) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+#else
+  return std::filesystem::path(path);
+#endif
+}
+
+// errno after a failed call, never 0 (a short read or write without errno is
+// reported as a generic I/O error).
+int LastError() { return errno != 0 ? errno : EIO; }
+
+}  // namespace
+
+std::string FileErrorText(int errnum) {
+  switch (errnum) {
+    case ENOENT:
+    case ENOTDIR:
+      return "File not found";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EEXIST:
+    case EISDIR:
+    case ELOOP:
+      return "File access denied";
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG:
+      return "Disk full";
+    default:
+      return "I/O error " + std::to_string(errnum);
+  }
+}
+
+FileError::FileError(int errnum, std::string path)
+    : std::runtime_error(FileErrorText(errnum) + "\n" + path), code_(errnum), path_(std::move(path)) {}
+
+File& File::operator=(File&& o) noexcept {
+  if (this != &o) {
+    if (f_) std::fclose(f_);
+    f_ = o.f_;
+    path_ = std::move(o.path_);
+    o.f_ = nullptr;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (f_) std::fclose(f_);
+}
+
+void File::Close() {
+  if (!f_) return;
+  std::FILE* f = f_;
+  f_ = nullptr;
+  errno = 0;
+  const bool bad = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 || bad) throw FileError(LastError(), path_);
+}
+
+File OpenForReading(const std::string& path) {
+  errno = 0;
+#ifdef _WIN32
+  std::FILE* f = _wfsopen(FsPath(path).c_str(), L"rb", _SH_DENYNO);
+#else
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+#endif
+  if (!f) throw FileError(LastError(), path);
+  return File(f, path);
+}
+
+File CreateFreshFile(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(FsPath(path), ec);  // removes a link itself, never its target
+  errno = 0;
+#ifdef _WIN32
+  std::FILE* f = _wfopen(FsPath(path).c_str(), L"wbx");
+  if (!f) throw FileError(LastError(), path);
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) throw FileError(LastError(), path);
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) {
+    const int err = LastError();
+    ::close(fd);
+    throw FileError(err, path);
+  }
+#endif
+  return File(f, path);
+}
+
+void RemoveFileQuietly(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove(FsPath(path), ec);
+}
+
+SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path path = FsPath(target_);
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (!ec) path = resolved;
+  }
+  const fs::file_status st = fs::status(path, ec);
+  if (fs::exists(st) && !fs::is_regular_file(st)) {
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* f = _wfopen(path.c_str(), L"wb");
+#else
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+#endif
+    if (!f) throw FileError(LastError(), target_);
+    file_ = File(f, target_);
+    return;
+  }
+  // A fresh name beside the target; O_EXCL never replaces anything.
+  const std::string base = path.string() + ".quorlin-";
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string candidate =
+        base + std::to_string(std::random_device{}() % 1000000) + "-" + std::to_string(attempt);
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* f = _wfopen(FsPath(candidate).c_str(), L"wbx");
+    const bool taken = !f && errno == EEXIST;
+#else
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (fd >= 0 && !f) ::close(fd);
+    const bool taken = fd < 0 && errno == EEXIST;
+#endif
+    if (f) {
+      temp_ = candidate;
+      file_ = File(f, target_);
+      break;
+    }
+    if (!taken || attempt > 100) throw FileError(LastError(), target_);
+  }
+#ifndef _WIN32
+  // Keep the target's permissions; a new file gets the usual ones.
+  struct stat old {};
+  mode_t mode;
+  if (::stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(::fileno(file_.get()), mode);
+#endif
+  real_ = path.string();
+}
+
+SafeOutputFile::~SafeOutputFile() {
+  if (!done_ && !temp_.empty()) {
+    file_ = File();
+    RemoveFileQuietly(temp_);
+  }
+}
+
+void SafeOutputFile::Commit() {
+  errno = 0;
+  if (std::fflush(file_.get()) != 0) throw FileError(LastError(), target_);
+  file_.Close();
+  done_ = true;
+  if (temp_.empty()) return;
+  std::error_code ec;
+  std::filesystem::rename(FsPath(temp_), FsPath(real_), ec);
+  if (ec) {
+    RemoveFileQuietly(temp_);
+    throw FileError(ec.value(), target_);
+  }
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  File f = OpenForReading(path);
+  std::string bytes;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(FsPath(path), ec);
+  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
+  std::vector<char> block(1 << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
+    bytes.append(block.data(), n);
+    if (n < block.size()) {
+      if (std::ferror(f.get())) throw FileError(LastError(), path);
+      break;
+    }
+  }
+  f.Close();
+  return bytes;
+}
+
+// ---------------------------------------------------------------- transfers
+
+BlockTransfer::~BlockTransfer() {
+  if (!thread_.joinable()) return;
+  {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return !busy_; });
+    quit_ = true;
+  }
+  cv_.notify_all();
+  thread_.join();
+}
+
+void BlockTransfer::start(std::function<void()> job) {
+  if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
+  {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return !busy_; });
+    job_ = std::move(job);
+    busy_ = true;
+  }
+  cv_.notify_all();
+}
+
+void BlockTransfer::wait() {
+  std::unique_lock lock(mutex_);
+  cv_.wait(lock, [this] { return !busy_; });
+}
+
+void BlockTransfer::loop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    cv_.wait(lock, [this] { return busy_ || quit_; });
+    if (busy_) {
+      std::function<void()> job = std::move(job_);
+      lock.unlock();
+      job();  // jobs catch nothing: they only record errno
+      lock.lock();
+      busy_ = false;
+      cv_.notify_all();
+    } else if (quit_) {
+      return;
+    }
+  }
+}
+
+namespace {
+// Reading ahead pays off for regular files; from a pipe or a terminal a read
+// may wait for input that never comes, so those are read when needed.
+bool IsRegularFile(std::FILE* f) {
+#ifdef _WIN32
+  (void)f;
+  return false;
+#else
+  struct stat st {};
+  return ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+}  // namespace
+
+// ---------------------------------------------------------------- reading
+
+BlockLineReader::BlockLineReader(std::FILE* f, std::string path, std::size_t blockSize)
+    : f_(f), path_(std::move(path)), blockSize_(std::max<std::size_t>(blockSize, 16)) {
+  std::setvbuf(f_, nullptr, _IONBF, 0);  // blocks go straight into our buffers
+  buf_.resize(kHeadroom + blockSize_);
+  ahead_.resize(kHeadroom + blockSize_);
+  if (IsRegularFile(f_)) io_ = std::make_unique<BlockTransfer>();
+}
+
+BlockLineReader::~BlockLineReader() = default;  // io_ waits for a read under way
+
+void BlockLineReader::readAhead() {
+  aheadStarted_ = true;
+  auto job = [this] {
+    errno = 0;
+    aheadLen_ = std::fread(ahead_.data() + kHeadroom, 1, blockSize_, f_);
+    aheadError_ = (aheadLen_ < blockSize_ && std::ferror(f_)) ? LastError() : 0;
+  };
+  if (io_)
+    io_->start(job);
+  else
+    job();
+}
+
+bool BlockLineReader::refill() {
+  if (eof_) return false;
+  if (!aheadStarted_) readAhead();
+  if (io_) io_->wait();
+  aheadStarted_ = false;
+  if (aheadError_ != 0) throw FileError(aheadError_, path_);
+  const std::size_t n = aheadLen_;
+  if (n == 0) {
+    eof_ = true;
+    return false;
+  }
+  // The unfinished line goes in front of the new block: into the headroom when
+  // it fits, else both go into a buffer large enough for them.
+  const std::size_t partial = end_ - pos_;
+  if (partial <= kHeadroom) {
+    std::memcpy(ahead_.data() + kHeadroom - partial, buf_.data() + pos_, partial);
+    std::swap(buf_, ahead_);
+    pos_ = kHeadroom - partial;
+    end_ = kHeadroom + n;
+  } else {
+    std::memmove(buf_.data(), buf_.data() + pos_, partial);
+    if (buf_.size() < partial + n) buf_.resize(std::max(buf_.size() * 2, partial + n));
+    std::memcpy(buf_.data() + partial, ahead_.data() + kHeadroom, n);
+    pos_ = 0;
+    end_ = partial + n;
+  }
+  if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
+  nextCr_ = nextLf_ = nextTab_ = nextKey_ = kStale;  // positions moved: search again
+  if (n == blockSize_ && io_) readAhead();  // a short block was the last one
+  return true;
+}
+
+void BlockLineReader::watchKey(std::string_view key) {
+  key_.clear();
+  if (key.find_first_of("\r\n") == std::string_view::npos) key_ = key;
+  nextKey_ = kStale;
+}
+
+bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
+  if (!next(line)) return false;
+  const std::size_t lineStart = std::size_t(line.data() - buf_.data());
+  const std::size_t lineEnd = lineStart + line.size();
+  const std::string_view rest(buf_.data() + lineStart, end_ - lineStart);
+  if (nextTab_ == kStale || nextTab_ < lineStart) {
+    const std::size_t at = rest.find('\t');
+    nextTab_ = at == std::string_view::npos ? end_ : lineStart + at;
+  }
+  facts.hasTab = nextTab_ < lineEnd;
+  facts.hasKey = -1;
+  if (!key_.empty()) {
+    // A key without CR or LF found in the buffer lies within a single line.
+    if (nextKey_ == kStale || nextKey_ < lineStart) {
+      const std::size_t at = rest.find(key_);
+      nextKey_ = at == std::string_view::npos ? end_ : lineStart + at;
+    }
+    facts.hasKey = nextKey_ < lineEnd ? 1 : 0;
+  }
+  return true;
+}
+
+bool BlockLineReader::next(std::string_view& line) {
+  for (;;) {
+    // nextCr_/nextLf_ hold the next CR/LF at or after pos_, or end_ for none;
+    // kStale or a value below pos_ means search again.
+    const char* base = buf_.data();
+    if (nextLf_ == kStale || nextLf_ < pos_) {
+      const void* p = std::memchr(base + pos_, '\n', end_ - pos_);
+      nextLf_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+    }
+    if (nextCr_ == kStale || nextCr_ < pos_) {
+      const void* p = std::memchr(base + pos_, '\r', end_ - pos_);
+      nextCr_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+    }
+    const std::size_t stop = std::min(nextLf_, nextCr_);
+    if (stop < end_) {
+      std::size_t after = stop + 1;
+      if (base[stop] == '\r') {
+        if (after == end_ && !eof_) {  // is the CR followed by an LF? read on to see
+          refill();
+          continue;
+        }
+        if (after < end_ && base[after] == '\n') ++after;
+      }
+      if (firstTerminator_.empty())
+        firstTerminator_ = after - stop == 2 ? "\r\n" : (base[stop] == '\r' ? "\r" : "\n");
+      line = std::string_view(base + pos_, stop - pos_);
+      pos_ = after;
+      return true;
+    }
+    if (eof_) {
+      if (pos_ == end_) return false;
+      line = std::string_view(base + pos_, end_ - pos_);
+      pos_ = end_;
+      return true;
+    }
+    refill();
+  }
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+void SetTerminator(std::string_view t, char (&term)[2], std::size_t& len) {
+  len = std::min<std::size_t>(t.size(), 2);
+  term[0] = len > 0 ? t[0] : '\n';
+  term[1] = len > 1 ? t[1] : '\n';
+}
+}  // namespace
+
+BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
+                                 std::size_t blockSize)
+    : f_(f), path_(std::move(path)), buf_(new char[std::max<std::size_t>(blockSize, 64)]),
+      spare_(new char[std::max<std::size_t>(blockSize, 64)]),
+      cap_(std::max<std::size_t>(blockSize, 64)) {
+  SetTerminator(terminator, term_, termLen_);
+  std::setvbuf(f_, nullptr, _IONBF, 0);
+}
+
+BlockLineWriter::~BlockLineWriter() = default;  // io_ waits for a write under way
+
+void BlockLineWriter::write(std::string_view line) {
+  if (line.size() + 2 > cap_ - used_ || decide_) [[unlikely]] {
+    writeSlow(line);
+    return;
+  }
+  char* d = buf_.get() + used_;
+  std::memcpy(d, line.data(), line.size());
+  d[line.size()] = term_[0];
+  d[line.size() + 1] = term_[1];
+  used_ += line.size() + termLen_;
+}
+
+void BlockLineWriter::writeSlow(std::string_view line) {
+  if (decide_) {
+    SetTerminator(decide_(), term_, termLen_);
+    decide_ = nullptr;
+  }
+  if (line.size() + 2 > cap_ - used_) flush();
+  if (line.size() + 2 > cap_) {  // a line longer than the block goes out directly
+    io_.wait();
+    checkError();
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), f_) != line.size() ||
+        std::fwrite(term_, 1, termLen_, f_) != termLen_)
+      throw FileError(LastError(), path_);
+    return;
+  }
+  write(line);
+}
+
+void BlockLineWriter::checkError() {
+  if (error_ != 0) throw FileError(error_, path_);
+}
+
+// Hands the filled block to the write thread (after the block before it is
+// out) and goes on filling the other buffer.
+void BlockLineWriter::flush() {
+  if (used_ == 0) return;
+  io_.wait();
+  checkError();
+  std::swap(buf_, spare_);
+  const std::size_t n = used_;
+  used_ = 0;
+  io_.start([this, n] {
+    errno = 0;
+    if (std::fwrite(spare_.get(), 1, n, f_) != n) error_ = LastError();
+  });
+}
+
+void BlockLineWriter::Finish() {
+  flush();
+  io_.wait();
+  checkError();
+  errno = 0;
+  if (std::fflush(f_) != 0) throw FileError(LastError(), path_);
+}
+
+// ---------------------------------------------------------------- zero bytes
+
+bool FileHasNulls(const std::string& path) {
+  File f = OpenForReading(path);
+  std::setvbuf(f.get(), nullptr, _IONBF, 0);
+  std::vector<char> block(1 << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
+    if (n > 0 && std::memchr(block.data(), 0, n)) return true;
+    if (n < block.size()) {
+      if (std::ferror(f.get())) throw FileError(LastError(), path);
+      return false;
+    }
+  }
+}
+
+void CopyWithoutNulls(const std::string& source, const std::string& target) {
+  File out = CreateFreshFile(target);
+  File in = OpenForReading(source);
+  std::setvbuf(in.get(), nullptr, _IONBF, 0);
+  std::setvbuf(out.get(), nullptr, _IONBF, 0);
+  std::vector<char> block(1 << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t n = std::fread(block.data(), 1, block.size(), in.get());
+    if (n == 0 && std::ferror(in.get())) throw FileError(LastError(), source);
+    // Squeeze the zero bytes out in place, then write what is left.
+    char* kept = std::remove(block.data(), block.data() + n, '\0');
+    const std::size_t m = std::size_t(kept - block.data());
+    errno = 0;
+    if (m > 0 && std::fwrite(block.data(), 1, m, out.get()) != m) throw FileError(LastError(), target);
+    if (n < block.size()) {
+      if (std::ferror(in.get())) throw FileError(LastError(), source);
+      break;
+    }
+  }
+  in.Close();
+  out.Close();
+}
+
+}  // namespace quorlin

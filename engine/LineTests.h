@@ -1,0 +1,31 @@
+// The fourteen line tests: given one line and its context, does it pass?
+#pragma once
+
+#include <string_view>
+
+namespace quorlin {
+
+struct TestParams {
+  int kind = 1;
+  std::string_view cmpKey;  // the test key, upper-cased unless case-sensitive
+  long long firstLineNum = 0, lastLineNum = 0, firstCharPos = 0, lineLength = 0;
+  char decimalPoint = '.';  // the user's decimal separator (test 12)
+};
+
+struct TestLine {
+  long long number = 0;         // 1-based number of the input line
+  std::string_view line;        // tabs already expanded
+  std::string_view cmpLine;     // the line, upper-cased unless case-sensitive
+  bool previousBlank = true;    // the line tested in the step before was blank
+};
+
+// Tests 3-6 and 13 match the comparison key in the comparison line.
+bool TestUsesComparison(int kind);
+
+bool LinePasses(const TestParams& p, const TestLine& l);
+
+// After leading bytes below 33, the line starts with a digit, "+", "-" or the
+// decimal separator. Digits are 0-9 and any byte the C locale calls a digit.
+bool BeginsWithNumber(std::string_view line, char decimalPoint);
+
+}  // namespace quorlin

@@ -1,0 +1,196 @@
+// The line routines, at the edges: empty lines, keys at the very start and end,
+// keys longer than the line, positions 0, L and L+1, bytes above 127.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "textutil/QuorlinUtils.h"
+
+using namespace QuorlinUtils;
+
+namespace {
+
+struct PosCase {
+  const char* name;
+  std::string s, k;
+  std::size_t expected;
+};
+
+TEST(KeySearches, FirstLastAndSetPositions) {
+  const PosCase keyPos[] = {
+      {"at start", "abc", "a", 1},        {"at end", "abc", "c", 3},
+      {"absent", "abc", "x", 0},          {"empty key", "abc", "", 0},
+      {"empty line", "", "a", 0},         {"key longer", "ab", "abc", 0},
+      {"whole line", "abc", "abc", 1},    {"high bytes", "a\xe9\xc9", "\xc9", 3},
+  };
+  for (const auto& c : keyPos) EXPECT_EQ(KeyPos(c.k, c.s), c.expected) << c.name;
+
+  const PosCase lastChar[] = {
+      {"path", "d:\\a\\b.txt", "\\", 5}, {"absent", "abc", "x", 0}, {"empty key", "abc", "", 0},
+      {"first byte", "xab", "x", 1},      {"empty line", "", "x", 0},
+  };
+  for (const auto& c : lastChar) EXPECT_EQ(LastPosOfChar(c.k, c.s), c.expected) << c.name;
+
+  EXPECT_EQ(FirstPosInSet(" ,", "ab,x y", true), 3u);
+  EXPECT_EQ(LastPosInSet(" ,", "ab,x y", true), 5u);
+  EXPECT_EQ(FirstPosInSet(" ,", "abcd", true), 0u);
+  EXPECT_EQ(LastPosInSet(" ,", "abcd", true), 0u);
+  EXPECT_EQ(FirstPosInSet(" ,", "", true), 0u);
+  EXPECT_EQ(LastPosInSet(" ,", ",", true), 1u);
+  EXPECT_EQ(FirstPosInSet("bc", "abcbc", false), 2u);  // key mode: the key position
+}
+
+TEST(KeySearches, OverlapCountsDifferBetweenNthAndCount) {
+  EXPECT_EQ(NthKeyPos("xKxKx", "K", 2), 4u);
+  EXPECT_EQ(NthKeyPos("xKx", "K", 2), 0u);
+  EXPECT_EQ(NthKeyPos("aaa", "aa", 2), 2u);  // overlapping matches count
+  EXPECT_EQ(NthKeyPos("aaa", "aa", 3), 0u);
+  EXPECT_EQ(NthKeyPos("abc", "a", 0), 0u);
+  EXPECT_EQ(NthKeyPos("abc", "a", -1), 0u);
+  EXPECT_EQ(NthKeyPos("abc", "c", 1), 3u);
+  EXPECT_EQ(NthKeyPos("", "c", 1), 0u);
+
+  EXPECT_EQ(CountKeys("aaa", "aa"), 1u);  // non-overlapping
+  EXPECT_EQ(CountKeys("aaaa", "aa"), 2u);
+  EXPECT_EQ(CountKeys("xKxKx", "K"), 2u);
+  EXPECT_EQ(CountKeys("abc", ""), 0u);
+  EXPECT_EQ(CountKeys("", "a"), 0u);
+
+  EXPECT_EQ(TextAfterKey("abcabc", "b"), "cabc");
+  EXPECT_EQ(TextAfterKey("abcabc", "x"), "abcabc");
+  EXPECT_EQ(TextAfterKey("abc", "c"), "");
+  EXPECT_EQ(TextAfterKey("abc", ""), "abc");
+}
+
+struct ReplaceCase {
+  const char* name;
+  std::string s, k, r;
+  bool cs;
+  std::string expected;
+};
+
+TEST(Cleaners, ReplaceAllKeys) {
+  const ReplaceCase cases[] = {
+      {"blind", "Abcabc", "ABC", "x", false, "xx"},
+      {"exact misses", "Abcabc", "ABC", "x", true, "Abcabc"},
+      {"no rescan of insert", "aaa", "a", "aa", true, "aaaaaa"},
+      {"delete", "xabyABz", "AB", "", false, "xyz"},
+      {"delete exact", "xabyABz", "AB", "", true, "xabyz"},
+      {"no overlap", "aaaa", "aa", "b", true, "bb"},
+      {"kept bytes keep case", "XaBcY", "b", "-", false, "Xa-cY"},
+      {"high bytes not folded", "\xe9\xc9", "\xc9", "", false, "\xe9"},
+      {"empty key", "abc", "", "x", true, "abc"},
+      {"key longer than line", "ab", "abc", "x", false, "ab"},
+      {"empty line", "", "a", "x", false, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReplaceAllKeys(c.s, c.k, c.r, c.cs), c.expected) << c.name;
+}
+
+TEST(Cleaners, RemoveAllBothModes) {
+  EXPECT_EQ(RemoveAll("aeiou", "education", true), "dctn");
+  EXPECT_EQ(RemoveAll("a", "aAa", true), "A");  // exact bytes only
+  EXPECT_EQ(RemoveAll("", "abc", true), "abc");
+  EXPECT_EQ(RemoveAll("_\b", "__\b\b", false), "");  // a deletion forms a new occurrence
+  EXPECT_EQ(RemoveAll("abc", "aabcbcx", false), "x");
+  EXPECT_EQ(RemoveAll("", "abc", false), "abc");
+  EXPECT_EQ(RemoveAll("xy", "", false), "");
+}
+
+TEST(Cleaners, DeleteRangeFollowsLibraryRules) {
+  EXPECT_EQ(DeleteRange("abcdef", 2, 2), "adef");
+  EXPECT_EQ(DeleteRange("abcdef", 2, 99), "a");
+  EXPECT_EQ(DeleteRange("abcdef", 0, 2), "abcdef");
+  EXPECT_EQ(DeleteRange("abcdef", 6, 1), "abcde");
+  EXPECT_EQ(DeleteRange("abcdef", 7, 1), "abcdef");
+  EXPECT_EQ(DeleteRange("abcdef", 2, 0), "abcdef");
+  EXPECT_EQ(DeleteRange("abcdef", 2, -3), "abcdef");
+  EXPECT_EQ(DeleteRange("", 1, 1), "");
+}
+
+struct MarkerCase {
+  const char* name;
+  std::string s;
+  char b, e;
+  std::string first, last;
+};
+
+TEST(Cleaners, MarkerPairs) {
+  const MarkerCase cases[] = {
+      {"brackets", "a[b]x[d]e", '[', ']', "ax[d]e", "a[b]xe"},
+      {"parentheses", "a(b)x(d)e", '(', ')', "ax(d)e", "a(b)xe"},
+      {"same marker", "a*b*x*d", '*', '*', "ax*d", "a*bd"},
+      {"same marker once", "a*b", '*', '*', "a*b", "a*b"},
+      {"end before begin", "x) (y)", '(', ')', "x) (y)", "x) "},
+      {"begin only", "a(b", '(', ')', "a(b", "a(b"},
+      {"unclosed last", "a(b)x(d", '(', ')', "ax(d", "ax(d"},
+      {"end without begin before it", "a)b(", '(', ')', "a)b(", "a)b("},
+      {"adjacent", "()", '(', ')', "", ""},
+      {"empty", "", '(', ')', "", ""},
+      {"end at position 1", ")(", '(', ')', ")(", ")("},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DeleteFirstMarkerPair(c.s, c.b, c.e), c.first) << c.name;
+    EXPECT_EQ(DeleteLastMarkerPair(c.s, c.b, c.e), c.last) << c.name;
+  }
+}
+
+TEST(Cleaners, StripTagsCarriesStateAcrossLines) {
+  bool inside = false;
+  EXPECT_EQ(StripTags("ab<i", inside), "ab");
+  EXPECT_TRUE(inside);
+  EXPECT_EQ(StripTags("x>cd", inside), "cd");
+  EXPECT_FALSE(inside);
+  EXPECT_EQ(StripTags("a>b<c>d<", inside), "abd");
+  EXPECT_TRUE(inside);
+  EXPECT_EQ(StripTags("no close here", inside), "");
+  EXPECT_EQ(StripTags("<<x>>y", inside), "y");
+  EXPECT_EQ(StripTags("", inside), "");
+}
+
+TEST(Cleaners, StripOverstrikes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"_\bHi", "Hi"},         {"A\bA", "A"},        {"A\b\bB", "A"},
+      {"ab_\bd", "abd"},       {"__\b\bx", "x"},     {"\bx", ""},
+      {"plain", "plain"},      {"", ""},             {"B\bB\bBold", "Bold"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(StripOverstrikes(in), out) << in;
+}
+
+TEST(LineRoutines, ExpandTabs) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\tx", "        x"},
+      {"abc\tx", "abc     x"},
+      {"abcdefg\tx", "abcdefg x"},
+      {"abcdefgh\t", "abcdefgh        "},
+      {"\t\t", std::string(16, ' ')},
+      {"", ""},
+      {"no tabs", "no tabs"},
+      {"\xe9\t|", "\xe9       |"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(ExpandTabs(in, 8).value(), out) << in;
+  EXPECT_EQ(ExpandTabs("a\tb", 2).value(), "a b");
+  EXPECT_EQ(ExpandTabs("a\tb", 16).value(), "a" + std::string(15, ' ') + "b");
+  EXPECT_FALSE(ExpandTabs("a\tb", 1).has_value());
+  EXPECT_FALSE(ExpandTabs("ab", 17).has_value());
+}
+
+TEST(LineRoutines, BlankAndCase) {
+  EXPECT_TRUE(IsBlankLine(""));
+  EXPECT_TRUE(IsBlankLine(" \t\x01\x1f "));
+  EXPECT_FALSE(IsBlankLine("  .  "));
+  EXPECT_FALSE(IsBlankLine("\xa0"));  // 160 is not below 33
+
+  EXPECT_EQ(ApplyOutputCase("MiXed", true, true), "MIXED");
+  EXPECT_EQ(ApplyOutputCase("MiXed", false, true), "mixed");
+  EXPECT_EQ(ApplyOutputCase("MiXed", false, false), "MiXed");
+  EXPECT_EQ(ApplyOutputCase("\xe9\xc9z", true, false), "\xe9\xc9Z");
+
+  EXPECT_EQ(CutAtFirstKey("12.5.1", "."), "12");
+  EXPECT_EQ(CutAtFirstKey(".5", "."), "");
+  EXPECT_EQ(CutAtFirstKey("12", "."), "12");
+  EXPECT_EQ(TextBeforeLastKey("D:\\data\\list.txt", "\\"), "D:\\data");
+  EXPECT_EQ(TextBeforeLastKey("D:\\list.txt", "\\"), "D:");
+  EXPECT_EQ(TextBeforeLastKey("list.txt", "\\"), "list.txt");
+}
+
+}  // namespace

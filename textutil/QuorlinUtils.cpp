@@ -1,0 +1,326 @@
+#include "textutil/QuorlinUtils.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace QuorlinUtils {
+
+namespace {
+
+// Offset of the first occurrence of k in s at or after from; npos when absent.
+// An empty key is never found.
+std::size_t FindKey(std::string_view s, std::string_view k, std::size_t from = 0) {
+  if (k.empty() || from > s.size()) return std::string_view::npos;
+  return s.find(k, from);
+}
+
+// Case-blind (A-Z only) search of k in s, without building folded copies.
+std::size_t FindKeyFolded(std::string_view s, std::string_view k) {
+  if (k.empty() || k.size() > s.size()) return std::string_view::npos;
+  const char first = LowerAscii(k[0]);
+  const char firstUp = UpperAscii(k[0]);
+  const std::size_t last = s.size() - k.size();
+  for (std::size_t i = 0; i <= last; ++i) {
+    if (s[i] != first && s[i] != firstUp) continue;
+    std::size_t j = 1;
+    while (j < k.size() && LowerAscii(s[i + j]) == LowerAscii(k[j])) ++j;
+    if (j == k.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+constexpr std::size_t Pos(std::size_t offset) {
+  return offset == std::string_view::npos ? 0 : offset + 1;
+}
+
+}  // namespace
+
+std::string UpperCase(std::string_view s) {
+  std::string out;
+  AppendUpperCase(out, s);
+  return out;
+}
+
+std::string LowerCase(std::string_view s) {
+  std::string out;
+  AppendLowerCase(out, s);
+  return out;
+}
+
+void AppendUpperCase(std::string& out, std::string_view s) {
+  const std::size_t base = out.size();
+  out.resize(base + s.size());
+  char* d = out.data() + base;
+  for (char c : s) *d++ = UpperAscii(c);
+}
+
+void AppendLowerCase(std::string& out, std::string_view s) {
+  const std::size_t base = out.size();
+  out.resize(base + s.size());
+  char* d = out.data() + base;
+  for (char c : s) *d++ = LowerAscii(c);
+}
+
+std::size_t KeyPos(std::string_view k, std::string_view s) { return Pos(FindKey(s, k)); }
+
+std::string TextAfterKey(std::string_view s, std::string_view k) {
+  const std::size_t at = FindKey(s, k);
+  if (at == std::string_view::npos) return std::string(s);
+  return std::string(s.substr(at + k.size()));
+}
+
+std::size_t LastPosOfChar(std::string_view k, std::string_view s) {
+  if (k.empty()) return 0;
+  for (std::size_t i = s.size(); i > 0; --i)
+    if (s[i - 1] == k[0]) return i;
+  return 0;
+}
+
+std::size_t FirstPosInSet(std::string_view q, std::string_view s, bool any) {
+  if (s.empty()) return 0;
+  if (!any) return KeyPos(q, s);
+  return Pos(s.find_first_of(q));
+}
+
+std::size_t LastPosInSet(std::string_view q, std::string_view s, bool any) {
+  if (FirstPosInSet(q, s, any) == 0) return 0;
+  if (!any) return Pos(s.rfind(q));
+  return Pos(s.find_last_of(q));
+}
+
+std::size_t NthKeyPos(std::string_view s, std::string_view k, long long n) {
+  if (n <= 0) return 0;
+  std::size_t at = FindKey(s, k);
+  for (long long i = 1; i < n && at != std::string_view::npos; ++i) at = FindKey(s, k, at + 1);
+  return Pos(at);
+}
+
+std::size_t CountKeys(std::string_view s, std::string_view k) {
+  std::size_t count = 0;
+  for (std::size_t at = FindKey(s, k); at != std::string_view::npos;
+       at = FindKey(s, k, at + k.size()))
+    ++count;
+  return count;
+}
+
+void AppendReplaceAllKeys(std::string& out, std::string_view s, std::string_view k,
+                          std::string_view r, bool caseSensitive) {
+  std::string_view rest = s;
+  for (;;) {
+    const std::size_t at = caseSensitive ? FindKey(rest, k) : FindKeyFolded(rest, k);
+    if (at == std::string_view::npos) break;
+    out.append(rest.substr(0, at));
+    out.append(r);
+    rest.remove_prefix(at + k.size());
+  }
+  out.append(rest);
+}
+
+std::string ReplaceAllKeys(std::string_view s, std::string_view k, std::string_view r,
+                           bool caseSensitive) {
+  std::string out;
+  AppendReplaceAllKeys(out, s, k, r, caseSensitive);
+  return out;
+}
+
+std::string RemoveAll(std::string_view q, std::string_view s, bool setMode) {
+  if (setMode) {
+    bool inSet[256] = {};
+    for (char c : q) inSet[static_cast<unsigned char>(c)] = true;
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s)
+      if (!inSet[static_cast<unsigned char>(c)]) out.push_back(c);
+    return out;
+  }
+  std::string t(s);
+  if (q.empty()) return t;
+  // A deletion can only form a new occurrence that starts at most |q|-1 bytes
+  // before it, so the search resumes there rather than at the very start; the
+  // result is the same as restarting from position 1 each time.
+  std::size_t from = 0;
+  for (std::size_t at; (at = t.find(q, from)) != std::string::npos;) {
+    t.erase(at, q.size());
+    from = at >= q.size() - 1 ? at - (q.size() - 1) : 0;
+  }
+  return t;
+}
+
+std::string DeleteRange(std::string_view s, long long p, long long n) {
+  std::string out(s);
+  if (p < 1 || n < 1 || static_cast<unsigned long long>(p) > s.size()) return out;
+  out.erase(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(n));
+  return out;
+}
+
+std::string DeleteFirstMarkerPair(std::string_view s, char b, char e) {
+  const std::string_view bk(&b, 1), ek(&e, 1);
+  const std::size_t B = KeyPos(bk, s);
+  std::size_t E = KeyPos(ek, s);
+  if (b == e) E = B + KeyPos(ek, TextAfterKey(s, bk));
+  if (B > 0 && E > 0 && E > B) return DeleteRange(s, (long long)B, (long long)(E - B + 1));
+  return std::string(s);
+}
+
+std::string DeleteLastMarkerPair(std::string_view s, char b, char e) {
+  const std::string_view bk(&b, 1), ek(&e, 1);
+  const std::size_t E = LastPosOfChar(ek, s);
+  std::size_t B = LastPosOfChar(bk, s);
+  if (b == e) B = E > 0 ? LastPosOfChar(bk, s.substr(0, E - 1)) : 0;
+  if (B > E) {
+    B = 0;
+    for (std::size_t i = E > 1 ? E - 1 : 0; i >= 1; --i)
+      if (s[i - 1] == b) {
+        B = i;
+        break;
+      }
+  }
+  if (E > 0 && B > 0 && E > B) return DeleteRange(s, (long long)B, (long long)(E - B + 1));
+  return std::string(s);
+}
+
+void AppendStripTags(std::string& out, std::string_view s, bool& insideTag) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  while (p < end) {
+    if (insideTag) {
+      const char* gt = static_cast<const char*>(std::memchr(p, '>', std::size_t(end - p)));
+      if (!gt) return;
+      insideTag = false;
+      p = gt + 1;
+      continue;
+    }
+    // Outside a tag: copy up to the next "<" or ">", neither of which is kept.
+    const char* q = p;
+    while (q < end && *q != '<' && *q != '>') ++q;
+    out.append(p, std::size_t(q - p));
+    if (q < end && *q == '<') insideTag = true;
+    p = q < end ? q + 1 : q;
+  }
+}
+
+std::string StripTags(std::string_view s, bool& insideTag) {
+  std::string out;
+  AppendStripTags(out, s, insideTag);
+  return out;
+}
+
+std::string StripOverstrikes(std::string_view s) {
+  const std::string t = RemoveAll("_\b", s, false);
+  std::string out;
+  out.reserve(t.size());
+  bool skip = false;
+  for (char x : t) {
+    if (x == '\b') skip = true;
+    if (!skip) out.push_back(x);
+    if (x != '\b' && skip) skip = false;
+  }
+  return out;
+}
+
+bool IsBlankLine(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 33) return false;
+  return true;
+}
+
+char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
+  static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  const std::size_t width = static_cast<std::size_t>(w);
+  char* const start = dst;
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  // Room is checked at the start and at every tab: enough for the rest of the
+  // input plus 32, so that 8-byte and 16-byte stores never run past dstEnd.
+  auto roomFor = [&]() { return std::size_t(dstEnd - dst) >= std::size_t(end - p) + 32; };
+  auto tab = [&]() {
+    std::memcpy(dst, kSpaces, sizeof kSpaces);  // w <= 16; the surplus is overwritten or cut
+    const std::size_t col = std::size_t(dst - start);
+    dst += width - (width == 8 ? (col & 7) : col % width);
+    ++p;
+  };
+  if (!roomFor()) return nullptr;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Eight bytes at a time: copy a block, stop at its first tab if any. The
+    // last few bytes of a line of 8 or more come from an overlapping load of
+    // its last 8 bytes, shifted down.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    while (p < end && s.size() >= 8) {
+      const std::size_t rem = std::size_t(end - p);
+      std::uint64_t x;
+      std::size_t valid = 8;
+      if (rem >= 8) {
+        std::memcpy(&x, p, 8);
+      } else {
+        std::memcpy(&x, end - 8, 8);
+        x >>= 8 * (8 - rem);
+        valid = rem;
+      }
+      const std::uint64_t t = x ^ (kOnes * '\t');
+      std::uint64_t found = (t - kOnes) & ~t & kHigh;
+      if (valid < 8) found &= (std::uint64_t(1) << (8 * valid)) - 1;
+      std::memcpy(dst, &x, 8);
+      if (found == 0) {
+        dst += valid;
+        p += valid;
+        continue;
+      }
+      const std::size_t k = std::size_t(std::countr_zero(found)) / 8;
+      dst += k;
+      p += k;
+      if (!roomFor()) return nullptr;
+      tab();
+    }
+  }
+  for (; p < end;) {
+    if (*p != '\t') {
+      *dst++ = *p++;
+      continue;
+    }
+    if (!roomFor()) return nullptr;
+    tab();
+  }
+  return dst;
+}
+
+void AppendExpandedTabs(std::string& out, std::string_view s, int w) {
+  const std::size_t base = out.size();
+  // Room for a few tabs first; the worst case (every byte a tab) only if needed.
+  for (std::size_t room : {s.size() + 128, s.size() * std::size_t(w) + 32}) {
+    out.resize(base + room);
+    char* const d = out.data() + base;
+    if (char* e = ExpandTabsInto(d, d + room, s, w)) {
+      out.resize(base + std::size_t(e - d));
+      return;
+    }
+  }
+}
+
+std::optional<std::string> ExpandTabs(std::string_view s, int w) {
+  if (w < 2 || w > 16) return std::nullopt;
+  std::string out;
+  if (s.find('\t') == std::string_view::npos) return std::string(s);
+  AppendExpandedTabs(out, s, w);
+  return out;
+}
+
+std::string ApplyOutputCase(std::string_view s, bool upper, bool lower) {
+  if (upper) return UpperCase(s);
+  if (lower) return LowerCase(s);
+  return std::string(s);
+}
+
+std::string CutAtFirstKey(std::string_view s, std::string_view k) {
+  const std::size_t at = FindKey(s, k);
+  return std::string(at == std::string_view::npos ? s : s.substr(0, at));
+}
+
+std::string TextBeforeLastKey(std::string_view s, std::string_view k) {
+  const std::size_t p = LastPosOfChar(k, s);
+  return std::string(p > 0 ? s.substr(0, p - 1) : s);
+}
+
+}  // namespace QuorlinUtils
