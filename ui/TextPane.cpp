@@ -27,6 +27,13 @@ TextPane::TextPane(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTabChangesFocus(false);
+  // The selection stays as visible when the pane loses the focus (to the find
+  // dialog, a menu, another page).
+  QPalette colours = palette();
+  for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+    colours.setColor(QPalette::Inactive, role, colours.color(QPalette::Active, role));
+  }
+  setPalette(colours);
 }
 
 std::size_t TextPane::lineCount() const {

@@ -127,6 +127,22 @@ TEST_F(ChangePageTest, GivingTheFocusBackChecksNoOtherField) {
   EXPECT_FALSE(Filled(NumericField::LastLineNum));
 }
 
+// Switching to the other page hides the field the focus was in: that leaves
+// it, and a message brings the page and the field back.
+TEST_F(ChangePageTest, LeavingByTheOtherPageBringsTheFieldBack) {
+  ShowChangePage();
+  ui().Edit5->setFocus();
+  TypeText(ui().Edit5, QStringLiteral("2000"));
+  ui().PageControl1->setCurrentWidget(ui().Tabsheet2);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialogs.texts(),
+            QStringList{
+                QStringLiteral("Valid range for LineLength Number of Characters is 0 to 1024")});
+  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().TabSheet1);
+  EXPECT_EQ(QApplication::focusWidget(), ui().Edit5);
+  EXPECT_EQ(ui().Edit5->text(), QStringLiteral("0"));
+}
+
 TEST_F(ChangePageTest, CheckBoxCaptionsShowTheirStateAndCaseBoxesExcludeEachOther) {
   for (QCheckBox* box : {ui().CheckBox1, ui().CheckBox2, ui().LCaseCheckBox, ui().UCasecheckbox}) {
     EXPECT_EQ(CaptionColour(box), kMaroon) << box->objectName().toStdString();

@@ -1,8 +1,6 @@
 // Times a change run on a large text in the pane, from the press of OK to the
 // new text shown, and where the time goes:
 //   QT_LOGGING_RULES="quorlin.timing.info=true" quorlin_pane_timing [LINES]
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <string>
 
@@ -19,6 +17,10 @@
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -42,9 +44,13 @@ quorlin::LineList MakeText(int lines) {
 }
 
 long PeakMegabytes() {
+#ifdef Q_OS_UNIX
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss / 1024;
+#else
+  return 0;
+#endif
 }
 
 class SilentDialogs final : public quorlin::ui::Dialogs {

@@ -5,8 +5,10 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "WindowFixture.h"
 #include "app/Document.h"
@@ -51,6 +53,7 @@ TEST(Paths, SplitIntoFolderAndName) {
   EXPECT_EQ(app::WithSeparator(QStringLiteral("/a"), PathStyle::Posix), QStringLiteral("/a/"));
 }
 
+#ifdef Q_OS_UNIX
 // A folder that cannot be written sends the work files to the user's own
 // folder, which nobody else can enter or plant a link at.
 TEST(Paths, UnwritableFolderFallsBackToAPrivateFolder) {
@@ -83,6 +86,7 @@ TEST(Paths, UnwritableFolderFallsBackToAPrivateFolder) {
     qputenv("TMPDIR", savedTmp);
   }
 }
+#endif
 
 class Startup : public WindowTest {};
 
