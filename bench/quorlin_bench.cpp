@@ -54,7 +54,7 @@ void Generate(const std::string& path, long lines) {
              "</td></tr>";
     } else {
       if (kind < 40) line += '\t';
-      const int n = 6 + int(rnd() % 8);
+      const int n = 9 + int(rnd() % 11);
       for (int w = 0; w < n; ++w) {
         if (w) line += (rnd() % 7 == 0) ? '\t' : ' ';
         line += words[rnd() % nWords];
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   const std::string batch = std::filesystem::absolute(pos[0]).string();
   const std::filesystem::path dir = pos[1];
   std::filesystem::create_directories(dir);
-  const std::string text = (dir / ("text-" + std::to_string(lines) + ".txt")).string();
+  const std::string text = (dir / ("text-v3-" + std::to_string(lines) + ".txt")).string();
   if (!std::filesystem::exists(text)) Generate(text, lines);
   const auto bytes = std::filesystem::file_size(text);
   const std::string q = (dir / "out-quorlin.txt").string();

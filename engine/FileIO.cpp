@@ -294,9 +294,20 @@ BlockLineReader::~BlockLineReader() = default;  // io_ waits for a read under wa
 void BlockLineReader::readAhead() {
   aheadStarted_ = true;
   auto job = [this] {
+#ifdef _WIN32
     errno = 0;
     aheadLen_ = std::fread(ahead_.data() + kHeadroom, 1, blockSize_, f_);
     aheadError_ = (aheadLen_ < blockSize_ && std::ferror(f_)) ? LastError() : 0;
+#else
+    // One read: from a pipe it returns what has arrived, so lines flow through
+    // without waiting for a whole block.
+    ssize_t n;
+    do {
+      n = ::read(::fileno(f_), ahead_.data() + kHeadroom, blockSize_);
+    } while (n < 0 && errno == EINTR);
+    aheadLen_ = n > 0 ? std::size_t(n) : 0;
+    aheadError_ = n < 0 ? LastError() : 0;
+#endif
   };
   if (io_)
     io_->start(job);
@@ -332,7 +343,7 @@ bool BlockLineReader::refill() {
   }
   if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
   nextCr_ = nextLf_ = nextTab_ = nextKey_ = kStale;  // positions moved: search again
-  if (n == blockSize_ && io_) readAhead();  // a short block was the last one
+  if (io_) readAhead();
   return true;
 }
 

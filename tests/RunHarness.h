@@ -1,0 +1,82 @@
+// Runs the change engine on lines held in memory.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ChangeRun.h"
+#include "engine/LineStream.h"
+
+namespace quorlin::testing {
+
+class VectorSource final : public LineSource {
+ public:
+  explicit VectorSource(const std::vector<std::string>& lines) : lines_(lines) {}
+  bool next(std::string_view& line) override {
+    if (i_ >= lines_.size()) return false;
+    line = lines_[i_++];
+    return true;
+  }
+
+ private:
+  const std::vector<std::string>& lines_;
+  std::size_t i_ = 0;
+};
+
+class VectorSink final : public LineSink {
+ public:
+  void write(std::string_view line) override { lines.emplace_back(line); }
+  std::vector<std::string> lines;
+};
+
+struct RunOutput {
+  bool completed = false;
+  std::vector<std::string> messages;
+  std::vector<std::string> lines;
+};
+
+inline RunOutput RunLines(const ChangeRequest& q, const std::vector<std::string>& lines) {
+  VectorSource src(lines);
+  VectorSink sink;
+  RunResult r = RunChange(q, src, sink, lines.size());
+  return RunOutput{r.completed, std::move(r.messages), std::move(sink.lines)};
+}
+
+// A request with the given test and action; fields given as text are filled.
+struct Req {
+  int test = 1, action = 13;
+  std::string key, repl, firstLine, lastLine, length, firstChar, lastChar, replPos;
+  bool retain = false, cs = false, lower = false, upper = false;
+
+  operator ChangeRequest() const {
+    ChangeRequest q;
+    q.testKind = test;
+    q.actionKind = action;
+    q.testKey = key;
+    q.replacementKey = repl;
+    q.firstLineNum = firstLine;
+    q.lastLineNum = lastLine;
+    q.lineLength = length;
+    q.firstCharPos = firstChar;
+    q.lastCharPos = lastChar;
+    q.replPos = replPos;
+    q.testKeyFilled = !key.empty();
+    q.replacementKeyFilled = !repl.empty();
+    q.firstLineNumFilled = !firstLine.empty();
+    q.lastLineNumFilled = !lastLine.empty();
+    q.lineLengthFilled = !length.empty();
+    q.firstCharPosFilled = !firstChar.empty();
+    q.lastCharPosFilled = !lastChar.empty();
+    q.replPosFilled = !replPos.empty();
+    q.retainPassingOnly = retain;
+    q.caseSensitive = cs;
+    q.outputLowerCase = lower;
+    q.outputUpperCase = upper;
+    return q;
+  }
+};
+
+using Lines = std::vector<std::string>;
+
+}  // namespace quorlin::testing
