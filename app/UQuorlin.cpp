@@ -30,7 +30,12 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The fields go with the window's base class, after the change page: no
+  // check of a field left while they are destroyed may reach the page.
+  delete exits_;
+  exits_ = nullptr;
+}
 
 void TForm1::ConnectHandlers() {
   connect(ui_.Open1, &QAction::triggered, this, &TForm1::Open1Click);

@@ -17,6 +17,7 @@
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
+#include "ui/Western.h"
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -34,9 +35,9 @@ quorlin::LineList MakeText(int lines) {
     switch (i % 10) {
       case 0: line.clear(); break;
       case 1: line = "\t\tIndented\twith tabs and a number " + n + "\tend"; break;
-      case 2: line = "<tr><td>" + n + "</td><td>cell text here</td><td>more</td></tr>"; break;
+      case 2: line = "<tr><td>" + n + "</td><td>cell text here</td><td>and more</td></tr>"; break;
       case 3: line = "The quick brown fox jumps over the lazy dog 0123456789 ABCDEF"; break;
-      default: line = "Line " + n + " holds some ordinary words of text, to about sixty."; break;
+      default: line = "Line " + n + " holds some ordinary words of text, to about sixty bytes."; break;
     }
     text.push_back(line);
   }
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
     const quorlin::LineList text = MakeText(lines);
     std::printf("text: %d lines, %zu bytes, made in %lld ms\n", lines, text.joined().size(),
                 clock.restart());
+    const qsizetype characters = quorlin::ui::DecodeWestern(text.joined()).size();
+    std::printf("bytes to characters alone: %lld characters in %lld ms\n",
+                static_cast<long long>(characters), clock.restart());
     ui.RichEdit1->setLines(text);
   }
   QCoreApplication::processEvents();
