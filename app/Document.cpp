@@ -23,7 +23,9 @@
 namespace quorlin::app {
 namespace {
 
-std::string SystemName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string SystemName(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
 
 QString FileErrorBoxText(const FileError& e) {
   return QString::fromStdString(e.text()) + QLatin1Char('\n') +

@@ -103,16 +103,17 @@ void TForm1::FormActivate() {
   // From here on the temporary files go next to the document.
   doc_.workFolder = app::WorkFolderFor(doc_.lastFolder);
 
-  const app::LoadResult loaded =
-      app::LoadIntoPane(fileName, QString::fromLatin1(app::kNullsQuestion), doc_,
-                        *ui_.RichEdit1, *dialogs_);
+  const app::LoadResult loaded = app::LoadIntoPane(
+      fileName, QString::fromLatin1(app::kNullsQuestion), doc_, *ui_.RichEdit1, *dialogs_);
   if (loaded != app::LoadResult::Loaded && loaded != app::LoadResult::LoadedCleaned) return;
   setWindowTitle(QString::fromLatin1(app::kCommandLineCaption) + fileName);
   ui_.NullsReminder->setVisible(loaded == app::LoadResult::LoadedCleaned);
   CommandLineHandled = true;
 }
 
-void TForm1::FormClose() { app::DeleteWorkFiles(doc_.workFolder); }
+void TForm1::FormClose() {
+  app::DeleteWorkFiles(doc_.workFolder);
+}
 
 bool TForm1::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
@@ -141,23 +142,43 @@ void TForm1::NotAvailableYet() {
   dialogs_->message(QStringLiteral("This command is not available yet."));
 }
 
-void TForm1::Open1Click() { NotAvailableYet(); }
-void TForm1::SaveAs1Click() { NotAvailableYet(); }
-void TForm1::Print1Click() { NotAvailableYet(); }
+void TForm1::Open1Click() {
+  NotAvailableYet();
+}
+void TForm1::SaveAs1Click() {
+  NotAvailableYet();
+}
+void TForm1::Print1Click() {
+  NotAvailableYet();
+}
 
 void TForm1::Close1Click() {
   ui_.RichEdit1->setLines(LineList());
   ui_.NullsReminder->setVisible(false);
 }
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::Exit1Click() {
+  close();
+}
 
-void TForm1::filename1Click() { NotAvailableYet(); }
-void TForm1::Search1Click() { NotAvailableYet(); }
-void TForm1::Cut1Click() { NotAvailableYet(); }
-void TForm1::Copy1Click() { NotAvailableYet(); }
-void TForm1::Paste1Click() { NotAvailableYet(); }
-void TForm1::Fonts1Click() { NotAvailableYet(); }
+void TForm1::filename1Click() {
+  NotAvailableYet();
+}
+void TForm1::Search1Click() {
+  NotAvailableYet();
+}
+void TForm1::Cut1Click() {
+  NotAvailableYet();
+}
+void TForm1::Copy1Click() {
+  NotAvailableYet();
+}
+void TForm1::Paste1Click() {
+  NotAvailableYet();
+}
+void TForm1::Fonts1Click() {
+  NotAvailableYet();
+}
 
 void TForm1::About1Click() {
   auto* about = new ui::TAboutQuorlin(this);
@@ -166,8 +187,12 @@ void TForm1::About1Click() {
 
 // ---- Page "Show/Edit Current Text" ----
 
-void TForm1::SearchBtnClick() { NotAvailableYet(); }
-void TForm1::WordwrapbtnClick() { NotAvailableYet(); }
+void TForm1::SearchBtnClick() {
+  NotAvailableYet();
+}
+void TForm1::WordwrapbtnClick() {
+  NotAvailableYet();
+}
 
 // ---- Page "Make Global Changes" ----
 
@@ -184,17 +209,37 @@ void TForm1::FieldLeft(QLineEdit* field) {
   }
 }
 
-void TForm1::Edit1Exit() { changePage_->LeaveTestKey(); }
-void TForm1::Edit2Exit() { changePage_->LeaveReplacementKey(); }
-void TForm1::Edit3Exit() { changePage_->LeaveNumberField(NumericField::FirstLineNum); }
-void TForm1::Edit4Exit() { changePage_->LeaveNumberField(NumericField::LastLineNum); }
-void TForm1::Edit5Exit() { changePage_->LeaveNumberField(NumericField::LineLength); }
-void TForm1::Edit6Exit() { changePage_->LeaveNumberField(NumericField::FirstCharPos); }
-void TForm1::Edit7Exit() { changePage_->LeaveNumberField(NumericField::LastCharPos); }
-void TForm1::Edit9Exit() { changePage_->LeaveNumberField(NumericField::ReplPos); }
+void TForm1::Edit1Exit() {
+  changePage_->LeaveTestKey();
+}
+void TForm1::Edit2Exit() {
+  changePage_->LeaveReplacementKey();
+}
+void TForm1::Edit3Exit() {
+  changePage_->LeaveNumberField(NumericField::FirstLineNum);
+}
+void TForm1::Edit4Exit() {
+  changePage_->LeaveNumberField(NumericField::LastLineNum);
+}
+void TForm1::Edit5Exit() {
+  changePage_->LeaveNumberField(NumericField::LineLength);
+}
+void TForm1::Edit6Exit() {
+  changePage_->LeaveNumberField(NumericField::FirstCharPos);
+}
+void TForm1::Edit7Exit() {
+  changePage_->LeaveNumberField(NumericField::LastCharPos);
+}
+void TForm1::Edit9Exit() {
+  changePage_->LeaveNumberField(NumericField::ReplPos);
+}
 
-void TForm1::CheckBox1Click() { ui::ChangePage::ColourOptionBox(ui_.CheckBox1); }
-void TForm1::CheckBox2Click() { ui::ChangePage::ColourOptionBox(ui_.CheckBox2); }
+void TForm1::CheckBox1Click() {
+  ui::ChangePage::ColourOptionBox(ui_.CheckBox1);
+}
+void TForm1::CheckBox2Click() {
+  ui::ChangePage::ColourOptionBox(ui_.CheckBox2);
+}
 void TForm1::LCaseCheckBoxClick() {
   changePage_->CaseBoxClicked(ui_.LCaseCheckBox, ui_.UCasecheckbox);
 }

@@ -48,7 +48,9 @@ TAboutQuorlin::TAboutQuorlin(QWidget* parent)
   connect(Button1_, &QPushButton::clicked, this, &TAboutQuorlin::Button1Click);
 }
 
-void TAboutQuorlin::Button1Click() { close(); }
+void TAboutQuorlin::Button1Click() {
+  close();
+}
 
 void TAboutQuorlin::showEvent(QShowEvent* event) {
   FormShow();

@@ -28,7 +28,7 @@ namespace quorlin::ui {
 namespace {
 
 constexpr NumericField kNumberFields[] = {
-    NumericField::FirstLineNum, NumericField::LastLineNum,  NumericField::LineLength,
+    NumericField::FirstLineNum, NumericField::LastLineNum, NumericField::LineLength,
     NumericField::FirstCharPos, NumericField::LastCharPos, NumericField::ReplPos,
 };
 
@@ -67,12 +67,18 @@ void ChangePage::LeaveReplacementKey() {
 
 QLineEdit* ChangePage::NumberField(NumericField field) const {
   switch (field) {
-    case NumericField::FirstLineNum: return ui_.Edit3;
-    case NumericField::LastLineNum: return ui_.Edit4;
-    case NumericField::LineLength: return ui_.Edit5;
-    case NumericField::FirstCharPos: return ui_.Edit6;
-    case NumericField::LastCharPos: return ui_.Edit7;
-    case NumericField::ReplPos: return ui_.Edit9;
+    case NumericField::FirstLineNum:
+      return ui_.Edit3;
+    case NumericField::LastLineNum:
+      return ui_.Edit4;
+    case NumericField::LineLength:
+      return ui_.Edit5;
+    case NumericField::FirstCharPos:
+      return ui_.Edit6;
+    case NumericField::LastCharPos:
+      return ui_.Edit7;
+    case NumericField::ReplPos:
+      return ui_.Edit9;
   }
   return nullptr;
 }
@@ -83,9 +89,8 @@ void ChangePage::LeaveNumberField(NumericField f) {
   // The last char position is compared with the 1st char field as it stands.
   std::optional<std::string> firstChar;
   if (f == NumericField::LastCharPos) firstChar = EncodeWestern(ui_.Edit6->text());
-  const FieldCheckResult check =
-      CheckNumericField(f, text,
-                        firstChar ? std::optional<std::string_view>(*firstChar) : std::nullopt);
+  const FieldCheckResult check = CheckNumericField(
+      f, text, firstChar ? std::optional<std::string_view>(*firstChar) : std::nullopt);
 
   const QString shown = DecodeWestern(check.text);
   if (shown != field->text()) field->setText(shown);
@@ -129,7 +134,8 @@ ChangeRequest ChangePage::ReadRequest() const {
   }
   request.testKey = EncodeWestern(ui_.Edit1->text());
   request.replacementKey = EncodeWestern(ui_.Edit2->text());
-  for (const NumericField f : kNumberFields) request.text(f) = EncodeWestern(NumberField(f)->text());
+  for (const NumericField f : kNumberFields)
+    request.text(f) = EncodeWestern(NumberField(f)->text());
   request.retainPassingOnly = ui_.CheckBox1->isChecked();
   request.caseSensitive = ui_.CheckBox2->isChecked();
   request.outputLowerCase = ui_.LCaseCheckBox->isChecked();
@@ -176,12 +182,12 @@ void ChangePage::PressOk(const QString& workFolder) {
   ui_.RichEdit1->setLines(result.output);
   const std::size_t outputLines = result.output.size();
   result.output.clear();
-  qCInfo(lcRunTiming, "change run: %zu lines; reading the pane %lld ms, work files and run %lld ms, "
-                      "new text in the pane %lld ms",
+  qCInfo(lcRunTiming,
+         "change run: %zu lines; reading the pane %lld ms, work files and run %lld ms, "
+         "new text in the pane %lld ms",
          outputLines, readMs, runMs - readMs, clock.elapsed() - runMs);
 
-  QCheckBox* const options[] = {ui_.CheckBox1, ui_.CheckBox2, ui_.LCaseCheckBox,
-                                ui_.UCasecheckbox};
+  QCheckBox* const options[] = {ui_.CheckBox1, ui_.CheckBox2, ui_.LCaseCheckBox, ui_.UCasecheckbox};
   bool anyChecked = false;
   for (QCheckBox* box : options) anyChecked = anyChecked || box->isChecked();
   if (anyChecked) dialogs_.message(QString::fromLatin1(kCheckBoxReminder));

@@ -27,8 +27,7 @@ void QtDialogs::message(const QString& text) {
 
 bool QtDialogs::confirm(const QString& text) {
   return ShowBox(parent_, QMessageBox::Question, QStringLiteral("Confirm"), text,
-                 QMessageBox::Ok | QMessageBox::Cancel,
-                 QMessageBox::Cancel) == QMessageBox::Ok;
+                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void QtDialogs::error(const QString& text) {

@@ -6,7 +6,9 @@
 
 namespace quorlin::ui {
 
-void FieldExitWatcher::watch(QLineEdit* field) { field->installEventFilter(this); }
+void FieldExitWatcher::watch(QLineEdit* field) {
+  field->installEventFilter(this);
+}
 
 bool FieldExitWatcher::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::FocusOut || refocusing_) return false;

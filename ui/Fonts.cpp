@@ -8,12 +8,12 @@ void RegisterFontSubstitutes() {
   // Liberation Sans has the widths of the common Windows sans serif face, a
   // little narrower than "MS Sans Serif" at small sizes; DejaVu Sans is wider
   // and comes second.
-  QFont::insertSubstitutions(QString::fromLatin1(kSansSerifFamily),
-                             {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                              QStringLiteral("DejaVu Sans")});
-  QFont::insertSubstitutions(QString::fromLatin1(kPaneFamily),
-                             {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                              QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(
+      QString::fromLatin1(kSansSerifFamily),
+      {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(
+      QString::fromLatin1(kPaneFamily),
+      {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
 }
 
 QFont SansSerifFont(int pixelSize, bool bold) {

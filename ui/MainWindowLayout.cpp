@@ -51,26 +51,34 @@ struct GridRow {
 };
 
 constexpr GridRow kTestGrid[] = {
-    {"RadioButton1", "RadioButton7"},  {"RadioButton2", "RadioButton8"},
-    {"RadioButton3", "RadioButton9"},  {"RadioButton5", "RadioButton10"},
-    {"RadioButton4", "RadioButton11"}, {"RadioButton6", "RadioButton12"},
+    {"RadioButton1", "RadioButton7"},   {"RadioButton2", "RadioButton8"},
+    {"RadioButton3", "RadioButton9"},   {"RadioButton5", "RadioButton10"},
+    {"RadioButton4", "RadioButton11"},  {"RadioButton6", "RadioButton12"},
     {"RadioButton36", "RadioButton42"},
 };
 
 constexpr GridRow kActionGrid[] = {
-    {"RadioButton13", "RadioButton15"}, {"RadioButton32", "RadioButton14"},
-    {"RadioButton17", "RadioButton23"}, {"RadioButton18", "RadioButton24"},
-    {"RadioButton19", "RadioButton22"}, {"RadioButton27", "RadioButton25"},
-    {"RadioButton34", "RadioButton26"}, {"RadioButton31", "RadioButton16"},
-    {"RadioButton21", "RadioButton20"}, {"RadioButton28", "RadioButton35"},
-    {"RadioButton29", "RadioButton30"}, {"RadioButton38", "RadioButton40"},
-    {"RadioButton43", "RadioButton41"}, {"RadioButton39", "RadioButton44"},
-    {"RadioButton33", ""},              {"RadioButton37", ""},
+    {"RadioButton13", "RadioButton15"},
+    {"RadioButton32", "RadioButton14"},
+    {"RadioButton17", "RadioButton23"},
+    {"RadioButton18", "RadioButton24"},
+    {"RadioButton19", "RadioButton22"},
+    {"RadioButton27", "RadioButton25"},
+    {"RadioButton34", "RadioButton26"},
+    {"RadioButton31", "RadioButton16"},
+    {"RadioButton21", "RadioButton20"},
+    {"RadioButton28", "RadioButton35"},
+    {"RadioButton29", "RadioButton30"},
+    {"RadioButton38", "RadioButton40"},
+    {"RadioButton43", "RadioButton41"},
+    {"RadioButton39", "RadioButton44"},
+    {"RadioButton33", ""},
+    {"RadioButton37", ""},
 };
 
 constexpr int kRadioHeight = 17;
 constexpr int kGroupWidth = 837;
-constexpr int kColumnGap = 8;      // between a button and what stands right of it
+constexpr int kColumnGap = 8;         // between a button and what stands right of it
 constexpr int kWideRadioWidth = 777;  // the last two action rows
 
 // Each column runs up to the next one, or to the group box's edge.
@@ -202,7 +210,8 @@ void ApplyPlaces(QWidget* window, const std::vector<Place>& places) {
     int height = place.height == kOwnSize ? own.height() : place.height;
     // A check box or radio button grows to show its whole caption where the
     // substitute font runs a little wider than the design's.
-    if (qobject_cast<QCheckBox*>(widget) != nullptr || qobject_cast<QRadioButton*>(widget) != nullptr) {
+    if (qobject_cast<QCheckBox*>(widget) != nullptr ||
+        qobject_cast<QRadioButton*>(widget) != nullptr) {
       width = std::max(width, own.width());
     }
     // A word-wrapped label grows downwards rather than cut off its last line.

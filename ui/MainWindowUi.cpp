@@ -186,13 +186,13 @@ void BuildChangePage(MainWindowUi& ui) {
   ui.Label5 = MakeLabel(page, "Label5", "Replacement Key Text");
   ui.Edit2 = MakeField(page, "Edit2");
 
-  ui.ActionBox = MakeGroup(page, "ActionBox",
-                           "Make The Following Change To Each Line Passing The Test, If Possible ",
-                           kGreen);
+  ui.ActionBox =
+      MakeGroup(page, "ActionBox",
+                "Make The Following Change To Each Line Passing The Test, If Possible ", kGreen);
   AddRadioButtons(ui.ActionBox, ActionKinds(), ui, ui.actionButtons);
 
-  ui.Label6 = MakeLabel(page, "Label6",
-                        "   Make      Changes        To         Current       Text  ");
+  ui.Label6 =
+      MakeLabel(page, "Label6", "   Make      Changes        To         Current       Text  ");
   ui.Label6->setFont(SansSerifFont(12, true));
   ui.Label6->setWordWrap(true);
   SetCaptionColour(ui.Label6, kBlack);
@@ -209,8 +209,8 @@ void BuildChangePage(MainWindowUi& ui) {
   for (const int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 36, 42}) {
     chain.push_back(ui.RadioButton[n]);
   }
-  for (const int n : {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 13, 30, 31,
-                      32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44}) {
+  for (const int n : {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                      29, 13, 30, 31, 32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44}) {
     chain.push_back(ui.RadioButton[n]);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{

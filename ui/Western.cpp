@@ -21,12 +21,18 @@ constexpr std::array<char16_t, 256> MakeDecodeTable() {
 }
 constexpr std::array<char16_t, 256> kDecode = MakeDecodeTable();
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 }  // namespace
 
-char16_t WesternChar(unsigned char b) { return kDecode[b]; }
+char16_t WesternChar(unsigned char b) {
+  return kDecode[b];
+}
 
 bool WesternByte(char16_t c, char& byte) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {

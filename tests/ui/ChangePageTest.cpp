@@ -79,7 +79,9 @@ TEST_F(ChangePageTest, LastCharPositionIsComparedWithFirstAsItStands) {
     const char* shown;
     QStringList messages;
   } rows[] = {
-      {"5", "2000", "1",
+      {"5",
+       "2000",
+       "1",
        {QStringLiteral("Valid range for Character Position is 1 to 1024"),
         QStringLiteral("Last Char Position must be greater or equal to 1st Char Position")}},
       {"", "5", "1", {NotInteger("")}},
@@ -135,9 +137,9 @@ TEST_F(ChangePageTest, LeavingByTheOtherPageBringsTheFieldBack) {
   TypeText(ui().Edit5, QStringLiteral("2000"));
   ui().PageControl1->setCurrentWidget(ui().Tabsheet2);
   QCoreApplication::processEvents();
-  EXPECT_EQ(dialogs.texts(),
-            QStringList{
-                QStringLiteral("Valid range for LineLength Number of Characters is 0 to 1024")});
+  EXPECT_EQ(
+      dialogs.texts(),
+      QStringList{QStringLiteral("Valid range for LineLength Number of Characters is 0 to 1024")});
   EXPECT_EQ(ui().PageControl1->currentWidget(), ui().TabSheet1);
   EXPECT_EQ(QApplication::focusWidget(), ui().Edit5);
   EXPECT_EQ(ui().Edit5->text(), QStringLiteral("0"));
@@ -170,7 +172,7 @@ TEST_F(ChangePageTest, CheckBoxCaptionsShowTheirStateAndCaseBoxesExcludeEachOthe
 TEST_F(ChangePageTest, OkRunsTheChangeRemindsOnceAndUnchecksTheBoxes) {
   SetPaneLines({"abc", "ABC", "b\tb", "xyz"});
   TypeAndLeave(ui().Edit1, QStringLiteral("b"));
-  Choose(3, 22);  // contains the key anywhere; delete the key
+  Choose(3, 22);          // contains the key anywhere; delete the key
   Click(ui().CheckBox2);  // case sensitive
   Click(ui().UCasecheckbox);
   ClickOk();
@@ -219,9 +221,10 @@ TEST_F(ChangePageTest, RefusedOkShowsBothMessagesAndChangesNothing) {
   Choose(4, 19);  // needs key and 1st char; needs replacement and repl pos
   Click(ui().CheckBox2);
   ClickOk();
-  EXPECT_EQ(dialogs.texts(),
-            (QStringList{QStringLiteral("Fill in Test Key Text and 1st Char Position"),
-                         QStringLiteral("Fill in Replacement Key Text and Repl Pos Char Position")}));
+  EXPECT_EQ(
+      dialogs.texts(),
+      (QStringList{QStringLiteral("Fill in Test Key Text and 1st Char Position"),
+                   QStringLiteral("Fill in Replacement Key Text and Repl Pos Char Position")}));
   EXPECT_TRUE(dialogs.boxes[0].busy && dialogs.boxes[1].busy);
   EXPECT_FALSE(Busy());
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"one", "two"}));

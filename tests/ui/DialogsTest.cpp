@@ -50,8 +50,8 @@ class BoxAnswerer {
 
 TEST(RealDialogs, BoxesCarryTheirHeadingSignAndButtons) {
   ui::QtDialogs dialogs(nullptr);
-  BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Cancel,
-                        QMessageBox::Escape, QMessageBox::Ok});
+  BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Escape,
+                        QMessageBox::Ok});
   dialogs.message(QStringLiteral("'<b>x</b>' is not a valid integer value"));
   EXPECT_TRUE(dialogs.confirm(QStringLiteral("Q1")));
   EXPECT_FALSE(dialogs.confirm(QStringLiteral("Q2")));

@@ -32,6 +32,7 @@ struct TierRow {
 
 // Widths follow the width tiers, everything else the height tiers; 1019 high
 // is not above 1019, so that screen stops at the middle height tier.
+// clang-format off
 constexpr TierRow kTiers[] = {
     {800, 600, {1005, 591}, {969, 511}, {900, 417}, {1, 134}, 144, 138, 161, {185, 277}, 224, 296,
      465},
@@ -42,6 +43,7 @@ constexpr TierRow kTiers[] = {
     {1920, 1080, {1269, 966}, {1236, 895}, {1206, 807}, {13, 205}, 260, 260, 325, {385, 360}, 385,
      485, 800},
 };
+// clang-format on
 
 TEST(ScreenTiers, WindowGrowsByTheTiersOfTheScreenSize) {
   for (const TierRow& t : kTiers) {
@@ -139,9 +141,9 @@ TEST_F(Layout, NoCaptionIsClippedAndNoControlsOverlap) {
     EXPECT_LE(ShownWidth(reminder, reminder->text()) + 8, reminder->width());
     EXPECT_LE(ui().Label6->heightForWidth(ui().Label6->width()), ui().Label6->height());
 
-    for (const QWidget* parent : {ui().Tabsheet2, ui().TabSheet1,
-                                  static_cast<QWidget*>(ui().TestBox),
-                                  static_cast<QWidget*>(ui().ActionBox)}) {
+    for (const QWidget* parent :
+         {ui().Tabsheet2, ui().TabSheet1, static_cast<QWidget*>(ui().TestBox),
+          static_cast<QWidget*>(ui().ActionBox)}) {
       const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
       for (qsizetype i = 0; i < children.size(); ++i) {
         for (qsizetype j = i + 1; j < children.size(); ++j) {
@@ -190,10 +192,12 @@ TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
     const char* title;
     QStringList items;  // objectName=caption, "-" marks a separator
   } menus[] = {
-      {ui().File1, "&File",
+      {ui().File1,
+       "&File",
        {"Open1=&Open", "SaveAs1=Save&As", "Print1=&Print", "Filesep1=-", "Close1=&Close",
         "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
-      {ui().Edit8, "&Edit",
+      {ui().Edit8,
+       "&Edit",
        {"Search1=Search", "Cut1=Cut", "Copy1=Copy", "Paste1=Paste", "Fonts1=Fonts"}},
       {ui().Help1, "&Help", {"About1=About"}},
   };

@@ -33,11 +33,21 @@ quorlin::LineList MakeText(int lines) {
   for (int i = 0; i < lines; ++i) {
     const std::string n = std::to_string(i);
     switch (i % 10) {
-      case 0: line.clear(); break;
-      case 1: line = "\t\tIndented\twith tabs and a number " + n + "\tend"; break;
-      case 2: line = "<tr><td>" + n + "</td><td>cell text here</td><td>and more</td></tr>"; break;
-      case 3: line = "The quick brown fox jumps over the lazy dog 0123456789 ABCDEF"; break;
-      default: line = "Line " + n + " holds some ordinary words of text, to about sixty bytes."; break;
+      case 0:
+        line.clear();
+        break;
+      case 1:
+        line = "\t\tIndented\twith tabs and a number " + n + "\tend";
+        break;
+      case 2:
+        line = "<tr><td>" + n + "</td><td>cell text here</td><td>and more</td></tr>";
+        break;
+      case 3:
+        line = "The quick brown fox jumps over the lazy dog 0123456789 ABCDEF";
+        break;
+      default:
+        line = "Line " + n + " holds some ordinary words of text, to about sixty bytes.";
+        break;
     }
     text.push_back(line);
   }

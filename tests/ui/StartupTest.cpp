@@ -48,7 +48,8 @@ TEST(Paths, SplitIntoFolderAndName) {
     EXPECT_EQ(parts.name, QString::fromLatin1(r.name)) << r.path;
   }
   EXPECT_EQ(app::WithSeparator(QString(), PathStyle::Windows), QStringLiteral("\\"));
-  EXPECT_EQ(app::WithSeparator(QStringLiteral("D:/x/"), PathStyle::Windows), QStringLiteral("D:/x/"));
+  EXPECT_EQ(app::WithSeparator(QStringLiteral("D:/x/"), PathStyle::Windows),
+            QStringLiteral("D:/x/"));
   EXPECT_EQ(app::WithSeparator(QStringLiteral("/"), PathStyle::Posix), QStringLiteral("/"));
   EXPECT_EQ(app::WithSeparator(QStringLiteral("/a"), PathStyle::Posix), QStringLiteral("/a/"));
 }
@@ -103,7 +104,8 @@ TEST_F(Startup, ArgumentsJoinIntoOneFileNameAndItsLinesAreLoaded) {
   ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("My Files")));
   WriteFile(QStringLiteral("My Files/list one.txt"), "first\r\nsecond\nthird\rlast\r\n");
   // The name arrives unquoted, split at its blanks.
-  Start({folder() + QStringLiteral("/My"), QStringLiteral("Files/list"), QStringLiteral("one.txt")});
+  Start(
+      {folder() + QStringLiteral("/My"), QStringLiteral("Files/list"), QStringLiteral("one.txt")});
 
   const QString file = folder() + QStringLiteral("/My Files/list one.txt");
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"first", "second", "third", "last"}));
@@ -129,13 +131,18 @@ TEST_F(Startup, FirstLineBreakOfTheFileIsRecorded) {
 }
 
 TEST_F(Startup, ZeroBytesAcceptedLoadTheCleanedCopy) {
-  WriteFile(QStringLiteral("wide.txt"), QByteArray("\xFF\xFE" "a\0b\0\r\0\n\0c\0", 12));
+  WriteFile(QStringLiteral("wide.txt"), QByteArray("\xFF\xFE"
+                                                   "a\0b\0\r\0\n\0c\0",
+                                                   12));
   dialogs.confirmAnswers = {true};
   Start({path(QStringLiteral("wide.txt"))});
 
   EXPECT_EQ(dialogs.texts(BoxKind::Confirm), QStringList{kQuestion});
-  EXPECT_EQ(ReadFile(QStringLiteral("Tempinfile~.txt")), QByteArray("\xFF\xFE" "ab\r\nc"));
-  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"\xFF\xFE" "ab", "c"}));
+  EXPECT_EQ(ReadFile(QStringLiteral("Tempinfile~.txt")), QByteArray("\xFF\xFE"
+                                                                    "ab\r\nc"));
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"\xFF\xFE"
+                                                   "ab",
+                                                   "c"}));
   EXPECT_EQ(form->windowTitle(), kCaption + path(QStringLiteral("wide.txt")));
   EXPECT_TRUE(ui().NullsReminder->isVisible());
   EXPECT_TRUE(form->commandLineHandled());

@@ -26,7 +26,9 @@
 #include "ui/TextPane.h"
 
 // Readable failure output for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+  *os << '"' << s.toStdString() << '"';
+}
 
 namespace quorlin::testing {
 
