@@ -133,7 +133,7 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
 }
 
 QString CommandLineFileName(const QStringList& arguments) {
-  const QString joined = arguments.join(QLatin1Char(' '));
+  QString joined = arguments.join(QLatin1Char(' '));
   if (joined.isEmpty() || !QFileInfo(joined).isRelative()) return joined;
   // A bare name would leave the folder part empty; the folder it is opened in
   // is the current one.

@@ -52,7 +52,7 @@ bool WesternByte(char16_t c, char& byte) {
 
 QString DecodeWestern(std::string_view bytes) {
   QString text(qsizetype(bytes.size()), Qt::Uninitialized);
-  char16_t* out = reinterpret_cast<char16_t*>(text.data());
+  auto* out = reinterpret_cast<char16_t*>(text.data());
   for (const char b : bytes) *out++ = kDecode[static_cast<unsigned char>(b)];
   return text;
 }

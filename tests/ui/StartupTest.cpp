@@ -31,10 +31,10 @@ TEST(Paths, SplitIntoFolderAndName) {
     const char* folder;
     const char* name;
   } rows[] = {
-      {PathStyle::Windows, "D:\\data\\list.txt", "D:\\data", "list.txt"},
-      {PathStyle::Windows, "D:\\list.txt", "D:\\", "list.txt"},
+      {PathStyle::Windows, R"(D:\data\list.txt)", R"(D:\data)", "list.txt"},
+      {PathStyle::Windows, R"(D:\list.txt)", R"(D:\)", "list.txt"},
       {PathStyle::Windows, "D:list.txt", "D:", "list.txt"},
-      {PathStyle::Windows, "\\\\server\\x", "\\\\server", "x"},
+      {PathStyle::Windows, R"(\\server\x)", R"(\\server)", "x"},
       {PathStyle::Windows, "list.txt", "", "list.txt"},
       {PathStyle::Windows, "a/b.txt", "", "a/b.txt"},  // no separator there
       {PathStyle::Posix, "/home/u/list.txt", "/home/u", "list.txt"},
