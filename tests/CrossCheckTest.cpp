@@ -1,0 +1,562 @@
+// Cross-check of the change engine against the plain reference implementation
+// in tests/reference: generated texts and requests go through both, and the
+// completed flag, the messages and every output line must agree. The line
+// routines are cross-checked one by one the same way.
+//
+// Everything is driven by a fixed-seed generator; a failure prints the case
+// number, its seed, and a shrunk reproduction (request and input lines).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/ChangeRequest.h"
+#include "engine/ChangeRun.h"
+#include "engine/LineList.h"
+#include "engine/LineStream.h"
+#include "engine/WorkFiles.h"
+#include "tests/reference/ReferenceRun.h"
+#include "textutil/QuorlinUtils.h"
+
+namespace {
+
+using quorlin::ChangeRequest;
+using Lines = std::vector<std::string>;
+namespace QU = QuorlinUtils;
+
+// --- Generator ------------------------------------------------------------------
+
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next() {  // splitmix64
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+  int range(int lo, int hi) { return lo + below(hi - lo + 1); }
+  bool chance(int percent) { return below(100) < percent; }
+  template <class T>
+  const T& pick(const std::vector<T>& v) { return v[static_cast<std::size_t>(below(static_cast<int>(v.size())))]; }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Bytes that make keys, separators, tags, markers, overstrikes, numbers and
+// bytes above 127; repeated letters make keys match often.
+const std::string kAlphabet =
+    "aaaaAAAbbbBkK  \t,<>()*__\b\b+-.019xX"
+    "\xE9\xC9\x80\xFF";
+const std::vector<std::string> kWords = {"ab", "AB", "Ab", "key", "KEY", "aa", "aaa", "a,b", "<i>",
+                                         "x>y", "(z)", "12", "-3", "+q", ".5", "_\bH", "A\bA",
+                                         "\xE9t\xC9", "*b*"};
+const std::vector<std::string> kKeys = {"a", "aa", "aaa", "aba", "A", "ab", "AB", "k", " ",
+                                        "  ", "\t", "a b", ",", "<", ">", "*", "_\b", "12",
+                                        "\xE9", "\xC9", "key", "b,", ".", "KEY"};
+const std::vector<std::string> kReplacements = {"N", "()", "[]", "**", "<>", "((", "))", " ,",
+                                                ",;", "aA", "xyz", "\xE9\xC9", "a", "(", "_\b",
+                                                "a b", "\t", ")("};
+
+std::string RandomText(Rng& rng, int minLen, int maxLen) {
+  std::string s;
+  const int n = rng.range(minLen, maxLen);
+  for (int i = 0; i < n; ++i) s += kAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kAlphabet.size())))];
+  return s;
+}
+
+std::string FlipCase(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+Lines RandomLines(Rng& rng) {
+  Lines lines;
+  const int n = rng.chance(5) ? 0 : rng.range(1, 30);
+  for (int i = 0; i < n; ++i) {
+    const int kind = rng.below(100);
+    std::string line;
+    if (kind < 8) {
+      // empty
+    } else if (kind < 16) {
+      const std::string blanks = "  \t\x01\x1f";
+      for (int j = rng.range(1, 6); j > 0; --j) line += blanks[static_cast<std::size_t>(rng.below(5))];
+    } else if (kind < 28 && !lines.empty()) {
+      line = lines[static_cast<std::size_t>(rng.below(static_cast<int>(lines.size())))];
+      if (rng.chance(30)) line = FlipCase(line);
+      if (rng.chance(15)) line += ' ';
+    } else if (kind < 33) {
+      line = RandomText(rng, 40, 150);
+    } else if (kind < 55) {
+      const std::string seps = " ,\t";
+      for (int j = rng.range(1, 5); j > 0; --j) {
+        line += rng.pick(kWords);
+        if (j > 1 || rng.chance(20)) line += seps[static_cast<std::size_t>(rng.below(3))];
+      }
+    } else {
+      line = RandomText(rng, 1, 14);
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string RandomKey(Rng& rng, const Lines& lines) {
+  const int kind = rng.below(100);
+  if (kind < 40 && !lines.empty()) {
+    const std::string& line = rng.pick(lines);
+    if (!line.empty()) {
+      const int start = rng.below(static_cast<int>(line.size()));
+      std::string key = line.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(rng.range(1, 4)));
+      return rng.chance(25) ? FlipCase(key) : key;
+    }
+  }
+  if (kind < 65) return rng.pick(kKeys);
+  return RandomText(rng, 1, 3);
+}
+
+// A valid numeric field text for value v, in one of the forms the field check
+// lets through: plain, leading blanks, plus sign, leading zeros, hexadecimal.
+std::string NumberText(Rng& rng, int v) {
+  std::ostringstream out;
+  switch (rng.below(10)) {
+    case 0: out << std::string(static_cast<std::size_t>(rng.range(1, 2)), ' ') << v; break;
+    case 1: out << '+' << v; break;
+    case 2: out << "00" << v; break;
+    case 3: out << '$' << std::hex << std::uppercase << v; break;
+    case 4: out << (rng.chance(50) ? "0x" : "X") << std::hex << v; break;
+    default: out << v; break;
+  }
+  return out.str();
+}
+
+int SmallOrAny(Rng& rng, int small, int bound) {
+  return rng.chance(8) ? rng.range(0, bound) : rng.range(0, small);
+}
+
+bool NeedsLineLength(int t, int a) {
+  return t == 7 || t == 8 || a == 16 || a == 17 || a == 18 || a == 20 || a == 39;
+}
+
+ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) {
+  ChangeRequest r;
+  r.testKind = test;
+  r.actionKind = action;
+  const bool needKey = (test >= 3 && test <= 6) || test == 13 || action == 22 || action == 23 ||
+                       action == 24 || action == 40 || (action >= 28 && action <= 31);
+  const bool needRepl = action == 19 || action == 21 || action == 35 || action == 38 ||
+                        action == 28 || action == 29 || action == 31 || action == 33 ||
+                        action == 37 || action == 27 || action == 34;
+  const bool needFirstChar = test == 4 || test == 6 || action == 25 || action == 26 || action == 32;
+  auto fill = [&](bool needed) { return rng.chance(needed ? 94 : 30); };
+
+  if (fill(needKey)) r.testKey = RandomKey(rng, lines);
+  if (fill(needRepl)) r.replacementKey = rng.chance(40) ? rng.pick(kReplacements) : RandomKey(rng, lines);
+  if (fill(test == 2)) r.firstLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
+  if (fill(test == 2)) r.lastLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
+  if (fill(NeedsLineLength(test, action))) r.lineLength = NumberText(rng, SmallOrAny(rng, 16, 1024));
+  int firstChar = 0;
+  if (fill(needFirstChar)) {
+    firstChar = SmallOrAny(rng, 16, 1024);
+    r.firstCharPos = NumberText(rng, firstChar);
+  }
+  if (fill(action == 25 || action == 26)) {
+    // Mostly at or above the first position; sometimes below it or 0, which
+    // actions 25 and 26 refuse at the first line.
+    const int last = rng.chance(12) ? rng.range(0, std::max(firstChar, 1))
+                                    : std::min(1024, firstChar + SmallOrAny(rng, 12, 1024));
+    r.lastCharPos = NumberText(rng, last);
+  }
+  if (fill(action == 19)) r.replPos = NumberText(rng, SmallOrAny(rng, 16, 1024));
+
+  r.testKeyFilled = !r.testKey.empty();
+  r.replacementKeyFilled = !r.replacementKey.empty();
+  r.firstLineNumFilled = !r.firstLineNum.empty();
+  r.lastLineNumFilled = !r.lastLineNum.empty();
+  r.lineLengthFilled = !r.lineLength.empty();
+  r.firstCharPosFilled = !r.firstCharPos.empty();
+  r.lastCharPosFilled = !r.lastCharPos.empty();
+  r.replPosFilled = !r.replPos.empty();
+
+  r.retainPassingOnly = rng.chance(action == 14 ? 8 : 25);
+  r.caseSensitive = rng.chance(40);
+  const int outputCase = rng.below(100);
+  r.outputLowerCase = outputCase < 15;
+  r.outputUpperCase = outputCase >= 15 && outputCase < 30;
+  return r;
+}
+
+// --- Showing a case -------------------------------------------------------------
+
+std::string Show(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 32 || b > 126) {
+      static const char* hex = "0123456789ABCDEF";
+      out += "\\x";
+      out += hex[b >> 4];
+      out += hex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Show(const Lines& lines) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < lines.size(); ++i) out += (i ? ", " : "") + Show(lines[i]);
+  return out + "}";
+}
+
+std::string Show(const ChangeRequest& r) {
+  std::ostringstream out;
+  out << "test " << r.testKind << ", action " << r.actionKind;
+  auto field = [&](const char* name, const std::string& text, bool filled) {
+    if (filled || !text.empty()) out << ", " << name << ' ' << Show(text) << (filled ? "" : " (not filled)");
+  };
+  field("key", r.testKey, r.testKeyFilled);
+  field("repl", r.replacementKey, r.replacementKeyFilled);
+  field("firstLine", r.firstLineNum, r.firstLineNumFilled);
+  field("lastLine", r.lastLineNum, r.lastLineNumFilled);
+  field("lineLength", r.lineLength, r.lineLengthFilled);
+  field("firstChar", r.firstCharPos, r.firstCharPosFilled);
+  field("lastChar", r.lastCharPos, r.lastCharPosFilled);
+  field("replPos", r.replPos, r.replPosFilled);
+  if (r.retainPassingOnly) out << ", retain";
+  if (r.caseSensitive) out << ", case-sensitive";
+  if (r.outputLowerCase) out << ", lower";
+  if (r.outputUpperCase) out << ", upper";
+  return out.str();
+}
+
+std::string Show(const refimpl::Outcome& o) {
+  std::ostringstream out;
+  out << (o.completed ? "completed" : "stopped") << ", messages " << Show(o.messages) << ", lines "
+      << Show(o.lines);
+  return out.str();
+}
+
+// --- The engine's side ----------------------------------------------------------
+
+// Hands out views into one buffer that is overwritten at every call, so a view
+// the engine keeps past the next call shows wrong bytes instead of the old line.
+class ScribbledSource : public quorlin::LineSource {
+ public:
+  ScribbledSource(const Lines& lines, bool withFacts) : lines_(lines), withFacts_(withFacts) {
+    buffer_.reserve(4096);
+  }
+  bool next(std::string_view& line) override {
+    if (index_ >= lines_.size()) return false;
+    std::fill(buffer_.begin(), buffer_.end(), '\x7f');
+    buffer_.assign(lines_[index_++]);
+    line = buffer_;
+    return true;
+  }
+  bool next(std::string_view& line, quorlin::LineFacts& facts) override {
+    if (!withFacts_) return LineSource::next(line, facts);
+    const bool more = next(line);
+    facts.hasTab = more && line.find('\t') != std::string_view::npos;
+    facts.hasKey = !watching_ || !more ? -1 : (line.find(key_) != std::string_view::npos ? 1 : 0);
+    return more;
+  }
+  void watchKey(std::string_view key) override {
+    if (!withFacts_) return;
+    watching_ = true;
+    key_ = key;
+  }
+
+ private:
+  const Lines& lines_;
+  bool withFacts_;
+  std::size_t index_ = 0;
+  std::string buffer_;
+  bool watching_ = false;
+  std::string key_;
+};
+
+class VectorSink : public quorlin::LineSink {
+ public:
+  void write(std::string_view line) override { lines.emplace_back(line); }
+  Lines lines;
+};
+
+enum class Path { Plain, WithFacts, WorkFiles };
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quorlin-xcheck-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
+  }
+  ~TempFolder() {
+    if (!path_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(path_, ec);
+    }
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path,
+                           std::size_t hint, const std::string& workFolder) {
+  refimpl::Outcome o;
+  try {
+    if (path == Path::WorkFiles) {
+      quorlin::LineList list;
+      for (const auto& line : input) list.push_back(line);
+      const quorlin::WorkRunResult result = quorlin::RunThroughWorkFiles(workFolder, list, r);
+      o.completed = result.completed;
+      o.messages = result.messages;
+      if (result.fileError) o.messages.push_back("(file error)");
+      for (std::size_t i = 0; i < result.output.size(); ++i) o.lines.emplace_back(result.output[i]);
+    } else {
+      ScribbledSource source(input, path == Path::WithFacts);
+      VectorSink sink;
+      const quorlin::RunResult result = quorlin::RunChange(r, source, sink, hint);
+      o.completed = result.completed;
+      o.messages = result.messages;
+      o.lines = std::move(sink.lines);
+    }
+  } catch (const std::exception& e) {
+    o.completed = false;
+    o.messages = {std::string("exception: ") + e.what()};
+  }
+  return o;
+}
+
+bool Same(const refimpl::Outcome& a, const refimpl::Outcome& b) {
+  return a.completed == b.completed && a.messages == b.messages && a.lines == b.lines;
+}
+
+// Greedy shrinking of a failing case: drop lines, drop bytes of lines and keys,
+// turn options off, while the case still fails.
+void Shrink(ChangeRequest& r, Lines& lines,
+            const std::function<bool(const ChangeRequest&, const Lines&)>& fails) {
+  for (bool progress = true; progress;) {
+    progress = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      Lines t = lines;
+      t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
+      if (fails(r, t)) lines = t, --i, progress = true;
+    }
+    for (auto& line : lines) {
+      for (std::size_t j = 0; j < line.size(); ++j) {
+        const std::string keep = line;
+        line.erase(j, 1);
+        if (fails(r, lines)) --j, progress = true;
+        else line = keep;
+      }
+    }
+    for (std::string* key : {&r.testKey, &r.replacementKey}) {
+      for (std::size_t j = 0; j < key->size(); ++j) {
+        ChangeRequest t = r;
+        std::string& k = key == &r.testKey ? t.testKey : t.replacementKey;
+        k.erase(j, 1);
+        t.testKeyFilled = !t.testKey.empty();
+        t.replacementKeyFilled = !t.replacementKey.empty();
+        if (fails(t, lines)) r = t, --j, progress = true;
+      }
+    }
+    for (bool ChangeRequest::*option : {&ChangeRequest::retainPassingOnly, &ChangeRequest::caseSensitive,
+                                        &ChangeRequest::outputLowerCase, &ChangeRequest::outputUpperCase}) {
+      if (!(r.*option)) continue;
+      ChangeRequest t = r;
+      t.*option = false;
+      if (fails(t, lines)) r = t, progress = true;
+    }
+  }
+}
+
+const std::vector<int> kActions = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
+                                   28, 29, 30, 31, 32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44};
+
+// --- The run ----------------------------------------------------------------------
+
+TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
+  constexpr int kRounds = 24;
+  constexpr std::uint64_t kBaseSeed = 0x51A7C0FFEEull;
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+
+  int runs = 0, refused = 0, stops = 0, fileRuns = 0, failures = 0;
+  std::vector<int> casesPerAction(45, 0);
+  int caseNo = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    for (int test = 1; test <= 14; ++test) {
+      for (int action : kActions) {
+        const std::uint64_t seed = kBaseSeed + static_cast<std::uint64_t>(caseNo) * 7919u;
+        ++caseNo;
+        Rng rng(seed);
+        Lines input = RandomLines(rng);
+        ChangeRequest r = RandomRequest(rng, test, action, input);
+
+        const std::vector<std::string> refusal = refimpl::Validate(r);
+        ASSERT_EQ(quorlin::ValidateRequest(r), refusal)
+            << "case " << caseNo << " seed " << seed << ": " << Show(r);
+        if (!refusal.empty()) {
+          ++refused;
+          continue;
+        }
+        ++runs;
+        ++casesPerAction[static_cast<std::size_t>(action)];
+
+        const Path path = caseNo % 16 == 0 ? Path::WorkFiles
+                          : caseNo % 2 == 0 ? Path::WithFacts
+                                            : Path::Plain;
+        if (path == Path::WorkFiles) ++fileRuns;
+        const std::size_t hint = caseNo % 7 == 0 ? 0 : input.size();
+
+        auto fails = [&](const ChangeRequest& req, const Lines& in) {
+          if (!refimpl::Validate(req).empty()) return false;
+          const std::size_t h = hint == 0 ? 0 : in.size();
+          return !Same(refimpl::Run(req, in), RunEngine(req, in, path, h, folder.path()));
+        };
+        const refimpl::Outcome expected = refimpl::Run(r, input);
+        if (!expected.completed) ++stops;
+        const refimpl::Outcome actual = RunEngine(r, input, path, hint, folder.path());
+        if (Same(expected, actual)) continue;
+
+        ++failures;
+        Shrink(r, input, fails);
+        ADD_FAILURE() << "case " << caseNo << " (seed " << seed << ", path "
+                      << static_cast<int>(path) << ")\n  request: " << Show(r)
+                      << "\n  input:   " << Show(input)
+                      << "\n  reference: " << Show(refimpl::Run(r, input))
+                      << "\n  engine:    " << Show(RunEngine(r, input, path, hint, folder.path()));
+        if (failures >= 5) return;
+      }
+    }
+  }
+  // The generator must keep producing runnable cases of every kind.
+  for (int action : kActions) EXPECT_GT(casesPerAction[static_cast<std::size_t>(action)], 100) << action;
+  EXPECT_GT(stops, 20);
+  EXPECT_GT(fileRuns, 300);
+  std::cout << "[ cross-check ] " << caseNo << " cases: " << runs << " runs (" << fileRuns
+            << " through work files, " << stops << " stopped by the position check), " << refused
+            << " refused by validation\n";
+}
+
+// --- The line routines ----------------------------------------------------------
+
+const std::string kShortAlphabet = "aab_\b<>()*, A\xE9\t";
+
+std::string Short(Rng& rng, int maxLen) {
+  std::string s;
+  for (int n = rng.range(0, maxLen); n > 0; --n)
+    s += kShortAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kShortAlphabet.size())))];
+  return s;
+}
+
+long long L(std::size_t v) { return static_cast<long long>(v); }
+
+TEST(CrossCheck, LineRoutinesAgreeWithReference) {
+  Rng rng(0xC0DE5EED);
+  for (int i = 0; i < 20000; ++i) {
+    const std::string s = Short(rng, 10);
+    const std::string k = Short(rng, 3);
+    const std::string k1 = k.substr(0, std::min<std::size_t>(k.size(), 1));
+    const std::string r = Short(rng, 3);
+    const std::string prefix = rng.chance(50) ? "pre" : "";
+    const char b = kShortAlphabet[static_cast<std::size_t>(rng.below(8))];
+    const char e = rng.chance(30) ? b : kShortAlphabet[static_cast<std::size_t>(rng.below(8))];
+    const long long n = rng.range(-2, 5);
+    const long long p = rng.range(-2, static_cast<int>(s.size()) + 2);
+    const long long count = rng.range(-2, static_cast<int>(s.size()) + 2);
+    const int width = rng.range(0, 18);
+    const bool flag = rng.chance(50), flag2 = rng.chance(50);
+    const std::string ctx = "s " + Show(s) + " k " + Show(k) + " r " + Show(r);
+    SCOPED_TRACE(ctx);
+
+    EXPECT_EQ(L(QU::KeyPos(k, s)), refimpl::KeyPos(k, s));
+    EXPECT_EQ(QU::TextAfterKey(s, k), refimpl::TextAfterKey(s, k));
+    EXPECT_EQ(L(QU::LastPosOfChar(k1, s)), refimpl::LastPosOfChar(k1, s));
+    EXPECT_EQ(L(QU::FirstPosInSet(k, s, flag)), refimpl::FirstPosInSet(k, s, flag));
+    EXPECT_EQ(L(QU::LastPosInSet(k, s, true)), refimpl::LastPosInSet(k, s, true));
+    EXPECT_EQ(L(QU::LastPosInSet(k1, s, false)), refimpl::LastPosInSet(k1, s, false));
+    EXPECT_EQ(L(QU::NthKeyPos(s, k, n)), refimpl::NthKeyPos(s, k, n)) << "n " << n;
+    EXPECT_EQ(L(QU::CountKeys(s, k)), refimpl::CountKeys(s, k));
+    EXPECT_EQ(QU::ReplaceAllKeys(s, k, r, flag), refimpl::ReplaceAllKeys(s, k, r, flag));
+    EXPECT_EQ(QU::RemoveAll(k, s, flag), refimpl::RemoveAll(k, s, flag));
+    EXPECT_EQ(QU::DeleteRange(s, p, count), refimpl::DeleteRange(s, p, count)) << p << ' ' << count;
+    EXPECT_EQ(QU::DeleteFirstMarkerPair(s, b, e), refimpl::DeleteFirstMarkerPair(s, b, e)) << b << e;
+    EXPECT_EQ(QU::DeleteLastMarkerPair(s, b, e), refimpl::DeleteLastMarkerPair(s, b, e)) << b << e;
+    EXPECT_EQ(QU::StripOverstrikes(s), refimpl::StripOverstrikes(s));
+    EXPECT_EQ(QU::IsBlankLine(s), refimpl::IsBlankLine(s));
+    EXPECT_EQ(QU::ExpandTabs(s, width), refimpl::ExpandTabs(s, width)) << "width " << width;
+    EXPECT_EQ(QU::ApplyOutputCase(s, flag, flag2), refimpl::ApplyOutputCase(s, flag, flag2));
+    EXPECT_EQ(QU::UpperCase(s), refimpl::UpperCase(s));
+    EXPECT_EQ(QU::LowerCase(s), refimpl::LowerCase(s));
+    EXPECT_EQ(QU::CutAtFirstKey(s, k), refimpl::CutAtFirstKey(s, k));
+
+    bool insideEngine = flag, insideRef = flag;
+    EXPECT_EQ(QU::StripTags(s, insideEngine), refimpl::StripTags(s, insideRef));
+    EXPECT_EQ(insideEngine, insideRef);
+
+    // The appending forms the engine's fast path uses: same text, after the prefix.
+    std::string out = prefix;
+    QU::AppendUpperCase(out, s);
+    EXPECT_EQ(out, prefix + refimpl::UpperCase(s));
+    out = prefix;
+    QU::AppendLowerCase(out, s);
+    EXPECT_EQ(out, prefix + refimpl::LowerCase(s));
+    out = prefix;
+    QU::AppendReplaceAllKeys(out, s, k, r, flag);
+    EXPECT_EQ(out, prefix + refimpl::ReplaceAllKeys(s, k, r, flag));
+    out = prefix;
+    insideEngine = insideRef = flag2;
+    QU::AppendStripTags(out, s, insideEngine);
+    EXPECT_EQ(out, prefix + refimpl::StripTags(s, insideRef));
+    EXPECT_EQ(insideEngine, insideRef);
+    if (width >= 2 && width <= 16) {
+      out = prefix;
+      QU::AppendExpandedTabs(out, s, width);
+      EXPECT_EQ(out, prefix + *refimpl::ExpandTabs(s, width));
+      std::string buffer(s.size() * static_cast<std::size_t>(width) + 32, '#');
+      char* end = QU::ExpandTabsInto(buffer.data(), buffer.data() + buffer.size(), s, width);
+      ASSERT_NE(end, nullptr);
+      EXPECT_EQ(std::string(buffer.data(), end), *refimpl::ExpandTabs(s, width));
+    }
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+TEST(CrossCheck, IntegerTextAgreesWithReference) {
+  const std::string alphabet = " +-$xX0123456789aFfg";
+  const std::vector<std::string> edges = {"2147483647", "2147483648", "-2147483648", "-2147483649",
+                                          "$7FFFFFFF", "$80000000", "0x", "$", "0x0", "  -0",
+                                          "+", "-", "12 ", " 12", "0X1f", "x-1", "00012"};
+  Rng rng(0x1A7E6E2);
+  for (int i = 0; i < 20000 + static_cast<int>(edges.size()); ++i) {
+    std::string text;
+    if (i < static_cast<int>(edges.size())) {
+      text = edges[static_cast<std::size_t>(i)];
+    } else {
+      for (int n = rng.range(0, 6); n > 0; --n)
+        text += alphabet[static_cast<std::size_t>(rng.below(static_cast<int>(alphabet.size())))];
+    }
+    const auto engine = quorlin::ParseIntegerText(text);
+    const auto reference = refimpl::IntegerValue(text);
+    ASSERT_EQ(engine, reference) << Show(text);
+  }
+}
+
+}  // namespace
