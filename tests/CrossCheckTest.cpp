@@ -45,7 +45,9 @@ class Rng {
   int range(int lo, int hi) { return lo + below(hi - lo + 1); }
   bool chance(int percent) { return below(100) < percent; }
   template <class T>
-  const T& pick(const std::vector<T>& v) { return v[static_cast<std::size_t>(below(static_cast<int>(v.size())))]; }
+  const T& pick(const std::vector<T>& v) {
+    return v[static_cast<std::size_t>(below(static_cast<int>(v.size())))];
+  }
 
  private:
   std::uint64_t state_;
@@ -56,34 +58,38 @@ class Rng {
 const std::string kAlphabet =
     "aaaaAAAbbbBkK  \t,<>()*__\b\b+-.019xX"
     "\xE9\xC9\x80\xFF";
-const std::vector<std::string> kWords = {"ab", "AB", "Ab", "key", "KEY", "aa", "aaa", "a,b", "<i>",
-                                         "x>y", "(z)", "12", "-3", "+q", ".5", "_\bH", "A\bA",
-                                         "\xE9t\xC9", "*b*"};
-const std::vector<std::string> kKeys = {"a", "aa", "aaa", "aba", "A", "ab", "AB", "k", " ",
-                                        "  ", "\t", "a b", ",", "<", ">", "*", "_\b", "12",
-                                        "\xE9", "\xC9", "key", "b,", ".", "KEY"};
-const std::vector<std::string> kReplacements = {"N", "()", "[]", "**", "<>", "((", "))", " ,",
-                                                ",;", "aA", "xyz", "\xE9\xC9", "a", "(", "_\b",
-                                                "a b", "\t", ")("};
+const std::vector<std::string> kWords = {"ab",  "AB",   "Ab",   "key",       "KEY", "aa", "aaa",
+                                         "a,b", "<i>",  "x>y",  "(z)",       "12",  "-3", "+q",
+                                         ".5",  "_\bH", "A\bA", "\xE9t\xC9", "*b*"};
+const std::vector<std::string> kKeys = {"a",   "aa", "aaa",  "aba",  "A",   "ab", "AB", "k",
+                                        " ",   "  ", "\t",   "a b",  ",",   "<",  ">",  "*",
+                                        "_\b", "12", "\xE9", "\xC9", "key", "b,", ".",  "KEY"};
+const std::vector<std::string> kReplacements = {"N",  "()", "[]",  "**",  "<>",  "((",
+                                                "))", " ,", ",;",  "aA",  "xyz", "\xE9\xC9",
+                                                "a",  "(",  "_\b", "a b", "\t",  ")("};
 
 std::string RandomText(Rng& rng, int minLen, int maxLen) {
   std::string s;
   const int n = rng.range(minLen, maxLen);
-  for (int i = 0; i < n; ++i) s += kAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kAlphabet.size())))];
+  for (int i = 0; i < n; ++i)
+    s += kAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kAlphabet.size())))];
   return s;
 }
 
 std::string FlipCase(std::string s) {
   for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
 }
 
 Lines RandomLines(Rng& rng) {
   Lines lines;
-  const int n = rng.chance(5) ? 0 : rng.range(1, 30);
+  // Mostly up to 30 lines; a few longer texts give the sort its wider gaps.
+  const int n = rng.chance(5) ? 0 : rng.chance(3) ? rng.range(60, 200) : rng.range(1, 30);
   for (int i = 0; i < n; ++i) {
     const int kind = rng.below(100);
     std::string line;
@@ -91,13 +97,14 @@ Lines RandomLines(Rng& rng) {
       // empty
     } else if (kind < 16) {
       const std::string blanks = "  \t\x01\x1f";
-      for (int j = rng.range(1, 6); j > 0; --j) line += blanks[static_cast<std::size_t>(rng.below(5))];
+      for (int j = rng.range(1, 6); j > 0; --j)
+        line += blanks[static_cast<std::size_t>(rng.below(5))];
     } else if (kind < 28 && !lines.empty()) {
       line = lines[static_cast<std::size_t>(rng.below(static_cast<int>(lines.size())))];
       if (rng.chance(30)) line = FlipCase(line);
       if (rng.chance(15)) line += ' ';
     } else if (kind < 33) {
-      line = RandomText(rng, 40, 150);
+      line = RandomText(rng, 40, rng.chance(10) ? 3000 : 150);
     } else if (kind < 55) {
       const std::string seps = " ,\t";
       for (int j = rng.range(1, 5); j > 0; --j) {
@@ -118,7 +125,8 @@ std::string RandomKey(Rng& rng, const Lines& lines) {
     const std::string& line = rng.pick(lines);
     if (!line.empty()) {
       const int start = rng.below(static_cast<int>(line.size()));
-      std::string key = line.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(rng.range(1, 4)));
+      std::string key =
+          line.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(rng.range(1, 4)));
       return rng.chance(25) ? FlipCase(key) : key;
     }
   }
@@ -131,12 +139,24 @@ std::string RandomKey(Rng& rng, const Lines& lines) {
 std::string NumberText(Rng& rng, int v) {
   std::ostringstream out;
   switch (rng.below(10)) {
-    case 0: out << std::string(static_cast<std::size_t>(rng.range(1, 2)), ' ') << v; break;
-    case 1: out << '+' << v; break;
-    case 2: out << "00" << v; break;
-    case 3: out << '$' << std::hex << std::uppercase << v; break;
-    case 4: out << (rng.chance(50) ? "0x" : "X") << std::hex << v; break;
-    default: out << v; break;
+    case 0:
+      out << std::string(static_cast<std::size_t>(rng.range(1, 2)), ' ') << v;
+      break;
+    case 1:
+      out << '+' << v;
+      break;
+    case 2:
+      out << "00" << v;
+      break;
+    case 3:
+      out << '$' << std::hex << std::uppercase << v;
+      break;
+    case 4:
+      out << (rng.chance(50) ? "0x" : "X") << std::hex << v;
+      break;
+    default:
+      out << v;
+      break;
   }
   return out.str();
 }
@@ -162,10 +182,12 @@ ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) 
   auto fill = [&](bool needed) { return rng.chance(needed ? 94 : 30); };
 
   if (fill(needKey)) r.testKey = RandomKey(rng, lines);
-  if (fill(needRepl)) r.replacementKey = rng.chance(40) ? rng.pick(kReplacements) : RandomKey(rng, lines);
+  if (fill(needRepl))
+    r.replacementKey = rng.chance(40) ? rng.pick(kReplacements) : RandomKey(rng, lines);
   if (fill(test == 2)) r.firstLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
   if (fill(test == 2)) r.lastLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
-  if (fill(NeedsLineLength(test, action))) r.lineLength = NumberText(rng, SmallOrAny(rng, 16, 1024));
+  if (fill(NeedsLineLength(test, action)))
+    r.lineLength = NumberText(rng, SmallOrAny(rng, 16, 1024));
   int firstChar = 0;
   if (fill(needFirstChar)) {
     firstChar = SmallOrAny(rng, 16, 1024);
@@ -228,7 +250,8 @@ std::string Show(const ChangeRequest& r) {
   std::ostringstream out;
   out << "test " << r.testKind << ", action " << r.actionKind;
   auto field = [&](const char* name, const std::string& text, bool filled) {
-    if (filled || !text.empty()) out << ", " << name << ' ' << Show(text) << (filled ? "" : " (not filled)");
+    if (filled || !text.empty())
+      out << ", " << name << ' ' << Show(text) << (filled ? "" : " (not filled)");
   };
   field("key", r.testKey, r.testKeyFilled);
   field("repl", r.replacementKey, r.replacementKeyFilled);
@@ -301,7 +324,8 @@ enum class Path { Plain, WithFacts, WorkFiles };
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorlin-xcheck-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quorlin-xcheck-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern + "/";
   }
   ~TempFolder() {
@@ -316,8 +340,8 @@ class TempFolder {
   std::string path_;
 };
 
-refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path,
-                           std::size_t hint, const std::string& workFolder) {
+refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path, std::size_t hint,
+                           const std::string& workFolder) {
   refimpl::Outcome o;
   try {
     if (path == Path::WorkFiles) {
@@ -362,8 +386,10 @@ void Shrink(ChangeRequest& r, Lines& lines,
       for (std::size_t j = 0; j < line.size(); ++j) {
         const std::string keep = line;
         line.erase(j, 1);
-        if (fails(r, lines)) --j, progress = true;
-        else line = keep;
+        if (fails(r, lines))
+          --j, progress = true;
+        else
+          line = keep;
       }
     }
     for (std::string* key : {&r.testKey, &r.replacementKey}) {
@@ -376,8 +402,9 @@ void Shrink(ChangeRequest& r, Lines& lines,
         if (fails(t, lines)) r = t, --j, progress = true;
       }
     }
-    for (bool ChangeRequest::*option : {&ChangeRequest::retainPassingOnly, &ChangeRequest::caseSensitive,
-                                        &ChangeRequest::outputLowerCase, &ChangeRequest::outputUpperCase}) {
+    for (bool ChangeRequest::*option :
+         {&ChangeRequest::retainPassingOnly, &ChangeRequest::caseSensitive,
+          &ChangeRequest::outputLowerCase, &ChangeRequest::outputUpperCase}) {
       if (!(r.*option)) continue;
       ChangeRequest t = r;
       t.*option = false;
@@ -392,13 +419,13 @@ const std::vector<int> kActions = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 2
 // --- The run ----------------------------------------------------------------------
 
 TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
-  constexpr int kRounds = 24;
+  constexpr int kRounds = 48;
   constexpr std::uint64_t kBaseSeed = 0x51A7C0FFEEull;
   TempFolder folder;
   ASSERT_FALSE(folder.path().empty());
 
   int runs = 0, refused = 0, stops = 0, fileRuns = 0, failures = 0;
-  std::vector<int> casesPerAction(45, 0);
+  std::vector<int> casesPerAction(45, 0), changedPerAction(45, 0);
   int caseNo = 0;
   for (int round = 0; round < kRounds; ++round) {
     for (int test = 1; test <= 14; ++test) {
@@ -419,7 +446,7 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
         ++runs;
         ++casesPerAction[static_cast<std::size_t>(action)];
 
-        const Path path = caseNo % 16 == 0 ? Path::WorkFiles
+        const Path path = caseNo % 16 == 0  ? Path::WorkFiles
                           : caseNo % 2 == 0 ? Path::WithFacts
                                             : Path::Plain;
         if (path == Path::WorkFiles) ++fileRuns;
@@ -432,6 +459,9 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
         };
         const refimpl::Outcome expected = refimpl::Run(r, input);
         if (!expected.completed) ++stops;
+        Lines expanded;
+        for (const auto& line : input) expanded.push_back(*refimpl::ExpandTabs(line, 8));
+        if (expected.lines != expanded) ++changedPerAction[static_cast<std::size_t>(action)];
         const refimpl::Outcome actual = RunEngine(r, input, path, hint, folder.path());
         if (Same(expected, actual)) continue;
 
@@ -447,12 +477,183 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
     }
   }
   // The generator must keep producing runnable cases of every kind.
-  for (int action : kActions) EXPECT_GT(casesPerAction[static_cast<std::size_t>(action)], 100) << action;
-  EXPECT_GT(stops, 20);
-  EXPECT_GT(fileRuns, 300);
+  // ... and cases where the action really changes the text, not just runs.
+  for (int action : kActions) {
+    EXPECT_GT(casesPerAction[static_cast<std::size_t>(action)], 200) << action;
+    EXPECT_GT(changedPerAction[static_cast<std::size_t>(action)], 50) << action;
+  }
+  EXPECT_GT(stops, 40);
+  EXPECT_GT(fileRuns, 600);
   std::cout << "[ cross-check ] " << caseNo << " cases: " << runs << " runs (" << fileRuns
             << " through work files, " << stops << " stopped by the position check), " << refused
             << " refused by validation\n";
+}
+
+// --- Documented examples ------------------------------------------------------
+// The worked examples of the change run's behaviour, run through the reference
+// and the engine alike: they pin the reference to the described behaviour, so
+// that the random cross-check is not merely two programs agreeing.
+
+struct Req {
+  ChangeRequest r;
+  Req(int test, int action) {
+    r.testKind = test;
+    r.actionKind = action;
+  }
+  Req& key(std::string k) { return r.testKey = std::move(k), r.testKeyFilled = true, *this; }
+  Req& repl(std::string k) {
+    r.replacementKeyFilled = !k.empty();
+    return r.replacementKey = std::move(k), *this;
+  }
+  Req& lines(int first, int last) {
+    r.firstLineNum = std::to_string(first), r.lastLineNum = std::to_string(last);
+    return r.firstLineNumFilled = r.lastLineNumFilled = true, *this;
+  }
+  Req& len(int n) { return r.lineLength = std::to_string(n), r.lineLengthFilled = true, *this; }
+  Req& first(int n) {
+    return r.firstCharPos = std::to_string(n), r.firstCharPosFilled = true, *this;
+  }
+  Req& chars(int f, int l) {
+    first(f);
+    return r.lastCharPos = std::to_string(l), r.lastCharPosFilled = true, *this;
+  }
+  Req& pos(int n) { return r.replPos = std::to_string(n), r.replPosFilled = true, *this; }
+  Req& retain() { return r.retainPassingOnly = true, *this; }
+  Req& cs() { return r.caseSensitive = true, *this; }
+  Req& upper() { return r.outputUpperCase = true, *this; }
+};
+
+struct Example {
+  const char* name;
+  Req request;
+  Lines input, expected;
+  bool completed = true;
+};
+
+TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
+  const Lines kBlank3Text = {"", "", "", "text"};
+  const Example examples[] = {
+      {"tab in column 1 becomes 8 spaces",
+       Req(1, 13),
+       {"\tx", "ab\tc"},
+       {"        x", "ab      c"}},
+      {"empty text", Req(1, 13), {}, {}},
+      {"retain with no passing line", Req(9, 13).retain(), {"a", "b"}, {}},
+      {"test 2 range, both ends", Req(2, 14).lines(2, 3), {"a", "b", "c", "d"}, {"a", "d"}},
+      {"test 2 first above last", Req(2, 14).lines(3, 2), {"a", "b", "c"}, {"a", "b", "c"}},
+      {"test 4 at 0: lines without the key", Req(4, 14).key("k").first(0), {"ak", "b"}, {"ak"}},
+      {"test 4 sees only the first occurrence",
+       Req(4, 14).key("a").first(3),
+       {"aba", "bba"},
+       {"aba"}},
+      {"test 7 counts expanded tabs", Req(7, 14).len(10), {"\ta", "0123456789"}, {"0123456789"}},
+      {"test 10 not at line 1", Req(10, 21).repl("P"), {"a", "", "b", "c"}, {"a", "", "P", "c"}},
+      {"test 12 leading number",
+       Req(12, 14),
+       {"   42", "-1", "+a", "", "   ", "a1", ".5"},
+       {"", "   ", "a1"}},
+      {"test 13 at the end, case-blind", Req(13, 14).key("end"), {"theEND", "en"}, {"en"}},
+      {"test 14 second and later blanks", Req(14, 14), kBlank3Text, {"", "text"}},
+      {"upper case reaches failing lines",
+       Req(3, 22).key("b").upper(),
+       {"abc", "xyz"},
+       {"AC", "XYZ"}},
+      {"action 15 trims", Req(1, 15), {"  text\t", "\x01 "}, {"text", ""}},
+      {"action 16 truncates", Req(1, 16).len(5), {"abcdefg", "abc"}, {"abcde", "abc"}},
+      {"action 16 with 0", Req(1, 16).len(0), {"abcdefg"}, {"abcdefg"}},
+      {"action 17 pads in front", Req(1, 17).len(6), {"abc", "abcdefgh"}, {"   abc", "abcdefgh"}},
+      {"action 18 pads at the end", Req(1, 18).len(6), {"abc", "abcdefgh"}, {"abc   ", "abcdefgh"}},
+      {"action 19 at 1", Req(1, 19).repl("X").pos(1), {"abc", ""}, {"Xabc", "X"}},
+      {"action 19 at L+1 and L+2", Req(1, 19).repl("X").pos(4), {"abc", "ab"}, {"abcX", "ab"}},
+      {"action 20 fixed pieces",
+       Req(1, 20).len(4),
+       {"abcdefghij", "abcdefgh", "abc"},
+       {"abcd", "efgh", "ij", "abcd", "efgh", "abc"}},
+      {"action 22 case-blind", Req(1, 22).key("AB"), {"xabyABz"}, {"xyz"}},
+      {"action 22 case-sensitive", Req(1, 22).key("AB").cs(), {"xabyABz"}, {"xabyz"}},
+      {"action 23", Req(1, 23).key("b"), {"abcabc"}, {"ab"}},
+      {"action 24", Req(1, 24).key("b"), {"abcabc"}, {"bcabc"}},
+      {"action 25 range", Req(1, 25).chars(2, 3), {"abcdef", "a"}, {"adef", "a"}},
+      {"action 25 past the end", Req(1, 25).chars(2, 99), {"abcdef"}, {"a"}},
+      {"action 25 from 0 acts as 1", Req(1, 25).chars(0, 2), {"abcdef"}, {"cdef"}},
+      {"action 26 range", Req(1, 26).chars(2, 3), {"abcdef", "a"}, {"bc", ""}},
+      {"action 26 from 0", Req(1, 26).chars(0, 2), {"abcdef"}, {"ab"}},
+      {"action 26 equal positions", Req(1, 26).chars(3, 3), {"abcdef"}, {"c"}},
+      {"action 26 last below first stops", Req(1, 26).chars(3, 2), {"abcdef"}, {}, false},
+      {"action 25 last 0 stops", Req(1, 25).chars(0, 0), {"abcdef"}, {}, false},
+      {"action 25 stop needs a line", Req(1, 25).chars(3, 2), {}, {}},
+      {"action 27 after", Req(1, 27).repl("N"), {"x", "y"}, {"x", "N", "y", "N"}},
+      {"action 27 with retain", Req(3, 27).key("x").repl("N").retain(), {"x", "y"}, {"x", "N"}},
+      {"action 27 empty replacement", Req(1, 27), {"x"}, {"x", ""}},
+      {"action 28", Req(1, 28).key("b").repl("X"), {"abcabc"}, {"Xbcabc"}},
+      {"action 29", Req(1, 29).key("b").repl("X"), {"abcabc"}, {"abX"}},
+      {"action 30 across lines", Req(1, 30), {"x<b", "y>z<i>w"}, {"x", "zw"}},
+      {"action 30 state moves on failing lines",
+       Req(3, 30).key("q"),
+       {"a<b", "c>dq"},
+       {"a<b", "dq"}},
+      {"action 31 never searches the inserted text",
+       Req(1, 31).key("a").repl("aa"),
+       {"aaa"},
+       {"aaaaaa"}},
+      {"action 32 sorts", Req(1, 32), {"b", "a"}, {"a", "b"}},
+      {"action 32 from position 2", Req(1, 32).first(2), {"xb", "ya", "z"}, {"z", "ya", "xb"}},
+      {"action 32 ignores retain", Req(9, 32).retain(), {"b", "a"}, {"a", "b"}},
+      {"action 32 bytes unsigned, upper first", Req(1, 32), {"\xE9", "b", "B"}, {"B", "b", "\xE9"}},
+      {"action 33 first pair",
+       Req(1, 33).repl("()"),
+       {"a(b)x(d)e", "abc", "x) (y)"},
+       {"ax(d)e", "abc", "x) (y)"}},
+      {"action 33 same markers", Req(1, 33).repl("**"), {"a*b*x*d"}, {"ax*d"}},
+      {"action 34 before", Req(1, 34).repl("N"), {"x", "y"}, {"N", "x", "N", "y"}},
+      {"action 34 with test and upper",
+       Req(3, 34).key("a").repl("n").upper(),
+       {"ab", "cd"},
+       {"N", "AB", "CD"}},
+      {"action 37 last pair", Req(1, 37).repl("()"), {"a(b)x(d)e", "a(b)x(d"}, {"a(b)xe", "ax(d"}},
+      {"action 37 same markers", Req(1, 37).repl("**"), {"a*b*x*d"}, {"a*bd"}},
+      {"action 38 set", Req(1, 38).repl(",;"), {"a,b;d", "A"}, {"abd", "A"}},
+      {"action 39 at spaces", Req(1, 39).len(8), {"hello world foo"}, {"hello ", "world ", "foo"}},
+      {"action 39 long word",
+       Req(1, 39).len(5),
+       {"abcdefghij klm", "abcdefghij"},
+       {"abcdefghij ", "klm", "abcdefghij"}},
+      {"action 40 splits before the key",
+       Req(1, 40).key("K").cs(),
+       {"aaKbbKcc", "Kaa", "xyz"},
+       {"aa", "Kbb", "Kcc", "Kaa", "xyz"}},
+      {"action 40 case-blind keeps case", Req(1, 40).key("k"), {"aaKbbkcc"}, {"aa", "Kbb", "kcc"}},
+      {"action 40 only on passing lines",
+       Req(3, 40).key("K").cs(),
+       {"aKb", "xK"},
+       {"a", "Kb", "x", "K"}},
+      {"action 41", Req(1, 41), {"_\bHi", "A\bA", "A\b\bB", "ab_\bd"}, {"Hi", "A", "A", "abd"}},
+      {"action 43", Req(1, 43), {"a", "b", "a", "", "", "B"}, {"a", "b", "", "B"}},
+      {"action 44 joins", Req(1, 44), {"a", "b", "x"}, {"ab", "x"}},
+      {"action 44 joins do not chain", Req(1, 44), {"a", "b", "x", "y"}, {"ab", "xy"}},
+      {"action 44 with a key", Req(3, 44).key("a"), {"a", "b", "a"}, {"ab", "a"}},
+      {"action 44 consumed lines count",
+       Req(2, 44).lines(1, 2),
+       {"a", "b", "c", "d"},
+       {"ab", "c", "d"}},
+      {"action 44 previous line is the pair's first",
+       Req(10, 44),
+       {"", "x", "", "z", "w"},
+       {"", "x", "z", "w"}},
+  };
+  for (const Example& e : examples) {
+    SCOPED_TRACE(e.name);
+    const ChangeRequest& request = e.request.r;
+    ASSERT_TRUE(quorlin::ValidateRequest(request).empty());
+    ASSERT_TRUE(refimpl::Validate(request).empty());
+    refimpl::Outcome expected;
+    expected.completed = e.completed;
+    expected.lines = e.expected;
+    if (!e.completed) expected.messages = {std::string(quorlin::kCharPositionsMessage)};
+    EXPECT_EQ(Show(refimpl::Run(request, e.input)), Show(expected)) << "reference";
+    EXPECT_EQ(Show(RunEngine(request, e.input, Path::Plain, e.input.size(), "")), Show(expected))
+        << "engine";
+  }
 }
 
 // --- The line routines ----------------------------------------------------------
@@ -462,11 +663,14 @@ const std::string kShortAlphabet = "aab_\b<>()*, A\xE9\t";
 std::string Short(Rng& rng, int maxLen) {
   std::string s;
   for (int n = rng.range(0, maxLen); n > 0; --n)
-    s += kShortAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kShortAlphabet.size())))];
+    s += kShortAlphabet[static_cast<std::size_t>(
+        rng.below(static_cast<int>(kShortAlphabet.size())))];
   return s;
 }
 
-long long L(std::size_t v) { return static_cast<long long>(v); }
+long long L(std::size_t v) {
+  return static_cast<long long>(v);
+}
 
 TEST(CrossCheck, LineRoutinesAgreeWithReference) {
   Rng rng(0xC0DE5EED);
@@ -497,7 +701,8 @@ TEST(CrossCheck, LineRoutinesAgreeWithReference) {
     EXPECT_EQ(QU::ReplaceAllKeys(s, k, r, flag), refimpl::ReplaceAllKeys(s, k, r, flag));
     EXPECT_EQ(QU::RemoveAll(k, s, flag), refimpl::RemoveAll(k, s, flag));
     EXPECT_EQ(QU::DeleteRange(s, p, count), refimpl::DeleteRange(s, p, count)) << p << ' ' << count;
-    EXPECT_EQ(QU::DeleteFirstMarkerPair(s, b, e), refimpl::DeleteFirstMarkerPair(s, b, e)) << b << e;
+    EXPECT_EQ(QU::DeleteFirstMarkerPair(s, b, e), refimpl::DeleteFirstMarkerPair(s, b, e))
+        << b << e;
     EXPECT_EQ(QU::DeleteLastMarkerPair(s, b, e), refimpl::DeleteLastMarkerPair(s, b, e)) << b << e;
     EXPECT_EQ(QU::StripOverstrikes(s), refimpl::StripOverstrikes(s));
     EXPECT_EQ(QU::IsBlankLine(s), refimpl::IsBlankLine(s));
@@ -541,9 +746,10 @@ TEST(CrossCheck, LineRoutinesAgreeWithReference) {
 
 TEST(CrossCheck, IntegerTextAgreesWithReference) {
   const std::string alphabet = " +-$xX0123456789aFfg";
-  const std::vector<std::string> edges = {"2147483647", "2147483648", "-2147483648", "-2147483649",
-                                          "$7FFFFFFF", "$80000000", "0x", "$", "0x0", "  -0",
-                                          "+", "-", "12 ", " 12", "0X1f", "x-1", "00012"};
+  const std::vector<std::string> edges = {
+      "2147483647", "2147483648", "-2147483648", "-2147483649", "$7FFFFFFF", "$80000000",
+      "0x",         "$",          "0x0",         "  -0",        "+",         "-",
+      "12 ",        " 12",        "0X1f",        "x-1",         "00012"};
   Rng rng(0x1A7E6E2);
   for (int i = 0; i < 20000 + static_cast<int>(edges.size()); ++i) {
     std::string text;

@@ -14,14 +14,18 @@ using quorlin::ChangeRequest;
 const std::string kCharPositionsStop =
     "Char positions have to be Positive, with Last char > First Char";
 
-long long Len(const std::string& s) { return static_cast<long long>(s.size()); }
+long long Len(const std::string& s) {
+  return static_cast<long long>(s.size());
+}
 
 // Byte i (1-based) as an unsigned value.
 unsigned Byte(const std::string& s, long long i) {
   return static_cast<unsigned char>(s[static_cast<std::size_t>(i - 1)]);
 }
 
-bool IsDigitByte(unsigned x) { return x >= '0' && x <= '9'; }
+bool IsDigitByte(unsigned x) {
+  return x >= '0' && x <= '9';
+}
 bool IsHexByte(unsigned x) {
   return IsDigitByte(x) || (x >= 'a' && x <= 'f') || (x >= 'A' && x <= 'F');
 }
@@ -187,7 +191,9 @@ std::string RemoveAll(const std::string& q, const std::string& s, bool setMode) 
   return t;
 }
 
-std::string DeleteRange(const std::string& s, long long p, long long n) { return Delete(s, p, n); }
+std::string DeleteRange(const std::string& s, long long p, long long n) {
+  return Delete(s, p, n);
+}
 
 std::string DeleteFirstMarkerPair(const std::string& s, char b, char e) {
   const std::string bs(1, b), es(1, e);
@@ -289,7 +295,8 @@ std::optional<std::int32_t> IntegerValue(const std::string& text) {
   long long hexStart = 0;
   if (Byte(text, i) == '$' || Byte(text, i) == 'x' || Byte(text, i) == 'X') {
     hexStart = i + 1;
-  } else if (Byte(text, i) == '0' && i + 1 <= n && (Byte(text, i + 1) == 'x' || Byte(text, i + 1) == 'X')) {
+  } else if (Byte(text, i) == '0' && i + 1 <= n &&
+             (Byte(text, i + 1) == 'x' || Byte(text, i + 1) == 'X')) {
     hexStart = i + 2;
   }
   if (hexStart > 0) {
@@ -397,7 +404,9 @@ std::vector<std::string> Validate(const ChangeRequest& r) {
 
 namespace {
 
-long long Num(const std::string& text) { return IntegerValue(text).value_or(0); }
+long long Num(const std::string& text) {
+  return IntegerValue(text).value_or(0);
+}
 
 bool LineTest(const ChangeRequest& r, long long lineNo, const std::string& cur,
               const std::string& prev, const std::string& compLine, const std::string& compKey) {
@@ -540,7 +549,8 @@ Outcome Run(const ChangeRequest& r, const std::vector<std::string>& input) {
       case 31: {
         const std::string replacement = action == 22 ? std::string() : r.replacementKey;
         if (r.caseSensitive) {
-          if (KeyPos(r.testKey, cur) > 0) result = ReplaceAllKeys(cur, r.testKey, replacement, true);
+          if (KeyPos(r.testKey, cur) > 0)
+            result = ReplaceAllKeys(cur, r.testKey, replacement, true);
         } else {
           if (p > 0) result = ReplaceAllKeys(cur, r.testKey, replacement, false);
         }
