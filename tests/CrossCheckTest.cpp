@@ -55,9 +55,10 @@ class Rng {
 
 // Bytes that make keys, separators, tags, markers, overstrikes, numbers and
 // bytes above 127; repeated letters make keys match often.
-const std::string kAlphabet =
-    "aaaaAAAbbbBkK  \t,<>()*__\b\b+-.019xX"
-    "\xE9\xC9\x80\xFF";
+const std::string kAlphabet = std::string(
+                                  "aaaaAAAbbbBkK  \t,<>()*__\b\b+-.019xX"
+                                  "\xE9\xC9\x80\xFF\x7F\xA0\x01") +
+                              '\0';
 const std::vector<std::string> kWords = {"ab",  "AB",   "Ab",   "key",       "KEY", "aa", "aaa",
                                          "a,b", "<i>",  "x>y",  "(z)",       "12",  "-3", "+q",
                                          ".5",  "_\bH", "A\bA", "\xE9t\xC9", "*b*"};
@@ -689,7 +690,7 @@ TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
 
 // --- The line routines ----------------------------------------------------------
 
-const std::string kShortAlphabet = "aab_\b<>()*, A\xE9\t";
+const std::string kShortAlphabet = std::string("aab_\b<>()*, A\xE9\t") + '\0';
 
 std::string Short(Rng& rng, int maxLen) {
   std::string s;
@@ -793,6 +794,61 @@ TEST(CrossCheck, IntegerTextAgreesWithReference) {
     const auto engine = quorlin::ParseIntegerText(text);
     const auto reference = refimpl::IntegerValue(text);
     ASSERT_EQ(engine, reference) << Show(text);
+  }
+}
+
+TEST(CrossCheck, NumericFieldCheckAgreesWithReference) {
+  using quorlin::NumericField;
+  const NumericField fields[] = {NumericField::FirstLineNum, NumericField::LastLineNum,
+                                 NumericField::LineLength,   NumericField::FirstCharPos,
+                                 NumericField::LastCharPos,  NumericField::ReplPos};
+  const std::vector<std::string> pieces = {
+      "",  "-", "--",   ".",    " ",    "+", "$", "0x",     "x",      "1",          "12",
+      "0", "5", "1024", "1025", "2000", "a", "F", "250000", "250001", "9999999999", "3.9"};
+  Rng rng(0xF1E1D);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (int n = rng.range(0, 3); n > 0; --n) text += rng.pick(pieces);
+    const NumericField field = fields[rng.below(6)];
+    std::optional<std::string> first;
+    if (field == NumericField::LastCharPos && rng.chance(80)) {
+      first = rng.chance(15) ? rng.pick(pieces) : std::to_string(rng.range(0, 30));
+    }
+    const quorlin::FieldCheckResult engine =
+        first ? quorlin::CheckNumericField(field, text, std::string_view(*first))
+              : quorlin::CheckNumericField(field, text);
+    const refimpl::FieldCheck reference = refimpl::CheckField(field, text, first);
+    ASSERT_EQ(Show(engine.text), Show(reference.text))
+        << "field " << static_cast<int>(field) << " text " << Show(text) << " first "
+        << (first ? Show(*first) : "none");
+    ASSERT_EQ(engine.filled, reference.filled) << Show(text);
+    ASSERT_EQ(engine.messages, reference.messages) << Show(text);
+    ASSERT_EQ(engine.refocus, reference.refocus) << Show(text);
+  }
+}
+
+// Validation for every test and action code (0 included, as when no button is
+// checked) with the filled flags set one at a time, all, or none.
+TEST(CrossCheck, ValidationAgreesForEveryCodePair) {
+  std::vector<int> actions = kActions;
+  actions.push_back(0);
+  for (int test = 0; test <= 14; ++test) {
+    for (int action : actions) {
+      for (int pattern = 0; pattern < 12; ++pattern) {
+        ChangeRequest r;
+        r.testKind = test;
+        r.actionKind = action;
+        bool* flags[] = {&r.testKeyFilled,     &r.replacementKeyFilled, &r.firstLineNumFilled,
+                         &r.lastLineNumFilled, &r.lineLengthFilled,     &r.firstCharPosFilled,
+                         &r.lastCharPosFilled, &r.replPosFilled};
+        for (int f = 0; f < 8; ++f) *flags[f] = pattern == 8 || pattern == f;
+        r.retainPassingOnly = pattern == 9 || pattern == 8;
+        r.replacementKey = pattern == 10 ? "(" : "()";
+        r.replacementKeyFilled = r.replacementKeyFilled || pattern >= 10;
+        EXPECT_EQ(quorlin::ValidateRequest(r), refimpl::Validate(r))
+            << "test " << test << " action " << action << " pattern " << pattern;
+      }
+    }
   }
 }
 

@@ -325,6 +325,62 @@ std::optional<std::int32_t> IntegerValue(const std::string& text) {
   return static_cast<std::int32_t>(value);
 }
 
+FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
+                      const std::optional<std::string>& firstCharText) {
+  using quorlin::NumericField;
+  struct Limits {
+    long long bound;
+    std::string reset, range;
+  };
+  const Limits limits =
+      field == NumericField::FirstLineNum || field == NumericField::LastLineNum
+          ? Limits{250000, "0", "Valid range for line numbers is 0 to 250000"}
+      : field == NumericField::LineLength
+          ? Limits{1024, "0", "Valid range for LineLength Number of Characters is 0 to 1024"}
+      : field == NumericField::LastCharPos
+          ? Limits{1024, "1", "Valid range for Character Position is 1 to 1024"}
+          : Limits{1024, "0", "Valid range for Character Position is 0 to 1024"};
+  const std::string one(1, '1');
+  auto notInteger = [](const std::string& t) { return "'" + t + "' is not a valid integer value"; };
+
+  FieldCheck check;
+  check.filled = false;
+  if (text.empty()) return check;
+  std::string t = text;
+  if (KeyPos(".", t) > 0) t = CutAtFirstKey(t, ".");
+  if (!t.empty() && t[0] == '-') t = Delete(t, 1, 1);
+  const std::optional<std::int32_t> value = IntegerValue(t);
+  if (!value) {
+    check.messages.push_back(notInteger(t));
+    t = limits.reset;
+    check.refocus = true;
+  } else {
+    // A negative value that survives (a doubled minus, a minus behind a
+    // blank) is refused like one above the bound.
+    if (*value > limits.bound || *value < 0) {
+      t = limits.reset;
+      check.messages.push_back(limits.range);
+      check.refocus = true;
+    }
+    if (field == NumericField::LastCharPos && firstCharText) {
+      const std::optional<std::int32_t> first = IntegerValue(*firstCharText);
+      if (!first) {
+        t = one;
+        check.messages.push_back(notInteger(*firstCharText));
+        check.refocus = true;
+      } else if (*first > *IntegerValue(t)) {
+        t = one;
+        check.messages.push_back(
+            "Last Char Position must be greater or equal to 1st Char Position");
+        check.refocus = true;
+      }
+    }
+  }
+  check.text = t;
+  check.filled = true;
+  return check;
+}
+
 std::vector<std::string> Validate(const ChangeRequest& r) {
   std::vector<std::string> messages;
   switch (r.testKind) {

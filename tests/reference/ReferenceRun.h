@@ -61,6 +61,19 @@ std::string CutAtFirstKey(const std::string& s, const std::string& k);
 // nothing may follow.
 std::optional<std::int32_t> IntegerValue(const std::string& text);
 
+// Leaving a numeric field: its new text, its filled flag, the messages shown in
+// order and whether the focus goes back to it. firstCharText is the text of
+// the 1st char field, compared only when the field left is the last char one
+// and the text is given.
+struct FieldCheck {
+  std::string text;
+  bool filled = false;
+  std::vector<std::string> messages;
+  bool refocus = false;
+};
+FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
+                      const std::optional<std::string>& firstCharText);
+
 // The messages that refuse the request, the test's first; empty when it may run.
 std::vector<std::string> Validate(const quorlin::ChangeRequest& request);
 
