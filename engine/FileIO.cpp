@@ -96,8 +96,11 @@ File OpenForReading(const std::string& path) {
 }
 
 File CreateFreshFile(const std::string& path) {
+  // A file or a link of that name goes (a link itself, never its target); a
+  // folder stays, and the exclusive create below then reports the name taken.
   std::error_code ec;
-  std::filesystem::remove(FsPath(path), ec);  // removes a link itself, never its target
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(FsPath(path), ec)))
+    std::filesystem::remove(FsPath(path), ec);
   errno = 0;
 #ifdef _WIN32
   std::FILE* f = _wfopen(FsPath(path).c_str(), L"wbx");

@@ -167,6 +167,12 @@ TEST(FreshFiles, NeverWriteThroughAPlantedLink) {
   struct stat st {};
   ASSERT_EQ(::stat(name.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A folder at the name is left alone and reported.
+  const std::string folder = dir / "~QLtmp1~.txt";
+  fs::create_directory(folder);
+  EXPECT_THROW(CreateFreshFile(folder), FileError);
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 TEST(ZeroBytes, ScanAndCleanedCopy) {
