@@ -1,5 +1,6 @@
 #include "app/UQuorlin.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -11,8 +12,10 @@
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
 #include "ui/FieldExits.h"
+#include "ui/FindDialog.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/TextPane.h"
+#include "ui/ViewCommands.h"
 
 namespace quorlin {
 
@@ -26,6 +29,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
+  view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   ConnectHandlers();
   FormCreate();
 }
@@ -53,6 +57,11 @@ void TForm1::ConnectHandlers() {
 
   connect(ui_.SearchBtn, &QPushButton::clicked, this, &TForm1::SearchBtnClick);
   connect(ui_.Wordwrapbtn, &QPushButton::clicked, this, &TForm1::WordwrapbtnClick);
+  connect(view_.get(), &ui::ViewCommands::searchButtonLeft, this, &TForm1::SearchBtnExit);
+  connect(&view_->findDialog(), &ui::FindDialog::findNextPressed, this, &TForm1::FindDialog1Find);
+  // Tied to the view commands, so that it ends before they do.
+  connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock,
+          view_.get(), [this] { ApplicationEvents1Idle(); });
 
   for (QLineEdit* field :
        {ui_.Edit1, ui_.Edit2, ui_.Edit3, ui_.Edit4, ui_.Edit5, ui_.Edit6, ui_.Edit7, ui_.Edit9}) {
@@ -165,19 +174,19 @@ void TForm1::filename1Click() {
   NotAvailableYet();
 }
 void TForm1::Search1Click() {
-  NotAvailableYet();
+  view_->OpenFindDialog();
 }
 void TForm1::Cut1Click() {
-  NotAvailableYet();
+  view_->Cut();
 }
 void TForm1::Copy1Click() {
-  NotAvailableYet();
+  view_->Copy();
 }
 void TForm1::Paste1Click() {
-  NotAvailableYet();
+  view_->Paste();
 }
 void TForm1::Fonts1Click() {
-  NotAvailableYet();
+  view_->ChooseFont();
 }
 
 void TForm1::About1Click() {
@@ -188,10 +197,19 @@ void TForm1::About1Click() {
 // ---- Page "Show/Edit Current Text" ----
 
 void TForm1::SearchBtnClick() {
-  NotAvailableYet();
+  view_->OpenFindDialog();
+}
+void TForm1::SearchBtnExit() {
+  view_->SearchButtonLeft();
 }
 void TForm1::WordwrapbtnClick() {
-  NotAvailableYet();
+  view_->ToggleWordWrap();
+}
+void TForm1::FindDialog1Find() {
+  view_->FindNext();
+}
+void TForm1::ApplicationEvents1Idle() {
+  view_->UpdateStatusLine();
 }
 
 // ---- Page "Make Global Changes" ----

@@ -19,6 +19,7 @@ namespace ui {
 class ChangePage;
 class Dialogs;
 class FieldExitWatcher;
+class ViewCommands;
 }  // namespace ui
 
 struct FormOptions {
@@ -44,6 +45,7 @@ class TForm1 : public QMainWindow {
   // Set once the file named on the command line is in the pane.
   bool commandLineHandled() const { return CommandLineHandled; }
   const ui::ChangePage& changePage() const { return *changePage_; }
+  ui::ViewCommands& view() { return *view_; }
 
   // Life of the window.
   void FormCreate();
@@ -67,7 +69,11 @@ class TForm1 : public QMainWindow {
 
   // Page "Show/Edit Current Text".
   void SearchBtnClick();
+  void SearchBtnExit();
   void WordwrapbtnClick();
+  void FindDialog1Find();
+  // The program is about to wait for input.
+  void ApplicationEvents1Idle();
 
   // Page "Make Global Changes".
   void Edit1Exit();
@@ -100,6 +106,7 @@ class TForm1 : public QMainWindow {
   ui::MainWindowUi ui_;
   ui::FieldExitWatcher* exits_ = nullptr;
   std::unique_ptr<ui::ChangePage> changePage_;
+  std::unique_ptr<ui::ViewCommands> view_;
   app::DocumentState doc_;
 
   bool CommandLineHandled = false;

@@ -45,10 +45,10 @@ QString QtDialogs::saveFileName(const QString& folder, const QString& name) {
 }
 
 std::optional<QFont> QtDialogs::chooseFont(const QFont& initial) {
-  bool ok = false;
-  const QFont chosen = QFontDialog::getFont(&ok, initial, parent_);
-  if (!ok) return std::nullopt;
-  return chosen;
+  QFontDialog dialog(initial, parent_);
+  dialog.setObjectName(QStringLiteral("FontDialog1"));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.selectedFont();
 }
 
 }  // namespace quorlin::ui

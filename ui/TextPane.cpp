@@ -101,6 +101,14 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event) {
   QPlainTextEdit::inputMethodEvent(&limited);
 }
 
+QMimeData* TextPane::createMimeDataFromSelection() const {
+  QString text = textCursor().selectedText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  auto* data = new QMimeData;
+  data->setText(text);
+  return data;
+}
+
 void TextPane::insertFromMimeData(const QMimeData* source) {
   if (source == nullptr || !source->hasText()) {
     QPlainTextEdit::insertFromMimeData(source);

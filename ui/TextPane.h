@@ -29,6 +29,9 @@ class TextPane : public QPlainTextEdit {
   void setLines(const LineList& lines);
 
  protected:
+  // The selection as plain text with "\n" between lines; every character
+  // stays as it is shown (a no-break space stays one).
+  QMimeData* createMimeDataFromSelection() const override;
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;

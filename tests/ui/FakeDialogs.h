@@ -31,6 +31,10 @@ class FakeDialogs final : public ui::Dialogs {
   std::vector<Box> boxes;
   std::deque<bool> confirmAnswers;
   std::deque<QString> fileAnswers;
+  // The font dialog's answers in order; no value is Cancel, and so is an
+  // exhausted script. The font each dialog started from is recorded.
+  std::deque<std::optional<QFont>> fontAnswers;
+  std::vector<QFont> fontsOffered;
 
   void message(const QString& text) override { Record(BoxKind::Message, text); }
   bool confirm(const QString& text) override {
@@ -52,9 +56,13 @@ class FakeDialogs final : public ui::Dialogs {
     Record(BoxKind::SaveFile, folder + QLatin1Char('|') + name);
     return NextFile();
   }
-  std::optional<QFont> chooseFont(const QFont&) override {
-    Record(BoxKind::Font, QString());
-    return std::nullopt;
+  std::optional<QFont> chooseFont(const QFont& initial) override {
+    Record(BoxKind::Font, initial.family());
+    fontsOffered.push_back(initial);
+    if (fontAnswers.empty()) return std::nullopt;
+    std::optional<QFont> answer = fontAnswers.front();
+    fontAnswers.pop_front();
+    return answer;
   }
 
   // The texts of the boxes of one kind, in order.

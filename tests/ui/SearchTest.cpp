@@ -1,9 +1,17 @@
-// Searching the pane: the case-blind comparison and the forward search over
-// the document.
+// Searching the pane: the case-blind comparison, the forward search over the
+// document, and the find dialog driven as a user would (open, type, Find
+// Next, the message at the end, the selection kept).
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTextBlock>
 #include <QTextDocument>
 
 #include "WindowFixture.h"
+#include "ui/FindDialog.h"
 #include "ui/TextSearch.h"
+#include "ui/ViewCommands.h"
 #include "ui/Western.h"
 
 namespace quorlin::testing {
@@ -63,6 +71,159 @@ TEST(FindForward, FromAnOffsetIgnoringCaseAnywhereInWords) {
     doc.setPlainText(row.text);
     EXPECT_EQ(ui::FindForward(doc, row.search, row.from), row.expected) << row.name;
   }
+}
+
+class FindDialogTest : public WindowTest {
+ protected:
+  ui::FindDialog& find() { return form->view().findDialog(); }
+
+  // The selection as the window's user sees it: start and length.
+  std::pair<int, int> Selection() {
+    const QTextCursor c = pane().textCursor();
+    return {c.selectionStart(), c.selectionEnd() - c.selectionStart()};
+  }
+  void SetCaret(int position, int anchor = -1) {
+    QTextCursor c(pane().document());
+    c.setPosition(anchor < 0 ? position : anchor);
+    c.setPosition(position, QTextCursor::KeepAnchor);
+    pane().setTextCursor(c);
+  }
+  void OpenAndType(const QString& text) {
+    QTest::mouseClick(ui().SearchBtn, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(find().isVisible());
+    // The Search button gave the pane the focus when it lost its own, but the
+    // typing goes to the dialog, which is the active window.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find().searchField()->hasFocus(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->focusWidget() == &pane(); }));
+    EXPECT_TRUE(find().searchField()->hasFocus());
+    find().searchField()->selectAll();
+    TypeText(find().searchField(), text);
+  }
+  void PressFindNext() {
+    QTest::mouseClick(find().findNextButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+  }
+  QStringList Messages() const { return dialogs.texts(); }
+};
+
+const QString kNoMore = QString::fromLatin1(ui::kNoMoreInstances);
+
+TEST_F(FindDialogTest, FindsEachMatchInTurnThenSaysThereAreNoMore) {
+  Start();
+  // Offsets: "alpha one" 0-9, "beta one" 10-18, "gamma ONE" 19-28.
+  SetPaneLines({"alpha one", "beta one", "gamma ONE", "delta"});
+  SetCaret(23);  // in the middle of the text, nothing selected
+
+  OpenAndType(QStringLiteral("one"));
+  EXPECT_FALSE(find().isModal());
+
+  PressFindNext();  // from the start of the text, not from the caret
+  EXPECT_EQ(Selection(), std::make_pair(6, 3));
+  EXPECT_TRUE(pane().hasFocus());
+  QTest::keyClick(find().searchField(), Qt::Key_Return);  // Enter is Find Next
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Selection(), std::make_pair(15, 3));
+  PressFindNext();  // case is ignored
+  EXPECT_EQ(Selection(), std::make_pair(25, 3));
+  EXPECT_TRUE(Messages().isEmpty());
+
+  PressFindNext();  // no wrap-around
+  EXPECT_EQ(Messages(), QStringList{kNoMore});
+  EXPECT_EQ(Selection(), std::make_pair(25, 3));
+  PressFindNext();
+  EXPECT_EQ(Messages(), (QStringList{kNoMore, kNoMore}));
+  EXPECT_EQ(Selection(), std::make_pair(25, 3));
+
+  // Clearing the selection searches from the top again.
+  SetCaret(27);
+  PressFindNext();
+  EXPECT_EQ(Selection(), std::make_pair(6, 3));
+  EXPECT_EQ(pane().lines().joined(), "alpha one\nbeta one\ngamma ONE\ndelta\n");
+}
+
+TEST_F(FindDialogTest, SearchesFromTheEndOfTheSelectionMadeByHand) {
+  Start();
+  SetPaneLines({"banana", "bandana"});
+  const struct {
+    int anchor, position;
+    std::pair<int, int> expected;
+  } rows[] = {
+      {0, 2, {3, 2}},    // "ba" selected: the "an" at 1 overlaps it and is passed
+      {2, 0, {3, 2}},    // the same selection made backwards
+      {3, 5, {8, 2}},    // the next one is on the next line
+      {8, 10, {11, 2}},  // "bandana": b7 a8 n9 d10 a11 n12
+  };
+  OpenAndType(QStringLiteral("AN"));
+  for (const auto& row : rows) {
+    SetCaret(row.position, row.anchor);
+    PressFindNext();
+    EXPECT_EQ(Selection(), row.expected) << row.anchor << "-" << row.position;
+  }
+  EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(FindDialogTest, StaysOpenWhileTheUserEditsAndKeepsItsText) {
+  Start();
+  SetPaneLines({"one two", "two"});
+  OpenAndType(QStringLiteral("two"));
+  PressFindNext();
+  EXPECT_EQ(Selection(), std::make_pair(4, 3));
+
+  // Typing over the match leaves the caret after "xy": the next search starts
+  // from there, that is from the start of the text (nothing is selected).
+  pane().setFocus();
+  TypeText(&pane(), QStringLiteral("xy"));
+  EXPECT_TRUE(find().isVisible());
+  PressFindNext();
+  EXPECT_EQ(Selection(), std::make_pair(7, 3));
+
+  // Cancel hides it; opening it again offers the same text, ready to retype.
+  QTest::mouseClick(find().cancelButton(), Qt::LeftButton);
+  EXPECT_FALSE(find().isVisible());
+  form->Search1Click();
+  EXPECT_TRUE(find().isVisible());
+  EXPECT_EQ(find().searchText(), QStringLiteral("two"));
+  EXPECT_EQ(find().searchField()->selectedText(), QStringLiteral("two"));
+}
+
+TEST_F(FindDialogTest, OpensHalfWayAcrossThePaneAtItsTopAndWholeOnTheScreen) {
+  Start();
+  const QRect screen = form->screen()->availableGeometry();
+  const auto corner = [&] { return pane().mapToGlobal(QPoint(pane().width() / 2, 0)); };
+
+  // The window is wider than the test screen: the dialog is moved in.
+  QTest::mouseClick(ui().SearchBtn, Qt::LeftButton);
+  ASSERT_GT(corner().x() + find().width(), screen.right());
+  EXPECT_TRUE(screen.contains(find().frameGeometry()));
+  EXPECT_EQ(find().y(), corner().y());
+
+  // Where there is room, exactly there.
+  form->move(form->x() - 400, form->y() + 20);
+  QCoreApplication::processEvents();
+  form->SearchBtnClick();
+  EXPECT_EQ(find().pos(), corner());
+}
+
+TEST_F(FindDialogTest, AMatchFoundFromTheOtherPageIsShownOnItsPage) {
+  Start();
+  SetPaneLines({"key"});
+  ShowChangePage();
+  form->Search1Click();
+  find().setSearchText(QStringLiteral("KEY"));
+  PressFindNext();
+  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().Tabsheet2);
+  EXPECT_EQ(Selection(), std::make_pair(0, 3));
+  EXPECT_TRUE(pane().hasFocus());
+}
+
+TEST_F(FindDialogTest, TheSearchButtonGivesTheFocusToThePaneWhenLeft) {
+  Start();
+  ui().SearchBtn->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(ui().SearchBtn->hasFocus());
+  ui().Wordwrapbtn->setFocus(Qt::TabFocusReason);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(pane().hasFocus());
 }
 
 }  // namespace

@@ -1,15 +1,91 @@
-// The status line's figures, as displayed lines with wrap on.
+// The status line, the wrapped view, the pane's font and the clipboard, as the
+// user meets them in the window.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextDocumentLayout>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "Idle.h"
 #include "WindowFixture.h"
+#include "ui/Fonts.h"
 #include "ui/StatusLine.h"
+#include "ui/ViewCommands.h"
 
 namespace quorlin::testing {
 namespace {
 
 using ui::CaretPosition;
+
+QString Status(int line, int column, int total) {
+  return QStringLiteral("Line : %1     Char Position : %2        Total Lines: %3")
+      .arg(line)
+      .arg(column)
+      .arg(total);
+}
+
+class ViewTest : public WindowTest {
+ protected:
+  QString StatusShown() {
+    WaitForIdle();
+    return ui().StatusBar1->currentMessage();
+  }
+  void Select(int anchor, int position) {
+    QTextCursor c(pane().document());
+    c.setPosition(anchor);
+    c.setPosition(position, QTextCursor::KeepAnchor);
+    pane().setTextCursor(c);
+  }
+  ui::DisplayLineCounter& counter() { return form->view().statusLine().counter(); }
+};
+
+TEST_F(ViewTest, StatusLineShowsTheEndOfTheSelectionAndTheLineCount) {
+  Start();
+  EXPECT_EQ(StatusShown(), Status(1, 1, 0));  // empty pane
+
+  const struct {
+    const char* name;
+    std::vector<std::string> lines;  // each followed by a line break
+    int anchor, position;
+    QString expected;
+  } rows[] = {
+      {"start of line 3 of 3", {"a", "b", "c"}, 4, 4, Status(3, 1, 3)},
+      {"after the last line break", {"a", "b", "c"}, 6, 6, Status(4, 1, 3)},
+      {"selection from line 2 to line 4",
+       {"one", "two", "three", "four", "five"},
+       5,
+       16,
+       Status(4, 3, 5)},
+      {"the same selection made backwards",
+       {"one", "two", "three", "four", "five"},
+       16,
+       5,
+       Status(4, 3, 5)},
+      {"a tab and high bytes are one position each", {"\tab\xA0\xFF"}, 5, 5, Status(1, 6, 1)},
+      {"an empty line in the middle", {"x", "", "y"}, 2, 2, Status(2, 1, 3)},
+  };
+  for (const auto& row : rows) {
+    SetPaneLines(row.lines);
+    Select(row.anchor, row.position);
+    EXPECT_EQ(StatusShown(), row.expected) << row.name;
+  }
+
+  // A text typed without a final line break has a last line that counts.
+  pane().setPlainText(QStringLiteral("a\nbc"));
+  pane().moveCursor(QTextCursor::End);
+  EXPECT_EQ(StatusShown(), Status(2, 3, 2));
+  // It follows the user's typing with no other call.
+  pane().setFocus();
+  QTest::keyClick(&pane(), Qt::Key_Return);
+  EXPECT_EQ(StatusShown(), Status(3, 1, 2));
+  TypeText(&pane(), QStringLiteral("d"));
+  EXPECT_EQ(StatusShown(), Status(3, 2, 3));
+}
 
 // Lines as displayed, worked out independently: every block laid out at the
 // pane's width and its lines counted one by one.
@@ -48,6 +124,43 @@ std::vector<std::string> MixedLines(int count) {
   return lines;
 }
 
+TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
+  Start();
+  SetPaneLines(MixedLines(300));
+  Select(0, pane().document()->findBlockByNumber(250).position() + 7);
+  dialogs.boxes.clear();
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  ASSERT_NE(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+
+  // The counter notices a change at the next idle moment and then catches up.
+  const auto settled = [&] {
+    WaitForIdle();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter().caughtUp(); }));
+    const QString shown = StatusShown();
+    const CaretPosition expected = DisplayedPosition(pane());
+    EXPECT_EQ(shown, ui::StatusText(expected));
+    return expected;
+  };
+  const CaretPosition wrapped = settled();
+  EXPECT_GT(wrapped.line, 251 + 100);  // long lines above the caret were counted
+  EXPECT_GT(wrapped.total, 300 + 200);
+
+  // A narrower pane, a larger font and a new text are counted again.
+  form->resize(form->width() - 300, form->height());
+  settled();
+  QFont larger = pane().font();
+  larger.setPixelSize(17);
+  pane().setFont(larger);
+  settled();
+  SetPaneLines(MixedLines(120));
+  pane().moveCursor(QTextCursor::End);
+  settled();
+
+  // Wrap off: one line per line of the text again.
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  EXPECT_EQ(StatusShown(), Status(121, 1, 120));
+}
+
 // Before the counter runs, lines the pane never showed count as one; after
 // it, each as many as it is displayed in. The counter works by slices at idle
 // moments; here it is made to finish at once.
@@ -78,6 +191,95 @@ TEST(DisplayLineCounter, CountsTheLinesThePaneHasNotLaidOut) {
   join.insertText(QStringLiteral("\n\n"));
   counter.finish();
   EXPECT_EQ(ui::StatusText(ui::PanePosition(pane)), ui::StatusText(DisplayedPosition(pane)));
+}
+
+TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
+  Start();
+  SetPaneLines({std::string(500, 'x'), "end"});
+  const QString notice = QString::fromLatin1(ui::kWordWrapNotice);
+
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(dialogs.texts(), QStringList{notice});
+
+  // Saving turns wrap off on the pane itself; the next press turns it on again.
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  pane().setLineWrapMode(QPlainTextEdit::NoWrap);
+  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(dialogs.texts(), (QStringList{notice, notice, notice}));
+
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{std::string(500, 'x'), "end"}));
+}
+
+TEST_F(ViewTest, FontChangesOnOkOnlyAndTheDialogStartsFromTheLastChoice) {
+  Start();
+  const QString reminder = QString::fromLatin1(ui::kFontReminder);
+  const QFont start = pane().font();
+  ASSERT_EQ(start.family(), QString::fromLatin1(ui::kPaneFamily));
+  ASSERT_EQ(start.pixelSize(), 13);
+
+  form->Fonts1Click();  // cancelled
+  EXPECT_EQ(pane().font(), start);
+  ASSERT_EQ(dialogs.fontsOffered.size(), 1u);
+  EXPECT_EQ(dialogs.fontsOffered[0], ui::PaneFont());
+  EXPECT_EQ(dialogs.boxes[0].text, reminder);  // the reminder comes first
+
+  QFont chosen(QStringLiteral("DejaVu Serif"));
+  chosen.setPointSize(14);
+  chosen.setItalic(true);
+  dialogs.fontAnswers = {chosen, std::nullopt};
+  form->Fonts1Click();
+  EXPECT_EQ(pane().font(), chosen);
+  form->Fonts1Click();  // cancelled: the chosen font stays
+  EXPECT_EQ(pane().font(), chosen);
+  ASSERT_EQ(dialogs.fontsOffered.size(), 3u);
+  EXPECT_EQ(dialogs.fontsOffered[2], chosen);
+  EXPECT_EQ(dialogs.texts(), (QStringList{reminder, reminder, reminder}));
+}
+
+TEST_F(ViewTest, ClipboardKeepsEveryByte) {
+  Start();
+  SetPaneLines({"x\xA0\x80\x81\xFFy", "z"});
+  QClipboard& clipboard = *QGuiApplication::clipboard();
+  const QString high = QString(QChar(0xA0)) + QChar(0x20AC) + QChar(0x81) + QChar(0xFF);
+
+  Select(1, 5);
+  form->Copy1Click();
+  EXPECT_EQ(clipboard.text(), high);  // a no-break space, not a space
+  form->Cut1Click();
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"xy", "z"}));
+  Select(4, 4);  // after the "z"
+  form->Paste1Click();
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"xy", "z\xA0\x80\x81\xFF"}));
+
+  // Across lines: the line break travels as one.
+  Select(1, 4);
+  form->Copy1Click();
+  EXPECT_EQ(clipboard.text(), QStringLiteral("y\nz"));
+  pane().moveCursor(QTextCursor::Start);
+  form->Paste1Click();
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"y", "zxy", "z\xA0\x80\x81\xFF"}));
+}
+
+TEST_F(ViewTest, ClipboardCommandsServeTheFieldThatHasTheFocus) {
+  Start();
+  SetPaneLines({"text"});
+  QGuiApplication::clipboard()->setText(QStringLiteral("key") + QChar(0x2192));
+
+  ShowChangePage();
+  ui().Edit1->setFocus(Qt::MouseFocusReason);
+  form->Paste1Click();
+  EXPECT_EQ(ui().Edit1->text(), QStringLiteral("key?"));  // held as it will be stored
+
+  // With no field in hand the hidden pane is left alone.
+  ui().CheckBox1->setFocus(Qt::MouseFocusReason);
+  Select(0, 4);
+  form->Paste1Click();
+  form->Cut1Click();
+  EXPECT_EQ(PaneLines(), (std::vector<std::string>{"text"}));
 }
 
 }  // namespace

@@ -1,0 +1,144 @@
+#include "ui/ViewCommands.h"
+
+#include <optional>
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextCursor>
+
+#include "ui/BusyCursor.h"
+#include "ui/Dialogs.h"
+#include "ui/FindDialog.h"
+#include "ui/Fonts.h"
+#include "ui/MainWindowUi.h"
+#include "ui/StatusLine.h"
+#include "ui/TextPane.h"
+#include "ui/TextSearch.h"
+
+namespace quorlin::ui {
+
+ViewCommands::ViewCommands(QWidget& window, MainWindowUi& ui, Dialogs& dialogs)
+    : window_(window),
+      ui_(ui),
+      dialogs_(dialogs),
+      find_(new FindDialog(&window)),
+      status_(std::make_unique<StatusLine>(*ui.RichEdit1, *ui.StatusBar1)),
+      fontDialogFont_(PaneFont()) {
+  ui_.SearchBtn->installEventFilter(this);
+}
+
+ViewCommands::~ViewCommands() = default;
+
+// ---- Search ----
+
+void ViewCommands::OpenFindDialog() {
+  const TextPane& pane = *ui_.RichEdit1;
+  find_->openAt(pane.mapToGlobal(QPoint(pane.width() / 2, 0)));
+  ui_.RichEdit1->viewport()->update();
+}
+
+void ViewCommands::FindNext() {
+  TextPane& pane = *ui_.RichEdit1;
+  const QString text = find_->searchText();
+  if (text.isEmpty()) return;
+  const QTextCursor selection = pane.textCursor();
+  const int from = selection.hasSelection() ? selection.selectionEnd() : 0;
+  const int at = FindForward(*pane.document(), text, from);
+  if (at < 0) {
+    dialogs_.message(QString::fromLatin1(kNoMoreInstances));
+    return;
+  }
+  // The match is shown, on its page, with the focus in the pane.
+  ui_.PageControl1->setCurrentWidget(ui_.Tabsheet2);
+  window_.activateWindow();
+  pane.setFocus(Qt::OtherFocusReason);
+  QTextCursor match(pane.document());
+  match.setPosition(at);
+  match.setPosition(at + int(text.size()), QTextCursor::KeepAnchor);
+  pane.setTextCursor(match);
+}
+
+void ViewCommands::SearchButtonLeft() {
+  if (ui_.SearchBtn->hasFocus() || !ui_.RichEdit1->isVisible()) return;
+  ui_.RichEdit1->setFocus(Qt::OtherFocusReason);
+}
+
+bool ViewCommands::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_.SearchBtn && event->type() == QEvent::FocusOut &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+    // Not inside the change of focus: the focus would end where it was going.
+    QMetaObject::invokeMethod(this, &ViewCommands::searchButtonLeft, Qt::QueuedConnection);
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+// ---- Status line ----
+
+void ViewCommands::UpdateStatusLine() {
+  status_->update();
+}
+
+// ---- View ----
+
+void ViewCommands::ToggleWordWrap() {
+  TextPane& pane = *ui_.RichEdit1;
+  if (pane.lineWrapMode() == QPlainTextEdit::NoWrap) {
+    dialogs_.message(QString::fromLatin1(kWordWrapNotice));
+    const BusyCursor busy;  // a long text is laid out anew
+    pane.setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  } else {
+    const BusyCursor busy;
+    pane.setLineWrapMode(QPlainTextEdit::NoWrap);
+  }
+  pane.ensureCursorVisible();
+}
+
+void ViewCommands::ChooseFont() {
+  dialogs_.message(QString::fromLatin1(kFontReminder));
+  const std::optional<QFont> chosen = dialogs_.chooseFont(fontDialogFont_);
+  if (!chosen) return;
+  fontDialogFont_ = *chosen;
+  const BusyCursor busy;
+  ui_.RichEdit1->setFont(*chosen);
+  ui_.RichEdit1->ensureCursorVisible();
+}
+
+// ---- Clipboard ----
+
+QLineEdit* ViewCommands::focusedField() const {
+  auto* field = qobject_cast<QLineEdit*>(window_.focusWidget());
+  return field != nullptr && !field->isReadOnly() ? field : nullptr;
+}
+
+bool ViewCommands::paneShown() const {
+  return ui_.PageControl1->currentWidget() == ui_.Tabsheet2;
+}
+
+void ViewCommands::Cut() {
+  if (QLineEdit* field = focusedField()) {
+    field->cut();
+  } else if (paneShown()) {
+    ui_.RichEdit1->cut();
+  }
+}
+
+void ViewCommands::Copy() {
+  if (QLineEdit* field = focusedField()) {
+    field->copy();
+  } else {
+    ui_.RichEdit1->copy();
+  }
+}
+
+void ViewCommands::Paste() {
+  if (QLineEdit* field = focusedField()) {
+    field->paste();
+  } else if (paneShown()) {
+    ui_.RichEdit1->paste();
+  }
+}
+
+}  // namespace quorlin::ui

@@ -1,0 +1,78 @@
+// The commands that work on the pane directly, outside the change engine:
+// the find dialog and the search, the status line, the wrapped view, the
+// pane's font, and the clipboard.
+#pragma once
+
+#include <memory>
+
+#include <QFont>
+#include <QObject>
+
+class QLineEdit;
+class QWidget;
+
+namespace quorlin::ui {
+
+class Dialogs;
+class FindDialog;
+class StatusLine;
+struct MainWindowUi;
+
+inline constexpr char kNoMoreInstances[] = "No More Instances Found";
+inline constexpr char kWordWrapNotice[] =
+    "Word wrap is enabled only for viewing. File is saved as unwrapped text.";
+inline constexpr char kFontReminder[] = "Reminder: Changes BOTH the Screen and Printer Fonts.";
+
+class ViewCommands : public QObject {
+  Q_OBJECT
+ public:
+  // The window and its controls must outlive the commands.
+  ViewCommands(QWidget& window, MainWindowUi& ui, Dialogs& dialogs);
+  ~ViewCommands() override;
+
+  FindDialog& findDialog() { return *find_; }
+  StatusLine& statusLine() { return *status_; }
+  // The font the font dialog starts from: the one last chosen in it.
+  const QFont& fontDialogFont() const { return fontDialogFont_; }
+
+  // Opens the find dialog (or brings it back) half-way across the pane, at
+  // the pane's top, and repaints the pane.
+  void OpenFindDialog();
+  // Searches from the end of the selection (from the start of the text when
+  // nothing is selected) and selects the match, or says there is none.
+  void FindNext();
+  // The Search button lost the focus: the pane takes it.
+  void SearchButtonLeft();
+  // Rewrites the status line.
+  void UpdateStatusLine();
+  // Wraps long lines at the pane's width, or stops wrapping. The text and its
+  // line breaks stay as they are.
+  void ToggleWordWrap();
+  // The reminder, then the font dialog; OK gives the pane the chosen font.
+  void ChooseFont();
+  // The clipboard commands act on the parameter field that has the focus;
+  // otherwise on the pane. The pane is only changed while it is shown.
+  void Cut();
+  void Copy();
+  void Paste();
+
+ signals:
+  // The Search button lost the focus; sent once the focus has settled.
+  void searchButtonLeft();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* focusedField() const;
+  bool paneShown() const;
+
+  QWidget& window_;
+  MainWindowUi& ui_;
+  Dialogs& dialogs_;
+  FindDialog* find_ = nullptr;  // a child of the window
+  std::unique_ptr<StatusLine> status_;
+  QFont fontDialogFont_;
+};
+
+}  // namespace quorlin::ui
