@@ -27,17 +27,17 @@ std::string SystemName(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
-QString FileErrorBoxText(const FileError& e) {
-  return QString::fromStdString(e.text()) + QLatin1Char('\n') +
-         QFile::decodeName(QByteArray::fromStdString(e.path()));
-}
-
 bool IsSeparator(QChar c, PathStyle style) {
   if (style == PathStyle::Windows) return c == QLatin1Char('\\') || c == QLatin1Char(':');
   return c == QLatin1Char('/');
 }
 
 }  // namespace
+
+QString FileErrorBoxText(const FileError& e) {
+  return QString::fromStdString(e.text()) + QLatin1Char('\n') +
+         QFile::decodeName(QByteArray::fromStdString(e.path()));
+}
 
 PathParts SplitPath(const QString& path, PathStyle style) {
   qsizetype cut = path.size() - 1;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "app/FileCommands.h"
 #include "ui/AboutU.h"
 #include "ui/ChangePage.h"
 #include "ui/Colours.h"
@@ -26,6 +27,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
+  files_ = std::make_unique<app::FileCommands>(*this, ui_, doc_, *dialogs_);
   ConnectHandlers();
   FormCreate();
 }
@@ -143,7 +145,7 @@ void TForm1::NotAvailableYet() {
 }
 
 void TForm1::Open1Click() {
-  NotAvailableYet();
+  files_->Open();
 }
 void TForm1::SaveAs1Click() {
   NotAvailableYet();
@@ -162,7 +164,7 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::filename1Click() {
-  NotAvailableYet();
+  files_->OpenRecent();
 }
 void TForm1::Search1Click() {
   NotAvailableYet();

@@ -15,6 +15,10 @@
 
 namespace quorlin {
 
+namespace app {
+class FileCommands;
+}  // namespace app
+
 namespace ui {
 class ChangePage;
 class Dialogs;
@@ -101,6 +105,7 @@ class TForm1 : public QMainWindow {
   ui::FieldExitWatcher* exits_ = nullptr;
   std::unique_ptr<ui::ChangePage> changePage_;
   app::DocumentState doc_;
+  std::unique_ptr<app::FileCommands> files_;
 
   bool CommandLineHandled = false;
   // A command-line file declined or failed is not tried again at a later
