@@ -1,5 +1,6 @@
 #include "app/FileCommands.h"
 
+#include <cerrno>
 #include <string>
 
 #include <QAction>
@@ -7,10 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QWidget>
 
+#include "engine/FileIO.h"
+#include "engine/LineList.h"
 #include "textutil/QuorlinUtils.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
@@ -24,6 +28,53 @@ namespace {
 QString NativePath(const QString& path) {
   if (kNativePathStyle == PathStyle::Windows) return QDir::toNativeSeparators(path);
   return path;
+}
+
+std::string SystemName(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// The system's error number for a failed file operation: errno when the
+// failing call left one, else the nearest number for what the file reports.
+int FailureCode(int err, const QFileDevice& file) {
+  if (err != 0) return err;
+  switch (file.error()) {
+    case QFileDevice::OpenError:
+    case QFileDevice::PermissionsError:
+      return EACCES;
+    case QFileDevice::ResourceError:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
+// Writes the lines to an open file in large blocks, checking every count.
+// Returns 0, or the error number of the write that failed.
+int WriteLines(QFileDevice& file, const LineList& lines, std::string_view terminator) {
+  constexpr std::size_t kBlock = std::size_t(1) << 20;
+  std::string block;
+  block.reserve(kBlock + 4096);
+  auto flushBlock = [&]() -> int {
+    if (block.empty()) return 0;
+    errno = 0;
+    const qint64 written = file.write(block.data(), qint64(block.size()));
+    const int err = errno;
+    if (written != qint64(block.size())) return FailureCode(err, file);
+    block.clear();
+    return 0;
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    block.append(lines[i]);
+    block.append(terminator);
+    if (block.size() >= kBlock) {
+      if (const int err = flushBlock()) return err;
+    }
+  }
+  if (const int err = flushBlock()) return err;
+  errno = 0;
+  if (!file.flush()) return FailureCode(errno, file);
+  return 0;
 }
 
 }  // namespace
@@ -63,6 +114,41 @@ QString RecentEntryCaption(const QString& path) {
   QString shown = path;
   shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
   return QStringLiteral("&1 ") + shown;
+}
+
+std::string_view SaveTerminator(const DocumentState& state) {
+  if (!state.lineTerminator.empty()) return state.lineTerminator;
+  return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
+}
+
+void SaveLines(const QString& path, const LineList& lines, std::string_view terminator) {
+  const std::string name = SystemName(path);
+  const QFileInfo target(path);  // through links, to the file they name
+  if (target.isDir()) throw FileError(EISDIR, name);
+  if (target.exists() && !target.isWritable()) throw FileError(EACCES, name);
+
+  if (target.exists() && !target.isFile()) {
+    // A device or a pipe cannot be replaced by renaming; it is written to.
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
+    if (const int err = WriteLines(file, lines, terminator)) throw FileError(err, name);
+    file.close();
+    if (file.error() != QFileDevice::NoError) throw FileError(FailureCode(0, file), name);
+    return;
+  }
+
+  QSaveFile file(path);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
+  if (const int err = WriteLines(file, lines, terminator)) {
+    // commit() may report success after a write that failed part of the way:
+    // the temporary file is thrown away instead.
+    file.cancelWriting();
+    throw FileError(err, name);
+  }
+  errno = 0;
+  if (!file.commit()) throw FileError(FailureCode(errno, file), name);
 }
 
 FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc,
@@ -114,6 +200,20 @@ void FileCommands::OpenRecent() {
   ShowLoaded(loaded, QString::fromLatin1(loaded == LoadResult::LoadedCleaned ? kRecentCleanedCaption
                                                                              : kRecentCaption) +
                          path);
+}
+
+void FileCommands::SaveAs() {
+  // Before any file was opened the dialog starts where the open dialog does.
+  const QString folder = doc_.lastFolder.isEmpty() ? DefaultOpenFolder() : doc_.lastFolder;
+  const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
+  if (path.isEmpty()) return;
+
+  ui_.RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  try {
+    SaveLines(path, ui_.RichEdit1->lines(), SaveTerminator(doc_));
+  } catch (const FileError& e) {
+    dialogs_.error(FileErrorBoxText(e));
+  }
 }
 
 }  // namespace quorlin::app

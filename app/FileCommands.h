@@ -1,12 +1,18 @@
-// The File menu's document commands: Open and the recent-file entry. Each
-// works on the window's controls and the document-file state.
+// The File menu's document commands: Open, the recent-file entry and Save
+// As. Each works on the window's controls and the document-file state.
 #pragma once
+
+#include <string_view>
 
 #include <QString>
 
 #include "app/Document.h"
 
 class QWidget;
+
+namespace quorlin {
+class LineList;
+}
 
 namespace quorlin::ui {
 class Dialogs;
@@ -42,6 +48,16 @@ QString FolderOfPath(const QString& path, PathStyle style = kNativePathStyle);
 // "&" is shown as itself, not taken as a shortcut mark.
 QString RecentEntryCaption(const QString& path);
 
+// The line break that Save As ends every line with: the first one of the file
+// last loaded, else CR LF on Windows and LF elsewhere.
+std::string_view SaveTerminator(const DocumentState& state);
+
+// Writes every line followed by the terminator to path, through a temporary
+// file in the same folder renamed over path at the end: a failure leaves an
+// existing file whole. An existing file keeps its permissions; one that is no
+// plain file (a device) is written directly. Throws FileError.
+void SaveLines(const QString& path, const LineList& lines, std::string_view terminator);
+
 class FileCommands {
  public:
   // window: whose caption names the file.
@@ -49,6 +65,7 @@ class FileCommands {
 
   void Open();
   void OpenRecent();
+  void SaveAs();
 
   // The path the recent-file entry opens; empty while it is hidden.
   QString recentPath() const;

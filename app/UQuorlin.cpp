@@ -148,7 +148,7 @@ void TForm1::Open1Click() {
   files_->Open();
 }
 void TForm1::SaveAs1Click() {
-  NotAvailableYet();
+  files_->SaveAs();
 }
 void TForm1::Print1Click() {
   NotAvailableYet();

@@ -1,8 +1,17 @@
-// File > Open and the recent-file entry, driven through the menu with
-// scripted dialogs: what reaches the pane, the captions, the reminder and the
-// names of the file last opened.
+// File > Open, the recent-file entry and File > SaveAs, driven through the
+// menu with scripted dialogs: what reaches the pane, the captions, the
+// reminder, the names Save As proposes, and the bytes written.
+#include <cerrno>
+#include <csignal>
+
 #include <QDir>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "WindowFixture.h"
 #include "app/FileCommands.h"
@@ -45,9 +54,17 @@ class FileMenu : public WindowTest {
     ui().filename1->trigger();
     QCoreApplication::processEvents();
   }
+  void SaveAs(const QString& file) {
+    dialogs.fileAnswers = {file};
+    ui().SaveAs1->trigger();
+  }
   QString Caption() const { return form->windowTitle(); }
   bool Reminder() { return ui().NullsReminder->isVisible(); }
   const app::DocumentState& Doc() const { return form->documentState(); }
+  // The files in the test's folder, temporary files left behind included.
+  QStringList Files() const {
+    return QDir(folder()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+  }
 };
 
 TEST(FilePaths, TheOpenDialogsFolderAndFilter) {
@@ -143,10 +160,10 @@ TEST_F(FileMenu, DeclinedQuestionKeepsThePaneButNamesTheDeclinedFile) {
   EXPECT_TRUE(Reminder());
   EXPECT_EQ(ReadFile(QStringLiteral("Tempinfile~.txt")), "kept\n");  // not written again
   EXPECT_FALSE(Busy());
-  // The recent-file entry and the names Save As will propose point at it already.
+  // The recent-file entry and the names Save As proposes point at it already.
   EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + path(QStringLiteral("sub/2.dat")));
-  EXPECT_EQ(Doc().lastFolder, path(QStringLiteral("sub")));
-  EXPECT_EQ(Doc().lastFileName, QStringLiteral("2.dat"));
+  SaveAs(QString());
+  EXPECT_EQ(dialogs.texts(BoxKind::SaveFile), QStringList{path(QStringLiteral("sub")) + "|2.dat"});
 }
 
 #ifdef Q_OS_UNIX
@@ -261,6 +278,192 @@ TEST_F(FileMenu, FileThatVanishedBeforeTheScanKeepsThePaneButNotTheOldNames) {
   EXPECT_EQ(Doc().lastFileName, QStringLiteral("nowhere.txt"));
   EXPECT_TRUE(ui().filename1->isVisible());
 }
+
+// ---- Save As ----
+
+TEST_F(FileMenu, SaveAsEndsLinesAsTheFileLastLoaded) {
+  const struct {
+    const char* name;
+    QByteArray loaded;  // empty: nothing loaded
+    QByteArray saved;
+  } rows[] = {
+      {"CR LF", "a\r\nb\nc", "a\r\nb\r\nc\r\nadded\r\n"},
+      {"LF", "a\nb\r\nc\r\n", "a\nb\nc\nadded\n"},
+      {"CR", "a\rb\r", "a\rb\radded\r"},
+      {"no line break", "abc", "abc\nadded\n"},
+      {"nothing loaded", {}, "added\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start();
+    if (!row.loaded.isNull()) {
+      WriteFile(QStringLiteral("in.txt"), row.loaded);
+      OpenFile(path(QStringLiteral("in.txt")));
+    }
+    Lines lines = PaneLines();
+    lines.push_back("added");
+    SetPaneLines(lines);
+    SaveAs(path(QStringLiteral("out.txt")));
+    EXPECT_EQ(ReadFile(QStringLiteral("out.txt")), row.saved);
+    EXPECT_TRUE(dialogs.texts(BoxKind::Error).isEmpty());
+  }
+}
+
+TEST_F(FileMenu, SaveAsProposesTheLastNamesAndChangesNothingElse) {
+  Start();
+  SaveAs(QString());  // nothing opened yet: where the open dialog starts, no name
+  EXPECT_EQ(dialogs.texts(BoxKind::SaveFile), QStringList{app::DefaultOpenFolder() + "|"});
+
+  WriteFile(QStringLiteral("doc.txt"), Bytes("short\0\r\n", 8));
+  OpenFile(path(QStringLiteral("doc.txt")), {true});
+  const QString caption = Caption();
+  const QString longLine = QStringLiteral("word ").repeated(200);
+  SetPaneLines({longLine.toStdString(), "end"});
+  pane().setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+  SaveAs(QString());  // cancelled: the view stays wrapped, nothing written
+  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  SaveAs(path(QStringLiteral("saved.txt")));
+  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  // Lines as the document holds them, not as they were wrapped on screen.
+  EXPECT_EQ(ReadFile(QStringLiteral("saved.txt")), longLine.toLatin1() + "\r\nend\r\n");
+  EXPECT_EQ(
+      dialogs.texts(BoxKind::SaveFile),
+      (QStringList{app::DefaultOpenFolder() + "|", folder() + "|doc.txt", folder() + "|doc.txt"}));
+  EXPECT_EQ(Caption(), caption);
+  EXPECT_TRUE(Reminder());
+  EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + path(QStringLiteral("doc.txt")));
+  EXPECT_EQ(Doc().lastFileName, QStringLiteral("doc.txt"));
+  EXPECT_EQ(PaneLines(), (Lines{longLine.toStdString(), "end"}));
+
+  // File > Close, then Save As: the same names, and an empty file.
+  ui().Close1->trigger();
+  SaveAs(path(QStringLiteral("saved.txt")));
+  EXPECT_EQ(dialogs.texts(BoxKind::SaveFile).last(), folder() + "|doc.txt");
+  EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("saved.txt"))));
+  EXPECT_EQ(ReadFile(QStringLiteral("saved.txt")), QByteArray());
+  EXPECT_TRUE(dialogs.texts(BoxKind::Error).isEmpty());
+}
+
+TEST_F(FileMenu, EveryByteButLineBreaksSurvivesOpenAndSave) {
+  QByteArray bytes;
+  for (int b = 1; b < 256; ++b) {
+    if (b != '\n' && b != '\r') bytes.append(char(b));
+  }
+  bytes.append("\n");
+  bytes.append(bytes);  // two lines
+  WriteFile(QStringLiteral("all.bin"), bytes);
+  Start();
+  OpenFile(path(QStringLiteral("all.bin")));
+  SaveAs(path(QStringLiteral("copy.bin")));
+  EXPECT_EQ(ReadFile(QStringLiteral("copy.bin")), bytes);
+}
+
+#ifdef Q_OS_UNIX
+// A cleaned copy saved over its source replaces it whole, and the source
+// keeps its permissions.
+TEST_F(FileMenu, SavingTheCleanedCopyOverItsSourceKeepsItsPermissions) {
+  WriteFile(QStringLiteral("wide.txt"), Bytes("\xFF\xFEo\0k\0\r\0\n\0", 10));
+  ASSERT_TRUE(::chmod(QFile::encodeName(path(QStringLiteral("wide.txt"))).constData(), 0640) == 0);
+  Start();
+  OpenFile(path(QStringLiteral("wide.txt")), {true});
+  SaveAs(path(QStringLiteral("wide.txt")));
+  EXPECT_EQ(ReadFile(QStringLiteral("wide.txt")), "\xFF\xFEok\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(path(QStringLiteral("wide.txt"))).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Files(), (QStringList{QStringLiteral("Tempinfile~.txt"), QStringLiteral("wide.txt")}));
+}
+
+// Keeps the size of files this process writes under a limit while it lives;
+// a longer write then fails with "file too large" instead of ending it.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ok_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit saved_{};
+  void (*oldHandler_)(int) = nullptr;
+  bool ok_ = false;
+};
+
+// Failures that stop even root: the file grows beyond what may be written,
+// or its folder is a plain file. The old file stays whole, nothing is left
+// behind, the pane keeps its text.
+TEST_F(FileMenu, FailedSaveLeavesTheOldFileWhole) {
+  const std::string line(1000, 'x');
+  const struct {
+    const char* name;
+    const char* target;
+    const char* message;
+    bool limit;
+  } rows[] = {
+      {"no room", "old.txt", "Disk full\n", true},
+      {"the folder is a plain file", "old.txt/new.txt", "File not found\n", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start();
+    WriteFile(QStringLiteral("old.txt"), "old content\n");
+    SetPaneLines(Lines(300, line));
+    pane().setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const QStringList before = Files();
+    {
+      std::optional<FileSizeLimit> limit;
+      if (row.limit) {
+        limit.emplace(64 * 1024);
+        ASSERT_TRUE(limit->ok());
+      }
+      SaveAs(path(QString::fromLatin1(row.target)));
+    }
+    EXPECT_EQ(dialogs.texts(BoxKind::Error), QStringList{QString::fromLatin1(row.message) +
+                                                         path(QString::fromLatin1(row.target))});
+    EXPECT_EQ(ReadFile(QStringLiteral("old.txt")), "old content\n");
+    EXPECT_EQ(Files(), before);
+    EXPECT_EQ(pane().lineCount(), 300u);
+    EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);  // switched off before the write
+    dialogs.boxes.clear();
+  }
+}
+
+TEST_F(FileMenu, SaveOverWhatMayNotBeWrittenFailsAndLeavesTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  const struct {
+    const char* name;
+    const char* lock;  // made read-only for the save
+  } rows[] = {{"read-only folder", "locked"}, {"read-only file", "locked/old.txt"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("locked"))));
+    WriteFile(QStringLiteral("locked/old.txt"), "old\n");
+    const QByteArray locked = QFile::encodeName(path(QString::fromLatin1(row.lock)));
+    ASSERT_EQ(::chmod(locked.constData(), 0555), 0);
+    Start();
+    SetPaneLines({"new"});
+    SaveAs(path(QStringLiteral("locked/old.txt")));
+    ::chmod(locked.constData(), 0755);
+    EXPECT_EQ(dialogs.texts(BoxKind::Error), QStringList{QStringLiteral("File access denied\n") +
+                                                         path(QStringLiteral("locked/old.txt"))});
+    EXPECT_EQ(ReadFile(QStringLiteral("locked/old.txt")), "old\n");
+    EXPECT_EQ(QDir(path(QStringLiteral("locked"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("old.txt")});
+    dialogs.boxes.clear();
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace quorlin::testing
