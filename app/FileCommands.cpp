@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
@@ -20,6 +21,7 @@
 #include "ui/Dialogs.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
+#include "ui/Western.h"
 
 namespace quorlin::app {
 namespace {
@@ -152,8 +154,8 @@ void SaveLines(const QString& path, const LineList& lines, std::string_view term
 }
 
 FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc,
-                           ui::Dialogs& dialogs)
-    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs) {}
+                           ui::Dialogs& dialogs, PrinterSource printer)
+    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printer_(std::move(printer)) {}
 
 QString FileCommands::recentPath() const {
   if (!ui_.filename1->isVisible()) return {};
@@ -213,6 +215,20 @@ void FileCommands::SaveAs() {
     SaveLines(path, ui_.RichEdit1->lines(), SaveTerminator(doc_));
   } catch (const FileError& e) {
     dialogs_.error(FileErrorBoxText(e));
+  }
+}
+
+void FileCommands::Print() {
+  const std::unique_ptr<QPrinter> printer = printer_ ? printer_() : nullptr;
+  if (!printer) {
+    dialogs_.error(QString::fromLatin1(kNoDefaultPrinter));
+    return;
+  }
+  const ui::TextPane& pane = *ui_.RichEdit1;
+  QString text = ui::DecodeWestern(pane.lines().joined());
+  text.chop(1);  // the last line's break, which would start one more, empty line
+  if (!PrintText(*printer, text, PrintFont(pane.font()), pane.tabStopDistance())) {
+    dialogs_.error(QString::fromLatin1(kPrintFailed));
   }
 }
 

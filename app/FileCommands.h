@@ -1,5 +1,5 @@
-// The File menu's document commands: Open, the recent-file entry and Save
-// As. Each works on the window's controls and the document-file state.
+// The File menu's document commands: Open, the recent-file entry, Save As and
+// Print. Each works on the window's controls and the document-file state.
 #pragma once
 
 #include <string_view>
@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/Document.h"
+#include "app/Printing.h"
 
 class QWidget;
 
@@ -60,12 +61,15 @@ void SaveLines(const QString& path, const LineList& lines, std::string_view term
 
 class FileCommands {
  public:
-  // window: whose caption names the file.
-  FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs);
+  // window: whose caption names the file; printer: the printer Print uses,
+  // none when no printer is available.
+  FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs,
+               PrinterSource printer = SystemDefaultPrinter);
 
   void Open();
   void OpenRecent();
   void SaveAs();
+  void Print();
 
   // The path the recent-file entry opens; empty while it is hidden.
   QString recentPath() const;
@@ -77,6 +81,7 @@ class FileCommands {
   ui::MainWindowUi& ui_;
   DocumentState& doc_;
   ui::Dialogs& dialogs_;
+  PrinterSource printer_;
 };
 
 }  // namespace quorlin::app

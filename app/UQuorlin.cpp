@@ -27,7 +27,9 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
-  files_ = std::make_unique<app::FileCommands>(*this, ui_, doc_, *dialogs_);
+  files_ = std::make_unique<app::FileCommands>(
+      *this, ui_, doc_, *dialogs_,
+      options_.printer ? options_.printer : app::PrinterSource(app::SystemDefaultPrinter));
   ConnectHandlers();
   FormCreate();
 }
@@ -151,7 +153,7 @@ void TForm1::SaveAs1Click() {
   files_->SaveAs();
 }
 void TForm1::Print1Click() {
-  NotAvailableYet();
+  files_->Print();
 }
 
 void TForm1::Close1Click() {

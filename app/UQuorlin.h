@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "app/Document.h"
+#include "app/Printing.h"
 #include "ui/MainWindowUi.h"
 
 namespace quorlin {
@@ -35,6 +36,9 @@ struct FormOptions {
   // Every message, question and file dialog; empty: the real boxes. Must
   // outlive the window.
   ui::Dialogs* dialogs = nullptr;
+  // The printer File > Print uses, none when no printer is available; empty:
+  // the system's default printer.
+  app::PrinterSource printer;
 };
 
 class TForm1 : public QMainWindow {
