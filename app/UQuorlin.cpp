@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "app/FileCommands.h"
 #include "ui/AboutU.h"
 #include "ui/ChangePage.h"
 #include "ui/Colours.h"
@@ -29,6 +30,9 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
+  files_ = std::make_unique<app::FileCommands>(
+      *this, ui_, doc_, *dialogs_,
+      options_.printer ? options_.printer : app::PrinterSource(app::SystemDefaultPrinter));
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   ConnectHandlers();
   FormCreate();
@@ -152,13 +156,13 @@ void TForm1::NotAvailableYet() {
 }
 
 void TForm1::Open1Click() {
-  NotAvailableYet();
+  files_->Open();
 }
 void TForm1::SaveAs1Click() {
-  NotAvailableYet();
+  files_->SaveAs();
 }
 void TForm1::Print1Click() {
-  NotAvailableYet();
+  files_->Print();
 }
 
 void TForm1::Close1Click() {
@@ -171,7 +175,7 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::filename1Click() {
-  NotAvailableYet();
+  files_->OpenRecent();
 }
 void TForm1::Search1Click() {
   view_->OpenFindDialog();

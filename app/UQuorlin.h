@@ -11,9 +11,14 @@
 #include <QStringList>
 
 #include "app/Document.h"
+#include "app/Printing.h"
 #include "ui/MainWindowUi.h"
 
 namespace quorlin {
+
+namespace app {
+class FileCommands;
+}  // namespace app
 
 namespace ui {
 class ChangePage;
@@ -32,6 +37,9 @@ struct FormOptions {
   // Every message, question and file dialog; empty: the real boxes. Must
   // outlive the window.
   ui::Dialogs* dialogs = nullptr;
+  // The printer File > Print uses, none when no printer is available; empty:
+  // the system's default printer.
+  app::PrinterSource printer;
 };
 
 class TForm1 : public QMainWindow {
@@ -108,6 +116,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<ui::ChangePage> changePage_;
   std::unique_ptr<ui::ViewCommands> view_;
   app::DocumentState doc_;
+  std::unique_ptr<app::FileCommands> files_;
 
   bool CommandLineHandled = false;
   // A command-line file declined or failed is not tried again at a later

@@ -67,12 +67,6 @@ std::optional<long long> ReadField(const ChangeRequest& q, NumericField f,
   return *v;
 }
 
-bool Implemented(int action) {
-  return IsInlineAction(action) || action == 0 || action == 14 || action == 20 || action == 27 ||
-         action == 30 || action == 32 || action == 34 || action == 39 || action == 40 ||
-         action == 43 || action == 44;
-}
-
 class Run {
  public:
   Run(const ChangeRequest& q, LineSource& src, LineSink& sink) : q_(q), src_(src), sink_(sink) {}
@@ -97,7 +91,7 @@ class Run {
   TestParams test_;
   ActionParams action_;
   std::string cmpKey_;
-  bool foldCompare_ = false;   // comparison line needed and upper-cased
+  bool foldCompare_ = false;   // the comparison line and key are upper-cased
   bool needCompare_ = false;
   bool trackBlank_ = false;    // tests 10 and 14 look at the previous line
   bool keyFromSource_ = false; // the source tells whether a line holds the key
@@ -115,7 +109,9 @@ class Run {
 };
 
 bool Run::Prepare(std::vector<std::string>& messages) {
-  if (!Implemented(q_.actionKind)) {
+  // Code 0 (no action chosen) writes every line as it is; other codes that
+  // name no action are refused.
+  if (q_.actionKind != 0 && FindAction(q_.actionKind) == nullptr) {
     messages.push_back("Change action " + std::to_string(q_.actionKind) + " is not available");
     return false;
   }
@@ -224,60 +220,106 @@ RunResult Run::Execute(std::size_t lineCountHint) {
 void Run::Step(std::string_view raw, const LineFacts& facts) {
   ++number_;
   const int action = q_.actionKind;
-  const std::string_view line = facts.hasTab ? Expand(raw, expanded_) : raw;
+  // The line with its tabs expanded, made only when something reads it: a
+  // line written unchanged is expanded straight into the output.
+  std::string_view line = raw;
+  bool expanded = !facts.hasTab;
+  auto current = [&]() {
+    if (!expanded) {
+      line = Expand(raw, expanded_);
+      expanded = true;
+    }
+    return line;
+  };
+  auto emitCurrent = [&]() {
+    if (!expanded && !outputUpper_ && !outputLower_)
+      sink_.writeExpanded(raw, kTabWidth);
+    else
+      Emit(current());
+  };
 
   if (action == 32) {  // every line is stored; the test is ignored
-    store_->Add(line);
+    store_->Add(current());
     return;
   }
   if (action == 43) {  // the first occurrence of each line is kept; the test is ignored
-    if (store_->AddIfNew(line)) Emit(line);
+    if (store_->AddIfNew(current())) Emit(line);
     return;
   }
 
-  std::string_view cmpLine = needCompare_ ? Compare(line, cmp_) : line;
-  const bool blankNow = trackBlank_ && QU::IsBlankLine(line);
+  // Blank lines, "<" and ">", and the first byte after leading blanks are the
+  // same before and after tab expansion (a tab and a space are both below 33),
+  // so those tests read the line as it came.
+  std::string_view cmpLine;
+  if (needCompare_) cmpLine = Compare(current(), cmp_);
+  const bool blankNow = trackBlank_ && QU::IsBlankLine(raw);
   bool passes;
-  if (test_.kind == 1)
-    passes = true;
-  else if (keyFromSource_ && facts.hasKey >= 0)  // tests 3 and 5, told by the source
-    passes = (facts.hasKey != 0) == (test_.kind == 3);
-  else
-    passes = LinePasses(test_, TestLine{number_, line, cmpLine, previousBlank_});
+  switch (test_.kind) {
+    case 1:
+      passes = true;
+      break;
+    case 2:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 14:
+      passes = LinePasses(test_, TestLine{number_, raw, raw, previousBlank_});
+      break;
+    default:
+      if (keyFromSource_ && facts.hasKey >= 0) {  // tests 3 and 5, told by the source
+        passes = (facts.hasKey != 0) == (test_.kind == 3);
+      } else {
+        if (!needCompare_ && TestUsesComparison(test_.kind)) cmpLine = Compare(current(), cmp_);
+        passes = LinePasses(test_, TestLine{number_, current(), cmpLine, previousBlank_});
+      }
+      break;
+  }
   if (trackBlank_) previousBlank_ = blankNow;
 
-  std::string_view result = line;
+  std::string_view result;
   if (action == 30) {  // the tag state follows every line, passing or not
     tagBuf_.clear();
-    QU::AppendStripTags(tagBuf_, line, insideTag_);
+    QU::AppendStripTags(tagBuf_, current(), insideTag_);
     result = tagBuf_;
   }
 
   if (!passes) {
-    if (!retain_) Emit(line);
+    if (!retain_) emitCurrent();
     return;
   }
 
   switch (action) {
     case 14:
       return;  // the passing line is deleted
-    case 20:
-      SplitAtLength(line, result);
-      break;
-    case 30:
-      break;
+    case 13:
+      emitCurrent();
+      return;
+    case 27:
+      emitCurrent();
+      Emit(q_.replacementKey);
+      return;
     case 34:
       Emit(q_.replacementKey);
+      emitCurrent();
+      return;
+    case 30:
+      break;
+    case 20:
+      result = current();
+      SplitAtLength(line, result);
       break;
     case 39:
+      result = current();
       SplitAtSeparators(line, result);
       break;
     case 40:
+      result = current();
       SplitAtKey(line, cmpLine, result);
       break;
     case 44: {
       // The current line's view dies with the next read: keep a copy.
-      joined_.assign(line);
+      joined_.assign(current());
       std::string_view next;
       LineFacts nextFacts;
       if (src_.next(next, nextFacts)) {
@@ -287,15 +329,11 @@ void Run::Step(std::string_view raw, const LineFacts& facts) {
       result = joined_;
       break;
     }
-    case 13:
-    case 27:
-      break;  // the line as it is, tabs expanded
     default:
-      result = ApplyInlineAction(action_, line, cmpLine, scratch_);
+      result = ApplyInlineAction(action_, current(), cmpLine, scratch_);
       break;
   }
   Emit(result);
-  if (action == 27) Emit(q_.replacementKey);
 }
 
 // Action 20: pieces of LineLength bytes; all but the last are written here.

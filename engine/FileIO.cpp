@@ -1,5 +1,7 @@
 #include "engine/FileIO.h"
 
+#include "textutil/QuorlinUtils.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -448,6 +450,22 @@ void BlockLineWriter::write(std::string_view line) {
   d[line.size()] = term_[0];
   d[line.size() + 1] = term_[1];
   used_ += line.size() + termLen_;
+}
+
+void BlockLineWriter::writeExpanded(std::string_view raw, int tabWidth) {
+  // Room for the worst case (every byte a tab) plus what the expansion needs;
+  // longer lines take the general way.
+  const std::size_t room = raw.size() * std::size_t(tabWidth) + 34;
+  if (decide_ || room > cap_) {
+    LineSink::writeExpanded(raw, tabWidth);
+    return;
+  }
+  if (room > cap_ - used_) flush();
+  char* const d = buf_.get() + used_;
+  char* e = QuorlinUtils::ExpandTabsInto(d, d + room - 2, raw, tabWidth);
+  e[0] = term_[0];
+  e[1] = term_[1];
+  used_ = std::size_t(e - buf_.get()) + termLen_;
 }
 
 void BlockLineWriter::writeSlow(std::string_view line) {

@@ -174,6 +174,7 @@ class BlockLineWriter final : public LineSink {
     decide_ = std::move(decide);
   }
   void write(std::string_view line) override;
+  void writeExpanded(std::string_view raw, int tabWidth) override;
   void Finish();
 
  private:

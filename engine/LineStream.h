@@ -2,6 +2,7 @@
 // lines. Lines carry no terminator.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quorlin {
@@ -37,6 +38,12 @@ class LineSink {
  public:
   virtual ~LineSink() = default;
   virtual void write(std::string_view line) = 0;
+  // Writes raw with its tabs expanded (stops every tabWidth columns, 2..16).
+  // A sink with a buffer of its own can expand straight into it.
+  virtual void writeExpanded(std::string_view raw, int tabWidth);
+
+ private:
+  std::string expanded_;
 };
 
 }  // namespace quorlin

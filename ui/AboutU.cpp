@@ -35,11 +35,11 @@ TAboutQuorlin::TAboutQuorlin(QWidget* parent)
   setFixedSize(400, 120);
   move(162, 107);
 
-  for (const LabelSpec& spec : kLabels) {
-    auto* label = new QLabel(QString::fromLatin1(spec.caption), this);
-    label->setObjectName(QString::fromLatin1(spec.name));
+  for (const LabelSpec& entry : kLabels) {
+    auto* label = new QLabel(QString::fromLatin1(entry.caption), this);
+    label->setObjectName(QString::fromLatin1(entry.name));
     label->setTextFormat(Qt::PlainText);
-    label->move(spec.left, spec.top);
+    label->move(entry.left, entry.top);
     label->adjustSize();
   }
   Button1_ = new QPushButton(QStringLiteral("OK"), this);

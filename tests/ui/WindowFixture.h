@@ -88,6 +88,7 @@ class WindowTest : public ::testing::Test {
     options.programFolder = folder();
     options.screenSize = screen;
     options.dialogs = &dialogs;
+    options.printer = printer;
     form = std::make_unique<TForm1>(options);
     form->show();
     form->activateWindow();
@@ -128,6 +129,8 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   FakeDialogs dialogs;
+  // The printer File > Print finds; empty: the system's default printer.
+  app::PrinterSource printer;
   std::unique_ptr<TForm1> form;
 };
 

@@ -1,0 +1,235 @@
+#include "app/FileCommands.h"
+
+#include <cerrno>
+#include <string>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QWidget>
+
+#include "engine/FileIO.h"
+#include "engine/LineList.h"
+#include "textutil/QuorlinUtils.h"
+#include "ui/BusyCursor.h"
+#include "ui/Dialogs.h"
+#include "ui/MainWindowUi.h"
+#include "ui/TextPane.h"
+#include "ui/Western.h"
+
+namespace quorlin::app {
+namespace {
+
+// A path from a file dialog, with the platform's own separators.
+QString NativePath(const QString& path) {
+  if (kNativePathStyle == PathStyle::Windows) return QDir::toNativeSeparators(path);
+  return path;
+}
+
+std::string SystemName(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// The system's error number for a failed file operation: errno when the
+// failing call left one, else the nearest number for what the file reports.
+int FailureCode(int err, const QFileDevice& file) {
+  if (err != 0) return err;
+  switch (file.error()) {
+    case QFileDevice::OpenError:
+    case QFileDevice::PermissionsError:
+      return EACCES;
+    case QFileDevice::ResourceError:
+      return ENOSPC;
+    default:
+      return EIO;
+  }
+}
+
+// Writes the lines to an open file in large blocks, checking every count.
+// Returns 0, or the error number of the write that failed.
+int WriteLines(QFileDevice& file, const LineList& lines, std::string_view terminator) {
+  constexpr std::size_t kBlock = std::size_t(1) << 20;
+  std::string block;
+  block.reserve(kBlock + 4096);
+  auto flushBlock = [&]() -> int {
+    if (block.empty()) return 0;
+    errno = 0;
+    const qint64 written = file.write(block.data(), qint64(block.size()));
+    const int err = errno;
+    if (written != qint64(block.size())) return FailureCode(err, file);
+    block.clear();
+    return 0;
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    block.append(lines[i]);
+    block.append(terminator);
+    if (block.size() >= kBlock) {
+      if (const int err = flushBlock()) return err;
+    }
+  }
+  if (const int err = flushBlock()) return err;
+  errno = 0;
+  if (!file.flush()) return FailureCode(errno, file);
+  return 0;
+}
+
+}  // namespace
+
+QString DialogFilter(const QString& pairs, PathStyle style) {
+  const QStringList parts = pairs.split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    if (style == PathStyle::Posix && patterns == QLatin1String("*.*"))
+      patterns = QStringLiteral("*");
+    filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+QString DefaultOpenFolder() {
+  if (kNativePathStyle == PathStyle::Windows) return QStringLiteral("c:\\shared documents");
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+  return QDir::homePath();
+}
+
+QString FolderOfPath(const QString& path, PathStyle style) {
+  const char* key = style == PathStyle::Windows ? "\\" : "/";
+  // The path goes through as UTF-8: a separator byte never occurs inside
+  // another character's bytes there.
+  QString folder = QString::fromStdString(QuorlinUtils::TextBeforeLastKey(path.toStdString(), key));
+  if (style == PathStyle::Posix && folder.isEmpty() && path.startsWith(QLatin1Char('/'))) {
+    return QStringLiteral("/");
+  }
+  return folder;
+}
+
+QString RecentEntryCaption(const QString& path) {
+  QString shown = path;
+  shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  return QStringLiteral("&1 ") + shown;
+}
+
+std::string_view SaveTerminator(const DocumentState& state) {
+  if (!state.lineTerminator.empty()) return state.lineTerminator;
+  return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
+}
+
+void SaveLines(const QString& path, const LineList& lines, std::string_view terminator) {
+  const std::string name = SystemName(path);
+  const QFileInfo target(path);  // through links, to the file they name
+  if (target.isDir()) throw FileError(EISDIR, name);
+  if (target.exists() && !target.isWritable()) throw FileError(EACCES, name);
+
+  if (target.exists() && !target.isFile()) {
+    // A device or a pipe cannot be replaced by renaming; it is written to.
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
+    if (const int err = WriteLines(file, lines, terminator)) throw FileError(err, name);
+    file.close();
+    if (file.error() != QFileDevice::NoError) throw FileError(FailureCode(0, file), name);
+    return;
+  }
+
+  QSaveFile file(path);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
+  if (const int err = WriteLines(file, lines, terminator)) {
+    // commit() may report success after a write that failed part of the way:
+    // the temporary file is thrown away instead.
+    file.cancelWriting();
+    throw FileError(err, name);
+  }
+  errno = 0;
+  if (!file.commit()) throw FileError(FailureCode(errno, file), name);
+}
+
+FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc,
+                           ui::Dialogs& dialogs, PrinterSource printer)
+    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printer_(std::move(printer)) {}
+
+QString FileCommands::recentPath() const {
+  if (!ui_.filename1->isVisible()) return {};
+  return ui_.filename1->data().toString();
+}
+
+void FileCommands::ShowLoaded(LoadResult loaded, const QString& caption) {
+  if (loaded != LoadResult::Loaded && loaded != LoadResult::LoadedCleaned) return;
+  window_.setWindowTitle(caption);
+  ui_.NullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
+}
+
+void FileCommands::Open() {
+  QString folder = DefaultOpenFolder();
+  if (ui_.filename1->isVisible()) folder = FolderOfPath(recentPath());
+  const QString path =
+      NativePath(dialogs_.openFileName(folder, DialogFilter(QString::fromLatin1(kOpenFilter))));
+  if (path.isEmpty()) return;
+
+  // Off again however the command ends: loaded, declined or stopped by an error.
+  const ui::BusyCursor busy;
+  ui_.filesep2->setVisible(true);
+  ui_.filename1->setText(RecentEntryCaption(path));
+  ui_.filename1->setData(path);
+  ui_.filename1->setVisible(true);
+  const PathParts parts = SplitPath(path);
+  doc_.lastFolder = parts.folder;
+  doc_.lastFileName = parts.name;
+
+  const LoadResult loaded =
+      LoadIntoPane(path, QString::fromLatin1(kNullsQuestion), doc_, *ui_.RichEdit1, dialogs_);
+  const QString caption = QString::fromLatin1(kOpenCaption);
+  ShowLoaded(loaded, loaded == LoadResult::LoadedCleaned ? caption + QLatin1Char('$') + path
+                                                         : caption + path);
+}
+
+void FileCommands::OpenRecent() {
+  const QString path = recentPath();
+  if (path.isEmpty()) return;
+  doc_.lastFolder = SplitPath(path).folder;
+
+  const LoadResult loaded =
+      LoadIntoPane(path, QString::fromLatin1(kRecentNullsQuestion), doc_, *ui_.RichEdit1, dialogs_);
+  ShowLoaded(loaded, QString::fromLatin1(loaded == LoadResult::LoadedCleaned ? kRecentCleanedCaption
+                                                                             : kRecentCaption) +
+                         path);
+}
+
+void FileCommands::SaveAs() {
+  // Before any file was opened the dialog starts where the open dialog does.
+  const QString folder = doc_.lastFolder.isEmpty() ? DefaultOpenFolder() : doc_.lastFolder;
+  const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
+  if (path.isEmpty()) return;
+
+  ui_.RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  try {
+    SaveLines(path, ui_.RichEdit1->lines(), SaveTerminator(doc_));
+  } catch (const FileError& e) {
+    dialogs_.error(FileErrorBoxText(e));
+  }
+}
+
+void FileCommands::Print() {
+  const std::unique_ptr<QPrinter> printer = printer_ ? printer_() : nullptr;
+  if (!printer) {
+    dialogs_.error(QString::fromLatin1(kNoDefaultPrinter));
+    return;
+  }
+  const ui::TextPane& pane = *ui_.RichEdit1;
+  QString text = ui::DecodeWestern(pane.lines().joined());
+  text.chop(1);  // the last line's break, which would start one more, empty line
+  if (!PrintText(*printer, text, PrintFont(pane.font()), pane.tabStopDistance())) {
+    dialogs_.error(QString::fromLatin1(kPrintFailed));
+  }
+}
+
+}  // namespace quorlin::app

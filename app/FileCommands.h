@@ -1,0 +1,87 @@
+// The File menu's document commands: Open, the recent-file entry, Save As and
+// Print. Each works on the window's controls and the document-file state.
+#pragma once
+
+#include <string_view>
+
+#include <QString>
+
+#include "app/Document.h"
+#include "app/Printing.h"
+
+class QWidget;
+
+namespace quorlin {
+class LineList;
+}
+
+namespace quorlin::ui {
+class Dialogs;
+struct MainWindowUi;
+}  // namespace quorlin::ui
+
+namespace quorlin::app {
+
+// The open dialog's file types, two entries, the first chosen at start.
+inline constexpr char kOpenFilter[] = "All Files *.*|*.*|Text Files *.txt|*.txt";
+inline constexpr char kRecentNullsQuestion[] =
+    "File contains Null binary characters. Use Quorlin to open with Nulls removed?";
+inline constexpr char kOpenCaption[] = "Quorlin Text Formatter 3.4 - [Sourcefile] - ";
+inline constexpr char kRecentCaption[] = "Quorlin Text Formatter 3.0c - [Sourcefile] - ";
+inline constexpr char kRecentCleanedCaption[] = "Quorlin Text Formatter 3.1 - [Sourcefile] - ";
+
+// A filter of "description|patterns" pairs joined by "|" in the notation of
+// the file dialog ("description (patterns);;..."). Outside Windows "*.*"
+// matches names without a dot as well, as it does on Windows.
+QString DialogFilter(const QString& pairs, PathStyle style = kNativePathStyle);
+
+// The folder the open dialog starts in before any file was chosen: the
+// user's Documents folder, or home when there is none ("c:\shared documents"
+// on Windows).
+QString DefaultOpenFolder();
+
+// The path cut before its last separator ("\" on Windows, "/" elsewhere),
+// where the open dialog starts next; a path without one comes back whole, and
+// a file in the root folder gives the root.
+QString FolderOfPath(const QString& path, PathStyle style = kNativePathStyle);
+
+// The recent-file entry's caption for a path: "&1 " and the path, in which an
+// "&" is shown as itself, not taken as a shortcut mark.
+QString RecentEntryCaption(const QString& path);
+
+// The line break that Save As ends every line with: the first one of the file
+// last loaded, else CR LF on Windows and LF elsewhere.
+std::string_view SaveTerminator(const DocumentState& state);
+
+// Writes every line followed by the terminator to path, through a temporary
+// file in the same folder renamed over path at the end: a failure leaves an
+// existing file whole. An existing file keeps its permissions; one that is no
+// plain file (a device) is written directly. Throws FileError.
+void SaveLines(const QString& path, const LineList& lines, std::string_view terminator);
+
+class FileCommands {
+ public:
+  // window: whose caption names the file; printer: the printer Print uses,
+  // none when no printer is available.
+  FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs,
+               PrinterSource printer = SystemDefaultPrinter);
+
+  void Open();
+  void OpenRecent();
+  void SaveAs();
+  void Print();
+
+  // The path the recent-file entry opens; empty while it is hidden.
+  QString recentPath() const;
+
+ private:
+  void ShowLoaded(LoadResult loaded, const QString& caption);
+
+  QWidget& window_;
+  ui::MainWindowUi& ui_;
+  DocumentState& doc_;
+  ui::Dialogs& dialogs_;
+  PrinterSource printer_;
+};
+
+}  // namespace quorlin::app
