@@ -204,9 +204,11 @@ TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
   EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_EQ(dialogs.texts(), QStringList{notice});
 
-  // Saving turns wrap off on the pane itself; the next press turns it on again.
+  // Save As turns wrap off; the next press turns it on again, with the notice.
   QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
-  pane().setLineWrapMode(QPlainTextEdit::NoWrap);
+  dialogs.fileAnswers = {path(QStringLiteral("saved.txt"))};
+  ui().SaveAs1->trigger();
+  ASSERT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
   QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
   EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
   EXPECT_EQ(dialogs.texts(), (QStringList{notice, notice, notice}));
