@@ -151,10 +151,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 // ---- Menus ----
 
-void TForm1::NotAvailableYet() {
-  dialogs_->message(QStringLiteral("This command is not available yet."));
-}
-
 void TForm1::Open1Click() {
   files_->Open();
 }

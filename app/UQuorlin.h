@@ -106,7 +106,6 @@ class TForm1 : public QMainWindow {
  private:
   void ConnectHandlers();
   void FieldLeft(QLineEdit* field);
-  void NotAvailableYet();
 
   FormOptions options_;
   std::unique_ptr<ui::Dialogs> ownDialogs_;
