@@ -14,38 +14,13 @@
 #include <QTemporaryDir>
 
 #include "app/UQuorlin.h"
+#include "bench/window/TimingSupport.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
-
 namespace {
-
-long PeakMegabytes() {
-#ifdef Q_OS_UNIX
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
-#else
-  return 0;
-#endif
-}
-
-// Chooses the next file in the open dialog and accepts every question.
-class ScriptedDialogs final : public quorlin::ui::Dialogs {
- public:
-  QString next;
-  void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
-  bool confirm(const QString&) override { return true; }
-  void error(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
-  QString openFileName(const QString&, const QString&) override { return next; }
-  QString saveFileName(const QString&, const QString&) override { return {}; }
-  std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-};
 
 // Lines of about 60 bytes, to size bytes; in UTF-16 each byte is followed by a zero.
 bool MakeFile(const QString& path, qint64 size, bool wide, bool zeroAtEnd) {
@@ -104,7 +79,7 @@ int main(int argc, char** argv) {
     std::printf("%s: %lld MB made in %lld ms\n", f.name, megabytes, clock.elapsed());
   }
 
-  ScriptedDialogs dialogs;
+  quorlin::timing::PrintingDialogs dialogs;
   quorlin::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
@@ -124,6 +99,6 @@ int main(int argc, char** argv) {
                 handler, form.controls().RichEdit1->lineCount());
     std::fflush(stdout);
   }
-  std::printf("peak memory: %ld MB\n", PeakMegabytes());
+  std::printf("peak memory: %ld MB\n", quorlin::timing::PeakMegabytes());
   return 0;
 }

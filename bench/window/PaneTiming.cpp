@@ -12,16 +12,13 @@
 #include <QTemporaryDir>
 
 #include "app/UQuorlin.h"
+#include "bench/window/TimingSupport.h"
 #include "engine/LineList.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -54,26 +51,6 @@ quorlin::LineList MakeText(int lines) {
   return text;
 }
 
-long PeakMegabytes() {
-#ifdef Q_OS_UNIX
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
-#else
-  return 0;
-#endif
-}
-
-class SilentDialogs final : public quorlin::ui::Dialogs {
- public:
-  void message(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
-  bool confirm(const QString&) override { return true; }
-  void error(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
-  QString openFileName(const QString&, const QString&) override { return {}; }
-  QString saveFileName(const QString&, const QString&) override { return {}; }
-  std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -83,7 +60,7 @@ int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
 
   QTemporaryDir work;
-  SilentDialogs dialogs;
+  quorlin::timing::PrintingDialogs dialogs;
   quorlin::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
@@ -131,6 +108,6 @@ int main(int argc, char** argv) {
     std::printf("%s: OK to new text shown %lld ms (handler %lld ms), %zu lines\n", run.name,
                 clock.elapsed(), handler, ui.RichEdit1->lineCount());
   }
-  std::printf("peak memory: %ld MB\n", PeakMegabytes());
+  std::printf("peak memory: %ld MB\n", quorlin::timing::PeakMegabytes());
   return 0;
 }

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "app/UQuorlin.h"
+#include "bench/window/TimingSupport.h"
 #include "engine/LineList.h"
 #include "ui/Dialogs.h"
 #include "ui/FindDialog.h"
@@ -22,10 +23,6 @@
 #include "ui/StatusLine.h"
 #include "ui/TextPane.h"
 #include "ui/ViewCommands.h"
-
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -50,26 +47,6 @@ quorlin::LineList MakeText(int lines) {
   return text;
 }
 
-long PeakMegabytes() {
-#ifdef Q_OS_UNIX
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
-#else
-  return 0;
-#endif
-}
-
-class SilentDialogs final : public quorlin::ui::Dialogs {
- public:
-  void message(const QString& text) override { std::printf("  message: %s\n", qPrintable(text)); }
-  bool confirm(const QString&) override { return true; }
-  void error(const QString& text) override { std::printf("  error: %s\n", qPrintable(text)); }
-  QString openFileName(const QString&, const QString&) override { return {}; }
-  QString saveFileName(const QString&, const QString&) override { return {}; }
-  std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-};
-
 double Microseconds(const QElapsedTimer& clock) {
   return double(clock.nsecsElapsed()) / 1000.0;
 }
@@ -83,7 +60,7 @@ int main(int argc, char** argv) {
   const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
 
   QTemporaryDir work;
-  SilentDialogs dialogs;
+  quorlin::timing::PrintingDialogs dialogs;
   quorlin::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
@@ -102,7 +79,8 @@ int main(int argc, char** argv) {
     pane.setLines(text);
   }
   QCoreApplication::processEvents();
-  std::printf("loaded and shown: %lld ms, peak memory %ld MB\n", clock.restart(), PeakMegabytes());
+  std::printf("loaded and shown: %lld ms, peak memory %ld MB\n", clock.restart(),
+              quorlin::timing::PeakMegabytes());
 
   QTextDocument& doc = *pane.document();
   const auto select = [&](int block, int from, int length) {
@@ -152,7 +130,7 @@ int main(int argc, char** argv) {
   clock.restart();
   form.WordwrapbtnClick();
   std::printf("wrap on (the pane lays out anew): %lld ms, peak memory %ld MB\n", clock.restart(),
-              PeakMegabytes());
+              quorlin::timing::PeakMegabytes());
   QCoreApplication::processEvents();  // shown wrapped
   clock.restart();
   form.ApplicationEvents1Idle();
@@ -171,6 +149,6 @@ int main(int argc, char** argv) {
   std::printf("displayed lines counted in the background: %lld ms over %d event rounds\n",
               clock.restart(), slices);
   statusUpdates("wrap on");
-  std::printf("peak memory: %ld MB\n", PeakMegabytes());
+  std::printf("peak memory: %ld MB\n", quorlin::timing::PeakMegabytes());
   return 0;
 }
