@@ -1,5 +1,7 @@
 #include "engine/LineList.h"
 
+#include <cstring>
+
 namespace quorlin {
 
 LineList LineList::FromBytes(std::string_view bytes) {
@@ -7,6 +9,25 @@ LineList LineList::FromBytes(std::string_view bytes) {
   // One line per 40 bytes is a fair first guess for text; the vector grows if not.
   list.reserve(bytes.size() / 40 + 1, bytes.size() + 1);
   ForEachLine(bytes, [&](std::string_view line) { list.push_back(line); });
+  return list;
+}
+
+LineList LineList::FromJoined(std::string joined) {
+  LineList list;
+  list.data_ = std::move(joined);
+  const char* const base = list.data_.data();
+  const char* const end = base + list.data_.size();
+  list.ends_.reserve(list.data_.size() / 40 + 1);
+  for (const char* p = base; p < end;) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+    if (!lf) {  // a last line without its "\n" gets one
+      list.ends_.push_back(list.data_.size());
+      list.data_.push_back('\n');
+      break;
+    }
+    list.ends_.push_back(std::size_t(lf - base));
+    p = lf + 1;
+  }
   return list;
 }
 

@@ -301,3 +301,21 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LineListText, JoinedTextSplitsAtEachLineFeed) {
+  const struct {
+    std::string joined;
+    std::vector<std::string> lines;
+  } cases[] = {{"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}},
+               {"\r\n\n", {"\r", ""}}};
+  for (const auto& c : cases) {
+    const LineList list = LineList::FromJoined(c.joined);
+    ASSERT_EQ(list.size(), c.lines.size()) << c.joined;
+    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], c.lines[i]);
+    EXPECT_EQ(list.joined().size(), c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
+  }
+}
+
+}  // namespace

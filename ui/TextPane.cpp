@@ -44,20 +44,14 @@ std::size_t TextPane::lineCount() const {
 }
 
 LineList TextPane::lines() const {
-  const QTextDocument* doc = document();
-  const std::size_t count = lineCount();
-  LineList out;
-  // Characters plus one break per block is a close upper bound of the bytes.
-  out.reserve(count, std::size_t(doc->characterCount()));
-  std::string line;
-  std::size_t taken = 0;
-  for (QTextBlock block = doc->begin(); block.isValid() && taken < count;
-       block = block.next(), ++taken) {
-    line.clear();
-    AppendWestern(line, block.text());
-    out.push_back(line);
-  }
-  return out;
+  // The raw text keeps every character as shown (byte 160 stays a no-break
+  // space) and marks each break between blocks with U+2029: one pass over it
+  // is much cheaper than a string per block. An empty last block is no line.
+  const QString raw = document()->toRawText();
+  std::string joined;
+  joined.reserve(std::size_t(raw.size()) + 1);
+  AppendWesternParagraphs(joined, raw);
+  return LineList::FromJoined(std::move(joined));
 }
 
 void TextPane::setLines(const LineList& lines) {

@@ -57,7 +57,9 @@ QString DecodeWestern(std::string_view bytes) {
   return text;
 }
 
-void AppendWestern(std::string& out, QStringView text) {
+namespace {
+template <bool kParagraphs>
+void Encode(std::string& out, QStringView text) {
   // Never more bytes than UTF-16 units: write in place, then trim.
   const std::size_t start = out.size();
   out.resize(start + std::size_t(text.size()));
@@ -71,6 +73,10 @@ void AppendWestern(std::string& out, QStringView text) {
       continue;
     }
     char byte;
+    if (kParagraphs && c == 0x2029) {
+      *d++ = '\n';
+      continue;
+    }
     if (WesternByte(c, byte)) {
       *d++ = byte;
       continue;
@@ -80,6 +86,11 @@ void AppendWestern(std::string& out, QStringView text) {
   }
   out.resize(std::size_t(d - out.data()));
 }
+}  // namespace
+
+void AppendWestern(std::string& out, QStringView text) { Encode<false>(out, text); }
+
+void AppendWesternParagraphs(std::string& out, QStringView text) { Encode<true>(out, text); }
 
 std::string EncodeWestern(QStringView text) {
   std::string out;
