@@ -294,7 +294,11 @@ BlockLineReader::BlockLineReader(std::FILE* f, std::string path, std::size_t blo
   if (IsRegularFile(f_)) io_ = std::make_unique<BlockTransfer>();
 }
 
-BlockLineReader::~BlockLineReader() = default;  // io_ waits for a read under way
+BlockLineReader::~BlockLineReader() {
+  // However the run ended (done, stopped, refused, thrown), a read under way
+  // still writes into ahead_: it must finish before any buffer goes.
+  if (io_) io_->wait();
+}
 
 void BlockLineReader::readAhead() {
   aheadStarted_ = true;
@@ -332,22 +336,35 @@ bool BlockLineReader::refill() {
     return false;
   }
   // The unfinished line goes in front of the new block: into the headroom when
-  // it fits, else both go into a buffer large enough for them.
+  // it fits, else the new block is appended behind it in a buffer that grows
+  // by doubling, so a line of any length costs linear time.
   const std::size_t partial = end_ - pos_;
+  // Where the searches for CR and LF go on: the unfinished line holds none,
+  // except a CR as its last byte (whether an LF follows is what is read for).
+  const std::size_t crAt =
+      nextCr_ != kStale && nextCr_ >= pos_ && nextCr_ < end_ ? nextCr_ - pos_ : partial;
   if (partial <= kHeadroom) {
-    std::memcpy(ahead_.data() + kHeadroom - partial, buf_.data() + pos_, partial);
-    std::swap(buf_, ahead_);
+    if (partial > 0) std::memcpy(ahead_.data() + kHeadroom - partial, buf_.data() + pos_, partial);
+    buf_.swap(ahead_);
     pos_ = kHeadroom - partial;
     end_ = kHeadroom + n;
   } else {
-    std::memmove(buf_.data(), buf_.data() + pos_, partial);
+    if (pos_ > 0) std::memmove(buf_.data(), buf_.data() + pos_, partial);
     if (buf_.size() < partial + n) buf_.resize(std::max(buf_.size() * 2, partial + n));
     std::memcpy(buf_.data() + partial, ahead_.data() + kHeadroom, n);
     pos_ = 0;
     end_ = partial + n;
   }
   if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
-  nextCr_ = nextLf_ = nextTab_ = nextKey_ = kStale;  // positions moved: search again
+  nextTab_ = nextKey_ = kStale;  // positions moved: searched again from the next line
+  nextLf_ = kStale;
+  lfFrom_ = pos_ + partial;
+  if (crAt < partial) {
+    nextCr_ = pos_ + crAt;
+  } else {
+    nextCr_ = kStale;
+    crFrom_ = pos_ + partial;
+  }
   if (io_) readAhead();
   return true;
 }
@@ -386,12 +403,16 @@ bool BlockLineReader::next(std::string_view& line) {
     // kStale or a value below pos_ means search again.
     const char* base = buf_.data();
     if (nextLf_ == kStale || nextLf_ < pos_) {
-      const void* p = std::memchr(base + pos_, '\n', end_ - pos_);
+      const std::size_t from = std::max(pos_, lfFrom_);
+      const void* p = std::memchr(base + from, '\n', end_ - from);
       nextLf_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+      lfFrom_ = 0;
     }
     if (nextCr_ == kStale || nextCr_ < pos_) {
-      const void* p = std::memchr(base + pos_, '\r', end_ - pos_);
+      const std::size_t from = std::max(pos_, crFrom_);
+      const void* p = std::memchr(base + from, '\r', end_ - from);
       nextCr_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+      crFrom_ = 0;
     }
     const std::size_t stop = std::min(nextLf_, nextCr_);
     if (stop < end_) {
@@ -438,7 +459,9 @@ BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_vie
   std::setvbuf(f_, nullptr, _IONBF, 0);
 }
 
-BlockLineWriter::~BlockLineWriter() = default;  // io_ waits for a write under way
+BlockLineWriter::~BlockLineWriter() {
+  io_.wait();  // a write under way still reads spare_
+}
 
 void BlockLineWriter::write(std::string_view line) {
   if (line.size() + 2 > cap_ - used_ || decide_) [[unlikely]] {
@@ -446,7 +469,7 @@ void BlockLineWriter::write(std::string_view line) {
     return;
   }
   char* d = buf_.get() + used_;
-  std::memcpy(d, line.data(), line.size());
+  if (!line.empty()) std::memcpy(d, line.data(), line.size());  // an empty view may hold null
   d[line.size()] = term_[0];
   d[line.size() + 1] = term_[1];
   used_ += line.size() + termLen_;

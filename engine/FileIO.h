@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ByteBuffer.h"
 #include "engine/LineStream.h"
 
 namespace quorlin {
@@ -139,13 +140,12 @@ class BlockLineReader final : public LineSource {
   std::FILE* f_;
   std::string path_;
   std::size_t blockSize_;
-  std::vector<char> buf_;  // the block being worked on: bytes [pos_, end_)
+  ByteBuffer buf_;  // the block being worked on: bytes [pos_, end_)
   std::size_t pos_ = 0, end_ = 0;
   bool eof_ = false;
 
   // The block read ahead, into ahead_ after kHeadroom bytes.
-  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
-  std::vector<char> ahead_;
+  ByteBuffer ahead_;
   std::size_t aheadLen_ = 0;
   int aheadError_ = 0;
   bool aheadStarted_ = false;
@@ -155,8 +155,15 @@ class BlockLineReader final : public LineSource {
   // once per occurrence or block, not once per line.
   static constexpr std::size_t kStale = ~std::size_t(0);
   std::size_t nextCr_ = kStale, nextLf_ = kStale, nextTab_ = kStale, nextKey_ = kStale;
+  // After a refill the unfinished line is known to hold no CR or LF before
+  // these positions: the searches go on from there.
+  std::size_t crFrom_ = 0, lfFrom_ = 0;
   std::string key_;
   std::string_view firstTerminator_;
+
+  // Last, so that it goes first: its thread may be reading into ahead_ until
+  // it is joined. The destructor also waits before anything else goes.
+  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
 };
 
 // Writes each line followed by a terminator (at most 2 bytes), buffered in

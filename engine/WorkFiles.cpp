@@ -24,7 +24,7 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     File out = CreateFreshFile(outPath);
     BlockLineReader reader(in.get(), inPath);
     BlockLineWriter writer(out.get(), outPath, "\r\n");
-    RunResult run = RunChange(request, reader, writer, lines.size());
+    RunResult run = RunChange(request, reader, writer);
     writer.Finish();
     out.Close();
     in.Close();

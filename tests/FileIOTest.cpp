@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -122,6 +123,58 @@ TEST(BlockLineReader, FirstTerminator) {
     while (reader.next(line)) {
     }
     EXPECT_EQ(reader.firstTerminator(), c.first);
+  }
+}
+
+// Inputs that take quadratic time when the unfinished part of a line is moved
+// or searched again at every block: one line far longer than a block, from a
+// file and from a pipe, and a text whose lines end in a lone CR. They finish
+// at once when read in linear time.
+TEST(LongInput, ReadInLinearTime) {
+  TempDir dir;
+  const std::string longLine(16 << 20, 'x');
+  std::string loneCr;
+  for (int i = 0; i < 500000; ++i) loneCr += "ab\r";
+  const struct {
+    const char* name;
+    std::string text;
+    bool pipe;
+    std::size_t lines, firstLength;
+  } rows[] = {
+      {"one long line from a file", longLine + "\r\nz", false, 2, longLine.size()},
+      {"one long line from a pipe", longLine + "\r", true, 1, longLine.size()},
+      {"lone CR line ends", loneCr, false, 500000, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    File f;
+    std::thread writer;
+    if (row.pipe) {
+      int fds[2];
+      ASSERT_EQ(::pipe(fds), 0);
+      f = File(::fdopen(fds[0], "rb"), "pipe");
+      writer = std::thread([&, fd = fds[1]] {
+        for (std::size_t at = 0; at < row.text.size();) {
+          const ssize_t n = ::write(fd, row.text.data() + at, row.text.size() - at);
+          if (n <= 0) break;
+          at += std::size_t(n);
+        }
+        ::close(fd);
+      });
+    } else {
+      WriteBytes(dir / "in.txt", row.text);
+      f = OpenForReading(dir / "in.txt");
+    }
+    BlockLineReader reader(f.get(), "in", 512);
+    std::size_t lines = 0, firstLength = 0;
+    std::string_view line;
+    while (reader.next(line)) {
+      if (lines++ == 0) firstLength = line.size();
+    }
+    if (writer.joinable()) writer.join();
+    EXPECT_EQ(lines, row.lines);
+    EXPECT_EQ(firstLength, row.firstLength);
+    EXPECT_EQ(LineList::FromBytes(row.text).size(), row.lines);
   }
 }
 
