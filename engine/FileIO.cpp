@@ -61,7 +61,15 @@ std::string FileErrorText(int errnum) {
 }
 
 FileError::FileError(int errnum, std::string path)
-    : std::runtime_error(FileErrorText(errnum) + "\n" + path), code_(errnum), path_(std::move(path)) {}
+    : FileError(FileErrorText(errnum), std::move(path)) {
+  code_ = errnum;
+}
+
+FileError::FileError(std::string text, std::string path)
+    : std::runtime_error(text + "\n" + path),
+      code_(0),
+      text_(std::move(text)),
+      path_(std::move(path)) {}
 
 File& File::operator=(File&& o) noexcept {
   if (this != &o) {
@@ -105,12 +113,12 @@ File CreateFreshFile(const std::string& path) {
     std::filesystem::remove(FsPath(path), ec);
   errno = 0;
 #ifdef _WIN32
-  std::FILE* f = _wfopen(FsPath(path).c_str(), L"wbx");
+  std::FILE* f = _wfopen(FsPath(path).c_str(), L"w+bx");
   if (!f) throw FileError(LastError(), path);
 #else
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw FileError(LastError(), path);
-  std::FILE* f = ::fdopen(fd, "wb");
+  std::FILE* f = ::fdopen(fd, "w+b");
   if (!f) {
     const int err = LastError();
     ::close(fd);
@@ -118,6 +126,27 @@ File CreateFreshFile(const std::string& path) {
   }
 #endif
   return File(f, path);
+}
+
+void WorkFile::Rewind() {
+  errno = 0;
+  if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
+    throw FileError(LastError(), path());
+}
+
+std::string WorkFile::ReadAll() {
+  Rewind();
+  std::string bytes;
+  std::vector<char> block(1 << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t n = std::fread(block.data(), 1, block.size(), file_.get());
+    bytes.append(block.data(), n);
+    if (n < block.size()) {
+      if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      return bytes;
+    }
+  }
 }
 
 void RemoveFileQuietly(const std::string& path) {
@@ -145,6 +174,14 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     file_ = File(f, target_);
     return;
   }
+#ifndef _WIN32
+  // A file the user could not write in place is not replaced either.
+  struct stat old {};
+  const bool replacing = ::stat(path.c_str(), &old) == 0;
+  errno = 0;
+  if (replacing && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    throw FileError(LastError(), target_);
+#endif
   // A fresh name beside the target; O_EXCL never replaces anything.
   const std::string base = path.string() + ".quorlin-";
   for (unsigned attempt = 0;; ++attempt) {
@@ -168,17 +205,21 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     if (!taken || attempt > 100) throw FileError(LastError(), target_);
   }
 #ifndef _WIN32
-  // Keep the target's permissions; a new file gets the usual ones.
-  struct stat old {};
+  // Keep the target's owner, group and permissions (the mode last: a change
+  // of owner clears set-id bits); a new file gets the usual ones.
+  const int fd = ::fileno(file_.get());
   mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
+  if (replacing) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
     mode = old.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  ::fchmod(::fileno(file_.get()), mode);
+  ::fchmod(fd, mode);
 #endif
   real_ = path.string();
 }
@@ -202,26 +243,6 @@ void SafeOutputFile::Commit() {
     RemoveFileQuietly(temp_);
     throw FileError(ec.value(), target_);
   }
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  File f = OpenForReading(path);
-  std::string bytes;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(FsPath(path), ec);
-  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-  std::vector<char> block(1 << 20);
-  for (;;) {
-    errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
-    bytes.append(block.data(), n);
-    if (n < block.size()) {
-      if (std::ferror(f.get())) throw FileError(LastError(), path);
-      break;
-    }
-  }
-  f.Close();
-  return bytes;
 }
 
 // ---------------------------------------------------------------- transfers
@@ -534,47 +555,6 @@ void BlockLineWriter::Finish() {
   checkError();
   errno = 0;
   if (std::fflush(f_) != 0) throw FileError(LastError(), path_);
-}
-
-// ---------------------------------------------------------------- zero bytes
-
-bool FileHasNulls(const std::string& path) {
-  File f = OpenForReading(path);
-  std::setvbuf(f.get(), nullptr, _IONBF, 0);
-  std::vector<char> block(1 << 20);
-  for (;;) {
-    errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
-    if (n > 0 && std::memchr(block.data(), 0, n)) return true;
-    if (n < block.size()) {
-      if (std::ferror(f.get())) throw FileError(LastError(), path);
-      return false;
-    }
-  }
-}
-
-void CopyWithoutNulls(const std::string& source, const std::string& target) {
-  File out = CreateFreshFile(target);
-  File in = OpenForReading(source);
-  std::setvbuf(in.get(), nullptr, _IONBF, 0);
-  std::setvbuf(out.get(), nullptr, _IONBF, 0);
-  std::vector<char> block(1 << 20);
-  for (;;) {
-    errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), in.get());
-    if (n == 0 && std::ferror(in.get())) throw FileError(LastError(), source);
-    // Squeeze the zero bytes out in place, then write what is left.
-    char* kept = std::remove(block.data(), block.data() + n, '\0');
-    const std::size_t m = std::size_t(kept - block.data());
-    errno = 0;
-    if (m > 0 && std::fwrite(block.data(), 1, m, out.get()) != m) throw FileError(LastError(), target);
-    if (n < block.size()) {
-      if (std::ferror(in.get())) throw FileError(LastError(), source);
-      break;
-    }
-  }
-  in.Close();
-  out.Close();
 }
 
 }  // namespace quorlin

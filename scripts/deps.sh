@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build and test Quorlin, when missing.
+# Installs the Debian packages needed to build and test Quorlin, when missing;
+# packages named as arguments too.
 set -euo pipefail
-pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core)
+pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core "$@")
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
