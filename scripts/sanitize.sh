@@ -11,7 +11,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_SANITIZE=ON >/dev/nu
 cmake --build build-asan --parallel "$(nproc)"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
 
