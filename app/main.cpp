@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QIcon>
 
 #include "app/CommandLine.h"
 #include "app/UQuorlin.h"
@@ -26,8 +27,9 @@ int main(int argc, char* argv[]) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(quorlin::ui::kApplicationTitle));
-  // Ties the window to its desktop entry (its icon in task bars and docks).
+  // Ties the window to its desktop entry and its installed icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quorlin.Quorlin"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.quorlin.Quorlin")));
   quorlin::ui::RegisterFontSubstitutes();
 
   QStringList arguments = QApplication::arguments();
