@@ -100,7 +100,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void setVisible(bool visible) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

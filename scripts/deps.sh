@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build and test Quorlin, when missing.
+# Installs Debian packages when missing: those named as arguments, or with
+# none those needed to build and test Quorlin.
 set -euo pipefail
-pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core)
+pkgs=("$@")
+[ ${#pkgs[@]} -eq 0 ] &&
+  pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
