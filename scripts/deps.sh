@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build and test Quorlin, when missing.
 set -euo pipefail
-pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core)
+# poppler-utils: the print tests read printed PDFs back.
+pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev fonts-liberation
+  fonts-dejavu-core poppler-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
