@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build and test Quorlin, when missing.
 set -euo pipefail
-# poppler-utils: the print tests read printed PDFs back.
+# poppler-utils and cups-daemon: the print tests read printed PDFs back and run
+# a scheduler of their own.
 pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev fonts-liberation
-  fonts-dejavu-core poppler-utils)
+  fonts-dejavu-core poppler-utils cups-daemon)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,9 +20,18 @@
 
 #ifdef QUORLIN_HAVE_CUPS
 #include <arpa/inet.h>
+#include <grp.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cups/cups.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include "app/CupsPrintSystem.h"
 #endif
@@ -376,6 +385,141 @@ TEST(CupsPrintSystem, ASilentOrAbsentSchedulerEndsTheJob) {
   }
 }
 
+// A CUPS scheduler of the test's own on a loopback port (the files in
+// tests/ui/cups) with one default queue, whose printer cannot print on the
+// paper's outer 12 pt left and right, 18 pt at the top and 20 pt at the
+// bottom, and which writes each job's PDF unchanged to a file. Needs cupsd
+// (Debian's cups-daemon) and root, which the scheduler requires.
+class PrivateScheduler {
+ public:
+  PrivateScheduler() { Start(); }
+  ~PrivateScheduler() {
+    if (::testing::Test::HasFailure()) {
+      std::cerr << Read(QStringLiteral("access_log")).toStdString()
+                << Read(QStringLiteral("error_log")).toStdString();
+    }
+    if (cupsd_.state() == QProcess::NotRunning) return;
+    kill(pid_t(cupsd_.processId()), SIGCONT);
+    cupsd_.terminate();
+    if (!cupsd_.waitForFinished(5000)) cupsd_.kill();
+  }
+
+  bool running() const { return cupsd_.state() == QProcess::Running; }
+  int port() const { return port_; }
+  void Pause(bool paused) { kill(pid_t(cupsd_.processId()), paused ? SIGSTOP : SIGCONT); }
+
+  bool SetAccepting(bool accepting) {
+    http_t* http = httpConnect2("127.0.0.1", port_, nullptr, AF_INET, HTTP_ENCRYPTION_IF_REQUESTED,
+                                1, 1000, nullptr);
+    if (http == nullptr) return false;
+    ipp_t* request = ippNewRequest(accepting ? IPP_OP_CUPS_ACCEPT_JOBS : IPP_OP_CUPS_REJECT_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 "ipp://localhost/printers/Check");
+    ippDelete(cupsDoRequest(http, request, "/admin/"));
+    httpClose(http);
+    return cupsLastError() == IPP_STATUS_OK;
+  }
+
+  // The PDF of the last job, once the scheduler has written it whole.
+  QString Output() const {
+    const QString out = dir_.filePath(QStringLiteral("out.pdf"));
+    for (int i = 0; i < 100; ++i) {
+      if (Read(QStringLiteral("out.pdf")).trimmed().endsWith("%%EOF")) break;
+      QThread::msleep(100);
+    }
+    return out;
+  }
+
+ private:
+  void Start() {
+    if (geteuid() != 0 || !QFile::exists(QStringLiteral("/usr/sbin/cupsd"))) return;
+    const QString d = dir_.path();
+    port_ = SilentScheduler(false).port();
+    // The filter runs as the scheduler's unprivileged user: it must reach it.
+    chmod(QFile::encodeName(d).constData(), 0755);
+    QDir(d).mkpath(QStringLiteral("root/ppd"));
+    QDir(d).mkpath(QStringLiteral("tmp"));
+    if (const group* lp = getgrnam("lp")) {
+      chown(QFile::encodeName(d + QStringLiteral("/tmp")).constData(), 0, lp->gr_gid);
+      chmod(QFile::encodeName(d + QStringLiteral("/tmp")).constData(), 01770);
+    }
+    for (const auto& [from, to] : {std::pair{"cupsd.conf", "cupsd.conf"},
+                                   {"cups-files.conf", "cups-files.conf"},
+                                   {"printers.conf", "root/printers.conf"},
+                                   {"Check.ppd", "root/ppd/Check.ppd"},
+                                   {"passthrough", "passthrough"}}) {
+      QFile in(QStringLiteral(QUORLIN_CUPS_FILES "/") + QLatin1String(from));
+      ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << from;
+      QByteArray text = in.readAll();
+      text.replace("@DIR@", QFile::encodeName(d)).replace("@PORT@", QByteArray::number(port_));
+      QFile out(dir_.filePath(QLatin1String(to)));
+      ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(text) == text.size()) << to;
+    }
+    chmod(QFile::encodeName(d + QStringLiteral("/passthrough")).constData(), 0755);
+
+    cupsd_.setProcessChannelMode(QProcess::MergedChannels);
+    cupsd_.start(QStringLiteral("/usr/sbin/cupsd"),
+                 {QStringLiteral("-f"), QStringLiteral("-c"), d + QStringLiteral("/cupsd.conf"),
+                  QStringLiteral("-s"), d + QStringLiteral("/cups-files.conf")});
+    for (int i = 0; i < 100 && !cupsd_.waitForFinished(100); ++i) {
+      if (SetAccepting(true)) return;
+    }
+    ADD_FAILURE() << "the scheduler did not start: " << cupsd_.readAll().toStdString()
+                  << Read(QStringLiteral("error_log")).toStdString();
+  }
+
+  QByteArray Read(const QString& name) const {
+    QFile f(dir_.filePath(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+  QTemporaryDir dir_;
+  QProcess cupsd_;
+  int port_ = 0;
+};
+
+// The whole road through a real scheduler: the pages placed from the
+// printer's printable area with tabs at the pane's stops, a queue that
+// refuses jobs, and a scheduler that stops answering.
+TEST_F(Printing, ThroughARealScheduler) {
+  PrivateScheduler scheduler;
+  if (!scheduler.running()) GTEST_SKIP() << "needs cupsd (cups-daemon) and root";
+  enum class Setup { Accepting, Rejecting, Stopped };
+  const struct {
+    Setup setup;
+    const char* message;
+  } rows[] = {
+      {Setup::Accepting, nullptr},
+      {Setup::Rejecting, "The text could not be printed."},
+      {Setup::Stopped, "The print system did not answer. The text may not have been printed."},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.message ? r.message : "printed");
+    ASSERT_TRUE(scheduler.SetAccepting(r.setup != Setup::Rejecting));
+    if (r.setup == Setup::Stopped) scheduler.Pause(true);
+    app::CupsPrintSystem cups("127.0.0.1:" + std::to_string(scheduler.port()),
+                              std::chrono::seconds(2));
+    printSystem = &cups;
+    Start();
+    SetPaneLines({"L00001\tT", "L00002"});
+    ui().Print1->trigger();
+    if (r.setup == Setup::Stopped) scheduler.Pause(false);
+    EXPECT_EQ(dialogs.allTexts(),
+              r.message ? QStringList{QString::fromLatin1(r.message)} : QStringList{});
+    if (r.setup == Setup::Accepting) {
+      const PdfText pdf = ReadPdf(scheduler.Output());
+      const auto lines = PrintedLines(pdf);
+      ASSERT_EQ(lines.size(), 2u);
+      ASSERT_EQ(lines[0].size(), 2u);
+      EXPECT_NEAR(pdf.paper.width(), 595, 1);
+      EXPECT_NEAR(lines[0][0].box.left(), 12 + 54, 1.0);
+      EXPECT_NEAR(lines[0][0].box.top(), 18 + 36, 1.0);
+      EXPECT_NEAR(lines[0][1].box.left(), 12 + 54 + 60, 1.0);
+    }
+    form.reset();
+    dialogs.boxes.clear();
+  }
+}
 #endif
 
 }  // namespace
