@@ -30,9 +30,12 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
-  files_ = std::make_unique<app::FileCommands>(
-      *this, ui_, doc_, *dialogs_,
-      options_.printer ? options_.printer : app::PrinterSource(app::SystemDefaultPrinter));
+  app::PrintSystem* printSystem = options_.printSystem;
+  if (printSystem == nullptr) {
+    ownPrintSystem_ = app::SystemPrintSystem();
+    printSystem = ownPrintSystem_.get();
+  }
+  files_ = std::make_unique<app::FileCommands>(*this, ui_, doc_, *dialogs_, *printSystem);
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   ConnectHandlers();
   FormCreate();
@@ -139,11 +142,17 @@ bool TForm1::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-  QMainWindow::showEvent(event);
-  if (shown_) return;
-  shown_ = true;
-  FormShow();
+void TForm1::setVisible(bool visible) {
+  // The first show settles the layout before the window is created on the
+  // screen: a place given then is the frame's outer corner, which the window
+  // manager keeps. Moved or resized once created, before the window manager
+  // has told the frame's size, the window's inside would land on that corner
+  // and its title bar above the screen's edge.
+  if (visible && !shown_) {
+    shown_ = true;
+    FormShow();
+  }
+  QMainWindow::setVisible(visible);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

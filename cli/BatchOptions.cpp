@@ -3,6 +3,8 @@
 #include <optional>
 #include <utility>
 
+#include "quorlin/Version.h"
+
 namespace quorlin::batch {
 
 namespace {
@@ -75,6 +77,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
 
     if (arg == "-h" || arg == "--help") {
       if (!flag(o.help)) return bad("option '" + arg + "' takes no value");
+    } else if (arg == "--version") {
+      if (!flag(o.version)) return bad("option '" + arg + "' takes no value");
     } else if (arg == "--list") {
       if (!flag(o.list)) return bad("option '" + arg + "' takes no value");
     } else if (arg == "--retain") {
@@ -167,8 +171,13 @@ std::string HelpText() {
          "      --crlf, --lf        force the output line terminator\n"
          "      --list              print every test and action code with its caption\n"
          "  -h, --help              this help\n"
+         "      --version           the program's name and version\n"
          "\n"
          "Exit status: 0 done, 1 file error, 2 bad usage or refused request.\n";
+}
+
+std::string VersionText() {
+  return std::string("quorlin-batch ") + kVersion + "\n";
 }
 
 std::string ListText() {

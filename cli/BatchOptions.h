@@ -16,6 +16,7 @@ struct Options {
   std::string output = "-";  // "-" is standard output
   std::string forcedTerminator;  // "\r\n" or "\n" when forced, else ""
   bool help = false;
+  bool version = false;
   bool list = false;
 };
 
@@ -31,6 +32,7 @@ struct ParseResult {
 ParseResult ParseOptions(const std::vector<std::string>& args);
 
 std::string HelpText();
+std::string VersionText();
 std::string ListText();
 
 }  // namespace quorlin::batch

@@ -159,6 +159,10 @@ int main(int argc, char** argv) {
     std::cout << batch::HelpText();
     return 0;
   }
+  if (parsed.options.version) {
+    std::cout << batch::VersionText();
+    return 0;
+  }
   if (parsed.options.list) {
     std::cout << batch::ListText();
     return 0;

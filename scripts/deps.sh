@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build and test Quorlin, when missing;
-# packages named as arguments too.
+# Installs Debian packages when missing: those named as arguments, or with
+# none those needed to build and test Quorlin.
 set -euo pipefail
-pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core "$@")
+pkgs=("$@")
+# poppler-utils and cups-daemon: the print tests read printed PDFs back and run
+# a scheduler of their own.
+[ ${#pkgs[@]} -eq 0 ] &&
+  pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev fonts-liberation
+    fonts-dejavu-core poppler-utils cups-daemon)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

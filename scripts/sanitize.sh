@@ -5,6 +5,7 @@
 # when clang's libFuzzer is there (build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/deps.sh
 bash scripts/deps.sh clang-14 libclang-rt-14-dev
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_SANITIZE=ON >/dev/null
@@ -16,11 +17,11 @@ ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORLIN_FUZZ=ON -DQUORLIN_BUILD_GUI=OFF -DQUORLIN_BUILD_TESTS=OFF >/dev/null
-if cmake --build build-fuzz --parallel "$(nproc)" --target quorlin_fuzz 2>/dev/null; then
-  corpus=build-fuzz/corpus
-  mkdir -p "$corpus"
+if [ -d build-fuzz/fuzz/CMakeFiles/quorlin_fuzz.dir ]; then
+  cmake --build build-fuzz --parallel "$(nproc)" --target quorlin_fuzz
+  mkdir -p build-fuzz/corpus
   build-fuzz/fuzz/quorlin_fuzz -max_total_time="${FUZZ_SECONDS:-60}" -print_final_stats=1 \
-    "$corpus" fuzz/seeds
+    build-fuzz/corpus fuzz/seeds
 else
   echo "fuzz target not built (no clang libFuzzer): skipped"
 fi

@@ -20,6 +20,7 @@
 
 #include "OtherUser.h"
 #include "cli/BatchOptions.h"
+#include "quorlin/Version.h"
 
 namespace fs = std::filesystem;
 namespace other = quorlin::testing;
@@ -267,10 +268,13 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
   EXPECT_EQ(Batch("-t 2 --first-line -2 --last-line 3.9 -a 14", "1\n2\n3\n4\n").out, "1\n4\n");
 }
 
-TEST_F(BatchTest, HelpAndList) {
+TEST_F(BatchTest, HelpVersionAndList) {
   Result r = Batch("--help");
   EXPECT_EQ(r.exit, 0);
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "usage: quorlin-batch [options] [INPUT [OUTPUT]]");
+  r = Batch("--version", "ignored\n");
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, std::string("quorlin-batch ") + kVersion + "\n");
   r = Batch("--list");
   EXPECT_EQ(r.exit, 0);
   EXPECT_NE(r.out.find("  13  Contains the Test Key Text at the end of the line\n"), std::string::npos);

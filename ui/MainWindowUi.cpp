@@ -10,6 +10,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -26,6 +28,18 @@
 
 namespace quorlin::ui {
 namespace {
+
+// Check boxes and radio buttons answer a click anywhere in their place, as
+// wide as the layout makes them, not only on the box and the caption's ink;
+// assistive tools report the same area.
+class WholePlaceClickStyle : public QProxyStyle {
+ public:
+  QRect subElementRect(SubElement element, const QStyleOption* option,
+                       const QWidget* widget) const override {
+    if (element == SE_CheckBoxClickRect || element == SE_RadioButtonClickRect) return option->rect;
+    return QProxyStyle::subElementRect(element, option, widget);
+  }
+};
 
 QString Latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), qsizetype(text.size()));
@@ -93,9 +107,12 @@ QLabel* MakeLabel(QWidget* page, const char* name, const char* caption) {
   return label;
 }
 
-QLineEdit* MakeField(QWidget* page, const char* name) {
+// A field named, for assistive tools, by the caption beside it.
+QLineEdit* MakeField(QWidget* page, const char* name, QLabel* caption) {
   auto* field = Named(new QLineEdit(page), name);
   field->setValidator(new WesternValidator(field));
+  caption->setBuddy(field);
+  field->setAccessibleName(caption->text().trimmed());
   return field;
 }
 
@@ -116,12 +133,14 @@ void BuildTextPage(MainWindowUi& ui) {
   ui.NullsReminder->setReadOnly(true);
   ui.NullsReminder->setEnabled(false);
   ui.NullsReminder->setVisible(false);
+  ui.NullsReminder->setAccessibleName(ui.NullsReminder->text().trimmed());
 
   ui.SearchBtn = MakeButton(page, "SearchBtn", "Search", 11);
   ui.SearchBtn->setFocusPolicy(Qt::ClickFocus);  // no tab stop
   ui.Wordwrapbtn = MakeButton(page, "Wordwrapbtn", "Line wrap/unwrap View", 11);
 
   ui.RichEdit1 = Named(new TextPane(page), "RichEdit1");
+  ui.RichEdit1->setAccessibleName(QStringLiteral("Current text"));
   ui.RichEdit1->setFont(PaneFont());
   ui.RichEdit1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   ui.RichEdit1->setLineWidth(2);
@@ -170,21 +189,21 @@ void BuildChangePage(MainWindowUi& ui) {
   AddRadioButtons(ui.TestBox, TestKinds(), ui, ui.testButtons);
 
   ui.Label3 = MakeLabel(page, "Label3", "1st Line Num");
-  ui.Edit3 = MakeField(page, "Edit3");
+  ui.Edit3 = MakeField(page, "Edit3", ui.Label3);
   ui.Label4 = MakeLabel(page, "Label4", "Last Line Num");
-  ui.Edit4 = MakeField(page, "Edit4");
+  ui.Edit4 = MakeField(page, "Edit4", ui.Label4);
   ui.Label2 = MakeLabel(page, "Label2", "Linelength Num Chars");
-  ui.Edit5 = MakeField(page, "Edit5");
+  ui.Edit5 = MakeField(page, "Edit5", ui.Label2);
   ui.Label7 = MakeLabel(page, "Label7", "1st char position # ");
-  ui.Edit6 = MakeField(page, "Edit6");
+  ui.Edit6 = MakeField(page, "Edit6", ui.Label7);
   ui.Label8 = MakeLabel(page, "Label8", "Last char position");
-  ui.Edit7 = MakeField(page, "Edit7");
+  ui.Edit7 = MakeField(page, "Edit7", ui.Label8);
   ui.Label9 = MakeLabel(page, "Label9", "Repl Pos");
-  ui.Edit9 = MakeField(page, "Edit9");
+  ui.Edit9 = MakeField(page, "Edit9", ui.Label9);
   ui.Label1 = MakeLabel(page, "Label1", "Test Key Text ");
-  ui.Edit1 = MakeField(page, "Edit1");
+  ui.Edit1 = MakeField(page, "Edit1", ui.Label1);
   ui.Label5 = MakeLabel(page, "Label5", "Replacement Key Text");
-  ui.Edit2 = MakeField(page, "Edit2");
+  ui.Edit2 = MakeField(page, "Edit2", ui.Label5);
 
   ui.ActionBox =
       MakeGroup(page, "ActionBox",
@@ -198,6 +217,9 @@ void BuildChangePage(MainWindowUi& ui) {
   SetCaptionColour(ui.Label6, kBlack);
 
   ui.Button1 = MakeButton(page, "Button1", "OK", 15, &kGreen);
+  // The words beside OK say what it does.
+  ui.Label6->setBuddy(ui.Button1);
+  ui.Button1->setAccessibleName(ui.Label6->text().simplified());
 
   ui.CheckBox1 = MakeOptionBox(page, "CheckBox1", " Retain only the lines that pass the Test", 12);
   ui.UCasecheckbox = MakeOptionBox(page, "UCasecheckbox", "Output upper case", 11);
@@ -243,6 +265,14 @@ void BuildMainWindowUi(QMainWindow* window, MainWindowUi& ui) {
   BuildTextPage(ui);
   BuildChangePage(ui);
   ui.PageControl1->setCurrentIndex(0);
+
+  auto* clickStyle = new WholePlaceClickStyle;
+  clickStyle->setParent(window);
+  for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+    if (qobject_cast<QCheckBox*>(button) != nullptr ||
+        qobject_cast<QRadioButton*>(button) != nullptr)
+      button->setStyle(clickStyle);
+  }
 
   ApplyPlaces(window, DesignPlaces());
 }

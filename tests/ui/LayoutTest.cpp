@@ -1,5 +1,6 @@
 // The window's arrangement: growth with the screen, every caption whole, the
 // controls and menus the pages are made of, and the About box.
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -11,6 +12,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+
+#include <functional>
 
 #include "WindowFixture.h"
 #include "engine/ChangeRequest.h"
@@ -155,6 +158,52 @@ TEST_F(Layout, NoCaptionIsClippedAndNoControlsOverlap) {
         }
       }
     }
+  }
+}
+
+// A click anywhere in a check box's or radio button's place, even well right
+// of its caption, chooses it.
+TEST_F(Layout, OptionsAnswerClicksAcrossTheirWholePlace) {
+  Start();
+  ShowChangePage();
+  for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+    if (qobject_cast<QCheckBox*>(b) == nullptr && qobject_cast<QRadioButton*>(b) == nullptr)
+      continue;
+    if (b->isChecked()) continue;
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() - 3, b->height() / 2));
+    EXPECT_TRUE(b->isChecked()) << b->objectName().toStdString();
+  }
+}
+
+// Every control a user can reach on either page has a name for screen
+// readers, and each field is named by its caption.
+TEST_F(Layout, EveryControlHasAnAccessibleName) {
+  Start();
+  QStringList nameless;
+  const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+    const QAccessible::Role role = node->role();
+    const bool control = node->state().focusable || role == QAccessible::PushButton ||
+                         role == QAccessible::CheckBox || role == QAccessible::RadioButton ||
+                         role == QAccessible::EditableText;
+    if (control && node->text(QAccessible::Name).trimmed().isEmpty())
+      nameless << node->object()->objectName();
+    for (int i = 0; i < node->childCount(); ++i) walk(node->child(i));
+  };
+  walk(QAccessible::queryAccessibleInterface(form.get()));
+  EXPECT_EQ(nameless, QStringList());
+
+  // clang-format off
+  const std::pair<QWidget*, const char*> names[] = {
+      {ui().Edit3, "1st Line Num"},         {ui().Edit4, "Last Line Num"},
+      {ui().Edit5, "Linelength Num Chars"}, {ui().Edit6, "1st char position #"},
+      {ui().Edit7, "Last char position"},   {ui().Edit9, "Repl Pos"},
+      {ui().Edit1, "Test Key Text"},        {ui().Edit2, "Replacement Key Text"},
+      {ui().Button1, "Make Changes To Current Text"}, {ui().RichEdit1, "Current text"},
+  };
+  // clang-format on
+  for (const auto& [widget, name] : names) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name),
+              QString::fromLatin1(name));
   }
 }
 

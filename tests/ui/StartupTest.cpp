@@ -2,6 +2,7 @@
 // with and without zero bytes, File > Close, and the temporary files.
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QThread>
@@ -17,8 +18,10 @@
 #endif
 
 #include "WindowFixture.h"
+#include "app/CommandLine.h"
 #include "app/Document.h"
 #include "engine/DocumentFile.h"
+#include "quorlin/Version.h"
 
 namespace quorlin::testing {
 namespace {
@@ -60,6 +63,37 @@ TEST(Paths, SplitIntoFolderAndName) {
   EXPECT_EQ(app::WithSeparator(QStringLiteral("/"), PathStyle::Posix), QStringLiteral("/"));
   EXPECT_EQ(app::WithSeparator(QStringLiteral("/a"), PathStyle::Posix), QStringLiteral("/a/"));
 }
+
+#ifdef Q_OS_UNIX
+// --help and --version are answered without a window: the editor runs here
+// without a display, on a platform that needs one, which stops any window.
+TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
+  const struct {
+    const char* argument;
+    QString firstLine;
+  } rows[] = {
+      {"--version", QStringLiteral("quorlin ") + QLatin1String(kVersion)},
+      {"--help", QStringLiteral("Usage: quorlin [--] [FILE]")},
+  };
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  for (const auto& r : rows) {
+    QProcess editor;
+    editor.setProcessEnvironment(environment);
+    editor.start(QStringLiteral(QUORLIN_EDITOR), {QString::fromLatin1(r.argument)});
+    ASSERT_TRUE(editor.waitForFinished(10000)) << r.argument;
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit) << r.argument;
+    EXPECT_EQ(editor.exitCode(), 0) << r.argument;
+    EXPECT_EQ(QString::fromUtf8(editor.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0),
+              r.firstLine);
+  }
+  // Only the first argument is an option, and not after "--".
+  EXPECT_EQ(app::ReadStartRequest({"--", "--help"}), app::StartRequest::OpenWindow);
+  EXPECT_EQ(app::ReadStartRequest({"notes", "--version"}), app::StartRequest::OpenWindow);
+}
+#endif
 
 #ifdef Q_OS_UNIX
 // A folder that cannot be written sends the work files to the user's own
