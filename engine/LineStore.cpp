@@ -116,9 +116,19 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
 
 SortStore::SortStore(std::size_t firstCharPos) : skip_(firstCharPos > 1 ? firstCharPos - 1 : 0) {}
 
+namespace {
+constexpr std::size_t kShortSlots = 256 * 257;
+}  // namespace
+
 void SortStore::Add(std::string_view line) {
-  if (line.empty() && skip_ == 0) {
-    ++empties_;
+  if (skip_ == 0 && line.size() <= 2) {
+    if (line.empty()) {
+      ++empties_;
+      return;
+    }
+    if (!shortCounts_) shortCounts_ = std::make_unique<std::uint64_t[]>(kShortSlots);
+    const std::size_t b = static_cast<unsigned char>(line[0]);
+    ++shortCounts_[b * 257 + (line.size() == 1 ? 0 : 1 + static_cast<unsigned char>(line[1]))];
     return;
   }
   records_.Append(line);
@@ -127,15 +137,34 @@ void SortStore::Add(std::string_view line) {
 
 void SortStore::SortedEach(const std::function<void(std::string_view)>& emit) {
   for (; empties_ > 0; --empties_) emit(std::string_view());
-  if (count_ == 0) return;
-  // Wide entries (16 bytes) when the records leave room for them within twice
-  // their size, or are too large for 32-bit offsets; narrow ones (8) else.
-  const bool wide = records_.size() > 0xFFFFFFFFu || count_ * 16 <= records_.size() * 2;
-  if (wide)
-    SortRecords<std::uint64_t, std::uint64_t>(records_, count_, skip_, emit);
-  else
-    SortRecords<std::uint32_t, std::uint32_t>(records_, count_, skip_, emit);
-  count_ = 0;
+  // The counted short lines go out between the records, in order.
+  std::size_t slot = shortCounts_ ? 0 : kShortSlots;
+  auto emitShortBelow = [&](const std::string_view* limit) {
+    for (; slot < kShortSlots; ++slot) {
+      if (shortCounts_[slot] == 0) continue;
+      const char bytes[2] = {static_cast<char>(slot / 257), static_cast<char>(slot % 257 - 1)};
+      const std::string_view line(bytes, slot % 257 == 0 ? 1 : 2);
+      if (limit && !(line < *limit)) return;
+      for (std::uint64_t n = shortCounts_[slot]; n > 0; --n) emit(line);
+    }
+  };
+  if (count_ > 0) {
+    const std::function<void(std::string_view)> merged = [&](std::string_view line) {
+      emitShortBelow(&line);
+      emit(line);
+    };
+    // Wide entries (16 bytes) when the records leave room for them within
+    // twice their size, or are too large for 32-bit offsets; narrow ones (8)
+    // else: records of at least 4 bytes (lines of 3 or more) leave that room.
+    const bool wide = records_.size() > 0xFFFFFFFFu || count_ * 16 <= records_.size() * 2;
+    if (wide)
+      SortRecords<std::uint64_t, std::uint64_t>(records_, count_, skip_, merged);
+    else
+      SortRecords<std::uint32_t, std::uint32_t>(records_, count_, skip_, merged);
+    count_ = 0;
+  }
+  emitShortBelow(nullptr);
+  shortCounts_.reset();
 }
 
 // ---------------------------------------------------------------- distinct lines
@@ -223,7 +252,6 @@ bool SeenLines::AddIfNew(std::string_view line) {
       if (word & mask) return false;
       word |= mask;
     }
-    ++distinct_;
     return true;
   }
 
@@ -237,7 +265,6 @@ bool SeenLines::AddIfNew(std::string_view line) {
   const bool widen = !tagged_ && records_.size() + line.size() + 10 >= 0xFFFFFFFFu;
   const std::size_t offset = records_.Append(line);
   ++stored_;
-  ++distinct_;
   if (widen) {
     Grow();  // offsets no longer fit 32 bits: tagged slots from now on
   } else if (tagged_) {

@@ -40,8 +40,6 @@ class SortStore {
  public:
   explicit SortStore(std::size_t firstCharPos);
   void Add(std::string_view line);
-  std::size_t size() const { return count_ + empties_; }
-
   // Sorts, then calls emit(line) for every line in order; the store is empty
   // afterwards.
   void SortedEach(const std::function<void(std::string_view)>& emit);
@@ -50,8 +48,11 @@ class SortStore {
   std::size_t skip_;  // bytes before the key
   RecordBuffer records_;
   std::size_t count_ = 0;
-  // Sorting from position 1, empty lines come first and are only counted.
+  // Sorting from position 1, lines of up to two bytes are only counted: empty
+  // lines, then by value (one byte b at b * 257, two bytes b c at b * 257 + 1
+  // + c, which is their sorted order).
   std::size_t empties_ = 0;
+  std::unique_ptr<std::uint64_t[]> shortCounts_;
 };
 
 // The distinct lines met so far, for keeping the first of equal lines (action
@@ -67,7 +68,6 @@ class SeenLines {
   // True when no equal line (byte for byte) was added before; the line is
   // then remembered.
   bool AddIfNew(std::string_view line);
-  std::size_t size() const { return distinct_; }
 
  private:
   void Grow();
@@ -75,7 +75,6 @@ class SeenLines {
   // Lines of up to two bytes are marked in a bitmap by their value.
   bool seenEmpty_ = false;
   std::unique_ptr<std::uint64_t[]> shortSeen_;  // 256 + 65536 bits
-  std::size_t distinct_ = 0;
 
   // Longer lines: records, and an open-addressing table of their offsets.
   RecordBuffer records_;
