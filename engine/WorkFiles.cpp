@@ -1,8 +1,9 @@
 #include "engine/WorkFiles.h"
 
 #include "engine/ChangeRun.h"
-#include "engine/FileIO.h"
+#include "engine/BlockLines.h"
 
+#include <cerrno>
 #include <new>
 
 #ifndef _WIN32
@@ -11,6 +12,27 @@
 #endif
 
 namespace quorlin {
+
+void WorkFile::rewind() {
+  errno = 0;
+  if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
+    throw FileError(LastError(), path());
+}
+
+std::string WorkFile::readAll() {
+  rewind();
+  std::string bytes;
+  std::vector<char> block(1 << 20);
+  for (;;) {
+    errno = 0;
+    const std::size_t n = std::fread(block.data(), 1, block.size(), file_.get());
+    bytes.append(block.data(), n);
+    if (n < block.size()) {
+      if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      return bytes;
+    }
+  }
+}
 
 bool FolderIsPrivate(const std::string& folder) {
 #ifdef _WIN32
@@ -34,31 +56,31 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     {
       BlockLineWriter w(in.get(), inPath, "\r\n");
       for (std::size_t i = 0; i < lines.size(); ++i) w.write(lines[i]);
-      w.Finish();
+      w.finish();
     }
     if (written) written(inPath);
-    in.Rewind();
+    in.rewind();
     WorkFile out(outPath);
     RunResult run;
     {
       BlockLineReader reader(in.get(), inPath);
       BlockLineWriter writer(out.get(), outPath, "\r\n");
       run = RunChange(request, reader, writer);
-      writer.Finish();
+      writer.finish();
     }
-    in.Close();
+    in.close();
     if (!run.completed) {
-      out.Close();
+      out.close();
       r.messages = std::move(run.messages);
       return r;
     }
     if (written) written(outPath);
-    r.output = LineList::FromBytes(out.ReadAll());
-    out.Close();
+    r.output = LineList::fromBytes(out.readAll());
+    out.close();
     r.completed = true;
   } catch (const FileError& e) {
-    r.fileError = true;
-    r.messages.assign(1, e.what());
+    r.fileError = e;
+    r.messages.clear();
     r.output.clear();
   } catch (const std::bad_alloc&) {
     r.messages.assign(1, "Not enough memory to change this text");

@@ -1,7 +1,7 @@
 // What each change action makes of the lines that pass, through a whole run.
 #include <gtest/gtest.h>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
 using namespace quorlin::testing;

@@ -344,12 +344,13 @@ TEST(BatchOptions, ParsesIntoTheRequest) {
        "-c", "--retain", "in", "out"});
   ASSERT_EQ(p.status, batch::ParseResult::Status::Ok);
   const ChangeRequest& q = p.options.request;
-  EXPECT_EQ(q.testKind, 2);
-  EXPECT_EQ(q.actionKind, 31);
-  EXPECT_EQ(q.firstLineNum, "3");
-  EXPECT_TRUE(q.firstLineNumFilled && q.lastLineNumFilled && q.testKeyFilled);
-  EXPECT_FALSE(q.replacementKeyFilled);
-  EXPECT_FALSE(q.lineLengthFilled);
+  EXPECT_EQ(q.test, TestCode::LineRange);
+  EXPECT_EQ(q.action, ActionCode::ReplaceKey);
+  EXPECT_EQ(q[Field::FirstLineNum].text, "3");
+  EXPECT_TRUE(q[Field::FirstLineNum].filled && q[Field::LastLineNum].filled &&
+              q[Field::TestKey].filled);
+  EXPECT_FALSE(q[Field::ReplacementKey].filled);
+  EXPECT_FALSE(q[Field::LineLength].filled);
   EXPECT_TRUE(q.outputUpperCase && q.caseSensitive && q.retainPassingOnly);
   EXPECT_FALSE(q.outputLowerCase);
   EXPECT_EQ(p.options.input, "in");

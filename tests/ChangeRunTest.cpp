@@ -6,7 +6,7 @@
 #include <random>
 #include <unordered_set>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
 using namespace quorlin::testing;

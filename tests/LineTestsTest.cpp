@@ -2,7 +2,7 @@
 // passing lines.
 #include <gtest/gtest.h>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 #include "engine/LineTests.h"
 
 using namespace quorlin;

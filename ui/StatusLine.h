@@ -85,7 +85,7 @@ class DisplayLineCounter : public QObject {
   QTimer slice_;
 };
 
-// StatusBar1's text, kept current by update().
+// The status bar's text, kept current by update().
 class StatusLine {
  public:
   StatusLine(QPlainTextEdit& pane, QStatusBar& bar);

@@ -51,7 +51,7 @@ LineList TextPane::lines() const {
   std::string joined;
   joined.reserve(std::size_t(raw.size()) + 1);
   AppendWesternParagraphs(joined, raw);
-  return LineList::FromJoined(std::move(joined));
+  return LineList::fromJoined(std::move(joined));
 }
 
 void TextPane::setLines(const LineList& lines) {

@@ -61,10 +61,10 @@ int main(int argc, char** argv) {
 
   QTemporaryDir work;
   quorlin::timing::PrintingDialogs dialogs;
-  quorlin::FormOptions options;
+  quorlin::app::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
-  quorlin::TForm1 form(options);
+  quorlin::app::TForm1 form(options);
   auto& ui = form.controls();
   form.show();
   QCoreApplication::processEvents();
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     const qsizetype characters = quorlin::ui::DecodeWestern(text.joined()).size();
     std::printf("bytes to characters alone: %lld characters in %lld ms\n",
                 static_cast<long long>(characters), clock.restart());
-    ui.RichEdit1->setLines(text);
+    ui.pane->setLines(text);
   }
   QCoreApplication::processEvents();
   std::printf("loaded into the pane and shown: %lld ms\n", clock.restart());
@@ -93,12 +93,12 @@ int main(int argc, char** argv) {
       {"key deleted where found (test 3, action 22)", 3, 22, "o"},
   };
   for (const auto& run : runs) {
-    ui.PageControl1->setCurrentWidget(ui.TabSheet1);
-    ui.RadioButton[run.test]->click();
-    ui.RadioButton[run.action]->click();
-    ui.Edit1->setText(QString::fromLatin1(run.key));
+    ui.pages->setCurrentWidget(ui.changesPage);
+    ui.testButton(quorlin::TestCode(run.test))->click();
+    ui.actionButton(quorlin::ActionCode(run.action))->click();
+    ui.field(quorlin::Field::TestKey)->setText(QString::fromLatin1(run.key));
     form.Edit1Exit();
-    ui.PageControl1->setCurrentWidget(ui.Tabsheet2);
+    ui.pages->setCurrentWidget(ui.textPage);
     QCoreApplication::processEvents();
 
     clock.restart();
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     const qint64 handler = clock.elapsed();
     QCoreApplication::processEvents();  // lays out and paints the new text
     std::printf("%s: OK to new text shown %lld ms (handler %lld ms), %zu lines\n", run.name,
-                clock.elapsed(), handler, ui.RichEdit1->lineCount());
+                clock.elapsed(), handler, ui.pane->lineCount());
   }
   std::printf("peak memory: %ld MB\n", quorlin::timing::PeakMegabytes());
   return 0;

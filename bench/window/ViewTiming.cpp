@@ -61,12 +61,12 @@ int main(int argc, char** argv) {
 
   QTemporaryDir work;
   quorlin::timing::PrintingDialogs dialogs;
-  quorlin::FormOptions options;
+  quorlin::app::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
-  quorlin::TForm1 form(options);
+  quorlin::app::TForm1 form(options);
   auto& ui = form.controls();
-  quorlin::ui::TextPane& pane = *ui.RichEdit1;
+  quorlin::ui::TextPane& pane = *ui.pane;
   form.show();
   QCoreApplication::processEvents();
 
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     }
     std::printf("status update, caret near the end, %s: %.1f us; %.1f us with a caret move\n", name,
                 still, Microseconds(clock) / rounds);
-    std::printf("  %s\n", qPrintable(ui.StatusBar1->currentMessage()));
+    std::printf("  %s\n", qPrintable(ui.statusBar->currentMessage()));
   };
   statusUpdates("wrap off");
 
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   clock.restart();
   form.ApplicationEvents1Idle();
   std::printf("first status update after wrap on: %.0f us\n", Microseconds(clock));
-  std::printf("  %s\n", qPrintable(ui.StatusBar1->currentMessage()));
+  std::printf("  %s\n", qPrintable(ui.statusBar->currentMessage()));
 
   // The counter works in slices while the program is otherwise idle.
   quorlin::ui::DisplayLineCounter& counter = form.view().statusLine().counter();

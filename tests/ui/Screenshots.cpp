@@ -22,21 +22,21 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
 
   for (const QSize screen : {QSize(1024, 768), QSize(1920, 1080)}) {
-    quorlin::FormOptions options;
+    quorlin::app::FormOptions options;
     options.programFolder = QDir::tempPath();
     options.screenSize = screen;
-    quorlin::TForm1 form(options);
+    quorlin::app::TForm1 form(options);
     quorlin::LineList sample;
     for (const char* line : {"Sample text\tafter a tab", "<p>tag-like line</p>", "", "last line"}) {
       sample.push_back(line);
     }
-    form.controls().RichEdit1->setLines(sample);
-    form.controls().NullsReminder->setVisible(true);  // as after a cleaned copy
+    form.controls().pane->setLines(sample);
+    form.controls().nullsReminder->setVisible(true);  // as after a cleaned copy
     form.show();
     QCoreApplication::processEvents();
     const QString size = QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height());
     for (int page = 0; page < 2; ++page) {
-      form.controls().PageControl1->setCurrentIndex(page);
+      form.controls().pages->setCurrentIndex(page);
       QCoreApplication::processEvents();
       const QString file = QStringLiteral("%1/page%2-%3.png").arg(out).arg(page + 1).arg(size);
       if (!form.grab().save(file)) return 1;

@@ -33,7 +33,7 @@ class ViewTest : public WindowTest {
  protected:
   QString StatusShown() {
     WaitForIdle();
-    return ui().StatusBar1->currentMessage();
+    return ui().statusBar->currentMessage();
   }
   void Select(int anchor, int position) {
     QTextCursor c(pane().document());
@@ -129,7 +129,7 @@ TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
   SetPaneLines(MixedLines(300));
   Select(0, pane().document()->findBlockByNumber(250).position() + 7);
   dialogs.boxes.clear();
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   ASSERT_NE(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
 
   // The counter notices a change at the next idle moment and then catches up.
@@ -157,7 +157,7 @@ TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
   settled();
 
   // Wrap off: one line per line of the text again.
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(StatusShown(), Status(121, 1, 120));
 }
 
@@ -198,18 +198,18 @@ TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
   SetPaneLines({std::string(500, 'x'), "end"});
   const QString notice = QString::fromLatin1(ui::kWordWrapNotice);
 
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_EQ(dialogs.texts(), QStringList{notice});
 
   // Save As turns wrap off; the next press turns it on again, with the notice.
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   dialogs.fileAnswers = {path(QStringLiteral("saved.txt"))};
-  ui().SaveAs1->trigger();
+  ui().saveAsItem->trigger();
   ASSERT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
   EXPECT_EQ(dialogs.texts(), (QStringList{notice, notice, notice}));
 
@@ -272,12 +272,12 @@ TEST_F(ViewTest, ClipboardCommandsServeTheFieldThatHasTheFocus) {
   QGuiApplication::clipboard()->setText(QStringLiteral("key") + QChar(0x2192));
 
   ShowChangePage();
-  ui().Edit1->setFocus(Qt::MouseFocusReason);
+  ui().field(Field::TestKey)->setFocus(Qt::MouseFocusReason);
   form->Paste1Click();
-  EXPECT_EQ(ui().Edit1->text(), QStringLiteral("key?"));  // held as it will be stored
+  EXPECT_EQ(ui().field(Field::TestKey)->text(), QStringLiteral("key?"));  // held as it will be stored
 
   // With no field in hand the hidden pane is left alone.
-  ui().CheckBox1->setFocus(Qt::MouseFocusReason);
+  ui().retainPassingOnly->setFocus(Qt::MouseFocusReason);
   Select(0, 4);
   form->Paste1Click();
   form->Cut1Click();

@@ -32,6 +32,9 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace quorlin::testing {
 
+using app::FormOptions;
+using app::TForm1;
+
 // Types text as key presses, one per character; characters beyond ASCII (which
 // QTest cannot type) arrive as key events carrying their text.
 inline void TypeText(QWidget* widget, const QString& text) {
@@ -97,13 +100,13 @@ class WindowTest : public ::testing::Test {
   }
 
   ui::MainWindowUi& ui() { return form->controls(); }
-  ui::TextPane& pane() { return *ui().RichEdit1; }
+  ui::TextPane& pane() { return *ui().pane; }
 
   std::vector<std::string> PaneLines() { return Lines(pane().lines()); }
   void SetPaneLines(const std::vector<std::string>& lines) { pane().setLines(MakeLines(lines)); }
 
   void ShowChangePage() {
-    ui().PageControl1->setCurrentWidget(ui().TabSheet1);
+    ui().pages->setCurrentWidget(ui().changesPage);
     QCoreApplication::processEvents();
   }
 
@@ -123,7 +126,7 @@ class WindowTest : public ::testing::Test {
 
   void ClickOk() {
     ShowChangePage();
-    QTest::mouseClick(ui().Button1, Qt::LeftButton);
+    QTest::mouseClick(ui().okButton, Qt::LeftButton);
     QCoreApplication::processEvents();
   }
 
