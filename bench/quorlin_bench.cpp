@@ -78,7 +78,8 @@ double TimeCommand(const std::string& cmd, long* maxRssKb = nullptr) {
   const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
   const auto t0 = std::chrono::steady_clock::now();
   pid_t pid;
-  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+      0) {
     std::cerr << "cannot start: " << cmd << '\n';
     std::exit(1);
   }
@@ -173,8 +174,8 @@ int main(int argc, char** argv) {
   bool allMet = true;
   for (const Job& job : jobs) {
     if (!only.empty() && job.name != only) continue;
-    const std::string qc = "LC_ALL=C '" + batch + "' " + job.quorlinArgs + " '" + text + "' > '" +
-                           q + "'";
+    const std::string qc =
+        "LC_ALL=C '" + batch + "' " + job.quorlinArgs + " '" + text + "' > '" + q + "'";
     const std::string gc = "LC_ALL=C " + job.gnu + " < '" + text + "' > '" + g + "'";
     std::vector<double> tq, tg;
     long rssQ = 0, rssG = 0;

@@ -36,9 +36,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   ParseResult r;
   Options& o = r.options;
   ChangeRequest& q = o.request;
-  auto bad = [&](std::string reason) {
+  auto bad = [&](const std::string& reason) {
     r.status = ParseResult::Status::BadUsage;
-    r.messages.assign(1, std::move(reason));
+    r.messages.assign(1, reason);
     return r;
   };
 

@@ -29,7 +29,7 @@ std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::s
 
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
                                    std::string_view cmpLine, std::string& scratch) {
-  const long long L = static_cast<long long>(line.size());
+  const auto L = static_cast<long long>(line.size());
   const std::string_view R = p.replacementKey;
   switch (p.kind) {
     case ActionCode::Trim: {
@@ -40,12 +40,12 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     }
     case ActionCode::Truncate:
       return (p.lineLength > 0 && L > p.lineLength) ? line.substr(0, std::size_t(p.lineLength))
-                                                     : line;
+                                                    : line;
     case ActionCode::PadFront:
     case ActionCode::PadEnd: {
       if (p.lineLength < 1 || L >= p.lineLength) return line;
       scratch.clear();
-      const std::size_t pad = std::size_t(p.lineLength - L);
+      const auto pad = std::size_t(p.lineLength - L);
       if (p.kind == ActionCode::PadFront) scratch.append(pad, ' ');
       scratch.append(line);
       if (p.kind == ActionCode::PadEnd) scratch.append(pad, ' ');

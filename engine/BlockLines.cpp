@@ -190,7 +190,7 @@ void BlockLineReader::watchKey(std::string_view key) {
 
 bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
   if (!next(line)) return false;
-  const std::size_t lineStart = std::size_t(line.data() - buf_.data());
+  const auto lineStart = std::size_t(line.data() - buf_.data());
   const std::size_t lineEnd = lineStart + line.size();
   const std::string_view rest(buf_.data() + lineStart, end_ - lineStart);
   if (nextTab_ == kStale || nextTab_ < lineStart) {
@@ -265,9 +265,12 @@ void SetTerminator(std::string_view t, char (&term)[2], std::size_t& len) {
 
 BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
                                  std::size_t blockSize)
-    : f_(f), path_(std::move(path)), buf_(new char[std::max<std::size_t>(blockSize, 64)]),
+    : f_(f),
+      path_(std::move(path)),
+      buf_(new char[std::max<std::size_t>(blockSize, 64)]),
       spare_(new char[std::max<std::size_t>(blockSize, 64)]),
-      cap_(std::max<std::size_t>(blockSize, 64)), io_(std::make_unique<BlockTransfer>()) {
+      cap_(std::max<std::size_t>(blockSize, 64)),
+      io_(std::make_unique<BlockTransfer>()) {
   SetTerminator(terminator, term_, termLen_);
   std::setvbuf(f_, nullptr, _IONBF, 0);
 }

@@ -9,8 +9,8 @@ namespace quorlin {
 
 const NumericFieldInfo& FieldInfo(Field f) {
   static constexpr NumericFieldInfo kInfos[] = {
-      {250000, "0", "Valid range for line numbers is 0 to 250000"},                  // FirstLineNum
-      {250000, "0", "Valid range for line numbers is 0 to 250000"},                  // LastLineNum
+      {250000, "0", "Valid range for line numbers is 0 to 250000"},                 // FirstLineNum
+      {250000, "0", "Valid range for line numbers is 0 to 250000"},                 // LastLineNum
       {1024, "0", "Valid range for LineLength Number of Characters is 0 to 1024"},  // LineLength
       {1024, "0", "Valid range for Character Position is 0 to 1024"},               // FirstCharPos
       {1024, "1", "Valid range for Character Position is 1 to 1024"},               // LastCharPos
@@ -97,7 +97,8 @@ FieldCheckResult CheckNumericField(Field f, std::string_view text,
   } else {
     // A value below 0 can survive the removal of one leading minus (a doubled
     // minus, or one behind a blank); it is refused like a value above the bound.
-    if (*value > info.upperBound || *value < 0) refuse(std::string(info.rangeMessage), info.resetText);
+    if (*value > info.upperBound || *value < 0)
+      refuse(std::string(info.rangeMessage), info.resetText);
     if (f == Field::LastCharPos && firstCharText) {
       const std::int32_t last = *ParseIntegerText(r.text);
       const std::optional<std::int32_t> first = ParseIntegerText(*firstCharText);

@@ -79,7 +79,9 @@ FieldCheckResult CheckNumericField(Field f, std::string_view text,
                                    std::optional<std::string_view> firstCharText = std::nullopt);
 
 // Leaving a text field: filled when it is not empty; the text is not changed.
-inline bool TextFieldFilled(std::string_view text) { return !text.empty(); }
+inline bool TextFieldFilled(std::string_view text) {
+  return !text.empty();
+}
 
 // Pre-run validation by the rows of the chosen test and action: the test's
 // refusal (if any) first, then the action's. Empty when the run may start.

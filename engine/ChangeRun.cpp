@@ -82,14 +82,14 @@ class Run {
   TestParams test_;
   ActionParams action_;
   ActionKind actionKind_ = ActionKind::InLine;
-  bool mayStop_ = false;        // the action checks its positions at the first line
+  bool mayStop_ = false;  // the action checks its positions at the first line
   std::string cmpKey_;
-  bool foldCompare_ = false;    // the comparison line and key are upper-cased
-  bool testCompares_ = false;   // the test matches the comparison key
-  bool testTabsMatter_ = false; // the test reads the line with its tabs expanded
-  bool needCompare_ = false;    // every step builds the comparison line
-  bool trackBlank_ = false;     // the test looks at the line before
-  bool keyFromSource_ = false;  // the source tells whether a line holds the key
+  bool foldCompare_ = false;     // the comparison line and key are upper-cased
+  bool testCompares_ = false;    // the test matches the comparison key
+  bool testTabsMatter_ = false;  // the test reads the line with its tabs expanded
+  bool needCompare_ = false;     // every step builds the comparison line
+  bool trackBlank_ = false;      // the test looks at the line before
+  bool keyFromSource_ = false;   // the source tells whether a line holds the key
   bool outputUpper_ = false, outputLower_ = false;
   bool retain_ = false;
 
@@ -143,8 +143,8 @@ bool Run::prepare(std::vector<std::string>& messages) {
                           (q_.caseSensitive || QU::UpperCase(key) == QU::LowerCase(key));
   keyFromSource_ = (q_.test == TestCode::HasKey || q_.test == TestCode::LacksKey) && keyIsPlain;
   if (keyFromSource_) src_.watchKey(key);
-  needCompare_ = (testCompares_ && !keyFromSource_) ||
-                 (actionRow != nullptr && actionRow->comparesKey);
+  needCompare_ =
+      (testCompares_ && !keyFromSource_) || (actionRow != nullptr && actionRow->comparesKey);
   trackBlank_ = testRow != nullptr && testRow->context == Context::LineBefore;
   actionKind_ = actionRow != nullptr ? actionRow->kind : ActionKind::InLine;
   mayStop_ = actionRow != nullptr && actionRow->context == Context::MayStop;
@@ -211,7 +211,7 @@ std::string_view Run::expand(std::string_view raw, std::vector<char>& buf) {
     buf.resize(raw.size() * kTabWidth + 32);
     end = QU::ExpandTabsInto(buf.data(), buf.data() + buf.size(), raw, kTabWidth);
   }
-  return std::string_view(buf.data(), std::size_t(end - buf.data()));
+  return {buf.data(), std::size_t(end - buf.data())};
 }
 
 std::string_view Run::compare(std::string_view line, std::string& buf) const {
@@ -347,7 +347,7 @@ void Run::actionStep(Current& cur, std::string_view cmpLine, bool passes) {
 std::string_view Run::splitAtLength(std::string_view line) {
   const long long w = action_.lineLength;
   if (w < 1 || static_cast<long long>(line.size()) <= w) return line;
-  const std::size_t W = static_cast<std::size_t>(w);
+  const auto W = static_cast<std::size_t>(w);
   while (line.size() > W) {
     emit(line.substr(0, W));
     line.remove_prefix(W);
@@ -360,7 +360,7 @@ std::string_view Run::splitAtLength(std::string_view line) {
 std::string_view Run::splitAtSeparators(std::string_view line) {
   const long long w = action_.lineLength;
   if (w < 1) return line;
-  const std::size_t W = static_cast<std::size_t>(w);
+  const auto W = static_cast<std::size_t>(w);
   std::string_view rest = line;
   while (rest.size() > W && rest.find_first_of(" ,") != std::string_view::npos) {
     std::size_t cut = QU::LastPosInSet(" ,", rest.substr(0, W), true);

@@ -4,7 +4,9 @@
 
 namespace quorlin {
 
-int LastError() { return errno != 0 ? errno : EIO; }
+int LastError() {
+  return errno != 0 ? errno : EIO;
+}
 
 std::string FileErrorText(int errnum) {
   switch (errnum) {

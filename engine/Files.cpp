@@ -22,9 +22,9 @@ namespace {
 
 std::filesystem::path FsPath(const std::string& path) {
 #ifdef _WIN32
-  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+  return {std::u8string(path.begin(), path.end())};
 #else
-  return std::filesystem::path(path);
+  return {path};
 #endif
 }
 
@@ -61,7 +61,7 @@ File OpenForReading(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
 #endif
   if (!f) throw FileError(LastError(), path);
-  return File(f, path);
+  return {f, path};
 }
 
 File CreateFreshFile(const std::string& path) {
@@ -84,7 +84,7 @@ File CreateFreshFile(const std::string& path) {
     throw FileError(err, path);
   }
 #endif
-  return File(f, path);
+  return {f, path};
 }
 
 void RemoveFileQuietly(const std::string& path) {
@@ -130,7 +130,8 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     std::FILE* f = _wfopen(FsPath(candidate).c_str(), L"wbx");
     const bool taken = !f && errno == EEXIST;
 #else
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && !f) ::close(fd);
     const bool taken = fd < 0 && errno == EEXIST;

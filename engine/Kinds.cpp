@@ -7,13 +7,29 @@ namespace quorlin {
 namespace {
 
 using A = ActionCode;
-using F = Field;
 using T = TestCode;
+// Short names for the tables' columns.
+constexpr Field Key = Field::TestKey;
+constexpr Field Repl = Field::ReplacementKey;
+constexpr Field FirstLine = Field::FirstLineNum;
+constexpr Field LastLine = Field::LastLineNum;
+constexpr Field Length = Field::LineLength;
+constexpr Field First = Field::FirstCharPos;
+constexpr Field Last = Field::LastCharPos;
+constexpr Field Pos = Field::ReplPos;
 constexpr ActionKind InLine = ActionKind::InLine;
 constexpr ActionKind Structure = ActionKind::LineStructure;
 constexpr ActionKind Whole = ActionKind::WholeText;
-constexpr Context Own = Context::OwnLine;
 constexpr Condition NoMore = Condition::None;
+constexpr Condition NoRetain = Condition::RetainUnchecked;
+constexpr Condition TwoMarkers = Condition::TwoMarkerCharacters;
+constexpr Context Own = Context::OwnLine;
+constexpr Context LineNo = Context::LineNumber;
+constexpr Context Before = Context::LineBefore;
+constexpr Context Carried = Context::CarriedState;
+constexpr Context Next = Context::NextLine;
+constexpr Context AllLines = Context::WholeText;
+constexpr Context Stops = Context::MayStop;
 
 constexpr std::string_view kNeedLineNumbers = "Fill in First and Last File Line Numbers";
 constexpr std::string_view kNeedKey = "Fill In Test Key Text";
@@ -31,100 +47,100 @@ constexpr std::string_view kNeedMarkers =
 
 // clang-format off
 constexpr TestRow kTests[] = {
-  // code                needs                              refusal           key    tabs   context
-  {T::Passes,           {},                                 {},               false, false, Own,
+  // code              needs                  refusal           key    tabs   context
+  {T::Passes,           {},                    {},               false, false, Own,
    "PASSES - Each Line Passes, will be changed if possible"},
-  {T::LineRange,        {F::FirstLineNum, F::LastLineNum},  kNeedLineNumbers, false, false, Context::LineNumber,
+  {T::LineRange,        {FirstLine, LastLine}, kNeedLineNumbers, false, false, LineNo,
    "Is Contained within a specific range of text line numbers"},
-  {T::HasKey,           {F::TestKey},                       kNeedKey,         true,  true,  Own,
+  {T::HasKey,           {Key},                 kNeedKey,         true,  true,  Own,
    "Contains the Test Key anywhere "},
-  {T::KeyAtPosition,    {F::TestKey, F::FirstCharPos},      kNeedKeyAndFirst, true,  true,  Own,
+  {T::KeyAtPosition,    {Key, First},          kNeedKeyAndFirst, true,  true,  Own,
    "Contains the Test Key starting at the position shown in 1st char position # "},
-  {T::LacksKey,         {F::TestKey},                       kNeedKey,         true,  true,  Own,
+  {T::LacksKey,         {Key},                 kNeedKey,         true,  true,  Own,
    "Does NOT Contain the Test Key anywhere "},
-  {T::KeyNotAtPosition, {F::TestKey, F::FirstCharPos},      kNeedKeyAndFirst, true,  true,  Own,
+  {T::KeyNotAtPosition, {Key, First},          kNeedKeyAndFirst, true,  true,  Own,
    "Does NOT Contain the Test Key starting at position shown in 1st char position # "},
-  {T::ShorterThan,      {F::LineLength},                    kNeedLength,      false, true,  Own,
+  {T::ShorterThan,      {Length},              kNeedLength,      false, true,  Own,
    "Is Shorter than Linelength Num Characters "},
-  {T::LongerThan,       {F::LineLength},                    kNeedLength,      false, true,  Own,
+  {T::LongerThan,       {Length},              kNeedLength,      false, true,  Own,
    "Is Longer than Linelength Num Characters "},
-  {T::Blank,            {},                                 {},               false, false, Own,
+  {T::Blank,            {},                    {},               false, false, Own,
    "Contains only whitespace or is empty "},
-  {T::AfterBlank,       {},                                 {},               false, false, Context::LineBefore,
+  {T::AfterBlank,       {},                    {},               false, false, Before,
    "Occurs right after a blank (whitespace) line "},
-  {T::HasTagBracket,    {},                                 {},               false, false, Own,
+  {T::HasTagBracket,    {},                    {},               false, false, Own,
    "Appears to contain all or parts of HTML tags <  >"},
-  {T::BeginsWithNumber, {},                                 {},               false, false, Own,
+  {T::BeginsWithNumber, {},                    {},               false, false, Own,
    "Begins With A Number (ignoring whitespace) "},
-  {T::EndsWithKey,      {F::TestKey},                       kNeedKey,         true,  true,  Own,
+  {T::EndsWithKey,      {Key},                 kNeedKey,         true,  true,  Own,
    "Contains the Test Key Text at the end of the line"},
-  {T::SecondBlank,      {},                                 {},               false, false, Context::LineBefore,
+  {T::SecondBlank,      {},                    {},               false, false, Before,
    "Is 2nd of 2 sequential blank lines in file "},
 };
 
 constexpr ActionRow kActions[] = {
-  // code                  kind       needs                               condition / refusal                            also reads           key    context
-  {A::NoChange,           InLine,    {},                                 NoMore, {},                                     {},                  false, Own,
+  // code                kind       needs          condition   refusal          also     key    context
+  {A::NoChange,           InLine,    {},            NoMore,     {},              {},      false, Own,
    "NO CHANGE in the line except spaces in place of Tabs"},
-  {A::DeleteLine,         Structure, {},                                 Condition::RetainUnchecked, kNeedNoRetain,      {},                  false, Own,
+  {A::DeleteLine,         Structure, {},            NoRetain,   kNeedNoRetain,   {},      false, Own,
    "DELETE the entire line "},
-  {A::Trim,               InLine,    {},                                 NoMore, {},                                     {},                  false, Own,
+  {A::Trim,               InLine,    {},            NoMore,     {},              {},      false, Own,
    "Delete any whitespace at the beginning and end of the line"},
-  {A::Truncate,           InLine,    {F::LineLength},                    NoMore, kNeedLength,                            {},                  false, Own,
+  {A::Truncate,           InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
    "Truncate right side of the line to Linelength Num Chars "},
-  {A::PadFront,           InLine,    {F::LineLength},                    NoMore, kNeedLength,                            {},                  false, Own,
+  {A::PadFront,           InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
    "Insert spaces at line beginning to make Linelength Num Chars "},
-  {A::PadEnd,             InLine,    {F::LineLength},                    NoMore, kNeedLength,                            {},                  false, Own,
+  {A::PadEnd,             InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
    "Insert spaces at line end to make Linelength Num Chars "},
-  {A::InsertAtPos,        InLine,    {F::ReplacementKey, F::ReplPos},    NoMore, kNeedReplAndPos,                        {},                  false, Own,
+  {A::InsertAtPos,        InLine,    {Repl, Pos},   NoMore,     kNeedReplAndPos, {},      false, Own,
    "Insert Replacement Key Text at Repl Pos character #"},
-  {A::SplitAtLength,      Structure, {F::LineLength},                    NoMore, kNeedLength,                            {},                  false, Own,
+  {A::SplitAtLength,      Structure, {Length},      NoMore,     kNeedLength,     {},      false, Own,
    "Start new line exactly at Linelength Num Characters "},
-  {A::ReplaceLine,        InLine,    {F::ReplacementKey},                NoMore, kNeedRepl,                              {},                  false, Own,
+  {A::ReplaceLine,        InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
    "Replace entire line with Replacement Key Text "},
-  {A::DeleteKey,          InLine,    {F::TestKey},                       NoMore, kNeedKey,                               {},                  true,  Own,
+  {A::DeleteKey,          InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
    "Delete Test Key Text from the line"},
-  {A::DeleteRightOfKey,   InLine,    {F::TestKey},                       NoMore, kNeedKey,                               {},                  true,  Own,
+  {A::DeleteRightOfKey,   InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
    "Delete the line segment right of the Test Key Text "},
-  {A::DeleteLeftOfKey,    InLine,    {F::TestKey},                       NoMore, kNeedKey,                               {},                  true,  Own,
+  {A::DeleteLeftOfKey,    InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
    "Delete the line segment left of the Test Key Text "},
-  {A::DeleteRange,        InLine,    {F::FirstCharPos, F::LastCharPos},  NoMore, kNeedPositions,                         {},                  false, Context::MayStop,
+  {A::DeleteRange,        InLine,    {First, Last}, NoMore,     kNeedPositions,  {},      false, Stops,
    "Delete a specific range of character positions"},
-  {A::KeepRange,          InLine,    {F::FirstCharPos, F::LastCharPos},  NoMore, kNeedPositions,                         {},                  false, Context::MayStop,
+  {A::KeepRange,          InLine,    {First, Last}, NoMore,     kNeedPositions,  {},      false, Stops,
    "Retain only a specific range of character positions "},
-  {A::AddLineAfter,       Structure, {},                                 NoMore, {},                                     {F::ReplacementKey}, false, Own,
+  {A::AddLineAfter,       Structure, {},            NoMore,     {},              {Repl},  false, Own,
    "Insert a NEW line containing Replacement Key after test line"},
-  {A::ReplaceLeftOfKey,   InLine,    {F::TestKey, F::ReplacementKey},    NoMore, kNeedKeyAndRepl,                        {},                  true,  Own,
+  {A::ReplaceLeftOfKey,   InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
    "Replace line segment left of the Test Key with the Replacement Key Text"},
-  {A::ReplaceRightOfKey,  InLine,    {F::TestKey, F::ReplacementKey},    NoMore, kNeedKeyAndRepl,                        {},                  true,  Own,
+  {A::ReplaceRightOfKey,  InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
    "Replace line segment right of the Test Key with the Replacement Key Text"},
-  {A::StripTags,          Structure, {},                                 NoMore, {},                                     {},                  false, Context::CarriedState,
+  {A::StripTags,          Structure, {},            NoMore,     {},              {},      false, Carried,
    "Attempt to Strip HTML tags, including multi-line"},
-  {A::ReplaceKey,         InLine,    {F::TestKey, F::ReplacementKey},    NoMore, kNeedKeyAndRepl,                        {},                  true,  Own,
+  {A::ReplaceKey,         InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
    "Replace the Test Key Text with the Replacement Key Text"},
-  {A::Sort,               Whole,     {},                                 NoMore, {},                                     {F::FirstCharPos},   false, Context::WholeText,
+  {A::Sort,               Whole,     {},            NoMore,     {},              {First}, false, AllLines,
    "Sort Current Text by 1st char position # entry - Ignore Test"},
-  {A::DeleteFirstMarkers, InLine,    {F::ReplacementKey},                Condition::TwoMarkerCharacters, kNeedMarkers,   {},                  false, Own,
+  {A::DeleteFirstMarkers, InLine,    {Repl},        TwoMarkers, kNeedMarkers,    {},      false, Own,
    "Treat 1st two chars in Replacement key as phrase begin/end markers-delete FIRST pair "
    "of markers in the line and chars in between"},
-  {A::AddLineBefore,      Structure, {},                                 NoMore, {},                                     {F::ReplacementKey}, false, Own,
+  {A::AddLineBefore,      Structure, {},            NoMore,     {},              {Repl},  false, Own,
    "Insert a NEW line containing Replacement Key before test line "},
-  {A::Append,             InLine,    {F::ReplacementKey},                NoMore, kNeedRepl,                              {},                  false, Own,
+  {A::Append,             InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
    "Add Replacement Key Text at end of line"},
-  {A::DeleteLastMarkers,  InLine,    {F::ReplacementKey},                Condition::TwoMarkerCharacters, kNeedMarkers,   {},                  false, Own,
+  {A::DeleteLastMarkers,  InLine,    {Repl},        TwoMarkers, kNeedMarkers,    {},      false, Own,
    "Treat 1st two chars in Replacement key as phrase begin/end markers-delete LAST pair "
    "of markers in the line and chars in between"},
-  {A::DeleteCharSet,      InLine,    {F::ReplacementKey},                NoMore, kNeedRepl,                              {},                  false, Own,
+  {A::DeleteCharSet,      InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
    "Delete from the line every character appearing in the Replacement Key Text "},
-  {A::SplitAtSeparators,  Structure, {F::LineLength},                    NoMore, kNeedLength,                            {},                  false, Own,
+  {A::SplitAtSeparators,  Structure, {Length},      NoMore,     kNeedLength,     {},      false, Own,
    "Start Newline (hard CR) on spaces or commas at Linelength Num Chars "},
-  {A::SplitBeforeKey,     Structure, {F::TestKey},                       NoMore, kNeedKey,                               {},                  true,  Own,
+  {A::SplitBeforeKey,     Structure, {Key},         NoMore,     kNeedKey,        {},      true,  Own,
    "Start new line at beginning of each Test Key Text"},
-  {A::StripOverstrikes,   InLine,    {},                                 NoMore, {},                                     {},                  false, Own,
+  {A::StripOverstrikes,   InLine,    {},            NoMore,     {},              {},      false, Own,
    "Strip Backspaced Overstrikes and Underlines"},
-  {A::RemoveDuplicates,   Whole,     {},                                 NoMore, {},                                     {},                  false, Context::WholeText,
+  {A::RemoveDuplicates,   Whole,     {},            NoMore,     {},              {},      false, AllLines,
    "Remove All Duplicate Lines [Case Sensitive] - Ignore Test"},
-  {A::JoinNext,           Structure, {},                                 NoMore, {},                                     {},                  false, Context::NextLine,
+  {A::JoinNext,           Structure, {},            NoMore,     {},              {},      false, Next,
    "Move (Unwrap) next line to end of Test line"},
 };
 // clang-format on
@@ -160,9 +176,17 @@ const Row* Find(std::span<const Row> rows, Code code) {
 
 }  // namespace
 
-std::span<const TestRow> TestRows() { return kTests; }
-std::span<const ActionRow> ActionRows() { return kActions; }
-const TestRow* FindTest(TestCode code) { return Find(TestRows(), code); }
-const ActionRow* FindAction(ActionCode code) { return Find(ActionRows(), code); }
+std::span<const TestRow> TestRows() {
+  return kTests;
+}
+std::span<const ActionRow> ActionRows() {
+  return kActions;
+}
+const TestRow* FindTest(TestCode code) {
+  return Find(TestRows(), code);
+}
+const ActionRow* FindAction(ActionCode code) {
+  return Find(ActionRows(), code);
+}
 
 }  // namespace quorlin

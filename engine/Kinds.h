@@ -25,43 +25,47 @@ enum class Field {
 };
 inline constexpr std::size_t kFieldCount = 8;
 
-constexpr std::size_t Index(Field f) { return static_cast<std::size_t>(f); }
-constexpr bool IsNumeric(Field f) { return f >= Field::FirstLineNum; }
+constexpr std::size_t Index(Field f) {
+  return static_cast<std::size_t>(f);
+}
+constexpr bool IsNumeric(Field f) {
+  return f >= Field::FirstLineNum;
+}
 
 // A set of parameter fields.
 class FieldSet {
  public:
   constexpr FieldSet() = default;
   constexpr FieldSet(std::initializer_list<Field> fields) {
-    for (const Field f : fields) bits_ |= Bit(f);
+    for (const Field f : fields) bits_ |= bit(f);
   }
-  constexpr bool has(Field f) const { return (bits_ & Bit(f)) != 0; }
+  constexpr bool has(Field f) const { return (bits_ & bit(f)) != 0; }
   constexpr bool empty() const { return bits_ == 0; }
   constexpr FieldSet operator|(FieldSet o) const { return FieldSet(bits_ | o.bits_); }
 
  private:
   constexpr explicit FieldSet(unsigned bits) : bits_(bits) {}
-  static constexpr unsigned Bit(Field f) { return 1U << Index(f); }
+  static constexpr unsigned bit(Field f) { return 1U << Index(f); }
   unsigned bits_ = 0;
 };
 
 // The line tests. The value is the code the user picks (and quorlin-batch -t).
 enum class TestCode {
-  None = 0,              // no test chosen: no line passes
-  Passes = 1,            // every line passes
-  LineRange = 2,         // the line number lies in FirstLineNum..LastLineNum
-  HasKey = 3,            // the key occurs in the line
-  KeyAtPosition = 4,     // the key's first occurrence starts at FirstCharPos
-  LacksKey = 5,          // the key does not occur
-  KeyNotAtPosition = 6,  // the lines that fail test 4
-  ShorterThan = 7,       // shorter than LineLength
-  LongerThan = 8,        // longer than LineLength
-  Blank = 9,             // empty, or bytes below 33 only
-  AfterBlank = 10,       // the line before is blank (never line 1)
-  HasTagBracket = 11,    // holds a "<" or a ">"
-  BeginsWithNumber = 12, // after leading blanks: a digit, a sign or the decimal separator
-  EndsWithKey = 13,      // the line ends with the key
-  SecondBlank = 14,      // blank, and the line before is blank (never line 1)
+  None = 0,               // no test chosen: no line passes
+  Passes = 1,             // every line passes
+  LineRange = 2,          // the line number lies in FirstLineNum..LastLineNum
+  HasKey = 3,             // the key occurs in the line
+  KeyAtPosition = 4,      // the key's first occurrence starts at FirstCharPos
+  LacksKey = 5,           // the key does not occur
+  KeyNotAtPosition = 6,   // the lines that fail test 4
+  ShorterThan = 7,        // shorter than LineLength
+  LongerThan = 8,         // longer than LineLength
+  Blank = 9,              // empty, or bytes below 33 only
+  AfterBlank = 10,        // the line before is blank (never line 1)
+  HasTagBracket = 11,     // holds a "<" or a ">"
+  BeginsWithNumber = 12,  // after leading blanks: a digit, a sign or the decimal separator
+  EndsWithKey = 13,       // the line ends with the key
+  SecondBlank = 14,       // blank, and the line before is blank (never line 1)
 };
 inline constexpr std::size_t kTestCount = 14;  // codes above, None aside
 
@@ -101,8 +105,12 @@ enum class ActionCode {
 };
 inline constexpr std::size_t kActionCount = 30;  // codes above, None aside
 
-constexpr int Number(TestCode c) { return static_cast<int>(c); }
-constexpr int Number(ActionCode c) { return static_cast<int>(c); }
+constexpr int Number(TestCode c) {
+  return static_cast<int>(c);
+}
+constexpr int Number(ActionCode c) {
+  return static_cast<int>(c);
+}
 
 // How an action works on the text.
 enum class ActionKind {

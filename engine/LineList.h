@@ -3,6 +3,7 @@
 // allocations, not a million.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@ class LineList {
   std::size_t size() const { return ends_.size(); }
   bool empty() const { return ends_.empty(); }
   std::string_view operator[](std::size_t i) const {
+    assert(i < size());
     const std::size_t start = i == 0 ? 0 : ends_[i - 1] + 1;
     return std::string_view(data_).substr(start, ends_[i] - start);
   }

@@ -1,6 +1,7 @@
 #include "engine/LineStore.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -27,15 +28,16 @@ std::size_t RecordBuffer::append(std::string_view line) {
 }
 
 std::string_view RecordBuffer::lineAt(std::size_t offset, std::size_t* next) const {
+  assert(offset < size_);
   const char* p = data_.data() + offset;
   std::uint64_t n = 0;
   for (unsigned shift = 0;; shift += 7) {
-    const unsigned char b = static_cast<unsigned char>(*p++);
+    const auto b = static_cast<unsigned char>(*p++);
     n |= std::uint64_t(b & 0x7F) << shift;
     if ((b & 0x80) == 0) break;
   }
   if (next) *next = std::size_t(p - data_.data()) + n;
-  return std::string_view(p, n);
+  return {p, n};
 }
 
 // ---------------------------------------------------------------- sort
@@ -117,7 +119,7 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
 SortStore::SortStore(std::size_t firstCharPos) : skip_(firstCharPos > 1 ? firstCharPos - 1 : 0) {}
 
 namespace {
-constexpr std::size_t kShortSlots = 256 * 257;
+constexpr std::size_t kShortSlots = std::size_t{256} * 257;
 }  // namespace
 
 void SortStore::add(std::string_view line) {

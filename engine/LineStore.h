@@ -21,7 +21,8 @@ class RecordBuffer {
  public:
   // Appends the line as one record; returns the record's offset.
   std::size_t append(std::string_view line);
-  // The line of the record at offset, and the offset of the record after it.
+  // The line of the record at offset (one that append returned), and the
+  // offset of the record after it.
   std::string_view lineAt(std::size_t offset, std::size_t* next = nullptr) const;
   std::size_t size() const { return size_; }
 

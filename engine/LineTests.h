@@ -15,10 +15,10 @@ struct TestParams {
 };
 
 struct TestLine {
-  long long number = 0;         // 1-based number of the input line
-  std::string_view line;        // tabs already expanded
-  std::string_view cmpLine;     // the line, upper-cased unless case-sensitive
-  bool previousBlank = true;    // the line tested in the step before was blank
+  long long number = 0;       // 1-based number of the input line
+  std::string_view line;      // tabs already expanded
+  std::string_view cmpLine;   // the line, upper-cased unless case-sensitive
+  bool previousBlank = true;  // the line tested in the step before was blank
 };
 
 bool LinePasses(const TestParams& p, const TestLine& l);

@@ -3,6 +3,7 @@
 #include "engine/ChangeRun.h"
 #include "engine/BlockLines.h"
 
+#include <cassert>
 #include <cerrno>
 #include <new>
 
@@ -48,6 +49,7 @@ bool FolderIsPrivate(const std::string& folder) {
 
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
                                   const ChangeRequest& request, const WorkFileWritten& written) {
+  assert(!workFolder.empty() && (workFolder.back() == '/' || workFolder.back() == '\\'));
   WorkRunResult r;
   const std::string inPath = workFolder + kRunInputFile;
   const std::string outPath = workFolder + kRunOutputFile;

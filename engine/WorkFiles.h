@@ -44,7 +44,6 @@ class WorkFile {
   File file_;
 };
 
-
 struct WorkRunResult {
   // True when the run completed and output holds the new text.
   bool completed = false;

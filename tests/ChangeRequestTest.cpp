@@ -18,6 +18,7 @@ TEST(IntegerText, AcceptsDecimalAndHexForms) {
   const struct {
     const char* text;
     std::optional<std::int32_t> value;
+    // clang-format off
   } cases[] = {
       {"0", 0},
       {"12", 12},
@@ -50,6 +51,7 @@ TEST(IntegerText, AcceptsDecimalAndHexForms) {
       {"\t5", std::nullopt},  // only spaces are blanks
       {"007", 7},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ParseIntegerText(c.text), c.value) << '"' << c.text << '"';
 }
 
@@ -69,6 +71,7 @@ TEST(FieldCheck, NormalisesResetsAndReports) {
   const std::string lastRange = "Valid range for Character Position is 1 to 1024";
   const std::string lenRange = "Valid range for LineLength Number of Characters is 0 to 1024";
   const std::string lastBelow = "Last Char Position must be greater or equal to 1st Char Position";
+  // clang-format off
   const FieldCase cases[] = {
       {"empty stays empty and unfilled", Field::FirstLineNum, "", {}, "", false, {}},
       {"minus dropped", Field::FirstLineNum, "-7", {}, "7", true, {}},
@@ -99,6 +102,7 @@ TEST(FieldCheck, NormalisesResetsAndReports) {
       {"bad last skips the comparison", Field::LastCharPos, "x", "5", "1", true,
        {"'x' is not a valid integer value"}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::optional<std::string_view> first;
     if (c.firstChar) first = *c.firstChar;
@@ -115,8 +119,8 @@ TEST(Validation, TestMessageFirstThenAction) {
             (std::vector<std::string>{"Fill in Test Key Text and 1st Char Position",
                                       "Fill in Replacement Key Text and Repl Pos Char Position"}));
   EXPECT_TRUE(
-      ValidateRequest(Req{.test = 4, .action = 19, .key = "k", .repl = "r", .firstChar = "1",
-                          .replPos = "1"})
+      ValidateRequest(
+          Req{.test = 4, .action = 19, .key = "k", .repl = "r", .firstChar = "1", .replPos = "1"})
           .empty());
 }
 

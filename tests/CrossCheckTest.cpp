@@ -276,6 +276,7 @@ struct Example {
 
 TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
   const Lines kBlank3Text = {"", "", "", "text"};
+  // clang-format off
   const Example examples[] = {
       {"tab in column 1 becomes 8 spaces",
        {.action = 13},
@@ -385,6 +386,7 @@ TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
        {"", "x", "", "z", "w"},
        {"", "x", "z", "w"}},
   };
+  // clang-format on
   for (const Example& e : examples) {
     SCOPED_TRACE(e.name);
     const ChangeRequest request = e.request;
@@ -509,8 +511,8 @@ TEST(CrossCheck, IntegerTextAgreesWithReference) {
 }
 
 TEST(CrossCheck, NumericFieldCheckAgreesWithReference) {
-  const Field fields[] = {Field::FirstLineNum, Field::LastLineNum,  Field::LineLength,
-                         Field::FirstCharPos, Field::LastCharPos, Field::ReplPos};
+  const Field fields[] = {Field::FirstLineNum, Field::LastLineNum, Field::LineLength,
+                          Field::FirstCharPos, Field::LastCharPos, Field::ReplPos};
   const std::vector<std::string> pieces = {
       "",  "-", "--",   ".",    " ",    "+", "$", "0x",     "x",      "1",          "12",
       "0", "5", "1024", "1025", "2000", "a", "F", "250000", "250001", "9999999999", "3.9"};

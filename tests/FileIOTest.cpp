@@ -119,8 +119,8 @@ TEST(BlockLineReader, FirstTerminator) {
   TempDir dir;
   const struct {
     std::string text, first;
-  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""},
-               {"", ""},            {"\r", "\r"},        {"x\r", "\r"}};
+  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""}, {"", ""},
+               {"\r", "\r"},         {"x\r", "\r"}};
   for (const auto& c : cases) {
     const std::string path = dir / "t.txt";
     WriteBytes(path, c.text);
@@ -335,8 +335,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
                                         Req{.action = 25, .firstChar = "3", .lastChar = "2"});
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
-  EXPECT_EQ(r.messages,
-            (std::vector<std::string>{"Char positions have to be Positive, with Last char > First Char"}));
+  EXPECT_EQ(r.messages, (std::vector<std::string>{
+                            "Char positions have to be Positive, with Last char > First Char"}));
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
@@ -502,13 +502,14 @@ TEST(LineListText, JoinedTextSplitsAtEachLineFeed) {
   const struct {
     std::string joined;
     std::vector<std::string> lines;
-  } cases[] = {{"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}},
-               {"\r\n\n", {"\r", ""}}};
+  } cases[] = {
+      {"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"\r\n\n", {"\r", ""}}};
   for (const auto& c : cases) {
     const LineList list = LineList::fromJoined(c.joined);
     ASSERT_EQ(list.size(), c.lines.size()) << c.joined;
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], c.lines[i]);
-    EXPECT_EQ(list.joined().size(), c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
+    EXPECT_EQ(list.joined().size(),
+              c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
   }
 }
 

@@ -162,8 +162,8 @@ QGroupBox* MakeGroup(QWidget* page, const char* name, const char* caption, const
 // The radio buttons' names on the form, in code order: a test button is
 // named for its place among the form's buttons, an action button for its code.
 constexpr const char* kTestButtonNames[] = {
-    "RadioButton1", "RadioButton2",  "RadioButton3",  "RadioButton4",  "RadioButton5",
-    "RadioButton6", "RadioButton7",  "RadioButton8",  "RadioButton9",  "RadioButton10",
+    "RadioButton1",  "RadioButton2",  "RadioButton3",  "RadioButton4",  "RadioButton5",
+    "RadioButton6",  "RadioButton7",  "RadioButton8",  "RadioButton9",  "RadioButton10",
     "RadioButton11", "RadioButton12", "RadioButton36", "RadioButton42",
 };
 static_assert(std::size(kTestButtonNames) == kTestCount);
@@ -249,11 +249,10 @@ void BuildChangePage(MainWindowUi& ui) {
     if (code == ActionCode::ReplaceRightOfKey) chain.push_back(noChange);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
-           ui.field(Field::TestKey), ui.field(Field::ReplacementKey),
-           ui.field(Field::FirstLineNum), ui.field(Field::LastLineNum),
-           ui.field(Field::LineLength), ui.okButton, ui.field(Field::FirstCharPos),
-           ui.field(Field::LastCharPos), ui.retainPassingOnly, ui.field(Field::ReplPos),
-           ui.caseSensitive, ui.outputLowerCase, ui.outputUpperCase}) {
+           ui.field(Field::TestKey), ui.field(Field::ReplacementKey), ui.field(Field::FirstLineNum),
+           ui.field(Field::LastLineNum), ui.field(Field::LineLength), ui.okButton,
+           ui.field(Field::FirstCharPos), ui.field(Field::LastCharPos), ui.retainPassingOnly,
+           ui.field(Field::ReplPos), ui.caseSensitive, ui.outputLowerCase, ui.outputUpperCase}) {
     chain.push_back(w);
   }
   SetTabChain(chain);

@@ -33,37 +33,37 @@ inline constexpr char kDesignCaption[] = "Quorlin 3.4 DataFile Text Editor";
 // form, given after it here; only this struct's builder, the layout table and
 // TForm1 use those names.
 struct MainWindowUi {
-  QMenuBar* menuBar = nullptr;                                         // MainMenu1
-  QMenu* fileMenu = nullptr;                                           // File1
-  QAction* openItem = nullptr;                                         // Open1
-  QAction* saveAsItem = nullptr;                                       // SaveAs1
-  QAction* printItem = nullptr;                                        // Print1
-  QAction* fileSeparator = nullptr;                                    // Filesep1
-  QAction* closeItem = nullptr;                                        // Close1
-  QAction* exitItem = nullptr;                                         // Exit1
-  QAction* recentSeparator = nullptr;                                  // filesep2
-  QAction* recentItem = nullptr;                                       // filename1
-  QMenu* editMenu = nullptr;                                           // Edit8
-  QAction* searchItem = nullptr;                                       // Search1
-  QAction* cutItem = nullptr;                                          // Cut1
-  QAction* copyItem = nullptr;                                         // Copy1
-  QAction* pasteItem = nullptr;                                        // Paste1
-  QAction* fontsItem = nullptr;                                        // Fonts1
-  QMenu* helpMenu = nullptr;                                           // Help1
-  QAction* aboutItem = nullptr;                                        // About1
+  QMenuBar* menuBar = nullptr;         // MainMenu1
+  QMenu* fileMenu = nullptr;           // File1
+  QAction* openItem = nullptr;         // Open1
+  QAction* saveAsItem = nullptr;       // SaveAs1
+  QAction* printItem = nullptr;        // Print1
+  QAction* fileSeparator = nullptr;    // Filesep1
+  QAction* closeItem = nullptr;        // Close1
+  QAction* exitItem = nullptr;         // Exit1
+  QAction* recentSeparator = nullptr;  // filesep2
+  QAction* recentItem = nullptr;       // filename1
+  QMenu* editMenu = nullptr;           // Edit8
+  QAction* searchItem = nullptr;       // Search1
+  QAction* cutItem = nullptr;          // Cut1
+  QAction* copyItem = nullptr;         // Copy1
+  QAction* pasteItem = nullptr;        // Paste1
+  QAction* fontsItem = nullptr;        // Fonts1
+  QMenu* helpMenu = nullptr;           // Help1
+  QAction* aboutItem = nullptr;        // About1
 
-  QTabWidget* pages = nullptr;                                         // PageControl1
+  QTabWidget* pages = nullptr;     // PageControl1
   QWidget* textPage = nullptr;     // Tabsheet2: "Show/Edit Current Text"
   QWidget* changesPage = nullptr;  // TabSheet1: "Make Global Changes"
 
-  QLineEdit* nullsReminder = nullptr;                                  // NullsReminder
-  QPushButton* searchButton = nullptr;                                 // SearchBtn
-  QPushButton* wrapButton = nullptr;                                   // Wordwrapbtn
-  TextPane* pane = nullptr;                                            // RichEdit1
-  QStatusBar* statusBar = nullptr;                                     // StatusBar1
+  QLineEdit* nullsReminder = nullptr;   // NullsReminder
+  QPushButton* searchButton = nullptr;  // SearchBtn
+  QPushButton* wrapButton = nullptr;    // Wordwrapbtn
+  TextPane* pane = nullptr;             // RichEdit1
+  QStatusBar* statusBar = nullptr;      // StatusBar1
 
-  QGroupBox* testGroup = nullptr;                                      // TestBox
-  QGroupBox* actionGroup = nullptr;                                    // ActionBox
+  QGroupBox* testGroup = nullptr;    // TestBox
+  QGroupBox* actionGroup = nullptr;  // ActionBox
   // The test and the action buttons in code order, with their codes.
   std::vector<std::pair<TestCode, QRadioButton*>> testButtons;
   std::vector<std::pair<ActionCode, QRadioButton*>> actionButtons;
@@ -73,12 +73,12 @@ struct MainWindowUi {
   std::array<QLineEdit*, kFieldCount> fields{};
   std::array<QLabel*, kFieldCount> fieldLabels{};  // Label1, Label5, Label3, Label4,
                                                    // Label2, Label7, Label8, Label9
-  QLabel* okLabel = nullptr;                                           // Label6
-  QPushButton* okButton = nullptr;                                     // Button1
-  QCheckBox* retainPassingOnly = nullptr;                              // CheckBox1
-  QCheckBox* caseSensitive = nullptr;                                  // CheckBox2
-  QCheckBox* outputLowerCase = nullptr;                                // LCaseCheckBox
-  QCheckBox* outputUpperCase = nullptr;                                // UCasecheckbox
+  QLabel* okLabel = nullptr;                       // Label6
+  QPushButton* okButton = nullptr;                 // Button1
+  QCheckBox* retainPassingOnly = nullptr;          // CheckBox1
+  QCheckBox* caseSensitive = nullptr;              // CheckBox2
+  QCheckBox* outputLowerCase = nullptr;            // LCaseCheckBox
+  QCheckBox* outputUpperCase = nullptr;            // UCasecheckbox
 
   QLineEdit* field(Field f) const { return fields[Index(f)]; }
   QRadioButton* testButton(TestCode code) const;

@@ -88,9 +88,13 @@ void Encode(std::string& out, QStringView text) {
 }
 }  // namespace
 
-void AppendWestern(std::string& out, QStringView text) { Encode<false>(out, text); }
+void AppendWestern(std::string& out, QStringView text) {
+  Encode<false>(out, text);
+}
 
-void AppendWesternParagraphs(std::string& out, QStringView text) { Encode<true>(out, text); }
+void AppendWesternParagraphs(std::string& out, QStringView text) {
+  Encode<true>(out, text);
+}
 
 std::string EncodeWestern(QStringView text) {
   std::string out;

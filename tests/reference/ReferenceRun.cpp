@@ -17,8 +17,8 @@ struct Request {
   int testKind, actionKind;
   std::string testKey, replacementKey, firstLineNum, lastLineNum, lineLength, firstCharPos,
       lastCharPos, replPos;
-  bool testKeyFilled, replacementKeyFilled, firstLineNumFilled, lastLineNumFilled,
-      lineLengthFilled, firstCharPosFilled, lastCharPosFilled, replPosFilled;
+  bool testKeyFilled, replacementKeyFilled, firstLineNumFilled, lastLineNumFilled, lineLengthFilled,
+      firstCharPosFilled, lastCharPosFilled, replPosFilled;
   bool retainPassingOnly, caseSensitive, outputLowerCase, outputUpperCase;
 };
 
@@ -26,28 +26,17 @@ Request Plain(const ChangeRequest& q) {
   using quorlin::Field;
   auto text = [&](Field f) { return q[f].text; };
   auto filled = [&](Field f) { return q[f].filled; };
-  return Request{quorlin::Number(q.test),
-                 quorlin::Number(q.action),
-                 text(Field::TestKey),
-                 text(Field::ReplacementKey),
-                 text(Field::FirstLineNum),
-                 text(Field::LastLineNum),
-                 text(Field::LineLength),
-                 text(Field::FirstCharPos),
-                 text(Field::LastCharPos),
-                 text(Field::ReplPos),
-                 filled(Field::TestKey),
-                 filled(Field::ReplacementKey),
-                 filled(Field::FirstLineNum),
-                 filled(Field::LastLineNum),
-                 filled(Field::LineLength),
-                 filled(Field::FirstCharPos),
-                 filled(Field::LastCharPos),
-                 filled(Field::ReplPos),
-                 q.retainPassingOnly,
-                 q.caseSensitive,
-                 q.outputLowerCase,
-                 q.outputUpperCase};
+  return Request{quorlin::Number(q.test),     quorlin::Number(q.action),
+                 text(Field::TestKey),        text(Field::ReplacementKey),
+                 text(Field::FirstLineNum),   text(Field::LastLineNum),
+                 text(Field::LineLength),     text(Field::FirstCharPos),
+                 text(Field::LastCharPos),    text(Field::ReplPos),
+                 filled(Field::TestKey),      filled(Field::ReplacementKey),
+                 filled(Field::FirstLineNum), filled(Field::LastLineNum),
+                 filled(Field::LineLength),   filled(Field::FirstCharPos),
+                 filled(Field::LastCharPos),  filled(Field::ReplPos),
+                 q.retainPassingOnly,         q.caseSensitive,
+                 q.outputLowerCase,           q.outputUpperCase};
 }
 
 const std::string kCharPositionsStop =
@@ -504,8 +493,8 @@ long long Num(const std::string& text) {
   return IntegerValue(text).value_or(0);
 }
 
-bool LineTest(const Request& r, long long lineNo, const std::string& cur,
-              const std::string& prev, const std::string& compLine, const std::string& compKey) {
+bool LineTest(const Request& r, long long lineNo, const std::string& cur, const std::string& prev,
+              const std::string& compLine, const std::string& compKey) {
   const long long keyPos = KeyPos(compKey, compLine);
   switch (r.testKind) {
     case 1:

@@ -164,7 +164,7 @@ ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) 
     lastCharPos = NumberText(rng, last);
   }
   if (fill(action == 19)) replPos = NumberText(rng, SmallOrAny(rng, 16, 1024));
-  const std::string* texts[] = {&key,   &repl,         &firstLine,   &lastLine,
+  const std::string* texts[] = {&key,    &repl,         &firstLine,   &lastLine,
                                 &length, &firstCharPos, &lastCharPos, &replPos};
   for (std::size_t i = 0; i < kFieldCount; ++i) r.fields[i] = {*texts[i], !texts[i]->empty()};
 
@@ -175,6 +175,5 @@ ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) 
   r.outputUpperCase = outputCase >= 15 && outputCase < 30;
   return r;
 }
-
 
 }  // namespace quorlin::testing

@@ -121,7 +121,8 @@ TEST_F(ChangePageTest, FilledFlagsFollowTheTextAtTheLastLeaving) {
 // The focus given back after a message leaves the control Tab had moved to:
 // that control was not left by the user and is not checked.
 TEST_F(ChangePageTest, GivingTheFocusBackChecksNoOtherField) {
-  ui().field(Field::LastLineNum)->setText(QStringLiteral("xyz"));  // next in the tab order, never left
+  ui().field(Field::LastLineNum)
+      ->setText(QStringLiteral("xyz"));  // next in the tab order, never left
   TypeAndLeave(ui().field(Field::FirstLineNum), QStringLiteral("abc"));
   EXPECT_EQ(dialogs.texts(), QStringList{NotInteger("abc")});
   EXPECT_EQ(QApplication::focusWidget(), ui().field(Field::FirstLineNum));
@@ -146,7 +147,8 @@ TEST_F(ChangePageTest, LeavingByTheOtherPageBringsTheFieldBack) {
 }
 
 TEST_F(ChangePageTest, CheckBoxCaptionsShowTheirStateAndCaseBoxesExcludeEachOther) {
-  for (QCheckBox* box : {ui().retainPassingOnly, ui().caseSensitive, ui().outputLowerCase, ui().outputUpperCase}) {
+  for (QCheckBox* box :
+       {ui().retainPassingOnly, ui().caseSensitive, ui().outputLowerCase, ui().outputUpperCase}) {
     EXPECT_EQ(CaptionColour(box), kMaroon) << box->objectName().toStdString();
   }
   Click(ui().retainPassingOnly);
@@ -172,7 +174,7 @@ TEST_F(ChangePageTest, CheckBoxCaptionsShowTheirStateAndCaseBoxesExcludeEachOthe
 TEST_F(ChangePageTest, OkRunsTheChangeRemindsOnceAndUnchecksTheBoxes) {
   SetPaneLines({"abc", "ABC", "b\tb", "xyz"});
   TypeAndLeave(ui().field(Field::TestKey), QStringLiteral("b"));
-  Choose(3, 22);          // contains the key anywhere; delete the key
+  Choose(3, 22);              // contains the key anywhere; delete the key
   Click(ui().caseSensitive);  // case sensitive
   Click(ui().outputUpperCase);
   ClickOk();

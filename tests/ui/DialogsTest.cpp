@@ -90,8 +90,9 @@ TEST_F(RealBoxes, FieldCheckBoxOpensAfterTheFocusMovedAndGivesItBack) {
   BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok}, form.get());
   TypeAndLeave(ui().field(Field::FirstLineNum), QStringLiteral("abc"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 1; }));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().field(Field::FirstLineNum); }))
-      << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return QApplication::focusWidget() == ui().field(Field::FirstLineNum);
+  })) << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
                                       : std::string("no focus"));
   EXPECT_EQ(ui().field(Field::FirstLineNum)->text(), QStringLiteral("0"));
 
@@ -103,7 +104,8 @@ TEST_F(RealBoxes, FieldCheckBoxOpensAfterTheFocusMovedAndGivesItBack) {
   ClickOk();
   EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 2; }));
   EXPECT_EQ(answerer.seen[1].text, QStringLiteral("'1e' is not a valid integer value"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().field(Field::FirstLineNum); }));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return QApplication::focusWidget() == ui().field(Field::FirstLineNum); }));
   EXPECT_FALSE(ui().okButton->isDown());
   EXPECT_EQ(PaneLines(), std::vector<std::string>{"x\ty"});
   QTest::qWait(50);

@@ -217,8 +217,10 @@ TEST_F(Layout, ChangePageHoldsEveryTestAndActionWithItsCaption) {
     const auto& [code, button] = ui().testButtons[i];
     const int number = Number(code);
     EXPECT_EQ(code, TestRows()[i].code);
-    EXPECT_EQ(button->objectName(),
-              QStringLiteral("RadioButton%1").arg(number == 13 ? 36 : number == 14 ? 42 : number));
+    EXPECT_EQ(button->objectName(), QStringLiteral("RadioButton%1")
+                                        .arg(number == 13   ? 36
+                                             : number == 14 ? 42
+                                                            : number));
     EXPECT_EQ(button->text().toStdString(), TestRows()[i].caption);
     EXPECT_EQ(button->parentWidget(), ui().testGroup);
   }

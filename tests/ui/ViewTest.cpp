@@ -274,7 +274,8 @@ TEST_F(ViewTest, ClipboardCommandsServeTheFieldThatHasTheFocus) {
   ShowChangePage();
   ui().field(Field::TestKey)->setFocus(Qt::MouseFocusReason);
   form->Paste1Click();
-  EXPECT_EQ(ui().field(Field::TestKey)->text(), QStringLiteral("key?"));  // held as it will be stored
+  EXPECT_EQ(ui().field(Field::TestKey)->text(),
+            QStringLiteral("key?"));  // held as it will be stored
 
   // With no field in hand the hidden pane is left alone.
   ui().retainPassingOnly->setFocus(Qt::MouseFocusReason);
