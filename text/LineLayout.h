@@ -35,9 +35,10 @@ inline std::int64_t StepAt(const Metrics& m, unsigned char b, std::int64_t x) {
 // x after the bytes, starting at x.
 std::int64_t Advance(const Metrics& m, std::string_view bytes, std::int64_t x = 0);
 
-// The boundary (0 to bytes.size()) nearest to x: a point left of a byte's
-// middle is before it.
-std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x);
+// The boundary (0 to bytes.size()) nearest to x when the bytes start at
+// start: a point left of a byte's middle is before it.
+std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x,
+                     std::int64_t start = 0);
 
 // Calls f(start) for the start of every row but the first when line wraps at
 // width: a row ends after the last blank (space or tab) that lets it fit, or,
