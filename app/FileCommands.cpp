@@ -8,12 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPrinter>
+#include <QPagedPaintDevice>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QWidget>
 
+#include "app/Printing.h"
 #include "engine/FileIO.h"
 #include "engine/LineList.h"
 #include "textutil/QuorlinUtils.h"
@@ -154,8 +155,8 @@ void SaveLines(const QString& path, const LineList& lines, std::string_view term
 }
 
 FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc,
-                           ui::Dialogs& dialogs, PrinterSource printer)
-    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printer_(std::move(printer)) {}
+                           ui::Dialogs& dialogs, PrintSystem& printSystem)
+    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printSystem_(printSystem) {}
 
 QString FileCommands::recentPath() const {
   if (!ui_.filename1->isVisible()) return {};
@@ -219,16 +220,31 @@ void FileCommands::SaveAs() {
 }
 
 void FileCommands::Print() {
-  const std::unique_ptr<QPrinter> printer = printer_ ? printer_() : nullptr;
-  if (!printer) {
-    dialogs_.error(QString::fromLatin1(kNoDefaultPrinter));
-    return;
-  }
+  // What the job prints is taken now: the pane may change while it runs.
   const ui::TextPane& pane = *ui_.RichEdit1;
-  QString text = ui::DecodeWestern(pane.lines().joined());
-  text.chop(1);  // the last line's break, which would start one more, empty line
-  if (!PrintText(*printer, text, PrintFont(pane.font()), pane.tabStopDistance())) {
-    dialogs_.error(QString::fromLatin1(kPrintFailed));
+  const LineList lines = pane.lines();
+  const QFont font = PrintFont(pane.font());
+  const qreal tabStop = pane.tabStopDistance();
+  PrintOutcome outcome = PrintOutcome::Failed;
+  {
+    const ui::BusyCursor busy;
+    outcome =
+        PrintOffThread(printSystem_, [&](QPagedPaintDevice& device, const std::atomic<bool>& stop) {
+          return PrintLines(device, PrintableRect(device), lines, font, tabStop, &stop);
+        });
+  }
+  switch (outcome) {
+    case PrintOutcome::Printed:
+      break;
+    case PrintOutcome::NoPrinter:
+      dialogs_.error(QString::fromLatin1(kNoDefaultPrinter));
+      break;
+    case PrintOutcome::Failed:
+      dialogs_.error(QString::fromLatin1(kPrintFailed));
+      break;
+    case PrintOutcome::NoAnswer:
+      dialogs_.error(QString::fromLatin1(kPrintNoAnswer));
+      break;
   }
 }
 

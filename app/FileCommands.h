@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "app/Document.h"
-#include "app/Printing.h"
+#include "app/PrintSystem.h"
 
 class QWidget;
 
@@ -61,10 +61,10 @@ void SaveLines(const QString& path, const LineList& lines, std::string_view term
 
 class FileCommands {
  public:
-  // window: whose caption names the file; printer: the printer Print uses,
-  // none when no printer is available.
+  // window: whose caption names the file; printSystem: where Print sends
+  // the text.
   FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs,
-               PrinterSource printer = SystemDefaultPrinter);
+               PrintSystem& printSystem);
 
   void Open();
   void OpenRecent();
@@ -81,7 +81,7 @@ class FileCommands {
   ui::MainWindowUi& ui_;
   DocumentState& doc_;
   ui::Dialogs& dialogs_;
-  PrinterSource printer_;
+  PrintSystem& printSystem_;
 };
 
 }  // namespace quorlin::app

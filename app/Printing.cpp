@@ -1,12 +1,34 @@
 #include "app/Printing.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QTextLayout>
 #include <QTextOption>
 
+#include "ui/Western.h"
+
 namespace quorlin::app {
+namespace {
+
+// The distance to give a layout on the device so that its tabs stop every
+// `wanted` device dots. Qt 6.4 multiplies a layout's tab distance by the
+// device's resolution over 96 (1 on the pane's screen, 6.25 on a 600-dpi
+// printer). The stop is measured on a probe line rather than assumed, so
+// that it comes out right whether or not a Qt version scales it.
+qreal LayoutTabDistance(const QFont& font, QPaintDevice* device, qreal wanted) {
+  QTextLayout probe(QStringLiteral("\tx"), font, device);
+  QTextOption option;
+  option.setTabStopDistance(wanted);
+  probe.setTextOption(option);
+  probe.beginLayout();
+  QTextLine line = probe.createLine();
+  line.setLineWidth(wanted * 1000);
+  probe.endLayout();
+  const qreal reached = line.cursorToX(1);
+  return reached > 0 ? wanted * wanted / reached : wanted;
+}
+
+}  // namespace
 
 QRect PrintableRect(int dpiX, int dpiY, int pageWidth, int pageHeight) {
   const int left = 3 * dpiX / 4;
@@ -22,72 +44,57 @@ QRect PrintableRect(const QPaintDevice& device) {
 
 QFont PrintFont(const QFont& paneFont) {
   QFont font = paneFont;
-  if (paneFont.pixelSize() > 0) font.setPointSizeF(paneFont.pixelSize() * 72.0 / 96.0);
+  // Setting a size detaches the copy from the pane's font.
+  font.setPointSizeF(paneFont.pixelSize() > 0 ? paneFont.pixelSize() * 72.0 / 96.0
+                                              : paneFont.pointSizeF());
   return font;
 }
 
-PrintLayout::PrintLayout(const QString& text, const QFont& font, QPaintDevice* device,
-                         const QRect& rect, qreal tabStop)
-    : rect_(rect) {
-  doc_.setUndoRedoEnabled(false);
-  // Laid out in the device's own dots, so that the font's points and the
-  // rectangle's dots measure alike.
-  doc_.documentLayout()->setPaintDevice(device);
-  doc_.setDocumentMargin(0);
-  doc_.setDefaultFont(font);
-  QTextOption option = doc_.defaultTextOption();
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(tabStop * device->logicalDpiX() / 96.0);
-  doc_.setDefaultTextOption(option);
-  // With a page size the layout moves a line that would cross a page's end
-  // to the top of the next page.
-  doc_.setPageSize(QSizeF(rect.width(), rect.height()));
-  doc_.setPlainText(text);
-}
-
-int PrintLayout::pageCount() const {
-  return doc_.pageCount();
-}
-
-void PrintLayout::paintPage(QPainter& painter, int page) const {
-  const qreal width = rect_.width();
-  const qreal height = rect_.height();
-  painter.save();
-  painter.translate(rect_.topLeft());
-  painter.setClipRect(QRectF(0, 0, width, height));
-  painter.translate(0, -page * height);
-  QAbstractTextDocumentLayout::PaintContext context;
-  context.clip = QRectF(0, page * height, width, height);
-  context.palette.setColor(QPalette::Text, Qt::black);
-  doc_.documentLayout()->draw(&painter, context);
-  painter.restore();
-}
-
-bool PrintText(QPrinter& printer, const QString& text, const QFont& font, qreal tabStop) {
-  printer.setDocName(QString());
-  printer.setCopyCount(1);
-  printer.setPrintRange(QPrinter::AllPages);
-  printer.setFullPage(false);
-  const QRect rect = PrintableRect(printer);
+bool PrintLines(QPagedPaintDevice& device, const QRect& rect, const LineList& lines,
+                const QFont& font, qreal tabStop, const std::atomic<bool>* stop) {
   if (rect.isEmpty()) return false;  // a page smaller than its margins
-
-  const PrintLayout layout(text, font, &printer, rect, tabStop);
   QPainter painter;
-  if (!painter.begin(&printer)) return false;
-  for (int page = 0; page < layout.pageCount(); ++page) {
-    if (page > 0 && !printer.newPage()) {
-      printer.abort();
-      return false;
-    }
-    layout.paintPage(painter, page);
-  }
-  return painter.end();
-}
+  if (!painter.begin(&device)) return false;
+  painter.setPen(Qt::black);
 
-std::unique_ptr<QPrinter> SystemDefaultPrinter() {
-  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-  if (info.isNull()) return nullptr;
-  return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  option.setTabStopDistance(
+      LayoutTabDistance(font, &device, tabStop * device.logicalDpiX() / 96.0));
+  // One layout, given each line in turn: the pages are painted as they are
+  // laid out, so a long text never has all its lines laid out at once.
+  QTextLayout layout(QString(), font, &device);
+  layout.setTextOption(option);
+
+  const qreal width = rect.width();
+  const qreal height = rect.height();
+  qreal y = 0;  // from the rectangle's top on the current page
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < lines.size(); ++i) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+      ok = false;
+      break;
+    }
+    layout.setText(ui::DecodeWestern(lines[i]));
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLeadingIncluded(true);
+      line.setLineWidth(width);
+      line.setPosition(QPointF(0, 0));
+    }
+    layout.endLayout();
+    for (int n = 0; ok && n < layout.lineCount(); ++n) {
+      const QTextLine line = layout.lineAt(n);
+      // A line taller than the whole rectangle still prints, alone on a page.
+      if (y > 0 && y + line.height() > height) {
+        if (!device.newPage()) ok = false;
+        y = 0;
+      }
+      if (ok) line.draw(&painter, QPointF(rect.left(), rect.top() + y));
+      y += line.height();
+    }
+  }
+  return painter.end() && ok;
 }
 
 }  // namespace quorlin::app

@@ -30,9 +30,12 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
-  files_ = std::make_unique<app::FileCommands>(
-      *this, ui_, doc_, *dialogs_,
-      options_.printer ? options_.printer : app::PrinterSource(app::SystemDefaultPrinter));
+  app::PrintSystem* printSystem = options_.printSystem;
+  if (printSystem == nullptr) {
+    ownPrintSystem_ = app::SystemPrintSystem();
+    printSystem = ownPrintSystem_.get();
+  }
+  files_ = std::make_unique<app::FileCommands>(*this, ui_, doc_, *dialogs_, *printSystem);
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   ConnectHandlers();
   FormCreate();

@@ -11,7 +11,7 @@
 #include <QStringList>
 
 #include "app/Document.h"
-#include "app/Printing.h"
+#include "app/PrintSystem.h"
 #include "ui/MainWindowUi.h"
 
 namespace quorlin {
@@ -37,9 +37,9 @@ struct FormOptions {
   // Every message, question and file dialog; empty: the real boxes. Must
   // outlive the window.
   ui::Dialogs* dialogs = nullptr;
-  // The printer File > Print uses, none when no printer is available; empty:
-  // the system's default printer.
-  app::PrinterSource printer;
+  // Where File > Print sends the text; empty: the system's default printer.
+  // Must outlive the window.
+  app::PrintSystem* printSystem = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -110,6 +110,7 @@ class TForm1 : public QMainWindow {
   FormOptions options_;
   std::unique_ptr<ui::Dialogs> ownDialogs_;
   ui::Dialogs* dialogs_ = nullptr;
+  std::unique_ptr<app::PrintSystem> ownPrintSystem_;
   ui::MainWindowUi ui_;
   ui::FieldExitWatcher* exits_ = nullptr;
   std::unique_ptr<ui::ChangePage> changePage_;

@@ -3,8 +3,11 @@
 # none those needed to build and test Quorlin.
 set -euo pipefail
 pkgs=("$@")
+# poppler-utils and cups-daemon: the print tests read printed PDFs back and run
+# a scheduler of their own.
 [ ${#pkgs[@]} -eq 0 ] &&
-  pkgs=(g++ make cmake qt6-base-dev libgtest-dev libgmock-dev fonts-liberation fonts-dejavu-core)
+  pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev fonts-liberation
+    fonts-dejavu-core poppler-utils cups-daemon)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -88,7 +88,7 @@ class WindowTest : public ::testing::Test {
     options.programFolder = folder();
     options.screenSize = screen;
     options.dialogs = &dialogs;
-    options.printer = printer;
+    options.printSystem = printSystem;
     form = std::make_unique<TForm1>(options);
     form->show();
     form->activateWindow();
@@ -129,8 +129,8 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir_;
   FakeDialogs dialogs;
-  // The printer File > Print finds; empty: the system's default printer.
-  app::PrinterSource printer;
+  // Where File > Print sends the text; none: the system's default printer.
+  app::PrintSystem* printSystem = nullptr;
   std::unique_ptr<TForm1> form;
 };
 
