@@ -17,8 +17,8 @@
 #endif
 
 #include "engine/FileIO.h"
-#include "engine/LineList.h"
 #include "engine/WorkFiles.h"
+#include "text/Text.h"
 #include "ui/Dialogs.h"
 #include "ui/TextPane.h"
 
@@ -128,20 +128,18 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
       source = std::move(cleaned);
       loaded = LoadResult::LoadedCleaned;
     }
-    LineList lines;
+    // One read; the bytes become the pane's text as they are, their line
+    // breaks made "\n" in place.
     std::string terminator;
-    {
-      const std::string bytes = ReadFileBytes(source);
-      lines.reserve(0, bytes.size());
-      terminator = ForEachLine(bytes, [&](std::string_view line) { lines.push_back(line); });
-    }
+    text::Text text = text::Text::Adopt(ReadFileBytes(source), &terminator);
     readMs = clock.restart();
-    pane.setLines(lines);
+    const std::size_t lines = text.lineCount();
+    pane.setText(std::move(text));
     state.lineTerminator = std::move(terminator);
     qCInfo(lcOpenTiming,
-           "open: %zu lines; zero-byte scan %lld ms, cleaned copy %lld ms, reading and splitting "
+           "open: %zu lines; zero-byte scan %lld ms, cleaned copy %lld ms, reading and indexing "
            "%lld ms, text into the pane %lld ms",
-           lines.size(), scanMs, copyMs, readMs, clock.elapsed());
+           lines, scanMs, copyMs, readMs, clock.elapsed());
     return loaded;
   } catch (const FileError& e) {
     dialogs.error(FileErrorBoxText(e));

@@ -7,7 +7,7 @@
 
 namespace quorlin {
 
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request) {
   WorkRunResult r;
   const std::string inPath = workFolder + kRunInputFile;
@@ -16,7 +16,8 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     {
       File in = CreateFreshFile(inPath);
       BlockLineWriter w(in.get(), inPath, "\r\n");
-      for (std::size_t i = 0; i < lines.size(); ++i) w.write(lines[i]);
+      std::string_view line;
+      while (input.next(line)) w.write(line);
       w.Finish();
       in.Close();
     }
@@ -24,7 +25,7 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     File out = CreateFreshFile(outPath);
     BlockLineReader reader(in.get(), inPath);
     BlockLineWriter writer(out.get(), outPath, "\r\n");
-    RunResult run = RunChange(request, reader, writer, lines.size());
+    RunResult run = RunChange(request, reader, writer);
     writer.Finish();
     out.Close();
     in.Close();
@@ -32,7 +33,7 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
       r.messages = std::move(run.messages);
       return r;
     }
-    r.output = LineList::FromBytes(ReadFileBytes(outPath));
+    r.output = ReadFileBytes(outPath);
     r.completed = true;
   } catch (const FileError& e) {
     r.fileError = true;

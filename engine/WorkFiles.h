@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/ChangeRequest.h"
-#include "engine/LineList.h"
+#include "engine/LineStream.h"
 
 namespace quorlin {
 
@@ -23,15 +23,17 @@ struct WorkRunResult {
   // Why it did not complete, in the order to show them: the stop of actions
   // 25/26, or a file error ("Disk full\n/path/~QLtmp2~.txt").
   std::vector<std::string> messages;
-  LineList output;
+  // The output file's bytes as the run wrote them: every line followed by
+  // CR LF. Empty unless completed.
+  std::string output;
 };
 
-// Saves lines to workFolder + "~QLtmp1~.txt" (each line followed by CR LF),
-// streams that file through the run into workFolder + "~QLtmp2~.txt" (CR LF)
-// and reads the result back. workFolder must end in a path separator. The
-// request must have passed ValidateRequest. Both files are created fresh and
+// Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line
+// followed by CR LF), streams that file through the run into workFolder +
+// "~QLtmp2~.txt" (CR LF) and reads the result back in one read. workFolder must end in a path
+// separator. The request must have passed ValidateRequest. Both files are created fresh and
 // owner-only; they stay on disk for the caller to delete at close.
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request);
 
 }  // namespace quorlin

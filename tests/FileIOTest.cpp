@@ -111,8 +111,8 @@ TEST(BlockLineReader, FirstTerminator) {
   TempDir dir;
   const struct {
     std::string text, first;
-  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""},
-               {"", ""},            {"\r", "\r"},        {"x\r", "\r"}};
+  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""}, {"", ""},
+               {"\r", "\r"},         {"x\r", "\r"}};
   for (const auto& c : cases) {
     const std::string path = dir / "t.txt";
     WriteBytes(path, c.text);
@@ -267,12 +267,10 @@ TEST(WorkFiles, RunThroughTheTwoFiles) {
   TempDir dir;
   LineList lines;
   for (const char* l : {"a\tb", "", "x\xe9y"}) lines.push_back(l);
-  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines, Upper());
+  LineListSource source(lines);
+  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, Upper());
   ASSERT_TRUE(r.completed);
-  ASSERT_EQ(r.output.size(), 3u);
-  EXPECT_EQ(r.output[0], "A       B");
-  EXPECT_EQ(r.output[1], "");
-  EXPECT_EQ(r.output[2], "X\xe9Y");
+  EXPECT_EQ(r.output, "A       B\r\n\r\nX\xe9Y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp1~.txt"), "a\tb\r\n\r\nx\xe9y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp2~.txt"), "A       B\r\n\r\nX\xe9Y\r\n");
 }
@@ -286,15 +284,17 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   bad.firstCharPos = "3";
   bad.lastCharPos = "2";
   bad.firstCharPosFilled = bad.lastCharPosFilled = true;
-  WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines, bad);
+  LineListSource source(lines);
+  WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, bad);
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
-  EXPECT_EQ(r.messages,
-            (std::vector<std::string>{"Char positions have to be Positive, with Last char > First Char"}));
+  EXPECT_EQ(r.messages, (std::vector<std::string>{
+                            "Char positions have to be Positive, with Last char > First Char"}));
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
-  r = RunThroughWorkFiles(missing, lines, ChangeRequest{});
+  LineListSource again(lines);
+  r = RunThroughWorkFiles(missing, again, ChangeRequest{});
   EXPECT_FALSE(r.completed);
   EXPECT_TRUE(r.fileError);
   EXPECT_EQ(r.messages, (std::vector<std::string>{"File not found\n" + missing + "~QLtmp1~.txt"}));
@@ -308,13 +308,14 @@ TEST(LineListText, JoinedTextSplitsAtEachLineFeed) {
   const struct {
     std::string joined;
     std::vector<std::string> lines;
-  } cases[] = {{"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}},
-               {"\r\n\n", {"\r", ""}}};
+  } cases[] = {
+      {"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"\r\n\n", {"\r", ""}}};
   for (const auto& c : cases) {
     const LineList list = LineList::FromJoined(c.joined);
     ASSERT_EQ(list.size(), c.lines.size()) << c.joined;
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], c.lines[i]);
-    EXPECT_EQ(list.joined().size(), c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
+    EXPECT_EQ(list.joined().size(),
+              c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
   }
 }
 

@@ -23,8 +23,7 @@ std::int64_t Advance(const Metrics& m, std::string_view bytes, std::int64_t x) {
   return x;
 }
 
-std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x,
-                     std::int64_t start) {
+std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x, std::int64_t start) {
   std::int64_t at = start;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const std::int64_t step = StepAt(m, static_cast<unsigned char>(bytes[i]), at);

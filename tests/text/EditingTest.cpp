@@ -139,6 +139,12 @@ TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
   } rows[] = {
       {"first match", "abc ABC abc", "abc", 0, 0},
       {"starts at the offset", "abc ABC abc", "abc", 1, 4},
+      {"a match at the offset counts", "abc ABC abc", "abc", 4, 4},
+      {"offset inside a later line", "aa\naa", "a", 4, 4},
+      {"no-break space is not a space",
+       "a\xA0"
+       "b",
+       "a b", 0, npos},
       {"upper-case search", "xx abc", "ABC", 0, 3},
       {"inside a word", "unbelievable", "LIE", 0, 4},
       {"on a later line", "one\ntwo\nthree", "ThR", 0, 8},

@@ -1,11 +1,11 @@
-#include "ui/TextViewAccessible.h"
+#include "ui/TextPaneAccessible.h"
 
 #include <algorithm>
 #include <climits>
 
 #include <QAccessibleWidget>
 
-#include "ui/TextView.h"
+#include "ui/TextPane.h"
 #include "ui/Western.h"
 
 namespace quorlin::ui {
@@ -46,11 +46,11 @@ class Window final : public QAccessibleTextInterface {
   QString text_;
 };
 
-class AccessibleTextView final : public QAccessibleWidget,
+class AccessibleTextPane final : public QAccessibleWidget,
                                  public QAccessibleTextInterface,
                                  public QAccessibleEditableTextInterface {
  public:
-  explicit AccessibleTextView(TextView* view)
+  explicit AccessibleTextPane(TextPane* view)
       : QAccessibleWidget(view, QAccessible::EditableText) {}
 
   void* interface_cast(QAccessible::InterfaceType type) override {
@@ -138,7 +138,7 @@ class AccessibleTextView final : public QAccessibleWidget,
   }
 
  private:
-  TextView* view() const { return static_cast<TextView*>(widget()); }
+  TextPane* view() const { return static_cast<TextPane*>(widget()); }
 
   using Boundary = QString (QAccessibleTextInterface::*)(int, QAccessible::TextBoundaryType, int*,
                                                          int*) const;
@@ -168,14 +168,14 @@ class AccessibleTextView final : public QAccessibleWidget,
 };
 
 QAccessibleInterface* Factory(const QString& className, QObject* object) {
-  if (className == QLatin1String("quorlin::ui::TextView") && object && object->isWidgetType())
-    return new AccessibleTextView(static_cast<TextView*>(object));
+  if (className == QLatin1String("quorlin::ui::TextPane") && object && object->isWidgetType())
+    return new AccessibleTextPane(static_cast<TextPane*>(object));
   return nullptr;
 }
 
 }  // namespace
 
-void InstallTextViewAccessibility() {
+void InstallTextPaneAccessibility() {
   static const bool installed = [] {
     QAccessible::installFactory(Factory);
     return true;
@@ -183,7 +183,7 @@ void InstallTextViewAccessibility() {
   (void)installed;
 }
 
-void NotifyTextChanged(TextView* view, const text::Text& before, const text::Change& c) {
+void NotifyTextChanged(TextPane* view, const text::Text& before, const text::Change& c) {
   if (!QAccessible::isActive()) return;
   if (c.removed > kEventTextLimit || c.inserted > kEventTextLimit) {
     NotifyTextReplaced(view, before);
@@ -206,7 +206,7 @@ void NotifyTextChanged(TextView* view, const text::Text& before, const text::Cha
   }
 }
 
-void NotifyTextReplaced(TextView* view, const text::Text& before) {
+void NotifyTextReplaced(TextPane* view, const text::Text& before) {
   if (!QAccessible::isActive()) return;
   // A whole new text: told in full while it is of a size to be told.
   const text::Text& now = view->text();
@@ -220,7 +220,7 @@ void NotifyTextReplaced(TextView* view, const text::Text& before) {
   QAccessible::updateAccessibility(&e);
 }
 
-void NotifySelectionMoved(TextView* view) {
+void NotifySelectionMoved(TextPane* view) {
   if (!QAccessible::isActive()) return;
   const text::Selection s = view->selection();
   QAccessibleTextCursorEvent caret(view, Clamp(s.position));

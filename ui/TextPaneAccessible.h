@@ -7,14 +7,14 @@
 
 namespace quorlin::ui {
 
-class TextView;
+class TextPane;
 
 // Makes Qt build the pane's accessible interface; call before the first pane.
-void InstallTextViewAccessibility();
+void InstallTextPaneAccessibility();
 
 // Events for assistive technology; nothing is done while none listens.
-void NotifyTextChanged(TextView* view, const text::Text& before, const text::Change& change);
-void NotifyTextReplaced(TextView* view, const text::Text& before);
-void NotifySelectionMoved(TextView* view);
+void NotifyTextChanged(TextPane* view, const text::Text& before, const text::Change& change);
+void NotifyTextReplaced(TextPane* view, const text::Text& before);
+void NotifySelectionMoved(TextPane* view);
 
 }  // namespace quorlin::ui

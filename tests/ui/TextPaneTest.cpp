@@ -13,14 +13,14 @@
 #include "WindowFixture.h"
 #include "text/Text.h"
 #include "ui/Fonts.h"
-#include "ui/TextView.h"
+#include "ui/TextPane.h"
 
 namespace quorlin::testing {
 namespace {
 
-using ui::TextView;
+using ui::TextPane;
 
-std::string Bytes(const TextView& v) {
+std::string Bytes(const TextPane& v) {
   return v.text().slice(0, v.text().size());
 }
 
@@ -48,7 +48,7 @@ class Pane : public ::testing::Test {
   }
   QPoint PointOf(std::size_t offset) { return view.byteRect(offset).topLeft() + QPoint(1, 2); }
 
-  TextView view;
+  TextPane view;
 };
 
 constexpr auto Ctrl = Qt::ControlModifier;
@@ -254,19 +254,19 @@ TEST_F(Pane, WrappedRowsFollowEditsWidthAndFont) {
   view.resize(300, 200);
   Press({{Qt::Key_Z, Ctrl}});
 
-  TextView fresh;
+  TextPane fresh;
   fresh.setFont(larger);
   fresh.resize(300, 200);
   fresh.show();
   fresh.setText(view.text());
   fresh.setWordWrap(true);
-  const TextView::Position kept = view.endPosition();
+  const TextPane::Position kept = view.endPosition();
   EXPECT_GT(kept.total, 300u);
   for (const std::size_t at :
        {std::size_t(0), text.size() / 3, view.selection().position, view.text().size()}) {
     view.setSelection(at, at);
     fresh.setSelection(at, at);
-    const TextView::Position a = view.endPosition(), b = fresh.endPosition();
+    const TextPane::Position a = view.endPosition(), b = fresh.endPosition();
     EXPECT_EQ(a.line, b.line) << at;
     EXPECT_EQ(a.column, b.column) << at;
     EXPECT_EQ(a.total, b.total) << at;
@@ -294,12 +294,12 @@ TEST_F(Pane, ALongLineScrollsSidewaysToItsEnd) {
 
   view.setSelection(line.size() / 2, line.size() / 2);
   TypeText(&view, QStringLiteral("WWW"));
-  TextView fresh;
+  TextPane fresh;
   fresh.setFont(view.font());
   fresh.resize(view.size());
   fresh.show();
   fresh.setText(view.text());
-  for (TextView* v : {&view, &fresh}) v->setSelection(v->text().size(), v->text().size());
+  for (TextPane* v : {&view, &fresh}) v->setSelection(v->text().size(), v->text().size());
   EXPECT_EQ(view.horizontalScrollBar()->value(), fresh.horizontalScrollBar()->value());
   EXPECT_EQ(view.caretRect(), fresh.caretRect());
 }
