@@ -33,7 +33,9 @@ std::filesystem::path FsPath(const std::string& path) {
 
 // errno after a failed call, never 0 (a short read or write without errno is
 // reported as a generic I/O error).
-int LastError() { return errno != 0 ? errno : EIO; }
+int LastError() {
+  return errno != 0 ? errno : EIO;
+}
 
 }  // namespace
 
@@ -61,7 +63,9 @@ std::string FileErrorText(int errnum) {
 }
 
 FileError::FileError(int errnum, std::string path)
-    : std::runtime_error(FileErrorText(errnum) + "\n" + path), code_(errnum), path_(std::move(path)) {}
+    : std::runtime_error(FileErrorText(errnum) + "\n" + path),
+      code_(errnum),
+      path_(std::move(path)) {}
 
 File& File::operator=(File&& o) noexcept {
   if (this != &o) {
@@ -155,7 +159,8 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     std::FILE* f = _wfopen(FsPath(candidate).c_str(), L"wbx");
     const bool taken = !f && errno == EEXIST;
 #else
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && !f) ::close(fd);
     const bool taken = fd < 0 && errno == EEXIST;
@@ -206,20 +211,26 @@ void SafeOutputFile::Commit() {
 
 std::string ReadFileBytes(const std::string& path) {
   File f = OpenForReading(path);
+  std::setvbuf(f.get(), nullptr, _IONBF, 0);
+  // Straight into a buffer of the file's size, then on in blocks should the
+  // file have grown meanwhile.
   std::string bytes;
   std::error_code ec;
   const auto size = std::filesystem::file_size(FsPath(path), ec);
-  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-  std::vector<char> block(1 << 20);
+  std::size_t used = 0;
+  bytes.resize(ec ? std::size_t(1) << 20 : static_cast<std::size_t>(size) + 1);
   for (;;) {
     errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
-    bytes.append(block.data(), n);
-    if (n < block.size()) {
+    const std::size_t room = bytes.size() - used;
+    const std::size_t n = std::fread(bytes.data() + used, 1, room, f.get());
+    used += n;
+    if (n < room) {
       if (std::ferror(f.get())) throw FileError(LastError(), path);
       break;
     }
+    bytes.resize(bytes.size() * 2);
   }
+  bytes.resize(used);
   f.Close();
   return bytes;
 }
@@ -431,7 +442,9 @@ void SetTerminator(std::string_view t, char (&term)[2], std::size_t& len) {
 
 BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
                                  std::size_t blockSize)
-    : f_(f), path_(std::move(path)), buf_(new char[std::max<std::size_t>(blockSize, 64)]),
+    : f_(f),
+      path_(std::move(path)),
+      buf_(new char[std::max<std::size_t>(blockSize, 64)]),
       spare_(new char[std::max<std::size_t>(blockSize, 64)]),
       cap_(std::max<std::size_t>(blockSize, 64)) {
   SetTerminator(terminator, term_, termLen_);
@@ -544,7 +557,8 @@ void CopyWithoutNulls(const std::string& source, const std::string& target) {
     char* kept = std::remove(block.data(), block.data() + n, '\0');
     const std::size_t m = std::size_t(kept - block.data());
     errno = 0;
-    if (m > 0 && std::fwrite(block.data(), 1, m, out.get()) != m) throw FileError(LastError(), target);
+    if (m > 0 && std::fwrite(block.data(), 1, m, out.get()) != m)
+      throw FileError(LastError(), target);
     if (n < block.size()) {
       if (std::ferror(in.get())) throw FileError(LastError(), source);
       break;

@@ -21,8 +21,17 @@ struct Piece {
 };
 
 std::size_t CountBreaks(const char* p, std::size_t n) {
+  // Counted in runs of at most 255 bytes into one byte, a loop the compiler
+  // turns into vector compares: several times faster than a count per byte.
   std::size_t count = 0;
-  for (std::size_t i = 0; i < n; ++i) count += p[i] == '\n' ? 1 : 0;
+  while (n > 0) {
+    const std::size_t m = std::min<std::size_t>(n, 255);
+    unsigned char run = 0;
+    for (std::size_t i = 0; i < m; ++i) run = static_cast<unsigned char>(run + (p[i] == '\n'));
+    count += run;
+    p += m;
+    n -= m;
+  }
   return count;
 }
 

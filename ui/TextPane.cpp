@@ -225,6 +225,8 @@ void TextPane::setSelection(std::size_t anchor, std::size_t position) {
   sel_ = {std::min(anchor, size), std::min(position, size)};
   desiredX_ = -1;
   doc_.closeGroup();
+  // The whole selection when it fits, else its caret end.
+  ensureVisible(sel_.anchor);
   ensureCaretVisible();
   selectionMoved(false);
 }
@@ -514,15 +516,15 @@ void TextPane::ensureVisible(std::size_t offset) {
   if (wrap_) return;
   const Row r = row(index);
   const std::int64_t x = xAt(r, offset) / text::kUnits;
-  if (x * text::kUnits > widest_) {
-    widest_ = x * text::kUnits;
-    updateScrollBars();
-  }
+  // The range may still wait for an update that a paint asked for.
+  widest_ = std::max(widest_, x * text::kUnits);
+  updateScrollBars();
   QScrollBar* h = horizontalScrollBar();
   const std::int64_t room = viewport()->width() - 2 * kMargin - 2;
   const std::int64_t left = std::int64_t(h->value()) * hScale_;
   if (x < left) {
-    h->setValue(int(x / hScale_));
+    // Back to the line's start when the byte can be seen from there.
+    h->setValue(x <= room ? 0 : int(x / hScale_));
   } else if (x > left + room) {
     h->setValue(int((x - room) / hScale_ + 1));
   }

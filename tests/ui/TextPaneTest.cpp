@@ -285,6 +285,7 @@ TEST_F(Pane, ALongLineScrollsSidewaysToItsEnd) {
   std::string line;
   for (int i = 0; i < 30000; ++i) line += "word WW i ";  // no tab to absorb an edit
   Load(line, 0, 0);
+  view.viewport()->repaint();  // shown, and End pressed before anything else happens
   Press({{Qt::Key_End}});
   ASSERT_EQ(view.selection().position, line.size());
   const QRect caret = view.caretRect();
