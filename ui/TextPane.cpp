@@ -891,10 +891,12 @@ bool TextPane::editKey(QKeyEvent* e) {
     replaceSelection("\t", EditKind::Typing);
   } else {
     const QString typed = e->text();
-    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
-    const bool control =
-        mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier);
-    if (typed.isEmpty() || control || !(typed.at(0).isPrint() || typed.at(0).isSurrogate()))
+    // A letter with Control, Alt or Meta is a command, not text; Control with
+    // Alt is AltGr on Windows, which types.
+    const Qt::KeyboardModifiers mods =
+        e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool command = mods != Qt::NoModifier && mods != (Qt::ControlModifier | Qt::AltModifier);
+    if (typed.isEmpty() || command || !(typed.at(0).isPrint() || typed.at(0).isSurrogate()))
       return false;
     replaceSelection(IncomingBytes(typed), EditKind::Typing);
   }

@@ -125,9 +125,9 @@ TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
     EXPECT_EQ(view.selection().position, row.caret) << row.name;
     EXPECT_FALSE(view.hasSelection()) << row.name;
   }
-  // A control key with a letter types nothing.
+  // A letter with Control or Alt types nothing.
   Load("ab", 1, 1);
-  Press({{Qt::Key_B, Ctrl}, {Qt::Key_E, Ctrl}});
+  Press({{Qt::Key_B, Ctrl}, {Qt::Key_E, Ctrl}, {Qt::Key_Q, Qt::AltModifier}});
   EXPECT_EQ(Bytes(view), "ab");
 }
 
