@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/DocumentFile.h"
 #include "engine/FileIO.h"
 #include "engine/WorkFiles.h"
 #include "text/Text.h"
@@ -77,12 +78,12 @@ QString ProgramFolder() {
   return folder;
 }
 
-bool IsWritableFolder(const QString& folder) {
+bool CanHoldWorkFiles(const QString& folder) {
   const QFileInfo info(folder);
-  return info.isDir() && info.isWritable();
+  return info.isDir() && info.isWritable() && FolderIsPrivate(SystemName(folder));
 }
 
-QString PrivateWorkFolder() {
+QString PrivateWorkFolder(QStringList* made) {
   const QString base = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
   const QString dir = base + QStringLiteral("/quorlin");
 #ifdef Q_OS_UNIX
@@ -96,48 +97,74 @@ QString PrivateWorkFolder() {
   }
   // The name is taken by something that is not this user's folder.
   QByteArray fresh = QFile::encodeName(base + QStringLiteral("/quorlin-XXXXXX"));
-  if (::mkdtemp(fresh.data()) != nullptr) return QFile::decodeName(fresh) + QLatin1Char('/');
+  if (::mkdtemp(fresh.data()) != nullptr) {
+    const QString folder = QFile::decodeName(fresh) + QLatin1Char('/');
+    if (made) made->append(folder);
+    return folder;
+  }
   return dir + QLatin1Char('/');
 #else
+  (void)made;
   QDir().mkpath(dir);
   return WithSeparator(QDir::toNativeSeparators(dir));
 #endif
 }
 
-QString WorkFolderFor(const QString& folder, const std::function<bool(const QString&)>& canWrite) {
+QString WorkFolderFor(const QString& folder, const std::function<bool(const QString&)>& canHold,
+                      QStringList* made) {
   const QString work = WithSeparator(folder);
-  return canWrite(work) ? work : PrivateWorkFolder();
+  return canHold(work) ? work : PrivateWorkFolder(made);
+}
+
+QString WorkFolderForDocument(const QString& path, const QString& folder, QStringList* made) {
+#ifdef Q_OS_UNIX
+  struct stat file {
+  }, dir{};
+  const QByteArray name = QFile::encodeName(path);
+  if (::stat(name.constData(), &file) != 0) return WorkFolderFor(folder, CanHoldWorkFiles, made);
+  const QByteArray dirName = QFile::encodeName(WithSeparator(folder));
+  if (!S_ISREG(file.st_mode) || ::stat(dirName.constData(), &dir) != 0 || dir.st_dev != file.st_dev)
+    return PrivateWorkFolder(made);
+#else
+  (void)path;
+#endif
+  return WorkFolderFor(folder, CanHoldWorkFiles, made);
 }
 
 LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, DocumentState& state,
-                        ui::TextPane& pane, ui::Dialogs& dialogs) {
+                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe) {
   QElapsedTimer clock;
   clock.start();
   qint64 scanMs = 0, copyMs = 0, readMs = 0;
   try {
-    std::string source = SystemName(path);
-    LoadResult loaded = LoadResult::Loaded;
-    const bool nulls = FileHasNulls(source);
-    scanMs = clock.restart();
-    if (nulls) {
-      if (!dialogs.confirm(nullsQuestion)) return LoadResult::Declined;
-      clock.restart();
-      std::string cleaned = SystemName(state.workFolder + QString::fromLatin1(kCleanedCopyFile));
-      CopyWithoutNulls(source, cleaned);
-      copyMs = clock.restart();
-      source = std::move(cleaned);
-      loaded = LoadResult::LoadedCleaned;
-    }
-    // One read; the bytes become the pane's text as they are, their line
-    // breaks made "\n" in place.
     std::string terminator;
-    text::Text text = text::Text::Adopt(ReadFileBytes(source), &terminator);
+    LoadResult loaded = LoadResult::Loaded;
+    text::Text text;
+    {
+      // Read once: the scan, the cleaned copy and the pane all take these bytes.
+      PipeLimits pipes;
+      pipes.allowed = allowPipe;
+      std::string bytes = ReadDocument(SystemName(path), pipes);
+      const bool nulls = bytes.find('\0') != std::string::npos;
+      scanMs = clock.restart();
+      if (nulls) {
+        if (!dialogs.confirm(nullsQuestion)) return LoadResult::Declined;
+        clock.restart();
+        WriteCleanedCopy(bytes,
+                         SystemName(state.workFolder + QString::fromLatin1(kCleanedCopyFile)));
+        copyMs = clock.restart();
+        loaded = LoadResult::LoadedCleaned;
+      }
+      // The bytes become the pane's text as they are, their line breaks made
+      // "\n" in place.
+      text = text::Text::Adopt(std::move(bytes), &terminator);
+    }
     readMs = clock.restart();
     const std::size_t lines = text.lineCount();
     pane.setText(std::move(text));
     state.lineTerminator = std::move(terminator);
     qCInfo(lcOpenTiming,
-           "open: %zu lines; zero-byte scan %lld ms, cleaned copy %lld ms, reading and indexing "
+           "open: %zu lines; reading and zero-byte scan %lld ms, cleaned copy %lld ms, line index "
            "%lld ms, text into the pane %lld ms",
            lines, scanMs, copyMs, readMs, clock.elapsed());
     return loaded;
@@ -157,10 +184,11 @@ QString CommandLineFileName(const QStringList& arguments) {
   return absolute;
 }
 
-void DeleteWorkFiles(const QString& workFolder) {
+void DeleteWorkFiles(const DocumentState& state) {
   for (const char* name : {kRunInputFile, kRunOutputFile, kCleanedCopyFile}) {
-    RemoveFileQuietly(SystemName(workFolder + QString::fromLatin1(name)));
+    RemoveFileQuietly(SystemName(state.workFolder + QString::fromLatin1(name)));
   }
+  for (const QString& folder : state.madeFolders) QDir().rmdir(folder);
 }
 
 }  // namespace quorlin::app

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <QString>
+#include <QStringList>
 
 namespace quorlin {
 class FileError;
@@ -47,19 +48,28 @@ QString WithSeparator(const QString& folder, PathStyle style = kNativePathStyle)
 // folder keeps its own).
 QString ProgramFolder();
 
-// True when files can be created in the folder.
-bool IsWritableFolder(const QString& folder);
+// True when the folder can take work files: this user can create files in
+// it and nobody else can (another user could swap them).
+bool CanHoldWorkFiles(const QString& folder);
 
 // The user's own work folder, ending in a separator: TempLocation + "/quorlin/",
 // created owner-only when needed. Where that name is taken by something that
 // is not a folder of this user (a link, another user's folder), a fresh
-// private folder beside it is used instead.
-QString PrivateWorkFolder();
+// private folder beside it is made instead and added to made (to be removed
+// at close).
+QString PrivateWorkFolder(QStringList* made = nullptr);
 
 // The work folder for temporary files next to folder: folder with its
-// separator when it can be written, otherwise PrivateWorkFolder().
+// separator when it can hold them, otherwise PrivateWorkFolder().
 QString WorkFolderFor(const QString& folder,
-                      const std::function<bool(const QString&)>& canWrite = IsWritableFolder);
+                      const std::function<bool(const QString&)>& canHold = CanHoldWorkFiles,
+                      QStringList* made = nullptr);
+
+// The work folder for a document named on the command line: next to it
+// (WorkFolderFor its folder) when it is a plain file in that folder, or does
+// not exist; the private folder for a pipe, a device or a name that leads to
+// another file system (/dev/stdin).
+QString WorkFolderForDocument(const QString& path, const QString& folder, QStringList* made);
 
 struct DocumentState {
   QString workFolder;    // always ends in a separator
@@ -68,6 +78,8 @@ struct DocumentState {
   // The first line break of the file last loaded ("\r\n", "\n" or "\r"); empty
   // while none was loaded or it had no line break.
   std::string lineTerminator;
+  // Folders made for work files during this run, removed at close.
+  QStringList madeFolders;
 };
 
 inline constexpr char kNullsQuestion[] =
@@ -81,20 +93,23 @@ QString FileErrorBoxText(const FileError& e);
 
 enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed };
 
-// Scans the file for zero bytes. Without any it is loaded into the pane. With
-// some the question is asked; on OK the cleaned copy, workFolder +
-// "Tempinfile~.txt", is written and loaded instead. A file that cannot be
-// read or written stops the steps with the error box, nothing loaded. The
-// pane changes only on Loaded and LoadedCleaned, which also record the line
-// terminator.
+// Reads the file once and looks for zero bytes. Without any it is loaded into
+// the pane. With some the question is asked; on OK the cleaned copy, workFolder
+// + "Tempinfile~.txt", is written and loaded instead. A name that is no plain
+// file is refused before a byte is read, except a pipe where pipes are
+// allowed (the command line), read to its end within bounds. A file that
+// cannot be read or written stops the steps with the error box, nothing
+// loaded. The pane changes only on Loaded and LoadedCleaned, which also record
+// the line terminator.
 LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, DocumentState& state,
-                        ui::TextPane& pane, ui::Dialogs& dialogs);
+                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe = false);
 
 // The file named on the command line: all arguments joined with single
 // blanks. A name relative to the current folder is made absolute.
 QString CommandLineFileName(const QStringList& arguments);
 
-// Deletes the three work files in the folder, silently.
-void DeleteWorkFiles(const QString& workFolder);
+// Deletes the three work files in the work folder, then the folders made for
+// work files (when empty), silently.
+void DeleteWorkFiles(const DocumentState& state);
 
 }  // namespace quorlin::app

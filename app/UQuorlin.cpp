@@ -88,7 +88,7 @@ void TForm1::FormCreate() {
   CommandLineHandled = false;
   const QString folder =
       options_.programFolder.isEmpty() ? app::ProgramFolder() : options_.programFolder;
-  doc_.workFolder = app::WorkFolderFor(folder);
+  doc_.workFolder = app::WorkFolderFor(folder, app::CanHoldWorkFiles, &doc_.madeFolders);
   changePage_->CheckDefaultButtons();
 }
 
@@ -117,10 +117,12 @@ void TForm1::FormActivate() {
   doc_.lastFolder = parts.folder;
   doc_.lastFileName = parts.name;
   // From here on the temporary files go next to the document.
-  doc_.workFolder = app::WorkFolderFor(doc_.lastFolder);
+  doc_.workFolder = app::WorkFolderForDocument(fileName, doc_.lastFolder, &doc_.madeFolders);
 
-  const app::LoadResult loaded = app::LoadIntoPane(
-      fileName, QString::fromLatin1(app::kNullsQuestion), doc_, *ui_.RichEdit1, *dialogs_);
+  // A pipe (a process substitution, /dev/stdin) is read once to its end.
+  const app::LoadResult loaded =
+      app::LoadIntoPane(fileName, QString::fromLatin1(app::kNullsQuestion), doc_, *ui_.RichEdit1,
+                        *dialogs_, /*allowPipe=*/true);
   if (loaded != app::LoadResult::Loaded && loaded != app::LoadResult::LoadedCleaned) return;
   setWindowTitle(QString::fromLatin1(app::kCommandLineCaption) + fileName);
   ui_.NullsReminder->setVisible(loaded == app::LoadResult::LoadedCleaned);
@@ -128,7 +130,7 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::FormClose() {
-  app::DeleteWorkFiles(doc_.workFolder);
+  app::DeleteWorkFiles(doc_);
 }
 
 bool TForm1::event(QEvent* event) {

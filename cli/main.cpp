@@ -10,6 +10,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
 #endif
 
 #include "cli/BatchOptions.h"
@@ -19,6 +23,67 @@
 namespace {
 
 using namespace quorlin;
+
+#ifndef _WIN32
+// The temporary output file, for the handler of the signals that end the
+// program to remove (async-signal-safe: unlink only); empty when none.
+char gTemporary[4096];
+
+extern "C" void RemoveTemporaryAndEnd(int sig) {
+  if (gTemporary[0] != '\0') ::unlink(gTemporary);
+  ::raise(sig);  // delivered once the handler returns, with the default action
+}
+
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, sig);
+  return set;
+}
+
+// A file-size limit makes a write fail ("Disk full"), never ends the program;
+// SIGTERM, SIGHUP and SIGINT remove the temporary output file first. A signal
+// ignored at start (nohup) stays ignored.
+void HandleSignals() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndEnd;
+  action.sa_mask = EndingSignals();
+  action.sa_flags = SA_RESETHAND;
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    struct sigaction before {};
+    if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      ::sigaction(sig, &action, nullptr);
+  }
+}
+
+// Creates the output file with the ending signals held back until the
+// handler knows its temporary name.
+void OpenOutput(std::optional<SafeOutputFile>& out, const std::string& target) {
+  const sigset_t ending = EndingSignals();
+  sigset_t before;
+  ::sigprocmask(SIG_BLOCK, &ending, &before);
+  try {
+    out.emplace(target);
+    const std::string& temp = out->temporary();
+    if (temp.size() < sizeof gTemporary) std::memcpy(gTemporary, temp.c_str(), temp.size() + 1);
+  } catch (...) {
+    ::sigprocmask(SIG_SETMASK, &before, nullptr);
+    throw;
+  }
+  ::sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+void ForgetTemporary() {
+  gTemporary[0] = '\0';
+}
+#else
+void HandleSignals() {}
+void OpenOutput(std::optional<SafeOutputFile>& out, const std::string& target) {
+  out.emplace(target);
+}
+void ForgetTemporary() {}
+#endif
 
 void PrintLines(const std::vector<std::string>& lines) {
   for (const std::string& l : lines) std::cerr << l << '\n';
@@ -43,7 +108,7 @@ int Run(const batch::Options& o) {
   std::FILE* out = stdout;
   std::string outName = "standard output";
   if (o.output != "-") {
-    outFile.emplace(o.output);
+    OpenOutput(outFile, o.output);
     out = outFile->get();
     outName = o.output;
   }
@@ -63,6 +128,7 @@ int Run(const batch::Options& o) {
   }
   writer.Finish();
   if (outFile) outFile->Commit();
+  ForgetTemporary();
   return 0;
 }
 
@@ -71,6 +137,7 @@ int Run(const batch::Options& o) {
 int main(int argc, char** argv) {
   // Test 12 takes its decimal separator and digits from the user's locale.
   std::setlocale(LC_ALL, "");
+  HandleSignals();
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

@@ -71,7 +71,7 @@ class Run {
  public:
   Run(const ChangeRequest& q, LineSource& src, LineSink& sink) : q_(q), src_(src), sink_(sink) {}
 
-  RunResult Execute(std::size_t lineCountHint);
+  RunResult Execute();
 
  private:
   bool Prepare(std::vector<std::string>& messages);
@@ -101,7 +101,8 @@ class Run {
   long long number_ = 0;
   bool previousBlank_ = true;
   bool insideTag_ = false;
-  std::optional<LineStore> store_;
+  std::optional<SortStore> sort_;
+  std::optional<SeenLines> seen_;
 
   // Per-line buffers, reused so that the common line costs no allocation.
   std::vector<char> expanded_, nextExpanded_;
@@ -186,7 +187,7 @@ std::string_view Run::Compare(std::string_view line, std::string& buf) const {
   return buf;
 }
 
-RunResult Run::Execute(std::size_t lineCountHint) {
+RunResult Run::Execute() {
   RunResult r;
   if (!Prepare(r.messages)) return r;
 
@@ -201,18 +202,19 @@ RunResult Run::Execute(std::size_t lineCountHint) {
     r.messages.emplace_back(kCharPositionsMessage);
     return r;
   }
-  if (q_.actionKind == 32 || q_.actionKind == 43) store_.emplace(lineCountHint);
+  if (q_.actionKind == 32) {
+    const long long F = q_.firstCharPosFilled ? test_.firstCharPos : 1;
+    sort_.emplace(static_cast<std::size_t>(F < 1 ? 1 : F));
+  }
+  if (q_.actionKind == 43) seen_.emplace();
 
   do {
     Step(raw, facts);
   } while (src_.next(raw, facts));
 
-  if (q_.actionKind == 32) {
-    const long long F = q_.firstCharPosFilled ? test_.firstCharPos : 1;
-    store_->SortFrom(static_cast<std::size_t>(F < 1 ? 1 : F));
-    store_->ForEach([&](std::string_view line) { Emit(line); });
-  }
-  store_.reset();
+  if (sort_) sort_->SortedEach([&](std::string_view line) { Emit(line); });
+  sort_.reset();
+  seen_.reset();
   r.completed = true;
   return r;
 }
@@ -239,11 +241,11 @@ void Run::Step(std::string_view raw, const LineFacts& facts) {
   };
 
   if (action == 32) {  // every line is stored; the test is ignored
-    store_->Add(current());
+    sort_->Add(current());
     return;
   }
   if (action == 43) {  // the first occurrence of each line is kept; the test is ignored
-    if (store_->AddIfNew(current())) Emit(line);
+    if (seen_->AddIfNew(current())) Emit(line);
     return;
   }
 
@@ -395,10 +397,9 @@ void Run::SplitAtKey(std::string_view line, std::string_view cmpLine, std::strin
 
 }  // namespace
 
-RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
-                    std::size_t lineCountHint) {
+RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink) {
   Run run(request, source, sink);
-  return run.Execute(lineCountHint);
+  return run.Execute();
 }
 
 }  // namespace quorlin

@@ -28,10 +28,8 @@ struct RunResult {
 // write-out step (output case included).
 //
 // Stops before writing anything when actions 25/26 get bad character positions
-// or a parameter that the test or action reads is not an integer. lineCountHint
-// (the number of input lines, when known) only sizes the sort and duplicate
-// stores. FileError from the source or sink propagates.
-RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
-                    std::size_t lineCountHint = 0);
+// or a parameter that the test or action reads is not an integer. FileError
+// from the source or sink propagates.
+RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink);
 
 }  // namespace quorlin

@@ -33,9 +33,7 @@ std::filesystem::path FsPath(const std::string& path) {
 
 // errno after a failed call, never 0 (a short read or write without errno is
 // reported as a generic I/O error).
-int LastError() {
-  return errno != 0 ? errno : EIO;
-}
+int LastError() { return errno != 0 ? errno : EIO; }
 
 }  // namespace
 
@@ -63,8 +61,14 @@ std::string FileErrorText(int errnum) {
 }
 
 FileError::FileError(int errnum, std::string path)
-    : std::runtime_error(FileErrorText(errnum) + "\n" + path),
-      code_(errnum),
+    : FileError(FileErrorText(errnum), std::move(path)) {
+  code_ = errnum;
+}
+
+FileError::FileError(std::string text, std::string path)
+    : std::runtime_error(text + "\n" + path),
+      code_(0),
+      text_(std::move(text)),
       path_(std::move(path)) {}
 
 File& File::operator=(File&& o) noexcept {
@@ -109,12 +113,12 @@ File CreateFreshFile(const std::string& path) {
     std::filesystem::remove(FsPath(path), ec);
   errno = 0;
 #ifdef _WIN32
-  std::FILE* f = _wfopen(FsPath(path).c_str(), L"wbx");
+  std::FILE* f = _wfopen(FsPath(path).c_str(), L"w+bx");
   if (!f) throw FileError(LastError(), path);
 #else
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw FileError(LastError(), path);
-  std::FILE* f = ::fdopen(fd, "wb");
+  std::FILE* f = ::fdopen(fd, "w+b");
   if (!f) {
     const int err = LastError();
     ::close(fd);
@@ -122,6 +126,38 @@ File CreateFreshFile(const std::string& path) {
   }
 #endif
   return File(f, path);
+}
+
+void WorkFile::Rewind() {
+  errno = 0;
+  if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
+    throw FileError(LastError(), path());
+}
+
+std::string WorkFile::ReadAll() {
+  Rewind();
+  // Straight into one buffer of the file's size (a change run's output
+  // becomes the editor's text as it is read), then on in larger blocks should
+  // the size not be known.
+  std::size_t size = std::size_t(1) << 20;
+#ifndef _WIN32
+  struct stat st {};
+  if (::fstat(::fileno(file_.get()), &st) == 0) size = std::size_t(st.st_size) + 1;
+#endif
+  std::string bytes(size, '\0');
+  std::size_t used = 0;
+  for (;;) {
+    errno = 0;
+    const std::size_t room = bytes.size() - used;
+    const std::size_t n = std::fread(bytes.data() + used, 1, room, file_.get());
+    used += n;
+    if (n < room) {
+      if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      bytes.resize(used);
+      return bytes;
+    }
+    bytes.resize(bytes.size() * 2);
+  }
 }
 
 void RemoveFileQuietly(const std::string& path) {
@@ -149,6 +185,14 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     file_ = File(f, target_);
     return;
   }
+#ifndef _WIN32
+  // A file the user could not write in place is not replaced either.
+  struct stat old {};
+  const bool replacing = ::stat(path.c_str(), &old) == 0;
+  errno = 0;
+  if (replacing && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    throw FileError(LastError(), target_);
+#endif
   // A fresh name beside the target; O_EXCL never replaces anything.
   const std::string base = path.string() + ".quorlin-";
   for (unsigned attempt = 0;; ++attempt) {
@@ -159,8 +203,7 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     std::FILE* f = _wfopen(FsPath(candidate).c_str(), L"wbx");
     const bool taken = !f && errno == EEXIST;
 #else
-    const int fd =
-        ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && !f) ::close(fd);
     const bool taken = fd < 0 && errno == EEXIST;
@@ -173,17 +216,21 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     if (!taken || attempt > 100) throw FileError(LastError(), target_);
   }
 #ifndef _WIN32
-  // Keep the target's permissions; a new file gets the usual ones.
-  struct stat old {};
+  // Keep the target's owner, group and permissions (the mode last: a change
+  // of owner clears set-id bits); a new file gets the usual ones.
+  const int fd = ::fileno(file_.get());
   mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
+  if (replacing) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
     mode = old.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  ::fchmod(::fileno(file_.get()), mode);
+  ::fchmod(fd, mode);
 #endif
   real_ = path.string();
 }
@@ -207,32 +254,6 @@ void SafeOutputFile::Commit() {
     RemoveFileQuietly(temp_);
     throw FileError(ec.value(), target_);
   }
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  File f = OpenForReading(path);
-  std::setvbuf(f.get(), nullptr, _IONBF, 0);
-  // Straight into a buffer of the file's size, then on in blocks should the
-  // file have grown meanwhile.
-  std::string bytes;
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(FsPath(path), ec);
-  std::size_t used = 0;
-  bytes.resize(ec ? std::size_t(1) << 20 : static_cast<std::size_t>(size) + 1);
-  for (;;) {
-    errno = 0;
-    const std::size_t room = bytes.size() - used;
-    const std::size_t n = std::fread(bytes.data() + used, 1, room, f.get());
-    used += n;
-    if (n < room) {
-      if (std::ferror(f.get())) throw FileError(LastError(), path);
-      break;
-    }
-    bytes.resize(bytes.size() * 2);
-  }
-  bytes.resize(used);
-  f.Close();
-  return bytes;
 }
 
 // ---------------------------------------------------------------- transfers
@@ -305,7 +326,11 @@ BlockLineReader::BlockLineReader(std::FILE* f, std::string path, std::size_t blo
   if (IsRegularFile(f_)) io_ = std::make_unique<BlockTransfer>();
 }
 
-BlockLineReader::~BlockLineReader() = default;  // io_ waits for a read under way
+BlockLineReader::~BlockLineReader() {
+  // However the run ended (done, stopped, refused, thrown), a read under way
+  // still writes into ahead_: it must finish before any buffer goes.
+  if (io_) io_->wait();
+}
 
 void BlockLineReader::readAhead() {
   aheadStarted_ = true;
@@ -343,22 +368,35 @@ bool BlockLineReader::refill() {
     return false;
   }
   // The unfinished line goes in front of the new block: into the headroom when
-  // it fits, else both go into a buffer large enough for them.
+  // it fits, else the new block is appended behind it in a buffer that grows
+  // by doubling, so a line of any length costs linear time.
   const std::size_t partial = end_ - pos_;
+  // Where the searches for CR and LF go on: the unfinished line holds none,
+  // except a CR as its last byte (whether an LF follows is what is read for).
+  const std::size_t crAt =
+      nextCr_ != kStale && nextCr_ >= pos_ && nextCr_ < end_ ? nextCr_ - pos_ : partial;
   if (partial <= kHeadroom) {
-    std::memcpy(ahead_.data() + kHeadroom - partial, buf_.data() + pos_, partial);
-    std::swap(buf_, ahead_);
+    if (partial > 0) std::memcpy(ahead_.data() + kHeadroom - partial, buf_.data() + pos_, partial);
+    buf_.swap(ahead_);
     pos_ = kHeadroom - partial;
     end_ = kHeadroom + n;
   } else {
-    std::memmove(buf_.data(), buf_.data() + pos_, partial);
+    if (pos_ > 0) std::memmove(buf_.data(), buf_.data() + pos_, partial);
     if (buf_.size() < partial + n) buf_.resize(std::max(buf_.size() * 2, partial + n));
     std::memcpy(buf_.data() + partial, ahead_.data() + kHeadroom, n);
     pos_ = 0;
     end_ = partial + n;
   }
   if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
-  nextCr_ = nextLf_ = nextTab_ = nextKey_ = kStale;  // positions moved: search again
+  nextTab_ = nextKey_ = kStale;  // positions moved: searched again from the next line
+  nextLf_ = kStale;
+  lfFrom_ = pos_ + partial;
+  if (crAt < partial) {
+    nextCr_ = pos_ + crAt;
+  } else {
+    nextCr_ = kStale;
+    crFrom_ = pos_ + partial;
+  }
   if (io_) readAhead();
   return true;
 }
@@ -397,12 +435,16 @@ bool BlockLineReader::next(std::string_view& line) {
     // kStale or a value below pos_ means search again.
     const char* base = buf_.data();
     if (nextLf_ == kStale || nextLf_ < pos_) {
-      const void* p = std::memchr(base + pos_, '\n', end_ - pos_);
+      const std::size_t from = std::max(pos_, lfFrom_);
+      const void* p = std::memchr(base + from, '\n', end_ - from);
       nextLf_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+      lfFrom_ = 0;
     }
     if (nextCr_ == kStale || nextCr_ < pos_) {
-      const void* p = std::memchr(base + pos_, '\r', end_ - pos_);
+      const std::size_t from = std::max(pos_, crFrom_);
+      const void* p = std::memchr(base + from, '\r', end_ - from);
       nextCr_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
+      crFrom_ = 0;
     }
     const std::size_t stop = std::min(nextLf_, nextCr_);
     if (stop < end_) {
@@ -442,16 +484,16 @@ void SetTerminator(std::string_view t, char (&term)[2], std::size_t& len) {
 
 BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
                                  std::size_t blockSize)
-    : f_(f),
-      path_(std::move(path)),
-      buf_(new char[std::max<std::size_t>(blockSize, 64)]),
+    : f_(f), path_(std::move(path)), buf_(new char[std::max<std::size_t>(blockSize, 64)]),
       spare_(new char[std::max<std::size_t>(blockSize, 64)]),
       cap_(std::max<std::size_t>(blockSize, 64)) {
   SetTerminator(terminator, term_, termLen_);
   std::setvbuf(f_, nullptr, _IONBF, 0);
 }
 
-BlockLineWriter::~BlockLineWriter() = default;  // io_ waits for a write under way
+BlockLineWriter::~BlockLineWriter() {
+  io_.wait();  // a write under way still reads spare_
+}
 
 void BlockLineWriter::write(std::string_view line) {
   if (line.size() + 2 > cap_ - used_ || decide_) [[unlikely]] {
@@ -459,7 +501,7 @@ void BlockLineWriter::write(std::string_view line) {
     return;
   }
   char* d = buf_.get() + used_;
-  std::memcpy(d, line.data(), line.size());
+  if (!line.empty()) std::memcpy(d, line.data(), line.size());  // an empty view may hold null
   d[line.size()] = term_[0];
   d[line.size() + 1] = term_[1];
   used_ += line.size() + termLen_;
@@ -524,48 +566,6 @@ void BlockLineWriter::Finish() {
   checkError();
   errno = 0;
   if (std::fflush(f_) != 0) throw FileError(LastError(), path_);
-}
-
-// ---------------------------------------------------------------- zero bytes
-
-bool FileHasNulls(const std::string& path) {
-  File f = OpenForReading(path);
-  std::setvbuf(f.get(), nullptr, _IONBF, 0);
-  std::vector<char> block(1 << 20);
-  for (;;) {
-    errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), f.get());
-    if (n > 0 && std::memchr(block.data(), 0, n)) return true;
-    if (n < block.size()) {
-      if (std::ferror(f.get())) throw FileError(LastError(), path);
-      return false;
-    }
-  }
-}
-
-void CopyWithoutNulls(const std::string& source, const std::string& target) {
-  File out = CreateFreshFile(target);
-  File in = OpenForReading(source);
-  std::setvbuf(in.get(), nullptr, _IONBF, 0);
-  std::setvbuf(out.get(), nullptr, _IONBF, 0);
-  std::vector<char> block(1 << 20);
-  for (;;) {
-    errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), in.get());
-    if (n == 0 && std::ferror(in.get())) throw FileError(LastError(), source);
-    // Squeeze the zero bytes out in place, then write what is left.
-    char* kept = std::remove(block.data(), block.data() + n, '\0');
-    const std::size_t m = std::size_t(kept - block.data());
-    errno = 0;
-    if (m > 0 && std::fwrite(block.data(), 1, m, out.get()) != m)
-      throw FileError(LastError(), target);
-    if (n < block.size()) {
-      if (std::ferror(in.get())) throw FileError(LastError(), source);
-      break;
-    }
-  }
-  in.Close();
-  out.Close();
 }
 
 }  // namespace quorlin

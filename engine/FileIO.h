@@ -1,6 +1,6 @@
 // Byte-exact file access for the engine: error texts, temporary files created
-// safely, block-buffered line reading and writing, the zero-byte scan and the
-// cleaned copy.
+// safely and read back through their descriptor, safe replacement of an
+// output file, block-buffered line reading and writing.
 #pragma once
 
 #include <condition_variable>
@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ByteBuffer.h"
 #include "engine/LineStream.h"
 
 namespace quorlin {
@@ -26,12 +27,15 @@ std::string FileErrorText(int errnum);
 class FileError : public std::runtime_error {
  public:
   FileError(int errnum, std::string path);
-  int code() const { return code_; }
+  // A failure that has no system error number, told by its own text.
+  FileError(std::string text, std::string path);
+  int code() const { return code_; }  // 0 for a failure told by its own text
   const std::string& path() const { return path_; }
-  std::string text() const { return FileErrorText(code_); }
+  const std::string& text() const { return text_; }
 
  private:
   int code_;
+  std::string text_;
   std::string path_;
 };
 
@@ -60,15 +64,37 @@ class File {
 // Opens an existing file for binary reading; throws FileError.
 File OpenForReading(const std::string& path);
 
-// Creates path afresh for binary writing: an existing file or link of that
-// name is removed first, and the new file is created exclusively, without
-// following a link, readable and writable by its owner only. Throws FileError.
+// Creates path afresh for binary writing (and reading back): an existing file
+// or link of that name is removed first, and the new file is created
+// exclusively, without following a link, readable and writable by its owner
+// only. Throws FileError.
 File CreateFreshFile(const std::string& path);
 
+// A temporary file created fresh (CreateFreshFile), written, then read back
+// through the same descriptor: a name swapped meanwhile for a link, a pipe or
+// another file changes nothing that is read.
+class WorkFile {
+ public:
+  explicit WorkFile(const std::string& path) : file_(CreateFreshFile(path)) {}
+  std::FILE* get() const { return file_.get(); }
+  const std::string& path() const { return file_.path(); }
+  // Makes what was written readable from its first byte. Throws FileError.
+  void Rewind();
+  // Everything written, read back. Throws FileError.
+  std::string ReadAll();
+  void Close() { file_.Close(); }
+
+ private:
+  File file_;
+};
+
 // Writes a file through a temporary file in the target's folder, renamed over
-// the target by Commit, so that a failure leaves an existing target whole; an
-// existing target keeps its permissions. A target that exists but is no
-// regular file (a device, a pipe) is written directly.
+// the target by Commit, so that a failure leaves an existing target whole. An
+// existing target that the user may not write is refused ("File access
+// denied"); one that is replaced keeps its permissions, and its owner and
+// group where the process may set them. The rename replaces the name: other
+// hard links keep the old contents. A target that exists but is no regular
+// file (a device, a pipe) is written directly.
 class SafeOutputFile {
  public:
   explicit SafeOutputFile(std::string target);  // throws FileError
@@ -78,6 +104,8 @@ class SafeOutputFile {
 
   std::FILE* get() const { return file_.get(); }
   const std::string& target() const { return target_; }
+  // The temporary file's name; empty when the target is written directly.
+  const std::string& temporary() const { return temp_; }
   void Commit();  // throws FileError
 
  private:
@@ -139,13 +167,12 @@ class BlockLineReader final : public LineSource {
   std::FILE* f_;
   std::string path_;
   std::size_t blockSize_;
-  std::vector<char> buf_;  // the block being worked on: bytes [pos_, end_)
+  ByteBuffer buf_;  // the block being worked on: bytes [pos_, end_)
   std::size_t pos_ = 0, end_ = 0;
   bool eof_ = false;
 
   // The block read ahead, into ahead_ after kHeadroom bytes.
-  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
-  std::vector<char> ahead_;
+  ByteBuffer ahead_;
   std::size_t aheadLen_ = 0;
   int aheadError_ = 0;
   bool aheadStarted_ = false;
@@ -155,8 +182,15 @@ class BlockLineReader final : public LineSource {
   // once per occurrence or block, not once per line.
   static constexpr std::size_t kStale = ~std::size_t(0);
   std::size_t nextCr_ = kStale, nextLf_ = kStale, nextTab_ = kStale, nextKey_ = kStale;
+  // After a refill the unfinished line is known to hold no CR or LF before
+  // these positions: the searches go on from there.
+  std::size_t crFrom_ = 0, lfFrom_ = 0;
   std::string key_;
   std::string_view firstTerminator_;
+
+  // Last, so that it goes first: its thread may be reading into ahead_ until
+  // it is joined. The destructor also waits before anything else goes.
+  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
 };
 
 // Writes each line followed by a terminator (at most 2 bytes), buffered in
@@ -191,16 +225,5 @@ class BlockLineWriter final : public LineSink {
   BlockTransfer io_;
   int error_ = 0;  // set by the write thread, read after io_.wait()
 };
-
-// The whole file as bytes; throws FileError.
-std::string ReadFileBytes(const std::string& path);
-
-// True when the file holds at least one zero byte; throws FileError.
-bool FileHasNulls(const std::string& path);
-
-// Writes the source's bytes without its zero bytes to target (created fresh,
-// before the source is opened). Throws FileError; a failure leaves a partial
-// target behind.
-void CopyWithoutNulls(const std::string& source, const std::string& target);
 
 }  // namespace quorlin

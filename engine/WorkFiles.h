@@ -2,6 +2,7 @@
 // the work folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,12 @@ namespace quorlin {
 inline constexpr const char* kRunInputFile = "~QLtmp1~.txt";
 inline constexpr const char* kRunOutputFile = "~QLtmp2~.txt";
 inline constexpr const char* kCleanedCopyFile = "Tempinfile~.txt";
+
+// True when nobody but this user (and the system's administrator) can add,
+// remove or rename names in the folder: it belongs to the effective user,
+// who may write it, and neither its group nor others may. Work files go only
+// into such a folder; in any other, another user could swap them.
+bool FolderIsPrivate(const std::string& folder);
 
 struct WorkRunResult {
   // True when the run completed and output holds the new text.
@@ -28,12 +35,18 @@ struct WorkRunResult {
   std::string output;
 };
 
+// Called with a work file's path once it is written, before it is read back.
+using WorkFileWritten = std::function<void(const std::string& path)>;
+
 // Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line
 // followed by CR LF), streams that file through the run into workFolder +
-// "~QLtmp2~.txt" (CR LF) and reads the result back in one read. workFolder must end in a path
-// separator. The request must have passed ValidateRequest. Both files are created fresh and
-// owner-only; they stay on disk for the caller to delete at close.
+// "~QLtmp2~.txt" (CR LF) and reads the result back in one read. Each file is
+// read back through the descriptor that wrote it, never opened again by name.
+// workFolder must end in a path separator. The request must have passed
+// ValidateRequest. Both files are created fresh and owner-only; they stay on
+// disk for the caller to delete at close.
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
-                                  const ChangeRequest& request);
+                                  const ChangeRequest& request,
+                                  const WorkFileWritten& written = nullptr);
 
 }  // namespace quorlin

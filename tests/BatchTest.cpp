@@ -6,17 +6,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "OtherUser.h"
 #include "cli/BatchOptions.h"
 #include "quorlin/Version.h"
 
 namespace fs = std::filesystem;
+namespace other = quorlin::testing;
 using namespace quorlin;
 
 namespace {
@@ -100,6 +107,124 @@ TEST_F(BatchTest, FilesAndSafeOutput) {
   r = Batch("in.txt no/such/folder/out.txt");
   EXPECT_EQ(r.exit, 1);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "File not found");
+}
+
+// Runs quorlin-batch in folder with args, as the other user when asOther,
+// under a file-size limit when one is given. With a signal, standard input
+// stays open until the temporary output file exists, and then the signal is
+// sent; otherwise standard input is empty. Returns the wait status.
+int RunBatchAs(const std::string& folder, const std::vector<std::string>& args, bool asOther,
+               rlim_t fileSizeLimit, int signal, const std::string& errPath) {
+  int input[2];
+  if (::pipe(input) != 0) return -1;
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(125);
+    ::dup2(input[0], 0);
+    ::dup2(err, 2);
+    ::close(input[1]);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGXFSZ}) std::signal(sig, SIG_DFL);
+    if (fileSizeLimit > 0) {
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (asOther) other::BecomeOtherUser();
+    std::vector<char*> argv{const_cast<char*>(QUORLIN_BATCH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUORLIN_BATCH, argv.data());
+    ::_exit(127);
+  }
+  ::close(input[0]);
+  ::close(err);
+  if (signal != 0) {
+    auto temporaryExists = [&] {
+      for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().find(".quorlin-") != std::string::npos) return true;
+      return false;
+    };
+    for (int i = 0; i < 2000 && !temporaryExists(); ++i) ::usleep(5000);
+    ::kill(pid, signal);
+  }
+  ::close(input[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+// Ways a run can end badly for its output file. In each the target is left
+// whole (or replaced as it should be) and no temporary file stays behind.
+TEST_F(BatchTest, OutputFaultsLeaveTheTargetWholeAndNoTemporaryFile) {
+  const std::string big(100000, 'x');
+  struct Row {
+    const char* name;
+    bool asOther;          // run by the other user, in a folder of theirs
+    bool otherOwnsTarget;  // the target belongs to the other user
+    mode_t targetMode;
+    bool hardLink;         // the target has a second name
+    rlim_t fileSizeLimit;  // 0: none
+    int signal;            // sent while the run waits for input; 0: none
+    int exitCode;          // when not ended by the signal
+    std::string err;
+    std::string target;  // the target's contents afterwards
+  };
+  const Row rows[] = {
+      {"read-only target", true, true, 0444, false, 0, 0, 1, "File access denied\nout.txt\n",
+       "old\n"},
+      {"another user's target, run by root", false, true, 0640, false, 0, 0, 0, "", "new\n"},
+      {"hard-linked target is replaced by rename", false, false, 0644, true, 0, 0, 0, "", "new\n"},
+      {"file-size limit", false, false, 0644, false, 4096, 0, 1, "Disk full\nout.txt\n", "old\n"},
+      {"SIGTERM", false, false, 0644, false, 0, SIGTERM, 0, "", "old\n"},
+      {"SIGHUP", false, false, 0644, false, 0, SIGHUP, 0, "", "old\n"},
+      {"SIGINT", false, false, 0644, false, 0, SIGINT, 0, "", "old\n"},
+  };
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.otherOwnsTarget && !other::CanSwitchUser() && !row.asOther) {
+      std::cout << "[  SKIPPED ] " << row.name << ": writing another user's file needs root\n";
+      continue;
+    }
+    const std::string folder = Path("row" + std::to_string(n++));
+    fs::create_directory(folder);
+    const std::string target = folder + "/out.txt", link = folder + "/link.txt";
+    std::ofstream(folder + "/in.txt", std::ios::binary) << (row.fileSizeLimit ? big : "new\n");
+    std::ofstream(target, std::ios::binary) << "old\n";
+    ::chmod(target.c_str(), row.targetMode);
+    if (row.hardLink) fs::create_hard_link(target, link);
+    if (row.otherOwnsTarget && other::CanSwitchUser()) {
+      ASSERT_EQ(::chown(target.c_str(), other::kOtherUser, other::kOtherGroup), 0);
+      if (row.asOther) {
+        ASSERT_EQ(::chown(folder.c_str(), other::kOtherUser, other::kOtherGroup), 0);
+      }
+    }
+    const std::vector<std::string> args = row.signal
+                                              ? std::vector<std::string>{"-", "out.txt"}
+                                              : std::vector<std::string>{"in.txt", "out.txt"};
+    const int status =
+        RunBatchAs(folder, args, row.asOther, row.fileSizeLimit, row.signal, Path("err.txt"));
+    if (row.signal) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.exitCode) << status;
+      EXPECT_EQ(Read("err.txt"), row.err);
+    }
+    EXPECT_EQ(Read("row" + std::to_string(n - 1) + "/out.txt"), row.target);
+    for (const auto& e : fs::directory_iterator(folder))
+      EXPECT_EQ(e.path().filename().string().find(".quorlin-"), std::string::npos) << e.path();
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, row.targetMode);
+    if (row.otherOwnsTarget && other::CanSwitchUser()) {
+      EXPECT_EQ(st.st_uid, other::kOtherUser);
+      EXPECT_EQ(st.st_gid, other::kOtherGroup);
+    }
+    if (row.hardLink) {
+      std::ifstream in(link, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old\n");
+    }
+  }
 }
 
 TEST_F(BatchTest, RefusalsAndBadUsage) {

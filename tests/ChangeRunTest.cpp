@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <unordered_set>
 
 #include "RunHarness.h"
 
@@ -176,6 +177,31 @@ TEST(StructureActions, SortOrderOfEqualKeysFollowsTheGapSequence) {
     }
     Req r{.action = 32, .firstChar = "3"};
     ASSERT_EQ(RunLines(r, input).lines, ShellSortByKey(input, 3)) << "round " << round;
+  }
+}
+
+// Texts of many lines in every length class the stores treat apart: empty,
+// one and two bytes, lengths that take one and two bytes to record, and
+// enough distinct lines to grow the table of seen lines through both its slot
+// widths. Bytes above 127 and zero bytes test the unsigned order.
+TEST(StructureActions, SortAndDuplicatesOnManyLines) {
+  std::mt19937 rng(5);
+  const char alphabet[] = {'a', 'b', '\xE9', '\0'};
+  for (std::size_t maxLen : {2u, 12u, 40u, 300u}) {
+    Lines input;
+    for (int i = 0; i < 30000; ++i) {
+      std::string line(rng() % (maxLen + 1), 'a');
+      for (char& c : line) c = alphabet[rng() % 4];
+      input.push_back(line);
+    }
+    Lines sorted = input;
+    std::sort(sorted.begin(), sorted.end());
+    Lines firsts;
+    std::unordered_set<std::string> seen;
+    for (const std::string& line : input)
+      if (seen.insert(line).second) firsts.push_back(line);
+    EXPECT_EQ(RunLines(Req{.action = 32}, input).lines, sorted) << "up to " << maxLen;
+    EXPECT_EQ(RunLines(Req{.action = 43}, input).lines, firsts) << "up to " << maxLen;
   }
 }
 

@@ -341,7 +341,7 @@ class TempFolder {
   std::string path_;
 };
 
-refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path, std::size_t hint,
+refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path,
                            const std::string& workFolder) {
   refimpl::Outcome o;
   try {
@@ -358,7 +358,7 @@ refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path
     } else {
       ScribbledSource source(input, path == Path::WithFacts);
       VectorSink sink;
-      const quorlin::RunResult result = quorlin::RunChange(r, source, sink, hint);
+      const quorlin::RunResult result = quorlin::RunChange(r, source, sink);
       o.completed = result.completed;
       o.messages = result.messages;
       o.lines = std::move(sink.lines);
@@ -453,23 +453,16 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
                           : caseNo % 2 == 0 ? Path::WithFacts
                                             : Path::Plain;
         if (path == Path::WorkFiles) ++fileRuns;
-        // The line count hint only sizes the stores: absent or too small, the
-        // output must not change.
-        auto hintFor = [&](const Lines& in) -> std::size_t {
-          return caseNo % 7 == 0 ? 0 : caseNo % 11 == 0 ? 1 : in.size();
-        };
-        const std::size_t hint = hintFor(input);
-
         auto fails = [&](const ChangeRequest& req, const Lines& in) {
           if (!refimpl::Validate(req).empty()) return false;
-          return !Same(refimpl::Run(req, in), RunEngine(req, in, path, hintFor(in), folder.path()));
+          return !Same(refimpl::Run(req, in), RunEngine(req, in, path, folder.path()));
         };
         const refimpl::Outcome expected = refimpl::Run(r, input);
         if (!expected.completed) ++stops;
         Lines expanded;
         for (const auto& line : input) expanded.push_back(*refimpl::ExpandTabs(line, 8));
         if (expected.lines != expanded) ++changedPerAction[static_cast<std::size_t>(action)];
-        const refimpl::Outcome actual = RunEngine(r, input, path, hint, folder.path());
+        const refimpl::Outcome actual = RunEngine(r, input, path, folder.path());
         if (Same(expected, actual)) continue;
 
         ++failures;
@@ -477,8 +470,8 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
         ADD_FAILURE() << "case " << caseNo << " (seed " << seed << ", path "
                       << static_cast<int>(path) << ")\n  request: " << Show(r)
                       << "\n  input:   " << Show(input)
-                      << "\n  reference: " << Show(refimpl::Run(r, input)) << "\n  engine:    "
-                      << Show(RunEngine(r, input, path, hintFor(input), folder.path()));
+                      << "\n  reference: " << Show(refimpl::Run(r, input))
+                      << "\n  engine:    " << Show(RunEngine(r, input, path, folder.path()));
         if (failures >= 5) return;
       }
     }
@@ -517,7 +510,7 @@ TEST(CrossCheck, SortAndDuplicatesAgreeOnLargeTexts) {
     if (c % 3 != 0) r.firstCharPos = std::to_string(rng.range(0, 4)), r.firstCharPosFilled = true;
     r.outputUpperCase = c % 4 == 1;
     const refimpl::Outcome expected = refimpl::Run(r, input);
-    const refimpl::Outcome actual = RunEngine(r, input, Path::Plain, input.size(), "");
+    const refimpl::Outcome actual = RunEngine(r, input, Path::Plain, "");
     ASSERT_TRUE(Same(expected, actual))
         << "case " << c << ": " << Show(r) << ", " << input.size() << " lines";
   }
@@ -554,7 +547,7 @@ TEST(CrossCheck, LongLinesAgreeWithReference) {
     if (!refimpl::Validate(r).empty()) continue;
     const Path path = c % 3 == 0 ? Path::WorkFiles : c % 3 == 1 ? Path::WithFacts : Path::Plain;
     const refimpl::Outcome expected = refimpl::Run(r, input);
-    const refimpl::Outcome actual = RunEngine(r, input, path, input.size(), folder.path());
+    const refimpl::Outcome actual = RunEngine(r, input, path, folder.path());
     ASSERT_TRUE(Same(expected, actual)) << "case " << c << ": " << Show(r);
     ++ran;
   }
@@ -723,8 +716,7 @@ TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
     expected.lines = e.expected;
     if (!e.completed) expected.messages = {std::string(quorlin::kCharPositionsMessage)};
     EXPECT_EQ(Show(refimpl::Run(request, e.input)), Show(expected)) << "reference";
-    EXPECT_EQ(Show(RunEngine(request, e.input, Path::Plain, e.input.size(), "")), Show(expected))
-        << "engine";
+    EXPECT_EQ(Show(RunEngine(request, e.input, Path::Plain, "")), Show(expected)) << "engine";
   }
 }
 

@@ -8,11 +8,15 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "OtherUser.h"
+#include "engine/DocumentFile.h"
 #include "engine/FileIO.h"
 #include "engine/LineList.h"
 #include "engine/WorkFiles.h"
@@ -111,8 +115,8 @@ TEST(BlockLineReader, FirstTerminator) {
   TempDir dir;
   const struct {
     std::string text, first;
-  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""}, {"", ""},
-               {"\r", "\r"},         {"x\r", "\r"}};
+  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""},
+               {"", ""},            {"\r", "\r"},        {"x\r", "\r"}};
   for (const auto& c : cases) {
     const std::string path = dir / "t.txt";
     WriteBytes(path, c.text);
@@ -122,6 +126,59 @@ TEST(BlockLineReader, FirstTerminator) {
     while (reader.next(line)) {
     }
     EXPECT_EQ(reader.firstTerminator(), c.first);
+  }
+}
+
+// Inputs that take quadratic time when the unfinished part of a line is moved
+// or searched again at every block: one line far longer than a block, from a
+// file and from a pipe, and a text whose lines end in a lone CR. Read in
+// linear time they take a second or two; in quadratic time, an hour (CTest's
+// time limit for this test ends it).
+TEST(LongInput, ReadInLinearTime) {
+  TempDir dir;
+  const std::string longLine(32 << 20, 'x');
+  std::string loneCr;
+  for (int i = 0; i < 500000; ++i) loneCr += "ab\r";
+  const struct {
+    const char* name;
+    std::string text;
+    bool pipe;
+    std::size_t lines, firstLength;
+  } rows[] = {
+      {"one long line from a file", longLine + "\r\nz", false, 2, longLine.size()},
+      {"one long line from a pipe", longLine + "\r", true, 1, longLine.size()},
+      {"lone CR line ends", loneCr, false, 500000, 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    File f;
+    std::thread writer;
+    if (row.pipe) {
+      int fds[2];
+      ASSERT_EQ(::pipe(fds), 0);
+      f = File(::fdopen(fds[0], "rb"), "pipe");
+      writer = std::thread([&, fd = fds[1]] {
+        for (std::size_t at = 0; at < row.text.size();) {
+          const ssize_t n = ::write(fd, row.text.data() + at, row.text.size() - at);
+          if (n <= 0) break;
+          at += std::size_t(n);
+        }
+        ::close(fd);
+      });
+    } else {
+      WriteBytes(dir / "in.txt", row.text);
+      f = OpenForReading(dir / "in.txt");
+    }
+    BlockLineReader reader(f.get(), "in", 256);
+    std::size_t lines = 0, firstLength = 0;
+    std::string_view line;
+    while (reader.next(line)) {
+      if (lines++ == 0) firstLength = line.size();
+    }
+    if (writer.joinable()) writer.join();
+    EXPECT_EQ(lines, row.lines);
+    EXPECT_EQ(firstLength, row.firstLength);
+    EXPECT_EQ(LineList::FromBytes(row.text).size(), row.lines);
   }
 }
 
@@ -194,18 +251,13 @@ TEST(ZeroBytes, ScanAndCleanedCopy) {
   for (const auto& c : cases) {
     const std::string src = dir / "src.bin";
     WriteBytes(src, c.bytes);
-    EXPECT_EQ(FileHasNulls(src), c.hasNulls) << c.name;
+    std::string bytes = ReadDocument(src);
+    EXPECT_EQ(bytes, c.bytes) << c.name;
+    EXPECT_EQ(bytes.find('\0') != std::string::npos, c.hasNulls) << c.name;
     const std::string copy = dir / "Tempinfile~.txt";
-    CopyWithoutNulls(src, copy);
+    WriteCleanedCopy(bytes, copy);
     EXPECT_EQ(ReadBytes(copy), c.cleaned) << c.name;
   }
-  // A zero byte far beyond the first block is still found.
-  std::string big(3 << 20, 'x');
-  big[big.size() - 2] = '\0';
-  WriteBytes(dir / "big.bin", big);
-  EXPECT_TRUE(FileHasNulls(dir / "big.bin"));
-  CopyWithoutNulls(dir / "big.bin", dir / "big.out");
-  EXPECT_EQ(fs::file_size(dir / "big.out"), big.size() - 1);
 }
 
 TEST(FileErrors, TextsAndPaths) {
@@ -288,8 +340,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, bad);
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
-  EXPECT_EQ(r.messages, (std::vector<std::string>{
-                            "Char positions have to be Positive, with Last char > First Char"}));
+  EXPECT_EQ(r.messages,
+            (std::vector<std::string>{"Char positions have to be Positive, with Last char > First Char"}));
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
@@ -300,6 +352,151 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   EXPECT_EQ(r.messages, (std::vector<std::string>{"File not found\n" + missing + "~QLtmp1~.txt"}));
 }
 
+// A reader that ends while its next block is still being read ahead (a run
+// that stops at its first line, refuses it, or throws): the read must finish
+// before the reader's buffers go. Under the address sanitizer a read into a
+// freed buffer is reported.
+TEST(BlockLineReader, EndsWhileReadingAhead) {
+  TempDir dir;
+  std::string text;
+  while (text.size() < (4 << 20)) text += "a short line\n";
+  WriteBytes(dir / "big.txt", text);
+  for (int round = 0; round < 20; ++round) {
+    File f = OpenForReading(dir / "big.txt");
+    BlockLineReader reader(f.get(), "big.txt", 1 << 16);
+    std::string_view line;
+    ASSERT_TRUE(reader.next(line));
+  }
+}
+
+// Names that are no plain file: refused before a byte is read (a named pipe
+// without a writer would otherwise wait for ever, /dev/zero never ends), and
+// a pipe, where allowed, read to its end within its bounds.
+TEST(SpecialFiles, RefusedOrReadOnceWithinBounds) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  WriteBytes(dir / "plain.txt", std::string("a\0b\n", 4));
+  const std::string sent = std::string("x\0y\r\n", 5);
+  const struct {
+    const char* name;
+    std::string path;  // empty: a pipe the test writes sent to, and closes unless silent
+    bool pipesAllowed;
+    std::size_t maxBytes;
+    bool silent;
+    std::string bytes, error;
+  } rows[] = {
+      {"a plain file", dir / "plain.txt", false, 0, false, std::string("a\0b\n", 4), ""},
+      {"a named pipe", dir / "fifo", false, 0, false, "", kNotPlainFileText},
+      {"a folder", dir.folder(), false, 0, false, "", kNotPlainFileText},
+      {"an endless device", "/dev/zero", true, 0, false, "", kNotPlainFileText},
+      {"a pipe where allowed", "", true, 1 << 20, false, sent, ""},
+      {"a pipe beyond the bound", "", true, 3, false, "", kPipeTooLargeText},
+      {"a pipe that sends nothing", "", true, 1 << 20, true, "", kPipeSilentText},
+      {"a pipe where not allowed", "", false, 1 << 20, false, "", kNotPlainFileText},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::string path = row.path;
+    int fds[2] = {-1, -1};
+    if (path.empty()) {
+      ASSERT_EQ(::pipe(fds), 0);
+      if (!row.silent) {
+        ASSERT_EQ(::write(fds[1], sent.data(), sent.size()), ssize_t(sent.size()));
+        ::close(fds[1]);
+        fds[1] = -1;
+      }
+      path = "/dev/fd/" + std::to_string(fds[0]);
+    }
+    PipeLimits limits;
+    limits.allowed = row.pipesAllowed;
+    limits.maxBytes = row.maxBytes;
+    limits.silentMs = 200;
+    try {
+      EXPECT_EQ(ReadDocument(path, limits), row.bytes);
+      EXPECT_EQ(row.error, "");
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.text(), row.error);
+      EXPECT_EQ(e.path(), path);
+    }
+    for (int fd : fds) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+}
+
+// Another user at work in a folder that others may write: once a work file is
+// written, its name is swapped for a link to the other user's file or for a
+// pipe before it is read back. The run reads what it wrote, and neither
+// follows the link nor waits on the pipe.
+TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
+  TempDir dir;
+  ::chmod(dir.folder().c_str(), 0777);
+  const std::string theirs = dir / "theirs.txt";
+  WriteBytes(theirs, "their line\r\nand another\r\n");
+  LineList lines;
+  for (const char* l : {"ours", "all of it"}) lines.push_back(l);
+  const struct {
+    const char* name;
+    const char* file;
+    bool pipe;
+  } rows[] = {
+      {"input swapped for a link", kRunInputFile, false},
+      {"output swapped for a link", kRunOutputFile, false},
+      {"input swapped for a pipe", kRunInputFile, true},
+      {"output swapped for a pipe", kRunOutputFile, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    LineListSource source(lines);
+    const WorkRunResult r =
+        RunThroughWorkFiles(dir.folder(), source, Upper(), [&](const std::string& path) {
+          if (path != dir.folder() + row.file) return;
+          ASSERT_TRUE(quorlin::testing::AsOtherUser([&] {
+            return ::unlink(path.c_str()) == 0 &&
+                   (row.pipe ? ::mkfifo(path.c_str(), 0666)
+                             : ::symlink(theirs.c_str(), path.c_str())) == 0;
+          }));
+        });
+    ASSERT_TRUE(r.completed) << (r.messages.empty() ? "" : r.messages[0]);
+    EXPECT_EQ(r.output, "OURS\r\nALL OF IT\r\n");
+    EXPECT_EQ(ReadBytes(theirs), "their line\r\nand another\r\n");
+  }
+}
+
+// Which folders may hold work files: only those that nobody but this user may
+// write into.
+TEST(HostileFolder, OnlyPrivateFoldersHoldWorkFiles) {
+  TempDir dir;
+  const struct {
+    const char* name;
+    mode_t mode;
+    bool otherOwner;
+    bool isPrivate;
+  } rows[] = {
+      {"owner only", 0700, false, true},
+      {"others may read", 0755, false, true},
+      {"group may write", 0775, false, false},
+      {"everybody may write", 0777, false, false},
+      {"shared sticky folder", 01777, false, false},
+      {"owner may not write", 0555, false, false},
+      {"another user's folder", 0755, true, false},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.otherOwner && !quorlin::testing::CanSwitchUser()) continue;  // needs root to give away
+    const std::string folder = dir / std::to_string(n++);
+    fs::create_directory(folder);
+    ASSERT_EQ(::chmod(folder.c_str(), row.mode), 0);
+    if (row.otherOwner) {
+      ASSERT_EQ(
+          ::chown(folder.c_str(), quorlin::testing::kOtherUser, quorlin::testing::kOtherGroup), 0);
+    }
+    EXPECT_EQ(FolderIsPrivate(folder + "/"), row.isPrivate);
+  }
+  EXPECT_FALSE(FolderIsPrivate(dir / "missing/"));
+}
+
 }  // namespace
 
 namespace {
@@ -308,14 +505,13 @@ TEST(LineListText, JoinedTextSplitsAtEachLineFeed) {
   const struct {
     std::string joined;
     std::vector<std::string> lines;
-  } cases[] = {
-      {"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"\r\n\n", {"\r", ""}}};
+  } cases[] = {{"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}},
+               {"\r\n\n", {"\r", ""}}};
   for (const auto& c : cases) {
     const LineList list = LineList::FromJoined(c.joined);
     ASSERT_EQ(list.size(), c.lines.size()) << c.joined;
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], c.lines[i]);
-    EXPECT_EQ(list.joined().size(),
-              c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
+    EXPECT_EQ(list.joined().size(), c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
   }
 }
 

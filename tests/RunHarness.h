@@ -39,7 +39,7 @@ struct RunOutput {
 inline RunOutput RunLines(const ChangeRequest& q, const std::vector<std::string>& lines) {
   VectorSource src(lines);
   VectorSink sink;
-  RunResult r = RunChange(q, src, sink, lines.size());
+  RunResult r = RunChange(q, src, sink);
   return RunOutput{r.completed, std::move(r.messages), std::move(sink.lines)};
 }
 

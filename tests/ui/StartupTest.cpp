@@ -5,15 +5,22 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QThread>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include "tests/OtherUser.h"
 #endif
 
 #include "WindowFixture.h"
 #include "app/CommandLine.h"
 #include "app/Document.h"
+#include "engine/DocumentFile.h"
 #include "quorlin/Version.h"
 
 namespace quorlin::testing {
@@ -252,6 +259,193 @@ TEST_F(Startup, ClosingTheWindowRemovesTheTemporaryFilesSilently) {
   form->close();
   EXPECT_EQ(dialogs.boxes.size(), shown);
 }
+
+#ifdef Q_OS_UNIX
+// An environment variable set for as long as it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
+    qputenv(name, QFile::encodeName(value));
+  }
+  ~ScopedEnv() {
+    if (saved_.isNull())
+      qunsetenv(name_);
+    else
+      qputenv(name_, saved_);
+  }
+
+ private:
+  const char* name_;
+  QByteArray saved_;
+};
+
+// A document in a folder that others may write: the change run's work files
+// go to the user's private folder, and names that another user planted next
+// to the document are left as they are.
+TEST_F(Startup, WorkFilesAvoidFoldersOthersMayWrite) {
+  ::chmod(QFile::encodeName(folder()).constData(), 0755);  // the other user may come in
+  ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("tmp"))));
+  const ScopedEnv tmp("TMPDIR", path(QStringLiteral("tmp")));
+  const char* const names[] = {"~QLtmp1~.txt", "~QLtmp2~.txt", "Tempinfile~.txt"};
+  const struct {
+    const char* name;
+    mode_t mode;
+    bool planted;  // the other user took the work files' names first
+  } rows[] = {
+      {"shared sticky folder, names taken by another user", 01777, true},
+      {"everybody may write", 0777, false},
+      {"group may write", 0775, false},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QString shared = path(QString::number(n++));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), row.mode), 0);
+    const QString doc = shared + QStringLiteral("/doc.txt");
+    WriteFile(QString::number(n - 1) + QStringLiteral("/doc.txt"), "a\tb\n");
+    if (row.planted) {
+      for (const char* name : names) {
+        const QByteArray planted =
+            QFile::encodeName(shared + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(AsOtherUser([&] {
+          const int fd = ::open(planted.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+          return fd >= 0 && ::write(fd, "theirs", 6) == 6 && ::close(fd) == 0;
+        }));
+      }
+    }
+    dialogs.boxes.clear();
+    Start({doc});
+    ClickOk();
+    EXPECT_TRUE(dialogs.texts(BoxKind::Error).isEmpty())
+        << dialogs.allTexts().join('|').toStdString();
+    EXPECT_EQ(PaneLines(), std::vector<std::string>{"a       b"});
+    EXPECT_EQ(form->documentState().workFolder, path(QStringLiteral("tmp/quorlin/")));
+    for (const char* name : names) {
+      QFile f(shared + QLatin1Char('/') + QLatin1String(name));
+      if (row.planted) {
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(f.readAll(), "theirs") << name;
+      } else {
+        EXPECT_FALSE(f.exists()) << name;
+      }
+    }
+    form->close();
+  }
+}
+
+// Names that are no plain file: File > Open refuses them before reading a
+// byte (a named pipe would wait for a writer for ever, /dev/zero never ends);
+// a pipe named on the command line (a process substitution) is read once,
+// whole, and its cleaned copy goes to the private folder, never next to the
+// pipe in /dev/fd.
+TEST_F(Startup, SpecialFilesAreRefusedOrReadOnce) {
+  ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("tmp"))));
+  const ScopedEnv tmp("TMPDIR", path(QStringLiteral("tmp")));
+  const QString fifo = path(QStringLiteral("fifo")), zero = QStringLiteral("/dev/zero");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  const QString refused = QString::fromLatin1(kNotPlainFileText) + QLatin1Char('\n');
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], "x\0y\r\nz", 6), 6);
+  ::close(pipe[1]);
+  const QString pipeName = QStringLiteral("/dev/fd/") + QString::number(pipe[0]);
+
+  const struct {
+    const char* name;
+    bool commandLine;  // else File > Open
+    QString file;
+    bool refused;
+    std::vector<std::string> pane;
+  } rows[] = {
+      {"File > Open, a named pipe", false, fifo, true, {"kept"}},
+      {"File > Open, an endless device", false, zero, true, {"kept"}},
+      {"command line, an endless device", true, zero, true, {}},
+      {"command line, a pipe", true, pipeName, false, {"xy", "z"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    dialogs.boxes.clear();
+    dialogs.confirmAnswers = {true};
+    if (row.commandLine) {
+      Start({row.file});
+    } else {
+      Start();
+      SetPaneLines({"kept"});
+      dialogs.fileAnswers = {row.file};
+      ui().Open1->trigger();
+      QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(dialogs.texts(BoxKind::Error),
+              row.refused ? QStringList{refused + row.file} : QStringList{});
+    EXPECT_EQ(PaneLines(), row.pane);
+    EXPECT_EQ(dialogs.texts(BoxKind::Confirm).size(), row.refused ? 0 : 1);
+    const QString work = form->documentState().workFolder;
+    EXPECT_FALSE(work.startsWith(QStringLiteral("/dev/")) ||
+                 work.startsWith(QStringLiteral("/proc/")))
+        << work.toStdString();
+    if (!row.refused) {
+      QFile cleaned(work + QStringLiteral("Tempinfile~.txt"));
+      ASSERT_TRUE(cleaned.open(QIODevice::ReadOnly));
+      EXPECT_EQ(cleaned.readAll(), "xy\r\nz");
+    }
+    form->close();
+  }
+  ::close(pipe[0]);
+}
+
+// The editor ended from outside (kill, a closed terminal, Ctrl+C) closes as
+// it does when the user closes it: the work folder it made for this run goes,
+// and it ends by the same signal. The file-size limit's signal is ignored, so
+// that a write beyond the limit fails with "Disk full" instead.
+TEST(EditorProcess, EndingSignalsCloseItCleanly) {
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(sig);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString tmp = dir.filePath(QStringLiteral("tmp")),
+                  shared = dir.filePath(QStringLiteral("pub"));
+    ASSERT_TRUE(QDir().mkpath(tmp) && QDir().mkpath(shared));
+    ::chmod(QFile::encodeName(shared).constData(), 0777);  // so the work files go elsewhere
+    QFile(tmp + QStringLiteral("/quorlin")).open(QIODevice::WriteOnly);  // and not to tmp/quorlin/
+    QFile(shared + QStringLiteral("/doc.txt")).open(QIODevice::WriteOnly);
+    const QByteArray doc = QFile::encodeName(shared + QStringLiteral("/doc.txt"));
+    const QByteArray env[] = {"QT_QPA_PLATFORM=offscreen", "TMPDIR=" + QFile::encodeName(tmp),
+                              "XDG_RUNTIME_DIR=" + QFile::encodeName(dir.path())};
+    char* envp[] = {const_cast<char*>(env[0].constData()), const_cast<char*>(env[1].constData()),
+                    const_cast<char*>(env[2].constData()), nullptr};
+    char* argv[] = {const_cast<char*>(QUORLIN_EDITOR), const_cast<char*>(doc.constData()), nullptr};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      for (int s : {SIGTERM, SIGHUP, SIGINT, SIGXFSZ}) std::signal(s, SIG_DFL);
+      const int null = ::open("/dev/null", O_RDWR);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execve(QUORLIN_EDITOR, argv, envp);
+      ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    auto madeFolders = [&] {
+      return QDir(tmp).entryList({QStringLiteral("quorlin-*")}, QDir::Dirs);
+    };
+    for (int i = 0; i < 600 && madeFolders().isEmpty(); ++i) QThread::msleep(50);
+    EXPECT_EQ(madeFolders().size(), 1);
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray all = status.readAll();
+    const qsizetype at = all.indexOf("SigIgn:");
+    const unsigned long long ignored =
+        all.mid(at + 7, all.indexOf('\n', at) - at - 7).trimmed().toULongLong(nullptr, 16);
+    EXPECT_TRUE(ignored & (1ull << (SIGXFSZ - 1)));
+
+    ::kill(pid, sig);
+    int ended = 0;
+    ASSERT_EQ(::waitpid(pid, &ended, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(ended) && WTERMSIG(ended) == sig) << ended;
+    EXPECT_TRUE(madeFolders().isEmpty());
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace quorlin::testing

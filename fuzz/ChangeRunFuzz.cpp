@@ -1,0 +1,196 @@
+// Fuzz target: the first bytes choose a change request, the rest is the text.
+// The run goes through the engine twice, on lines held in memory and through
+// the block reader and writer with small blocks (from a file or a pipe), and
+// both must give the same result, byte for byte.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "engine/ChangeRequest.h"
+#include "engine/ChangeRun.h"
+#include "engine/FileIO.h"
+#include "engine/LineList.h"
+#include "engine/LineStream.h"
+
+namespace {
+
+using namespace quorlin;
+
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+  std::uint8_t byte() { return p_ < end_ ? *p_++ : 0; }
+  std::string text(std::size_t maxLength) {
+    const std::size_t n = std::min<std::size_t>(byte() % (maxLength + 1), std::size_t(end_ - p_));
+    std::string s(reinterpret_cast<const char*>(p_), n);
+    p_ += n;
+    return s;
+  }
+  std::string_view rest() const {
+    return std::string_view(reinterpret_cast<const char*>(p_), std::size_t(end_ - p_));
+  }
+
+ private:
+  const std::uint8_t* p_;
+  const std::uint8_t* end_;
+};
+
+// A number field's text: mostly small numbers, sometimes text that is no
+// number or lies out of range.
+std::string FieldText(std::uint8_t b) {
+  switch (b >> 6) {
+    case 0:
+      return std::to_string(b % 8);
+    case 1:
+      return std::to_string(b % 64);
+    case 2:
+      return std::to_string(b * 5);
+    default:
+      return b % 2 ? "x1" : "-" + std::to_string(b % 4);
+  }
+}
+
+ChangeRequest ReadRequest(Input& in) {
+  ChangeRequest q;
+  q.testKind = 1 + in.byte() % 14;
+  const auto& actions = ActionKinds();
+  q.actionKind = actions[in.byte() % actions.size()].code;
+  const std::uint8_t options = in.byte();
+  q.retainPassingOnly = options & 1;
+  q.caseSensitive = options & 2;
+  q.outputLowerCase = options & 4;
+  q.outputUpperCase = (options & 12) == 8;
+  const std::uint8_t filled = in.byte();
+  q.testKeyFilled = filled & 1;
+  q.replacementKeyFilled = filled & 2;
+  for (int f = 0; f < 6; ++f) {
+    const auto field = static_cast<NumericField>(f);
+    q.filled(field) = filled & (4 << f) ? true : false;
+    q.text(field) = FieldText(in.byte());
+  }
+  q.testKey = in.text(6);
+  q.replacementKey = in.text(6);
+  if (q.testKey.empty()) q.testKeyFilled = false;
+  if (q.replacementKey.empty()) q.replacementKeyFilled = false;
+  return q;
+}
+
+class ListSource final : public LineSource {
+ public:
+  explicit ListSource(const LineList& lines) : lines_(lines) {}
+  bool next(std::string_view& line) override {
+    if (i_ >= lines_.size()) return false;
+    line = lines_[i_++];
+    return true;
+  }
+
+ private:
+  const LineList& lines_;
+  std::size_t i_ = 0;
+};
+
+class JoinSink final : public LineSink {
+ public:
+  explicit JoinSink(std::string_view terminator) : terminator_(terminator) {}
+  void write(std::string_view line) override {
+    bytes.append(line);
+    bytes.append(terminator_);
+  }
+  std::string bytes;
+
+ private:
+  std::string terminator_;
+};
+
+std::FILE* MemoryFile(std::string_view bytes) {
+  const int fd = ::memfd_create("quorlin-fuzz", MFD_CLOEXEC);
+  if (fd < 0) std::abort();
+  for (std::size_t at = 0; at < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+    if (n <= 0) std::abort();
+    at += std::size_t(n);
+  }
+  ::lseek(fd, 0, SEEK_SET);
+  return ::fdopen(fd, "w+b");
+}
+
+std::string ReadAll(std::FILE* f) {
+  std::string bytes;
+  ::lseek(::fileno(f), 0, SEEK_SET);
+  char block[4096];
+  for (ssize_t n; (n = ::read(::fileno(f), block, sizeof block)) > 0;) bytes.append(block, n);
+  return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Input in(data, size);
+  const ChangeRequest q = ReadRequest(in);
+  const std::uint8_t how = in.byte();
+  const std::size_t readBlock = 16 + how % 48, writeBlock = 64 + how % 32;
+  const bool fromPipe = how & 0x80;
+  const std::string_view text = in.rest();
+  if (!ValidateRequest(q).empty()) return 0;
+
+  // In memory: the text split as the pane splits it.
+  LineList lines;
+  const std::string_view first =
+      ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+  const std::string terminator = first.empty() ? "\n" : std::string(first);
+  ListSource source(lines);
+  JoinSink sink(terminator);
+  const RunResult expected = RunChange(q, source, sink);
+
+  // Through the block reader and writer, the terminator taken from the input
+  // as the batch program takes it.
+  std::FILE* out = MemoryFile("");
+  std::FILE* inFile = nullptr;
+  std::thread feeder;
+  if (fromPipe && text.size() < 65536) {
+    int fds[2];
+    if (::pipe(fds) != 0) std::abort();
+    feeder = std::thread([fd = fds[1], text] {
+      for (std::size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + at, text.size() - at);
+        if (n <= 0) break;
+        at += std::size_t(n);
+      }
+      ::close(fd);
+    });
+    inFile = ::fdopen(fds[0], "rb");
+  } else {
+    inFile = MemoryFile(text);
+  }
+  RunResult actual;
+  std::string written;
+  {
+    BlockLineReader reader(inFile, "in", readBlock);
+    BlockLineWriter writer(out, "out", "\n", writeBlock);
+    writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
+      return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
+    });
+    actual = RunChange(q, reader, writer);
+    if (actual.completed) writer.Finish();
+  }
+  if (feeder.joinable()) feeder.join();
+  written = ReadAll(out);
+  std::fclose(inFile);
+  std::fclose(out);
+
+  if (actual.completed != expected.completed || actual.messages != expected.messages) std::abort();
+  if (actual.completed && written != sink.bytes) {
+    std::fprintf(stderr, "test %d action %d: %zu bytes through blocks, %zu in memory\n", q.testKind,
+                 q.actionKind, written.size(), sink.bytes.size());
+    std::abort();
+  }
+  return 0;
+}
