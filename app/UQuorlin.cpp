@@ -173,7 +173,7 @@ void TForm1::Print1Click() {
 }
 
 void TForm1::Close1Click() {
-  ui_.RichEdit1->setLines(LineList());
+  ui_.RichEdit1->setText(text::Text());
   ui_.NullsReminder->setVisible(false);
 }
 

@@ -136,16 +136,27 @@ void WorkFile::Rewind() {
 
 std::string WorkFile::ReadAll() {
   Rewind();
-  std::string bytes;
-  std::vector<char> block(1 << 20);
+  // Straight into one buffer of the file's size (a change run's output
+  // becomes the editor's text as it is read), then on in larger blocks should
+  // the size not be known.
+  std::size_t size = std::size_t(1) << 20;
+#ifndef _WIN32
+  struct stat st {};
+  if (::fstat(::fileno(file_.get()), &st) == 0) size = std::size_t(st.st_size) + 1;
+#endif
+  std::string bytes(size, '\0');
+  std::size_t used = 0;
   for (;;) {
     errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), file_.get());
-    bytes.append(block.data(), n);
-    if (n < block.size()) {
+    const std::size_t room = bytes.size() - used;
+    const std::size_t n = std::fread(bytes.data() + used, 1, room, file_.get());
+    used += n;
+    if (n < room) {
       if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      bytes.resize(used);
       return bytes;
     }
+    bytes.resize(bytes.size() * 2);
   }
 }
 

@@ -24,7 +24,7 @@ bool FolderIsPrivate(const std::string& folder) {
 #endif
 }
 
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request, const WorkFileWritten& written) {
   WorkRunResult r;
   const std::string inPath = workFolder + kRunInputFile;
@@ -33,7 +33,8 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     WorkFile in(inPath);
     {
       BlockLineWriter w(in.get(), inPath, "\r\n");
-      for (std::size_t i = 0; i < lines.size(); ++i) w.write(lines[i]);
+      std::string_view line;
+      while (input.next(line)) w.write(line);
       w.Finish();
     }
     if (written) written(inPath);
@@ -53,7 +54,7 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
       return r;
     }
     if (written) written(outPath);
-    r.output = LineList::FromBytes(out.ReadAll());
+    r.output = out.ReadAll();
     out.Close();
     r.completed = true;
   } catch (const FileError& e) {

@@ -319,12 +319,10 @@ TEST(WorkFiles, RunThroughTheTwoFiles) {
   TempDir dir;
   LineList lines;
   for (const char* l : {"a\tb", "", "x\xe9y"}) lines.push_back(l);
-  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines, Upper());
+  LineListSource source(lines);
+  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, Upper());
   ASSERT_TRUE(r.completed);
-  ASSERT_EQ(r.output.size(), 3u);
-  EXPECT_EQ(r.output[0], "A       B");
-  EXPECT_EQ(r.output[1], "");
-  EXPECT_EQ(r.output[2], "X\xe9Y");
+  EXPECT_EQ(r.output, "A       B\r\n\r\nX\xe9Y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp1~.txt"), "a\tb\r\n\r\nx\xe9y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp2~.txt"), "A       B\r\n\r\nX\xe9Y\r\n");
 }
@@ -338,7 +336,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   bad.firstCharPos = "3";
   bad.lastCharPos = "2";
   bad.firstCharPosFilled = bad.lastCharPosFilled = true;
-  WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines, bad);
+  LineListSource source(lines);
+  WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, bad);
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
   EXPECT_EQ(r.messages,
@@ -346,7 +345,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
-  r = RunThroughWorkFiles(missing, lines, ChangeRequest{});
+  LineListSource again(lines);
+  r = RunThroughWorkFiles(missing, again, ChangeRequest{});
   EXPECT_FALSE(r.completed);
   EXPECT_TRUE(r.fileError);
   EXPECT_EQ(r.messages, (std::vector<std::string>{"File not found\n" + missing + "~QLtmp1~.txt"}));
@@ -447,8 +447,9 @@ TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
+    LineListSource source(lines);
     const WorkRunResult r =
-        RunThroughWorkFiles(dir.folder(), lines, Upper(), [&](const std::string& path) {
+        RunThroughWorkFiles(dir.folder(), source, Upper(), [&](const std::string& path) {
           if (path != dir.folder() + row.file) return;
           ASSERT_TRUE(quorlin::testing::AsOtherUser([&] {
             return ::unlink(path.c_str()) == 0 &&
@@ -457,9 +458,7 @@ TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
           }));
         });
     ASSERT_TRUE(r.completed) << (r.messages.empty() ? "" : r.messages[0]);
-    ASSERT_EQ(r.output.size(), 2u);
-    EXPECT_EQ(r.output[0], "OURS");
-    EXPECT_EQ(r.output[1], "ALL OF IT");
+    EXPECT_EQ(r.output, "OURS\r\nALL OF IT\r\n");
     EXPECT_EQ(ReadBytes(theirs), "their line\r\nand another\r\n");
   }
 }

@@ -17,6 +17,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FieldExits.h"
 #include "ui/MainWindowUi.h"
+#include "text/TextLines.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
 
@@ -158,11 +159,11 @@ void ChangePage::PressOk(const QString& workFolder) {
     return;
   }
 
+  // The run reads a snapshot of the text, written to the first work file
+  // line by line; the second work file's bytes become the new text as read.
   WorkRunResult result;
-  qint64 readMs = 0;
   try {
-    const LineList lines = ui_.RichEdit1->lines();
-    readMs = clock.elapsed();
+    text::TextLineSource lines(ui_.RichEdit1->text());
     result = RunThroughWorkFiles(QFile::encodeName(workFolder).toStdString(), lines, request);
   } catch (const FileError& e) {
     result.completed = false;
@@ -179,13 +180,12 @@ void ChangePage::PressOk(const QString& workFolder) {
     return;
   }
 
-  ui_.RichEdit1->setLines(result.output);
-  const std::size_t outputLines = result.output.size();
-  result.output.clear();
+  text::Text output = text::Text::Adopt(std::move(result.output));
+  const std::size_t outputLines = output.lineCount();
+  ui_.RichEdit1->setText(std::move(output));
   qCInfo(lcRunTiming,
-         "change run: %zu lines; reading the pane %lld ms, work files and run %lld ms, "
-         "new text in the pane %lld ms",
-         outputLines, readMs, runMs - readMs, clock.elapsed() - runMs);
+         "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
+         outputLines, runMs, clock.elapsed() - runMs);
 
   QCheckBox* const options[] = {ui_.CheckBox1, ui_.CheckBox2, ui_.LCaseCheckBox, ui_.UCasecheckbox};
   bool anyChecked = false;
