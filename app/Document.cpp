@@ -18,8 +18,8 @@
 #include "engine/DocumentFile.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
-#include "engine/LineList.h"
 #include "engine/WorkFiles.h"
+#include "text/Text.h"
 #include "ui/Dialogs.h"
 #include "ui/FileNames.h"
 #include "ui/TextPane.h"
@@ -129,9 +129,9 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
   clock.start();
   qint64 scanMs = 0, copyMs = 0, readMs = 0;
   try {
-    LineList lines;
     std::string terminator;
     LoadResult loaded = LoadResult::Loaded;
+    text::Text text;
     {
       // Read once: the scan, the cleaned copy and the pane all take these bytes.
       PipeLimits pipes;
@@ -147,16 +147,18 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
         copyMs = clock.restart();
         loaded = LoadResult::LoadedCleaned;
       }
-      lines.reserve(0, bytes.size());
-      terminator = ForEachLine(bytes, [&](std::string_view line) { lines.push_back(line); });
+      // The bytes become the pane's text as they are, their line breaks made
+      // "\n" in place.
+      text = text::Text::adopt(std::move(bytes), &terminator);
     }
     readMs = clock.restart();
-    pane.setLines(lines);
+    const std::size_t lines = text.lineCount();
+    pane.setText(std::move(text));
     state.lineTerminator = std::move(terminator);
     qCInfo(ui::lcTiming,
-           "open: %zu lines; zero-byte scan %lld ms, cleaned copy %lld ms, reading and splitting "
+           "open: %zu lines; reading and zero-byte scan %lld ms, cleaned copy %lld ms, line index "
            "%lld ms, text into the pane %lld ms",
-           lines.size(), scanMs, copyMs, readMs, clock.elapsed());
+           lines, scanMs, copyMs, readMs, clock.elapsed());
     return loaded;
   } catch (const FileError& e) {
     dialogs.error(ui::FileErrorBoxText(e));

@@ -16,7 +16,8 @@
 
 #include "app/Printing.h"
 #include "engine/FileError.h"
-#include "engine/LineList.h"
+#include "text/Text.h"
+#include "text/TextLines.h"
 #include "textutil/QuorlinUtils.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
@@ -49,9 +50,12 @@ int FailureCode(int err, const QFileDevice& file) {
   }
 }
 
-// Writes the lines to an open file in large blocks, checking every count.
-// Returns 0, or the error number of the write that failed.
-int WriteLines(QFileDevice& file, const LineList& lines, std::string_view terminator) {
+// Writes the text's lines, each followed by the terminator, to an open file
+// in large blocks, checking every count. A text's own line breaks are "\n":
+// with that terminator its bytes go out as they are, with one more "\n"
+// after a last line that has none. Returns 0, or the error number of the
+// write that failed.
+int WriteLines(QFileDevice& file, const text::Text& text, std::string_view terminator) {
   constexpr std::size_t kBlock = std::size_t(1) << 20;
   std::string block;
   block.reserve(kBlock + 4096);
@@ -64,13 +68,24 @@ int WriteLines(QFileDevice& file, const LineList& lines, std::string_view termin
     block.clear();
     return 0;
   };
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    block.append(lines[i]);
-    block.append(terminator);
-    if (block.size() >= kBlock) {
-      if (const int err = flushBlock()) return err;
+  int failed = 0;
+  if (terminator == "\n") {
+    text.forEachChunk(0, text.size(), [&](std::string_view chunk) {
+      block.append(chunk);
+      if (block.size() >= kBlock) failed = flushBlock();
+      return failed == 0;
+    });
+    if (failed == 0 && !text.empty() && text.at(text.size() - 1) != '\n') block.push_back('\n');
+  } else {
+    text::TextLineSource lines(text);
+    std::string_view line;
+    while (failed == 0 && lines.next(line)) {
+      block.append(line);
+      block.append(terminator);
+      if (block.size() >= kBlock) failed = flushBlock();
     }
   }
+  if (failed != 0) return failed;
   if (const int err = flushBlock()) return err;
   errno = 0;
   if (!file.flush()) return FailureCode(errno, file);
@@ -121,7 +136,7 @@ std::string_view SaveTerminator(const DocumentState& state) {
   return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
 }
 
-void SaveLines(const QString& path, const LineList& lines, std::string_view terminator) {
+void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator) {
   const std::string name = ui::SystemName(path);
   const QFileInfo target(path);  // through links, to the file they name
   if (target.isDir()) throw FileError(EISDIR, name);
@@ -208,18 +223,19 @@ void FileCommands::saveAs() {
   const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
   if (path.isEmpty()) return;
 
-  ui_.pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ui_.pane->setWordWrap(false);
   try {
-    SaveLines(path, ui_.pane->lines(), SaveTerminator(doc_));
+    SaveLines(path, ui_.pane->text(), SaveTerminator(doc_));
   } catch (const FileError& e) {
     dialogs_.error(ui::FileErrorBoxText(e));
   }
 }
 
 void FileCommands::print() {
-  // What the job prints is taken now: the pane may change while it runs.
+  // What the job prints is taken now: the pane may change while it runs, and
+  // the job's thread reads this snapshot of the text.
   const ui::TextPane& pane = *ui_.pane;
-  const LineList lines = pane.lines();
+  const text::Text snapshot = pane.text();
   const QFont font = PrintFont(pane.font());
   const qreal tabStop = pane.tabStopDistance();
   PrintOutcome outcome = PrintOutcome::Failed;
@@ -227,6 +243,7 @@ void FileCommands::print() {
     const ui::BusyCursor busy;
     outcome =
         PrintOffThread(printSystem_, [&](QPagedPaintDevice& device, const std::atomic<bool>& stop) {
+          text::TextLineSource lines(snapshot);
           return PrintLines(device, PrintableRect(device), lines, font, tabStop, &stop);
         });
   }

@@ -11,8 +11,8 @@
 
 class QWidget;
 
-namespace quorlin {
-class LineList;
+namespace quorlin::text {
+class Text;
 }
 
 namespace quorlin::ui {
@@ -57,7 +57,7 @@ std::string_view SaveTerminator(const DocumentState& state);
 // file in the same folder renamed over path at the end: a failure leaves an
 // existing file whole. An existing file keeps its permissions; one that is no
 // plain file (a device) is written directly. Throws FileError.
-void SaveLines(const QString& path, const LineList& lines, std::string_view terminator);
+void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator);
 
 class FileCommands {
  public:

@@ -50,8 +50,8 @@ QFont PrintFont(const QFont& paneFont) {
   return font;
 }
 
-bool PrintLines(QPagedPaintDevice& device, const QRect& rect, const LineList& lines,
-                const QFont& font, qreal tabStop, const std::atomic<bool>* stop) {
+bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
+                qreal tabStop, const std::atomic<bool>* stop) {
   if (rect.isEmpty()) return false;  // a page smaller than its margins
   QPainter painter;
   if (!painter.begin(&device)) return false;
@@ -70,12 +70,13 @@ bool PrintLines(QPagedPaintDevice& device, const QRect& rect, const LineList& li
   const qreal height = rect.height();
   qreal y = 0;  // from the rectangle's top on the current page
   bool ok = true;
-  for (std::size_t i = 0; ok && i < lines.size(); ++i) {
+  std::string_view text;
+  while (ok && lines.next(text)) {
     if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
       ok = false;
       break;
     }
-    layout.setText(ui::DecodeWestern(lines[i]));
+    layout.setText(ui::DecodeWestern(text));
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
       line.setLeadingIncluded(true);

@@ -7,7 +7,7 @@
 #include <QFont>
 #include <QRect>
 
-#include "engine/LineList.h"
+#include "engine/LineStream.h"
 
 class QPaintDevice;
 class QPagedPaintDevice;
@@ -47,7 +47,7 @@ QFont PrintFont(const QFont& paneFont);
 //   starts the next page, so every printed line is on exactly one page.
 // No lines print one blank page. Begins and ends the device's job; false when
 // the device would not start it, a page or its end failed, or stop was set.
-bool PrintLines(QPagedPaintDevice& device, const QRect& rect, const LineList& lines,
-                const QFont& font, qreal tabStop, const std::atomic<bool>* stop = nullptr);
+bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
+                qreal tabStop, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace quorlin::app

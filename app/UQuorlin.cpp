@@ -169,7 +169,7 @@ void TForm1::Print1Click() {
 }
 
 void TForm1::Close1Click() {
-  ui_.pane->setLines(LineList());
+  ui_.pane->setText(text::Text());
   ui_.nullsReminder->setVisible(false);
 }
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/LineStream.h"
+
 namespace quorlin {
 
 class LineList {
@@ -40,6 +42,21 @@ class LineList {
  private:
   std::string data_;
   std::vector<std::size_t> ends_;  // offset just past each line's last byte
+};
+
+// Hands out a list's lines in order; the list must outlive it.
+class LineListSource final : public LineSource {
+ public:
+  explicit LineListSource(const LineList& lines) : lines_(lines) {}
+  bool next(std::string_view& line) override {
+    if (at_ >= lines_.size()) return false;
+    line = lines_[at_++];
+    return true;
+  }
+
+ private:
+  const LineList& lines_;
+  std::size_t at_ = 0;
 };
 
 // Calls f(line) for every line of bytes, split as LineList::FromBytes does.

@@ -1,7 +1,7 @@
 #include "engine/WorkFiles.h"
 
-#include "engine/ChangeRun.h"
 #include "engine/BlockLines.h"
+#include "engine/ChangeRun.h"
 
 #include <cassert>
 #include <cerrno>
@@ -22,16 +22,27 @@ void WorkFile::rewind() {
 
 std::string WorkFile::readAll() {
   rewind();
-  std::string bytes;
-  std::vector<char> block(1 << 20);
+  // Straight into one buffer of the file's size (a change run's output
+  // becomes the editor's text as it is read), then on in larger blocks should
+  // the size not be known.
+  std::size_t size = std::size_t(1) << 20;
+#ifndef _WIN32
+  struct stat st {};
+  if (::fstat(::fileno(file_.get()), &st) == 0) size = std::size_t(st.st_size) + 1;
+#endif
+  std::string bytes(size, '\0');
+  std::size_t used = 0;
   for (;;) {
     errno = 0;
-    const std::size_t n = std::fread(block.data(), 1, block.size(), file_.get());
-    bytes.append(block.data(), n);
-    if (n < block.size()) {
+    const std::size_t room = bytes.size() - used;
+    const std::size_t n = std::fread(bytes.data() + used, 1, room, file_.get());
+    used += n;
+    if (n < room) {
       if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      bytes.resize(used);
       return bytes;
     }
+    bytes.resize(bytes.size() * 2);
   }
 }
 
@@ -47,7 +58,7 @@ bool FolderIsPrivate(const std::string& folder) {
 #endif
 }
 
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request, const WorkFileWritten& written) {
   assert(!workFolder.empty() && (workFolder.back() == '/' || workFolder.back() == '\\'));
   WorkRunResult r;
@@ -57,7 +68,8 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
     WorkFile in(inPath);
     {
       BlockLineWriter w(in.get(), inPath, "\r\n");
-      for (std::size_t i = 0; i < lines.size(); ++i) w.write(lines[i]);
+      std::string_view line;
+      while (input.next(line)) w.write(line);
       w.finish();
     }
     if (written) written(inPath);
@@ -77,7 +89,7 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList&
       return r;
     }
     if (written) written(outPath);
-    r.output = LineList::fromBytes(out.readAll());
+    r.output = out.readAll();
     out.close();
     r.completed = true;
   } catch (const FileError& e) {

@@ -12,7 +12,7 @@
 #include "engine/ChangeRequest.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
-#include "engine/LineList.h"
+#include "engine/LineStream.h"
 
 namespace quorlin {
 
@@ -53,20 +53,22 @@ struct WorkRunResult {
   // Otherwise why it did not complete, in the order to show them: the stop of
   // actions 25/26, or too little memory.
   std::vector<std::string> messages;
-  LineList output;
+  // The output file's bytes as the run wrote them: every line followed by
+  // CR LF. Empty unless completed.
+  std::string output;
 };
 
 // Called with a work file's path once it is written, before it is read back.
 using WorkFileWritten = std::function<void(const std::string& path)>;
 
-// Saves lines to workFolder + "~QLtmp1~.txt" (each line followed by CR LF),
-// streams that file through the run into workFolder + "~QLtmp2~.txt" (CR LF)
-// and reads the result back. Each file is read back through the descriptor
-// that wrote it, never opened again by name. workFolder must end in a path
-// separator. The request must have passed ValidateRequest. Both files are
-// created fresh and owner-only; they stay on disk for the caller to delete at
-// close.
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, const LineList& lines,
+// Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line
+// followed by CR LF), streams that file through the run into workFolder +
+// "~QLtmp2~.txt" (CR LF) and reads the result back in one read. Each file is
+// read back through the descriptor that wrote it, never opened again by name.
+// workFolder must end in a path separator. The request must have passed
+// ValidateRequest. Both files are created fresh and owner-only; they stay on
+// disk for the caller to delete at close.
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request,
                                   const WorkFileWritten& written = nullptr);
 

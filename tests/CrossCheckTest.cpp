@@ -100,11 +100,13 @@ refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path
     if (path == Path::WorkFiles) {
       quorlin::LineList list;
       for (const auto& line : input) list.push_back(line);
-      const quorlin::WorkRunResult result = quorlin::RunThroughWorkFiles(workFolder, list, r);
+      quorlin::LineListSource source(list);
+      const quorlin::WorkRunResult result = quorlin::RunThroughWorkFiles(workFolder, source, r);
       o.completed = result.completed;
       o.messages = result.messages;
       if (result.fileError) o.messages.push_back("(file error)");
-      for (std::size_t i = 0; i < result.output.size(); ++i) o.lines.emplace_back(result.output[i]);
+      const quorlin::LineList output = quorlin::LineList::fromBytes(result.output);
+      for (std::size_t i = 0; i < output.size(); ++i) o.lines.emplace_back(output[i]);
     } else {
       ScribbledSource source(input, path == Path::WithFacts);
       VectorSink sink;

@@ -317,12 +317,10 @@ TEST(WorkFiles, RunThroughTheTwoFiles) {
   TempDir dir;
   LineList lines;
   for (const char* l : {"a\tb", "", "x\xe9y"}) lines.push_back(l);
-  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines, Req{.upper = true});
+  LineListSource source(lines);
+  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, Req{.upper = true});
   ASSERT_TRUE(r.completed);
-  ASSERT_EQ(r.output.size(), 3u);
-  EXPECT_EQ(r.output[0], "A       B");
-  EXPECT_EQ(r.output[1], "");
-  EXPECT_EQ(r.output[2], "X\xe9Y");
+  EXPECT_EQ(r.output, "A       B\r\n\r\nX\xe9Y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp1~.txt"), "a\tb\r\n\r\nx\xe9y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp2~.txt"), "A       B\r\n\r\nX\xe9Y\r\n");
 }
@@ -331,7 +329,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   TempDir dir;
   LineList lines;
   lines.push_back("abc");
-  WorkRunResult r = RunThroughWorkFiles(dir.folder(), lines,
+  LineListSource source(lines);
+  WorkRunResult r = RunThroughWorkFiles(dir.folder(), source,
                                         Req{.action = 25, .firstChar = "3", .lastChar = "2"});
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
@@ -340,7 +339,8 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
-  r = RunThroughWorkFiles(missing, lines, ChangeRequest{});
+  LineListSource again(lines);
+  r = RunThroughWorkFiles(missing, again, ChangeRequest{});
   EXPECT_FALSE(r.completed);
   ASSERT_TRUE(r.fileError);
   EXPECT_EQ(r.fileError->text(), "File not found");
@@ -443,8 +443,9 @@ TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
+    LineListSource source(lines);
     const WorkRunResult r =
-        RunThroughWorkFiles(dir.folder(), lines, Req{.upper = true}, [&](const std::string& path) {
+        RunThroughWorkFiles(dir.folder(), source, Req{.upper = true}, [&](const std::string& path) {
           if (path != dir.folder() + row.file) return;
           ASSERT_TRUE(quorlin::testing::AsOtherUser([&] {
             return ::unlink(path.c_str()) == 0 &&
@@ -453,9 +454,7 @@ TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
           }));
         });
     ASSERT_TRUE(r.completed) << (r.messages.empty() ? "" : r.messages[0]);
-    ASSERT_EQ(r.output.size(), 2u);
-    EXPECT_EQ(r.output[0], "OURS");
-    EXPECT_EQ(r.output[1], "ALL OF IT");
+    EXPECT_EQ(r.output, "OURS\r\nALL OF IT\r\n");
     EXPECT_EQ(ReadBytes(theirs), "their line\r\nand another\r\n");
   }
 }

@@ -9,6 +9,7 @@
 #include <QTabWidget>
 
 #include "engine/WorkFiles.h"
+#include "text/TextLines.h"
 #include "ui/BusyCursor.h"
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
@@ -110,8 +111,9 @@ void ChangePage::pressOk(const QString& workFolder) {
     return;
   }
 
-  const LineList lines = ui_.pane->lines();
-  const qint64 readMs = clock.elapsed();
+  // The run reads a snapshot of the text, written to the first work file
+  // line by line; the second work file's bytes become the new text as read.
+  text::TextLineSource lines(ui_.pane->text());
   WorkRunResult result = RunThroughWorkFiles(SystemName(workFolder), lines, request);
   const qint64 runMs = clock.elapsed();
   if (result.fileError) {
@@ -123,13 +125,12 @@ void ChangePage::pressOk(const QString& workFolder) {
     return;
   }
 
-  ui_.pane->setLines(result.output);
-  const std::size_t outputLines = result.output.size();
-  result.output.clear();
+  text::Text output = text::Text::adopt(std::move(result.output));
+  const std::size_t outputLines = output.lineCount();
+  ui_.pane->setText(std::move(output));
   qCInfo(lcTiming,
-         "change run: %zu lines; reading the pane %lld ms, work files and run %lld ms, "
-         "new text in the pane %lld ms",
-         outputLines, readMs, runMs - readMs, clock.elapsed() - runMs);
+         "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
+         outputLines, runMs, clock.elapsed() - runMs);
 
   QCheckBox* const options[] = {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
                                 ui_.outputUpperCase};

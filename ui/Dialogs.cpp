@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 
@@ -45,10 +46,22 @@ QString QtDialogs::saveFileName(const QString& folder, const QString& name) {
 }
 
 std::optional<QFont> QtDialogs::chooseFont(const QFont& initial) {
-  QFontDialog dialog(initial, parent_);
+  // The dialog lists installed families in points. A font asked for by a name
+  // that stands for another (the pane's "Trebuchet MS") or in pixels is shown
+  // as the font it is drawn with, at its size in points; otherwise the dialog
+  // would start from its own default. OK without a change keeps the font as
+  // it was.
+  const QFontInfo drawn(initial);
+  QFont start = initial;
+  start.setFamilies({drawn.family()});
+  start.setPointSizeF(drawn.pointSizeF());
+  QFontDialog dialog(start, parent_);
   dialog.setObjectName(QStringLiteral("FontDialog1"));
+  const QFont offered = dialog.currentFont();
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.selectedFont();
+  const QFont chosen = dialog.selectedFont();
+  if (chosen == offered) return initial;
+  return chosen;
 }
 
 }  // namespace quorlin::ui

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextCursor>
 
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
@@ -15,8 +14,9 @@
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/StatusLine.h"
+#include "text/Search.h"
 #include "ui/TextPane.h"
-#include "ui/TextSearch.h"
+#include "ui/Western.h"
 
 namespace quorlin::ui {
 
@@ -25,8 +25,7 @@ ViewCommands::ViewCommands(QWidget& window, MainWindowUi& ui, Dialogs& dialogs)
       ui_(ui),
       dialogs_(dialogs),
       find_(new FindDialog(&window)),
-      status_(std::make_unique<StatusLine>(*ui.pane, *ui.statusBar)),
-      fontDialogFont_(PaneFont()) {
+      status_(std::make_unique<StatusLine>(*ui.pane, *ui.statusBar)) {
   ui_.searchButton->installEventFilter(this);
 }
 
@@ -42,12 +41,15 @@ void ViewCommands::openFindDialog() {
 
 void ViewCommands::findNext() {
   TextPane& pane = *ui_.pane;
-  const QString text = find_->searchText();
-  if (text.isEmpty()) return;
-  const QTextCursor selection = pane.textCursor();
-  const int from = selection.hasSelection() ? selection.selectionEnd() : 0;
-  const int at = FindForward(*pane.document(), text, from);
-  if (at < 0) {
+  const QString typed = find_->searchText();
+  if (typed.isEmpty()) return;
+  const text::Selection selection = pane.selection();
+  const std::size_t from = selection.empty() ? 0 : selection.end();
+  // The pane holds only characters of the set: a search text with any other
+  // character, or a line break, is found nowhere.
+  std::size_t at = text::npos;
+  if (IsWesternOnly(typed)) at = text::FindForward(pane.text(), EncodeWestern(typed), from);
+  if (at == text::npos) {
     dialogs_.message(QString::fromLatin1(kNoMoreInstances));
     return;
   }
@@ -55,10 +57,7 @@ void ViewCommands::findNext() {
   ui_.pages->setCurrentWidget(ui_.textPage);
   window_.activateWindow();
   pane.setFocus(Qt::OtherFocusReason);
-  QTextCursor match(pane.document());
-  match.setPosition(at);
-  match.setPosition(at + int(text.size()), QTextCursor::KeepAnchor);
-  pane.setTextCursor(match);
+  pane.setSelection(at, at + std::size_t(typed.size()));
 }
 
 void ViewCommands::returnFocusToPane() {
@@ -85,25 +84,21 @@ void ViewCommands::updateStatusLine() {
 
 void ViewCommands::toggleWordWrap() {
   TextPane& pane = *ui_.pane;
-  if (pane.lineWrapMode() == QPlainTextEdit::NoWrap) {
-    dialogs_.message(QString::fromLatin1(kWordWrapNotice));
-    const BusyCursor busy;  // a long text is laid out anew
-    pane.setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  } else {
-    const BusyCursor busy;
-    pane.setLineWrapMode(QPlainTextEdit::NoWrap);
-  }
-  pane.ensureCursorVisible();
+  if (!pane.wordWrap()) dialogs_.message(QString::fromLatin1(kWordWrapNotice));
+  const BusyCursor busy;  // every line is measured anew
+  pane.setWordWrap(!pane.wordWrap());
 }
 
 void ViewCommands::chooseFont() {
   dialogs_.message(QString::fromLatin1(kFontReminder));
-  const std::optional<QFont> chosen = dialogs_.chooseFont(fontDialogFont_);
+  // The dialog starts from the font last chosen in it, at first the pane's own.
+  const QFont start = fontDialogFont_.value_or(ui_.pane->font());
+  const std::optional<QFont> chosen = dialogs_.chooseFont(start);
   if (!chosen) return;
   fontDialogFont_ = *chosen;
   const BusyCursor busy;
   ui_.pane->setFont(*chosen);
-  ui_.pane->ensureCursorVisible();
+  ui_.pane->ensureCaretVisible();
 }
 
 // ---- Clipboard ----

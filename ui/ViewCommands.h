@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QFont>
 #include <QObject>
@@ -32,8 +33,6 @@ class ViewCommands : public QObject {
 
   FindDialog& findDialog() { return *find_; }
   StatusLine& statusLine() { return *status_; }
-  // The font the font dialog starts from: the one last chosen in it.
-  const QFont& fontDialogFont() const { return fontDialogFont_; }
 
   // Opens the find dialog (or brings it back) half-way across the pane, at
   // the pane's top, and repaints the pane.
@@ -72,7 +71,7 @@ class ViewCommands : public QObject {
   Dialogs& dialogs_;
   FindDialog* find_ = nullptr;  // a child of the window
   std::unique_ptr<StatusLine> status_;
-  QFont fontDialogFont_;
+  std::optional<QFont> fontDialogFont_;  // the font last chosen in the dialog
 };
 
 }  // namespace quorlin::ui

@@ -58,7 +58,6 @@ QString DecodeWestern(std::string_view bytes) {
 }
 
 namespace {
-template <bool kParagraphs>
 void Encode(std::string& out, QStringView text) {
   // Never more bytes than UTF-16 units: write in place, then trim.
   const std::size_t start = out.size();
@@ -73,10 +72,6 @@ void Encode(std::string& out, QStringView text) {
       continue;
     }
     char byte;
-    if (kParagraphs && c == 0x2029) {
-      *d++ = '\n';
-      continue;
-    }
     if (WesternByte(c, byte)) {
       *d++ = byte;
       continue;
@@ -89,11 +84,7 @@ void Encode(std::string& out, QStringView text) {
 }  // namespace
 
 void AppendWestern(std::string& out, QStringView text) {
-  Encode<false>(out, text);
-}
-
-void AppendWesternParagraphs(std::string& out, QStringView text) {
-  Encode<true>(out, text);
+  Encode(out, text);
 }
 
 std::string EncodeWestern(QStringView text) {

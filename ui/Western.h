@@ -28,9 +28,6 @@ QString DecodeWestern(std::string_view bytes);
 // surrogate pair counts as one) becomes "?". Appends to out.
 void AppendWestern(std::string& out, QStringView text);
 std::string EncodeWestern(QStringView text);
-// The same for a document's raw text: each paragraph separator (U+2029, the
-// break between two blocks) becomes "\n".
-void AppendWesternParagraphs(std::string& out, QStringView text);
 
 // The text with every character the set cannot hold replaced by "?" (a
 // surrogate pair by one "?"), so that what is shown is what will be stored.

@@ -2,12 +2,15 @@
 // their headings, signs and buttons, and field checks whose box opens a
 // modal loop of its own just after the focus moved.
 #include <QAbstractButton>
+#include <QFontDialog>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
 #include "WindowFixture.h"
 #include "ui/Dialogs.h"
+#include "ui/Fonts.h"
 
 namespace quorlin::testing {
 namespace {
@@ -71,6 +74,38 @@ TEST(RealDialogs, BoxesCarryTheirHeadingSignAndButtons) {
   }
   EXPECT_EQ(answerer.seen[4].title, title);
   EXPECT_EQ(answerer.seen[4].icon, QMessageBox::Critical);
+}
+
+// The font dialog starts from the font it is given, as drawn, even one asked
+// for by a name that stands for another and in pixels; OK without a change
+// gives that font back unchanged, and a change of size is a new font.
+TEST(RealDialogs, TheFontDialogStartsFromTheGivenFont) {
+  ui::QtDialogs dialogs(nullptr);
+  QFont chosenSize;
+  chosenSize.setPointSize(20);
+  for (const QFont& given : {ui::PaneFont(), chosenSize}) {
+    QString shownFamily;
+    QTimer::singleShot(50, [&] {
+      auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      shownFamily = dialog->currentFont().family();
+      dialog->accept();
+    });
+    EXPECT_EQ(dialogs.chooseFont(given), given);
+    EXPECT_EQ(shownFamily, QFontInfo(given).family());
+  }
+  QTimer::singleShot(50, [] {
+    auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    QFont larger = dialog->currentFont();
+    larger.setPointSize(larger.pointSize() + 4);
+    dialog->setCurrentFont(larger);
+    dialog->accept();
+  });
+  const std::optional<QFont> larger = dialogs.chooseFont(ui::PaneFont());
+  ASSERT_TRUE(larger.has_value());
+  EXPECT_EQ(larger->family(), QFontInfo(ui::PaneFont()).family());
+  EXPECT_GT(larger->pointSizeF(), QFontInfo(ui::PaneFont()).pointSizeF() + 3);
 }
 
 class RealBoxes : public WindowTest {

@@ -319,12 +319,12 @@ TEST_F(FileMenu, SaveAsProposesTheLastNamesAndChangesNothingElse) {
   const QString caption = Caption();
   const QString longLine = QStringLiteral("word ").repeated(200);
   SetPaneLines({longLine.toStdString(), "end"});
-  pane().setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  pane().setWordWrap(true);
 
   SaveAs(QString());  // cancelled: the view stays wrapped, nothing written
-  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_TRUE(pane().wordWrap());
   SaveAs(path(QStringLiteral("saved.txt")));
-  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_FALSE(pane().wordWrap());
   // Lines as the document holds them, not as they were wrapped on screen.
   EXPECT_EQ(ReadFile(QStringLiteral("saved.txt")), longLine.toLatin1() + "\r\nend\r\n");
   EXPECT_EQ(
@@ -419,7 +419,7 @@ TEST_F(FileMenu, FailedSaveLeavesTheOldFileWhole) {
     Start();
     WriteFile(QStringLiteral("old.txt"), "old content\n");
     SetPaneLines(Lines(300, line));
-    pane().setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    pane().setWordWrap(true);
     const QStringList before = Files();
     {
       std::optional<FileSizeLimit> limit;
@@ -434,7 +434,7 @@ TEST_F(FileMenu, FailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadFile(QStringLiteral("old.txt")), "old content\n");
     EXPECT_EQ(Files(), before);
     EXPECT_EQ(pane().lineCount(), 300u);
-    EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);  // switched off before the write
+    EXPECT_FALSE(pane().wordWrap());  // switched off before the write
     dialogs.boxes.clear();
   }
 }

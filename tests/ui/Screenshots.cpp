@@ -12,6 +12,7 @@
 #include "engine/LineList.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
+#include "text/Text.h"
 #include "ui/TextPane.h"
 
 int main(int argc, char** argv) {
@@ -26,11 +27,8 @@ int main(int argc, char** argv) {
     options.programFolder = QDir::tempPath();
     options.screenSize = screen;
     quorlin::app::TForm1 form(options);
-    quorlin::LineList sample;
-    for (const char* line : {"Sample text\tafter a tab", "<p>tag-like line</p>", "", "last line"}) {
-      sample.push_back(line);
-    }
-    form.controls().pane->setLines(sample);
+    form.controls().pane->setText(quorlin::text::Text::fromBytes(
+        "Sample text\tafter a tab\n<p>tag-like line</p>\n\nlast line\n"));
     form.controls().nullsReminder->setVisible(true);  // as after a cleaned copy
     form.show();
     QCoreApplication::processEvents();

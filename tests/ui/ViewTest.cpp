@@ -5,11 +5,8 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPlainTextDocumentLayout>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTextBlock>
-#include <QTextLayout>
 
 #include "Idle.h"
 #include "WindowFixture.h"
@@ -35,13 +32,6 @@ class ViewTest : public WindowTest {
     WaitForIdle();
     return ui().statusBar->currentMessage();
   }
-  void Select(int anchor, int position) {
-    QTextCursor c(pane().document());
-    c.setPosition(anchor);
-    c.setPosition(position, QTextCursor::KeepAnchor);
-    pane().setTextCursor(c);
-  }
-  ui::DisplayLineCounter& counter() { return form->view().statusLine().counter(); }
 };
 
 TEST_F(ViewTest, StatusLineShowsTheEndOfTheSelectionAndTheLineCount) {
@@ -76,8 +66,8 @@ TEST_F(ViewTest, StatusLineShowsTheEndOfTheSelectionAndTheLineCount) {
   }
 
   // A text typed without a final line break has a last line that counts.
-  pane().setPlainText(QStringLiteral("a\nbc"));
-  pane().moveCursor(QTextCursor::End);
+  pane().setText(text::Text::fromBytes("a\nbc"));
+  Select(4, 4);
   EXPECT_EQ(StatusShown(), Status(2, 3, 2));
   // It follows the user's typing with no other call.
   pane().setFocus();
@@ -85,28 +75,6 @@ TEST_F(ViewTest, StatusLineShowsTheEndOfTheSelectionAndTheLineCount) {
   EXPECT_EQ(StatusShown(), Status(3, 1, 2));
   TypeText(&pane(), QStringLiteral("d"));
   EXPECT_EQ(StatusShown(), Status(3, 2, 3));
-}
-
-// Lines as displayed, worked out independently: every block laid out at the
-// pane's width and its lines counted one by one.
-CaretPosition DisplayedPosition(QPlainTextEdit& pane) {
-  QTextDocument& doc = *pane.document();
-  auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc.documentLayout());
-  const int end = pane.textCursor().selectionEnd();
-  const QTextBlock caretBlock = doc.findBlock(end);
-  CaretPosition at;
-  at.line = 1;
-  at.total = 0;
-  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-    layout->ensureBlockLayout(b);
-    const int lines = b.layout()->lineCount();
-    if (b.blockNumber() < caretBlock.blockNumber()) at.line += lines;
-    if (b.next().isValid() || b.length() > 1) at.total += lines;
-  }
-  const QTextLine line = caretBlock.layout()->lineForTextPosition(end - caretBlock.position());
-  at.line += line.lineNumber();
-  at.column = end - caretBlock.position() - line.textStart() + 1;
-  return at;
 }
 
 // Lines of words and of unbroken wide characters around the pane's width,
@@ -124,73 +92,41 @@ std::vector<std::string> MixedLines(int count) {
   return lines;
 }
 
+// The status line follows the pane's rows through the window's own events:
+// the button, a narrower pane, a larger font, a new text. How the pane
+// counts its rows is checked with the pane itself.
 TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
   Start();
   SetPaneLines(MixedLines(300));
-  Select(0, pane().document()->findBlockByNumber(250).position() + 7);
+  Select(0, pane().text().lineStart(250) + 7);
   dialogs.boxes.clear();
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
-  ASSERT_NE(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  ASSERT_TRUE(pane().wordWrap());
 
-  // The counter notices a change at the next idle moment and then catches up.
-  const auto settled = [&] {
-    WaitForIdle();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return counter().caughtUp(); }));
-    const QString shown = StatusShown();
-    const CaretPosition expected = DisplayedPosition(pane());
-    EXPECT_EQ(shown, ui::StatusText(expected));
+  const auto shown = [&] {
+    const QString status = StatusShown();
+    const ui::CaretPosition expected = ui::PanePosition(pane());
+    EXPECT_EQ(status, ui::StatusText(expected));
     return expected;
   };
-  const CaretPosition wrapped = settled();
-  EXPECT_GT(wrapped.line, 251 + 100);  // long lines above the caret were counted
-  EXPECT_GT(wrapped.total, 300 + 200);
+  const CaretPosition wrapped = shown();
+  EXPECT_GT(wrapped.line, 251u + 100);  // long lines above the caret were counted
+  EXPECT_GT(wrapped.total, 300u + 200);
 
-  // A narrower pane, a larger font and a new text are counted again.
-  form->resize(form->width() - 300, form->height());
-  settled();
+  pane().resize(pane().width() - 300, pane().height());
+  const CaretPosition narrower = shown();
+  EXPECT_GT(narrower.total, wrapped.total);
   QFont larger = pane().font();
   larger.setPixelSize(17);
   pane().setFont(larger);
-  settled();
+  EXPECT_GT(shown().total, narrower.total);
   SetPaneLines(MixedLines(120));
-  pane().moveCursor(QTextCursor::End);
-  settled();
+  Select(pane().text().size(), pane().text().size());
+  EXPECT_GT(shown().total, 120u);
 
   // Wrap off: one line per line of the text again.
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(StatusShown(), Status(121, 1, 120));
-}
-
-// Before the counter runs, lines the pane never showed count as one; after
-// it, each as many as it is displayed in. The counter works by slices at idle
-// moments; here it is made to finish at once.
-TEST(DisplayLineCounter, CountsTheLinesThePaneHasNotLaidOut) {
-  ui::TextPane pane;
-  pane.resize(400, 200);
-  pane.setLines(MakeLines(MixedLines(200)));
-  pane.setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  pane.show();
-  QCoreApplication::processEvents();
-  pane.moveCursor(QTextCursor::End);
-
-  ui::DisplayLineCounter counter(pane);
-  const CaretPosition before = ui::PanePosition(pane);
-  counter.check();
-  EXPECT_FALSE(counter.caughtUp());
-  counter.finish();
-  EXPECT_TRUE(counter.caughtUp());
-  const CaretPosition after = ui::PanePosition(pane);
-  const CaretPosition expected = DisplayedPosition(pane);
-  EXPECT_LT(before.total, expected.total);
-  EXPECT_EQ(ui::StatusText(after), ui::StatusText(expected));
-
-  // Joining two long lines into one is counted again.
-  QTextCursor join(pane.document()->findBlockByNumber(10));
-  join.movePosition(QTextCursor::EndOfBlock);
-  join.deleteChar();
-  join.insertText(QStringLiteral("\n\n"));
-  counter.finish();
-  EXPECT_EQ(ui::StatusText(ui::PanePosition(pane)), ui::StatusText(DisplayedPosition(pane)));
 }
 
 TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
@@ -199,18 +135,18 @@ TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
   const QString notice = QString::fromLatin1(ui::kWordWrapNotice);
 
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
-  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(pane().wordWrap(), true);
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
-  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(pane().wordWrap(), false);
   EXPECT_EQ(dialogs.texts(), QStringList{notice});
 
   // Save As turns wrap off; the next press turns it on again, with the notice.
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   dialogs.fileAnswers = {path(QStringLiteral("saved.txt"))};
   ui().saveAsItem->trigger();
-  ASSERT_EQ(pane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  ASSERT_EQ(pane().wordWrap(), false);
   QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
-  EXPECT_EQ(pane().lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(pane().wordWrap(), true);
   EXPECT_EQ(dialogs.texts(), (QStringList{notice, notice, notice}));
 
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{std::string(500, 'x'), "end"}));
@@ -261,7 +197,7 @@ TEST_F(ViewTest, ClipboardKeepsEveryByte) {
   Select(1, 4);
   form->Copy1Click();
   EXPECT_EQ(clipboard.text(), QStringLiteral("y\nz"));
-  pane().moveCursor(QTextCursor::Start);
+  Select(0, 0);
   form->Paste1Click();
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"y", "zxy", "z\xA0\x80\x81\xFF"}));
 }

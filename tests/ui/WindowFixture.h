@@ -22,6 +22,8 @@
 #include "FakeDialogs.h"
 #include "app/UQuorlin.h"
 #include "engine/LineList.h"
+#include "text/Text.h"
+#include "text/TextLines.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
 
@@ -60,10 +62,19 @@ inline std::vector<std::string> Lines(const LineList& list) {
   return out;
 }
 
-inline LineList MakeLines(const std::vector<std::string>& lines) {
-  LineList list;
-  for (const std::string& l : lines) list.push_back(l);
-  return list;
+inline std::vector<std::string> Lines(const text::Text& t) {
+  std::vector<std::string> out;
+  text::TextLineSource source(t);
+  std::string_view line;
+  while (source.next(line)) out.emplace_back(line);
+  return out;
+}
+
+// A text of these lines, each followed by a line break.
+inline text::Text TextOf(const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& l : lines) bytes.append(l).push_back('\n');
+  return text::Text::fromBytes(bytes);
 }
 
 class WindowTest : public ::testing::Test {
@@ -102,8 +113,11 @@ class WindowTest : public ::testing::Test {
   ui::MainWindowUi& ui() { return form->controls(); }
   ui::TextPane& pane() { return *ui().pane; }
 
-  std::vector<std::string> PaneLines() { return Lines(pane().lines()); }
-  void SetPaneLines(const std::vector<std::string>& lines) { pane().setLines(MakeLines(lines)); }
+  std::vector<std::string> PaneLines() { return Lines(pane().text()); }
+  void SetPaneLines(const std::vector<std::string>& lines) { pane().setText(TextOf(lines)); }
+  // The pane's bytes as they stand.
+  std::string PaneBytes() { return pane().text().slice(0, pane().text().size()); }
+  void Select(std::size_t anchor, std::size_t position) { pane().setSelection(anchor, position); }
 
   void ShowChangePage() {
     ui().pages->setCurrentWidget(ui().changesPage);

@@ -1,0 +1,51 @@
+#include "text/LineLayout.h"
+
+#include <algorithm>
+
+namespace quorlin::text {
+
+Metrics Metrics::make(const std::array<std::int32_t, 256>& advance, std::int32_t tabStop) {
+  Metrics m;
+  m.advance = advance;
+  m.tabStop = std::max<std::int32_t>(tabStop, 1);
+  m.widest = m.tabStop;
+  for (std::size_t b = 0; b < advance.size(); ++b) {
+    if (b != '\t') m.widest = std::max(m.widest, advance[b]);
+  }
+  return m;
+}
+
+std::int64_t Advance(const Metrics& m, std::string_view bytes, std::int64_t x) {
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    x += b == '\t' ? StepAt(m, b, x) : m.advance[b];
+  }
+  return x;
+}
+
+std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x, std::int64_t start) {
+  std::int64_t at = start;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::int64_t step = StepAt(m, static_cast<unsigned char>(bytes[i]), at);
+    if (x < at + step / 2) return i;
+    at += step;
+  }
+  return bytes.size();
+}
+
+std::size_t WrapRowCount(const Metrics& m, std::string_view line, std::int64_t width) {
+  // Most lines fit a row: a plain sum of their advances says so, cheaper than
+  // looking for where each would break.
+  if (std::int64_t(line.size()) * m.widest > width && Advance(m, line) <= width) return 1;
+  std::size_t rows = 1;
+  ForEachWrap(m, line, width, [&](std::size_t) { ++rows; });
+  return rows;
+}
+
+void WrapRowStarts(const Metrics& m, std::string_view line, std::int64_t width,
+                   std::vector<std::size_t>& starts) {
+  starts.assign(1, 0);
+  ForEachWrap(m, line, width, [&](std::size_t start) { starts.push_back(start); });
+}
+
+}  // namespace quorlin::text

@@ -1,0 +1,29 @@
+// Finding a text in the document: forward from an offset, case-blind,
+// matching anywhere (inside words too), over the bytes as they are stored.
+//
+// Case-blind means: every letter of the Western (Windows-1252) set whose
+// other case the set also holds matches that other case: the ASCII letters,
+// the accented letters (A-grave with a-grave and so on), and the pairs
+// S-caron, OE, Z-caron and Y-diaeresis. Bytes without a partner in the set
+// (sharp s, the micro sign) match only themselves. Each byte folds to one
+// byte, so a match is always as long as the search text.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "text/Text.h"
+
+namespace quorlin::text {
+
+// The byte that b is compared as when case is ignored.
+unsigned char FoldByte(unsigned char b);
+
+// The offset of the first match of needle at or after from, or npos. A needle
+// that holds a line break never matches (the search runs within lines); an
+// empty one never matches.
+std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from);
+
+inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+}  // namespace quorlin::text

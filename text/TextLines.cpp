@@ -1,0 +1,69 @@
+#include "text/TextLines.h"
+
+#include <cstring>
+
+namespace quorlin::text {
+
+bool TextLineSource::next(std::string_view& line) {
+  carry_.clear();
+  bool carrying = false;
+  for (;;) {
+    if (chunk_.empty() && !cursor_.next(chunk_)) {
+      if (!carrying) return false;
+      line = carry_;  // the last line, without a break
+      return true;
+    }
+    const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
+    if (lf) {
+      const auto length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
+      if (carrying) {
+        carry_.append(chunk_.data(), length);
+        line = carry_;
+      } else {
+        line = chunk_.substr(0, length);
+      }
+      chunk_.remove_prefix(length + 1);
+      return true;
+    }
+    carry_.append(chunk_);
+    carrying = true;
+    chunk_ = {};
+  }
+}
+
+ShownLines::ShownLines(const Text& text, std::size_t line)
+    : cursor_(text, text.lineStart(line)), done_(line > text.breaks()) {}
+
+std::string_view ShownLines::next() {
+  carry_.clear();
+  if (done_) return {};
+  bool carrying = false;
+  for (;;) {
+    if (chunk_.empty() && !cursor_.next(chunk_)) {
+      done_ = true;
+      return carry_;
+    }
+    const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
+    if (lf) {
+      const auto length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
+      std::string_view line = chunk_.substr(0, length);
+      if (carrying) {
+        carry_.append(line);
+        line = carry_;
+      }
+      chunk_.remove_prefix(length + 1);
+      return line;
+    }
+    carry_.append(chunk_);
+    carrying = true;
+    chunk_ = {};
+  }
+}
+
+void WriteLines(const Text& text, LineSink& sink) {
+  TextLineSource source(text);
+  std::string_view line;
+  while (source.next(line)) sink.write(line);
+}
+
+}  // namespace quorlin::text

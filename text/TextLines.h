@@ -1,0 +1,45 @@
+// A text's lines handed out one by one, for the change engine, a work file or
+// Save As: the document's lines without their breaks (a final break gives no
+// empty last line), as views into the text wherever a line lies within one
+// piece, so that nothing is copied or converted on the way.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/LineStream.h"
+#include "text/Text.h"
+
+namespace quorlin::text {
+
+class TextLineSource final : public LineSource {
+ public:
+  // Holds the text alive: another thread may read it while the window edits.
+  explicit TextLineSource(const Text& text) : cursor_(text) {}
+  bool next(std::string_view& line) override;
+
+ private:
+  ChunkCursor cursor_;
+  std::string_view chunk_;
+  std::string carry_;  // a line that crosses pieces
+};
+
+// The lines as shown, from a line on: each call gives the next one (an empty
+// view past the last). The last line shown is empty when the text ends with a
+// break.
+class ShownLines {
+ public:
+  ShownLines(const Text& text, std::size_t line);
+  std::string_view next();
+
+ private:
+  ChunkCursor cursor_;
+  std::string_view chunk_;
+  std::string carry_;
+  bool done_ = false;
+};
+
+// Writes every line of text to sink, in order.
+void WriteLines(const Text& text, LineSink& sink);
+
+}  // namespace quorlin::text
