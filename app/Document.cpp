@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -17,21 +16,19 @@
 #endif
 
 #include "engine/DocumentFile.h"
-#include "engine/FileIO.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
 #include "engine/WorkFiles.h"
 #include "text/Text.h"
 #include "ui/Dialogs.h"
+#include "ui/FileNames.h"
 #include "ui/TextPane.h"
+#include "ui/Timing.h"
 
 namespace quorlin::app {
 namespace {
 
-// Where the time of a load goes: QT_LOGGING_RULES="quorlin.timing.info=true".
-Q_LOGGING_CATEGORY(lcOpenTiming, "quorlin.timing", QtWarningMsg)
-
-std::string SystemName(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+using ui::SystemName;
 
 bool IsSeparator(QChar c, PathStyle style) {
   if (style == PathStyle::Windows) return c == QLatin1Char('\\') || c == QLatin1Char(':');
@@ -39,11 +36,6 @@ bool IsSeparator(QChar c, PathStyle style) {
 }
 
 }  // namespace
-
-QString FileErrorBoxText(const FileError& e) {
-  return QString::fromStdString(e.text()) + QLatin1Char('\n') +
-         QFile::decodeName(QByteArray::fromStdString(e.path()));
-}
 
 PathParts SplitPath(const QString& path, PathStyle style) {
   qsizetype cut = path.size() - 1;
@@ -157,19 +149,19 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
       }
       // The bytes become the pane's text as they are, their line breaks made
       // "\n" in place.
-      text = text::Text::Adopt(std::move(bytes), &terminator);
+      text = text::Text::adopt(std::move(bytes), &terminator);
     }
     readMs = clock.restart();
     const std::size_t lines = text.lineCount();
     pane.setText(std::move(text));
     state.lineTerminator = std::move(terminator);
-    qCInfo(lcOpenTiming,
+    qCInfo(ui::lcTiming,
            "open: %zu lines; reading and zero-byte scan %lld ms, cleaned copy %lld ms, line index "
            "%lld ms, text into the pane %lld ms",
            lines, scanMs, copyMs, readMs, clock.elapsed());
     return loaded;
   } catch (const FileError& e) {
-    dialogs.error(FileErrorBoxText(e));
+    dialogs.error(ui::FileErrorBoxText(e));
     return LoadResult::Failed;
   }
 }

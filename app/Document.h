@@ -9,10 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-namespace quorlin {
-class FileError;
-}
-
 namespace quorlin::ui {
 class Dialogs;
 class TextPane;
@@ -86,10 +82,6 @@ inline constexpr char kNullsQuestion[] =
     "File contains UniCode or Database Null characters. Use Quorlin to open in plain text with "
     "Nulls removed?";
 inline constexpr char kCommandLineCaption[] = "Quorlin Text Formatter 3.1 - [Sourcefile] - ";
-
-// The error box's text for a failed file operation: the file layer's text,
-// then the path on a second line.
-QString FileErrorBoxText(const FileError& e);
 
 enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed };
 

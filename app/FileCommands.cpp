@@ -15,12 +15,13 @@
 #include <QWidget>
 
 #include "app/Printing.h"
-#include "engine/FileIO.h"
+#include "engine/FileError.h"
 #include "text/Text.h"
 #include "text/TextLines.h"
 #include "textutil/QuorlinUtils.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
+#include "ui/FileNames.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
@@ -32,10 +33,6 @@ namespace {
 QString NativePath(const QString& path) {
   if (kNativePathStyle == PathStyle::Windows) return QDir::toNativeSeparators(path);
   return path;
-}
-
-std::string SystemName(const QString& path) {
-  return QFile::encodeName(path).toStdString();
 }
 
 // The system's error number for a failed file operation: errno when the
@@ -140,7 +137,7 @@ std::string_view SaveTerminator(const DocumentState& state) {
 }
 
 void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator) {
-  const std::string name = SystemName(path);
+  const std::string name = ui::SystemName(path);
   const QFileInfo target(path);  // through links, to the file they name
   if (target.isDir()) throw FileError(EISDIR, name);
   if (target.exists() && !target.isWritable()) throw FileError(EACCES, name);
@@ -174,70 +171,70 @@ FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState&
     : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printSystem_(printSystem) {}
 
 QString FileCommands::recentPath() const {
-  if (!ui_.filename1->isVisible()) return {};
-  return ui_.filename1->data().toString();
+  if (!ui_.recentItem->isVisible()) return {};
+  return ui_.recentItem->data().toString();
 }
 
-void FileCommands::ShowLoaded(LoadResult loaded, const QString& caption) {
+void FileCommands::showLoaded(LoadResult loaded, const QString& caption) {
   if (loaded != LoadResult::Loaded && loaded != LoadResult::LoadedCleaned) return;
   window_.setWindowTitle(caption);
-  ui_.NullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
+  ui_.nullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
 }
 
-void FileCommands::Open() {
+void FileCommands::open() {
   QString folder = DefaultOpenFolder();
-  if (ui_.filename1->isVisible()) folder = FolderOfPath(recentPath());
+  if (ui_.recentItem->isVisible()) folder = FolderOfPath(recentPath());
   const QString path =
       NativePath(dialogs_.openFileName(folder, DialogFilter(QString::fromLatin1(kOpenFilter))));
   if (path.isEmpty()) return;
 
   // Off again however the command ends: loaded, declined or stopped by an error.
   const ui::BusyCursor busy;
-  ui_.filesep2->setVisible(true);
-  ui_.filename1->setText(RecentEntryCaption(path));
-  ui_.filename1->setData(path);
-  ui_.filename1->setVisible(true);
+  ui_.recentSeparator->setVisible(true);
+  ui_.recentItem->setText(RecentEntryCaption(path));
+  ui_.recentItem->setData(path);
+  ui_.recentItem->setVisible(true);
   const PathParts parts = SplitPath(path);
   doc_.lastFolder = parts.folder;
   doc_.lastFileName = parts.name;
 
   const LoadResult loaded =
-      LoadIntoPane(path, QString::fromLatin1(kNullsQuestion), doc_, *ui_.RichEdit1, dialogs_);
+      LoadIntoPane(path, QString::fromLatin1(kNullsQuestion), doc_, *ui_.pane, dialogs_);
   const QString caption = QString::fromLatin1(kOpenCaption);
-  ShowLoaded(loaded, loaded == LoadResult::LoadedCleaned ? caption + QLatin1Char('$') + path
+  showLoaded(loaded, loaded == LoadResult::LoadedCleaned ? caption + QLatin1Char('$') + path
                                                          : caption + path);
 }
 
-void FileCommands::OpenRecent() {
+void FileCommands::openRecent() {
   const QString path = recentPath();
   if (path.isEmpty()) return;
   doc_.lastFolder = SplitPath(path).folder;
 
   const LoadResult loaded =
-      LoadIntoPane(path, QString::fromLatin1(kRecentNullsQuestion), doc_, *ui_.RichEdit1, dialogs_);
-  ShowLoaded(loaded, QString::fromLatin1(loaded == LoadResult::LoadedCleaned ? kRecentCleanedCaption
+      LoadIntoPane(path, QString::fromLatin1(kRecentNullsQuestion), doc_, *ui_.pane, dialogs_);
+  showLoaded(loaded, QString::fromLatin1(loaded == LoadResult::LoadedCleaned ? kRecentCleanedCaption
                                                                              : kRecentCaption) +
                          path);
 }
 
-void FileCommands::SaveAs() {
+void FileCommands::saveAs() {
   // Before any file was opened the dialog starts where the open dialog does.
   const QString folder = doc_.lastFolder.isEmpty() ? DefaultOpenFolder() : doc_.lastFolder;
   const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
   if (path.isEmpty()) return;
 
-  ui_.RichEdit1->setWordWrap(false);
+  ui_.pane->setWordWrap(false);
   try {
-    SaveLines(path, ui_.RichEdit1->text(), SaveTerminator(doc_));
+    SaveLines(path, ui_.pane->text(), SaveTerminator(doc_));
   } catch (const FileError& e) {
-    dialogs_.error(FileErrorBoxText(e));
+    dialogs_.error(ui::FileErrorBoxText(e));
   }
 }
 
-void FileCommands::Print() {
+void FileCommands::print() {
   // What the job prints is taken now: the pane may change while it runs, and
   // the job's thread reads this snapshot of the text.
-  const ui::TextPane& pane = *ui_.RichEdit1;
+  const ui::TextPane& pane = *ui_.pane;
   const text::Text snapshot = pane.text();
   const QFont font = PrintFont(pane.font());
   const qreal tabStop = pane.tabStopDistance();

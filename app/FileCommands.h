@@ -66,16 +66,16 @@ class FileCommands {
   FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs,
                PrintSystem& printSystem);
 
-  void Open();
-  void OpenRecent();
-  void SaveAs();
-  void Print();
+  void open();
+  void openRecent();
+  void saveAs();
+  void print();
 
   // The path the recent-file entry opens; empty while it is hidden.
   QString recentPath() const;
 
  private:
-  void ShowLoaded(LoadResult loaded, const QString& caption);
+  void showLoaded(LoadResult loaded, const QString& caption);
 
   QWidget& window_;
   ui::MainWindowUi& ui_;

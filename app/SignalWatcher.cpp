@@ -35,7 +35,7 @@ SignalWatcher::SignalWatcher(std::function<void(int)> onSignal, QObject* parent)
   if (::pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) return;
   gWriteEnd = pipe_[1];
   notifier_ = new QSocketNotifier(pipe_[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &SignalWatcher::Read);
+  connect(notifier_, &QSocketNotifier::activated, this, &SignalWatcher::readSignals);
   struct sigaction action {};
   action.sa_handler = WriteSignal;
   sigemptyset(&action.sa_mask);
@@ -59,7 +59,7 @@ SignalWatcher::~SignalWatcher() {
   }
 }
 
-void SignalWatcher::Read() {
+void SignalWatcher::readSignals() {
   unsigned char caught[16];
   for (ssize_t n; (n = ::read(pipe_[0], caught, sizeof caught)) > 0;) {
     for (ssize_t i = 0; i < n; ++i) onSignal_(caught[i]);
@@ -69,7 +69,7 @@ void SignalWatcher::Read() {
 SignalWatcher::SignalWatcher(std::function<void(int)> onSignal, QObject* parent)
     : QObject(parent), onSignal_(std::move(onSignal)) {}
 SignalWatcher::~SignalWatcher() = default;
-void SignalWatcher::Read() {}
+void SignalWatcher::readSignals() {}
 #endif
 
 }  // namespace quorlin::app

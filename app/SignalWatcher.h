@@ -24,7 +24,7 @@ class SignalWatcher : public QObject {
   ~SignalWatcher() override;
 
  private:
-  void Read();
+  void readSignals();
 
   std::function<void(int)> onSignal_;
   QSocketNotifier* notifier_ = nullptr;

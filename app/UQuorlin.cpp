@@ -18,7 +18,7 @@
 #include "ui/TextPane.h"
 #include "ui/ViewCommands.h"
 
-namespace quorlin {
+namespace quorlin::app {
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
@@ -30,14 +30,14 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
-  app::PrintSystem* printSystem = options_.printSystem;
+  PrintSystem* printSystem = options_.printSystem;
   if (printSystem == nullptr) {
-    ownPrintSystem_ = app::SystemPrintSystem();
+    ownPrintSystem_ = SystemPrintSystem();
     printSystem = ownPrintSystem_.get();
   }
-  files_ = std::make_unique<app::FileCommands>(*this, ui_, doc_, *dialogs_, *printSystem);
+  files_ = std::make_unique<FileCommands>(*this, ui_, doc_, *dialogs_, *printSystem);
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
-  ConnectHandlers();
+  connectHandlers();
   FormCreate();
 }
 
@@ -48,38 +48,35 @@ TForm1::~TForm1() {
   exits_ = nullptr;
 }
 
-void TForm1::ConnectHandlers() {
-  connect(ui_.Open1, &QAction::triggered, this, &TForm1::Open1Click);
-  connect(ui_.SaveAs1, &QAction::triggered, this, &TForm1::SaveAs1Click);
-  connect(ui_.Print1, &QAction::triggered, this, &TForm1::Print1Click);
-  connect(ui_.Close1, &QAction::triggered, this, &TForm1::Close1Click);
-  connect(ui_.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
-  connect(ui_.filename1, &QAction::triggered, this, &TForm1::filename1Click);
-  connect(ui_.Search1, &QAction::triggered, this, &TForm1::Search1Click);
-  connect(ui_.Cut1, &QAction::triggered, this, &TForm1::Cut1Click);
-  connect(ui_.Copy1, &QAction::triggered, this, &TForm1::Copy1Click);
-  connect(ui_.Paste1, &QAction::triggered, this, &TForm1::Paste1Click);
-  connect(ui_.Fonts1, &QAction::triggered, this, &TForm1::Fonts1Click);
-  connect(ui_.About1, &QAction::triggered, this, &TForm1::About1Click);
+void TForm1::connectHandlers() {
+  connect(ui_.openItem, &QAction::triggered, this, &TForm1::Open1Click);
+  connect(ui_.saveAsItem, &QAction::triggered, this, &TForm1::SaveAs1Click);
+  connect(ui_.printItem, &QAction::triggered, this, &TForm1::Print1Click);
+  connect(ui_.closeItem, &QAction::triggered, this, &TForm1::Close1Click);
+  connect(ui_.exitItem, &QAction::triggered, this, &TForm1::Exit1Click);
+  connect(ui_.recentItem, &QAction::triggered, this, &TForm1::filename1Click);
+  connect(ui_.searchItem, &QAction::triggered, this, &TForm1::Search1Click);
+  connect(ui_.cutItem, &QAction::triggered, this, &TForm1::Cut1Click);
+  connect(ui_.copyItem, &QAction::triggered, this, &TForm1::Copy1Click);
+  connect(ui_.pasteItem, &QAction::triggered, this, &TForm1::Paste1Click);
+  connect(ui_.fontsItem, &QAction::triggered, this, &TForm1::Fonts1Click);
+  connect(ui_.aboutItem, &QAction::triggered, this, &TForm1::About1Click);
 
-  connect(ui_.SearchBtn, &QPushButton::clicked, this, &TForm1::SearchBtnClick);
-  connect(ui_.Wordwrapbtn, &QPushButton::clicked, this, &TForm1::WordwrapbtnClick);
+  connect(ui_.searchButton, &QPushButton::clicked, this, &TForm1::SearchBtnClick);
+  connect(ui_.wrapButton, &QPushButton::clicked, this, &TForm1::WordwrapbtnClick);
   connect(view_.get(), &ui::ViewCommands::searchButtonLeft, this, &TForm1::SearchBtnExit);
   connect(&view_->findDialog(), &ui::FindDialog::findNextPressed, this, &TForm1::FindDialog1Find);
   // Tied to the view commands, so that it ends before they do.
   connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock,
           view_.get(), [this] { ApplicationEvents1Idle(); });
 
-  for (QLineEdit* field :
-       {ui_.Edit1, ui_.Edit2, ui_.Edit3, ui_.Edit4, ui_.Edit5, ui_.Edit6, ui_.Edit7, ui_.Edit9}) {
-    exits_->watch(field);
-  }
-  connect(exits_, &ui::FieldExitWatcher::left, this, &TForm1::FieldLeft);
-  connect(ui_.CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
-  connect(ui_.CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
-  connect(ui_.LCaseCheckBox, &QCheckBox::toggled, this, &TForm1::LCaseCheckBoxClick);
-  connect(ui_.UCasecheckbox, &QCheckBox::toggled, this, &TForm1::UCasecheckboxClick);
-  connect(ui_.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  for (QLineEdit* field : ui_.fields) exits_->watch(field);
+  connect(exits_, &ui::FieldExitWatcher::left, this, &TForm1::fieldLeft);
+  connect(ui_.retainPassingOnly, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+  connect(ui_.caseSensitive, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
+  connect(ui_.outputLowerCase, &QCheckBox::toggled, this, &TForm1::LCaseCheckBoxClick);
+  connect(ui_.outputUpperCase, &QCheckBox::toggled, this, &TForm1::UCasecheckboxClick);
+  connect(ui_.okButton, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 
 // ---- Life of the window ----
@@ -87,50 +84,49 @@ void TForm1::ConnectHandlers() {
 void TForm1::FormCreate() {
   CommandLineHandled = false;
   const QString folder =
-      options_.programFolder.isEmpty() ? app::ProgramFolder() : options_.programFolder;
-  doc_.workFolder = app::WorkFolderFor(folder, app::CanHoldWorkFiles, &doc_.madeFolders);
-  changePage_->CheckDefaultButtons();
+      options_.programFolder.isEmpty() ? ProgramFolder() : options_.programFolder;
+  doc_.workFolder = WorkFolderFor(folder, CanHoldWorkFiles, &doc_.madeFolders);
+  changePage_->checkDefaultButtons();
 }
 
 void TForm1::FormShow() {
   const QSize screenSize = options_.screenSize.value_or(screen()->size());
   ui::ApplyPlaces(this, ui::PlacesForScreen(screenSize.width(), screenSize.height()));
-  changePage_->ClearFilledFlags();
+  changePage_->clearFilledFlags();
   ui::SetRole(this, QPalette::Window, ui::kWindowCream);
-  ui::SetRole(ui_.RichEdit1, QPalette::Base, ui::kPaneBackground);
-  ui::SetRole(ui_.RichEdit1, QPalette::Text, ui::kBlack);
-  ui_.RichEdit1->setFocus(Qt::OtherFocusReason);
-  ui::SetRole(ui_.NullsReminder, QPalette::Base, ui::kReminderBackground);
+  ui::SetRole(ui_.pane, QPalette::Base, ui::kPaneBackground);
+  ui::SetRole(ui_.pane, QPalette::Text, ui::kBlack);
+  ui_.pane->setFocus(Qt::OtherFocusReason);
+  ui::SetRole(ui_.nullsReminder, QPalette::Base, ui::kReminderBackground);
   // The reminder cannot be edited, but must stay readable.
-  QPalette reminder = ui_.NullsReminder->palette();
+  QPalette reminder = ui_.nullsReminder->palette();
   reminder.setColor(QPalette::Disabled, QPalette::Text, ui::kBlack);
-  ui_.NullsReminder->setPalette(reminder);
+  ui_.nullsReminder->setPalette(reminder);
 }
 
 void TForm1::FormActivate() {
   if (CommandLineHandled || commandLineTried_) return;
-  const QString fileName = app::CommandLineFileName(options_.arguments);
+  const QString fileName = CommandLineFileName(options_.arguments);
   if (fileName.isEmpty()) return;
   commandLineTried_ = true;
 
-  const app::PathParts parts = app::SplitPath(fileName);
+  const PathParts parts = SplitPath(fileName);
   doc_.lastFolder = parts.folder;
   doc_.lastFileName = parts.name;
   // From here on the temporary files go next to the document.
-  doc_.workFolder = app::WorkFolderForDocument(fileName, doc_.lastFolder, &doc_.madeFolders);
+  doc_.workFolder = WorkFolderForDocument(fileName, doc_.lastFolder, &doc_.madeFolders);
 
   // A pipe (a process substitution, /dev/stdin) is read once to its end.
-  const app::LoadResult loaded =
-      app::LoadIntoPane(fileName, QString::fromLatin1(app::kNullsQuestion), doc_, *ui_.RichEdit1,
-                        *dialogs_, /*allowPipe=*/true);
-  if (loaded != app::LoadResult::Loaded && loaded != app::LoadResult::LoadedCleaned) return;
-  setWindowTitle(QString::fromLatin1(app::kCommandLineCaption) + fileName);
-  ui_.NullsReminder->setVisible(loaded == app::LoadResult::LoadedCleaned);
+  const LoadResult loaded = LoadIntoPane(fileName, QString::fromLatin1(kNullsQuestion), doc_,
+                                         *ui_.pane, *dialogs_, /*allowPipe=*/true);
+  if (loaded != LoadResult::Loaded && loaded != LoadResult::LoadedCleaned) return;
+  setWindowTitle(QString::fromLatin1(kCommandLineCaption) + fileName);
+  ui_.nullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
   CommandLineHandled = true;
 }
 
 void TForm1::FormClose() {
-  app::DeleteWorkFiles(doc_);
+  DeleteWorkFiles(doc_);
 }
 
 bool TForm1::event(QEvent* event) {
@@ -163,18 +159,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ---- Menus ----
 
 void TForm1::Open1Click() {
-  files_->Open();
+  files_->open();
 }
 void TForm1::SaveAs1Click() {
-  files_->SaveAs();
+  files_->saveAs();
 }
 void TForm1::Print1Click() {
-  files_->Print();
+  files_->print();
 }
 
 void TForm1::Close1Click() {
-  ui_.RichEdit1->setText(text::Text());
-  ui_.NullsReminder->setVisible(false);
+  ui_.pane->setText(text::Text());
+  ui_.nullsReminder->setVisible(false);
 }
 
 void TForm1::Exit1Click() {
@@ -182,22 +178,22 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::filename1Click() {
-  files_->OpenRecent();
+  files_->openRecent();
 }
 void TForm1::Search1Click() {
-  view_->OpenFindDialog();
+  view_->openFindDialog();
 }
 void TForm1::Cut1Click() {
-  view_->Cut();
+  view_->cut();
 }
 void TForm1::Copy1Click() {
-  view_->Copy();
+  view_->copy();
 }
 void TForm1::Paste1Click() {
-  view_->Paste();
+  view_->paste();
 }
 void TForm1::Fonts1Click() {
-  view_->ChooseFont();
+  view_->chooseFont();
 }
 
 void TForm1::About1Click() {
@@ -208,79 +204,79 @@ void TForm1::About1Click() {
 // ---- Page "Show/Edit Current Text" ----
 
 void TForm1::SearchBtnClick() {
-  view_->OpenFindDialog();
+  view_->openFindDialog();
 }
 void TForm1::SearchBtnExit() {
-  view_->SearchButtonLeft();
+  view_->returnFocusToPane();
 }
 void TForm1::WordwrapbtnClick() {
-  view_->ToggleWordWrap();
+  view_->toggleWordWrap();
 }
 void TForm1::FindDialog1Find() {
-  view_->FindNext();
+  view_->findNext();
 }
 void TForm1::ApplicationEvents1Idle() {
-  view_->UpdateStatusLine();
+  view_->updateStatusLine();
 }
 
 // ---- Page "Make Global Changes" ----
 
-void TForm1::FieldLeft(QLineEdit* field) {
+void TForm1::fieldLeft(QLineEdit* field) {
   using Handler = void (TForm1::*)();
-  const std::pair<QLineEdit*, Handler> handlers[] = {
-      {ui_.Edit1, &TForm1::Edit1Exit}, {ui_.Edit2, &TForm1::Edit2Exit},
-      {ui_.Edit3, &TForm1::Edit3Exit}, {ui_.Edit4, &TForm1::Edit4Exit},
-      {ui_.Edit5, &TForm1::Edit5Exit}, {ui_.Edit6, &TForm1::Edit6Exit},
-      {ui_.Edit7, &TForm1::Edit7Exit}, {ui_.Edit9, &TForm1::Edit9Exit},
+  const std::pair<Field, Handler> handlers[] = {
+      {Field::TestKey, &TForm1::Edit1Exit},      {Field::ReplacementKey, &TForm1::Edit2Exit},
+      {Field::FirstLineNum, &TForm1::Edit3Exit}, {Field::LastLineNum, &TForm1::Edit4Exit},
+      {Field::LineLength, &TForm1::Edit5Exit},   {Field::FirstCharPos, &TForm1::Edit6Exit},
+      {Field::LastCharPos, &TForm1::Edit7Exit},  {Field::ReplPos, &TForm1::Edit9Exit},
   };
-  for (const auto& [edit, handler] : handlers) {
-    if (edit == field) (this->*handler)();
+  for (const auto& [f, handler] : handlers) {
+    if (ui_.field(f) == field) (this->*handler)();
   }
 }
 
 void TForm1::Edit1Exit() {
-  changePage_->LeaveTestKey();
+  changePage_->leaveField(Field::TestKey);
 }
 void TForm1::Edit2Exit() {
-  changePage_->LeaveReplacementKey();
+  changePage_->leaveField(Field::ReplacementKey);
 }
 void TForm1::Edit3Exit() {
-  changePage_->LeaveNumberField(NumericField::FirstLineNum);
+  changePage_->leaveField(Field::FirstLineNum);
 }
 void TForm1::Edit4Exit() {
-  changePage_->LeaveNumberField(NumericField::LastLineNum);
+  changePage_->leaveField(Field::LastLineNum);
 }
 void TForm1::Edit5Exit() {
-  changePage_->LeaveNumberField(NumericField::LineLength);
+  changePage_->leaveField(Field::LineLength);
 }
 void TForm1::Edit6Exit() {
-  changePage_->LeaveNumberField(NumericField::FirstCharPos);
+  changePage_->leaveField(Field::FirstCharPos);
 }
 void TForm1::Edit7Exit() {
-  changePage_->LeaveNumberField(NumericField::LastCharPos);
+  changePage_->leaveField(Field::LastCharPos);
 }
 void TForm1::Edit9Exit() {
-  changePage_->LeaveNumberField(NumericField::ReplPos);
+  changePage_->leaveField(Field::ReplPos);
 }
 
 void TForm1::CheckBox1Click() {
-  ui::ChangePage::ColourOptionBox(ui_.CheckBox1);
+  ui::ChangePage::colourOptionBox(ui_.retainPassingOnly);
 }
 void TForm1::CheckBox2Click() {
-  ui::ChangePage::ColourOptionBox(ui_.CheckBox2);
+  ui::ChangePage::colourOptionBox(ui_.caseSensitive);
 }
 void TForm1::LCaseCheckBoxClick() {
-  changePage_->CaseBoxClicked(ui_.LCaseCheckBox, ui_.UCasecheckbox);
+  changePage_->caseBoxClicked(ui_.outputLowerCase, ui_.outputUpperCase);
 }
 void TForm1::UCasecheckboxClick() {
-  changePage_->CaseBoxClicked(ui_.UCasecheckbox, ui_.LCaseCheckBox);
+  changePage_->caseBoxClicked(ui_.outputUpperCase, ui_.outputLowerCase);
 }
 
 void TForm1::Button1Click() {
   // The click took the focus from a field: its check comes first, and when it
   // had to correct the field the user looks at that before anything runs.
   if (exits_->flush() > 0) return;
-  changePage_->PressOk(doc_.workFolder);
+  changePage_->pressOk(doc_.workFolder);
 }
 
-}  // namespace quorlin
+}  // namespace quorlin::app

@@ -14,18 +14,16 @@
 #include "app/PrintSystem.h"
 #include "ui/MainWindowUi.h"
 
-namespace quorlin {
-
-namespace app {
-class FileCommands;
-}  // namespace app
-
-namespace ui {
+namespace quorlin::ui {
 class ChangePage;
 class Dialogs;
 class FieldExitWatcher;
 class ViewCommands;
-}  // namespace ui
+}  // namespace quorlin::ui
+
+namespace quorlin::app {
+
+class FileCommands;
 
 struct FormOptions {
   // The command line without the program's own name.
@@ -39,7 +37,7 @@ struct FormOptions {
   ui::Dialogs* dialogs = nullptr;
   // Where File > Print sends the text; empty: the system's default printer.
   // Must outlive the window.
-  app::PrintSystem* printSystem = nullptr;
+  PrintSystem* printSystem = nullptr;
 };
 
 class TForm1 : public QMainWindow {
@@ -49,7 +47,7 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   ui::MainWindowUi& controls() { return ui_; }
-  const app::DocumentState& documentState() const { return doc_; }
+  const DocumentState& documentState() const { return doc_; }
   // Set once the file named on the command line is in the pane.
   bool commandLineHandled() const { return CommandLineHandled; }
   const ui::ChangePage& changePage() const { return *changePage_; }
@@ -104,19 +102,19 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void ConnectHandlers();
-  void FieldLeft(QLineEdit* field);
+  void connectHandlers();
+  void fieldLeft(QLineEdit* field);
 
   FormOptions options_;
   std::unique_ptr<ui::Dialogs> ownDialogs_;
   ui::Dialogs* dialogs_ = nullptr;
-  std::unique_ptr<app::PrintSystem> ownPrintSystem_;
+  std::unique_ptr<PrintSystem> ownPrintSystem_;
   ui::MainWindowUi ui_;
   ui::FieldExitWatcher* exits_ = nullptr;
   std::unique_ptr<ui::ChangePage> changePage_;
   std::unique_ptr<ui::ViewCommands> view_;
-  app::DocumentState doc_;
-  std::unique_ptr<app::FileCommands> files_;
+  DocumentState doc_;
+  std::unique_ptr<FileCommands> files_;
 
   bool CommandLineHandled = false;
   // A command-line file declined or failed is not tried again at a later
@@ -125,4 +123,4 @@ class TForm1 : public QMainWindow {
   bool shown_ = false;
 };
 
-}  // namespace quorlin
+}  // namespace quorlin::app

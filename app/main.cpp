@@ -37,9 +37,9 @@ int main(int argc, char* argv[]) {
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
   if (!arguments.isEmpty() && arguments.first() == QLatin1String("--")) arguments.removeFirst();
-  quorlin::FormOptions options;
+  quorlin::app::FormOptions options;
   options.arguments = arguments;
-  quorlin::TForm1 Form1(options);
+  quorlin::app::TForm1 Form1(options);
   // Ended from outside: the window closes as usual (its work files go), then
   // the program ends by the same signal.
   int endedBy = 0;

@@ -21,13 +21,13 @@ std::optional<int> ParseCode(const std::string& s) {
 
 struct NumericOption {
   const char* name;
-  NumericField field;
+  Field field;
 };
 
 constexpr NumericOption kNumeric[] = {
-    {"--first-line", NumericField::FirstLineNum}, {"--last-line", NumericField::LastLineNum},
-    {"--length", NumericField::LineLength},       {"--first-char", NumericField::FirstCharPos},
-    {"--last-char", NumericField::LastCharPos},   {"--repl-pos", NumericField::ReplPos},
+    {"--first-line", Field::FirstLineNum}, {"--last-line", Field::LastLineNum},
+    {"--length", Field::LineLength},       {"--first-char", Field::FirstCharPos},
+    {"--last-char", Field::LastCharPos},   {"--repl-pos", Field::ReplPos},
 };
 
 }  // namespace
@@ -36,9 +36,9 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   ParseResult r;
   Options& o = r.options;
   ChangeRequest& q = o.request;
-  auto bad = [&](std::string reason) {
+  auto bad = [&](const std::string& reason) {
     r.status = ParseResult::Status::BadUsage;
-    r.messages.assign(1, std::move(reason));
+    r.messages.assign(1, reason);
     return r;
   };
 
@@ -98,20 +98,23 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
       if (!v) return bad("option '" + arg + "' needs a value");
       const bool isTest = arg == "-t" || arg == "--test";
       const std::optional<int> code = ParseCode(*v);
-      if (!code || (isTest ? FindTest(*code) : FindAction(*code)) == nullptr)
+      const bool known = code && (isTest ? FindTest(TestCode(*code)) != nullptr
+                                         : FindAction(ActionCode(*code)) != nullptr);
+      if (!known)
         return bad("'" + *v + "' is no " + (isTest ? "line test" : "change action") +
                    " code (see --list)");
-      (isTest ? q.testKind : q.actionKind) = *code;
+      if (isTest)
+        q.test = TestCode(*code);
+      else
+        q.action = ActionCode(*code);
     } else if (arg == "-k" || arg == "--key") {
       const auto v = value();
       if (!v) return bad("option '" + arg + "' needs a value");
-      q.testKey = *v;
-      q.testKeyFilled = TextFieldFilled(q.testKey);
+      q[Field::TestKey] = {*v, TextFieldFilled(*v)};
     } else if (arg == "-r" || arg == "--repl") {
       const auto v = value();
       if (!v) return bad("option '" + arg + "' needs a value");
-      q.replacementKey = *v;
-      q.replacementKeyFilled = TextFieldFilled(q.replacementKey);
+      q[Field::ReplacementKey] = {*v, TextFieldFilled(*v)};
     } else {
       std::size_t k = 0;
       const std::string name = arg == "-n" ? "--length" : arg;
@@ -136,14 +139,13 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   // both are given.
   for (std::size_t k = 0; k < std::size(kNumeric); ++k) {
     if (!numeric[k]) continue;
-    const NumericField f = kNumeric[k].field;
+    const Field f = kNumeric[k].field;
     std::optional<std::string_view> firstChar;
-    if (f == NumericField::LastCharPos && numeric[3] && !numeric[3]->empty())
-      firstChar = q.firstCharPos;
+    if (f == Field::LastCharPos && numeric[3] && !numeric[3]->empty())
+      firstChar = q[Field::FirstCharPos].text;
     FieldCheckResult c = CheckNumericField(f, *numeric[k], firstChar);
     for (std::string& m : c.messages) r.messages.push_back(std::move(m));
-    q.text(f) = std::move(c.text);
-    q.filled(f) = c.filled;
+    q[f] = {std::move(c.text), c.filled};
   }
   if (!r.messages.empty()) r.status = ParseResult::Status::Refused;
   return r;
@@ -182,12 +184,12 @@ std::string VersionText() {
 
 std::string ListText() {
   std::string s = "Line tests:\n";
-  auto add = [&](const KindInfo& k) {
-    s += (k.code < 10 ? "   " : "  ") + std::to_string(k.code) + "  " + std::string(k.caption) + "\n";
+  auto add = [&](int code, std::string_view caption) {
+    s += (code < 10 ? "   " : "  ") + std::to_string(code) + "  " + std::string(caption) + "\n";
   };
-  for (const KindInfo& k : TestKinds()) add(k);
+  for (const TestRow& t : TestRows()) add(Number(t.code), t.caption);
   s += "Change actions:\n";
-  for (const KindInfo& k : ActionKinds()) add(k);
+  for (const ActionRow& a : ActionRows()) add(Number(a.code), a.caption);
   return s;
 }
 

@@ -12,8 +12,8 @@ inline constexpr const char* kUsageLine = "usage: quorlin-batch [options] [INPUT
 
 struct Options {
   ChangeRequest request;
-  std::string input = "-";   // "-" is standard input
-  std::string output = "-";  // "-" is standard output
+  std::string input = "-";       // "-" is standard input
+  std::string output = "-";      // "-" is standard output
   std::string forcedTerminator;  // "\r\n" or "\n" when forced, else ""
   bool help = false;
   bool version = false;

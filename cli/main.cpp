@@ -18,7 +18,9 @@
 
 #include "cli/BatchOptions.h"
 #include "engine/ChangeRun.h"
-#include "engine/FileIO.h"
+#include "engine/BlockLines.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
 
 namespace {
 
@@ -126,8 +128,8 @@ int Run(const batch::Options& o) {
     PrintLines(run.messages);
     return 2;  // the temporary output file goes with outFile; the target is untouched
   }
-  writer.Finish();
-  if (outFile) outFile->Commit();
+  writer.finish();
+  if (outFile) outFile->commit();
   ForgetTemporary();
   return 0;
 }

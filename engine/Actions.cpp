@@ -8,25 +8,6 @@ namespace quorlin {
 
 namespace QU = QuorlinUtils;
 
-bool IsInlineAction(int kind) {
-  switch (kind) {
-    case 13: case 15: case 16: case 17: case 18: case 19: case 21: case 22: case 23: case 24:
-    case 25: case 26: case 28: case 29: case 31: case 33: case 35: case 37: case 38: case 41:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool ActionUsesComparison(int kind) {
-  switch (kind) {
-    case 22: case 23: case 24: case 28: case 29: case 31: case 40:
-      return true;
-    default:
-      return false;
-  }
-}
-
 namespace {
 
 std::string_view Assign(std::string& scratch, std::string s) {
@@ -48,29 +29,29 @@ std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::s
 
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
                                    std::string_view cmpLine, std::string& scratch) {
-  const long long L = static_cast<long long>(line.size());
+  const auto L = static_cast<long long>(line.size());
   const std::string_view R = p.replacementKey;
   switch (p.kind) {
-    case 15: {
+    case ActionCode::Trim: {
       std::size_t b = 0, e = line.size();
       while (b < e && static_cast<unsigned char>(line[b]) < 33) ++b;
       while (e > b && static_cast<unsigned char>(line[e - 1]) < 33) --e;
       return line.substr(b, e - b);
     }
-    case 16:
+    case ActionCode::Truncate:
       return (p.lineLength > 0 && L > p.lineLength) ? line.substr(0, std::size_t(p.lineLength))
-                                                     : line;
-    case 17:
-    case 18: {
+                                                    : line;
+    case ActionCode::PadFront:
+    case ActionCode::PadEnd: {
       if (p.lineLength < 1 || L >= p.lineLength) return line;
       scratch.clear();
-      const std::size_t pad = std::size_t(p.lineLength - L);
-      if (p.kind == 17) scratch.append(pad, ' ');
+      const auto pad = std::size_t(p.lineLength - L);
+      if (p.kind == ActionCode::PadFront) scratch.append(pad, ' ');
       scratch.append(line);
-      if (p.kind == 18) scratch.append(pad, ' ');
+      if (p.kind == ActionCode::PadEnd) scratch.append(pad, ' ');
       return scratch;
     }
-    case 19: {
+    case ActionCode::InsertAtPos: {
       const long long P = p.replPos;
       if (P < 1 || P > L + 1) return line;
       scratch.assign(line.substr(0, std::size_t(P - 1)));
@@ -78,23 +59,23 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       scratch.append(line.substr(std::size_t(P - 1)));
       return scratch;
     }
-    case 21:
+    case ActionCode::ReplaceLine:
       return R.empty() ? line : R;
-    case 22:
+    case ActionCode::DeleteKey:
       return ReplaceKey(p, line, cmpLine, {}, scratch);
-    case 31:
+    case ActionCode::ReplaceKey:
       return ReplaceKey(p, line, cmpLine, R, scratch);
-    case 23:
-    case 24:
-    case 28:
-    case 29: {
+    case ActionCode::DeleteRightOfKey:
+    case ActionCode::DeleteLeftOfKey:
+    case ActionCode::ReplaceLeftOfKey:
+    case ActionCode::ReplaceRightOfKey: {
       const std::size_t at = QU::KeyPos(p.cmpKey, cmpLine);
       if (at == 0) return line;
       const std::size_t keyEnd = at - 1 + p.cmpKey.size();  // bytes up to and with the key
-      if (p.kind == 23) return line.substr(0, keyEnd);
-      if (p.kind == 24) return line.substr(at - 1);
+      if (p.kind == ActionCode::DeleteRightOfKey) return line.substr(0, keyEnd);
+      if (p.kind == ActionCode::DeleteLeftOfKey) return line.substr(at - 1);
       scratch.clear();
-      if (p.kind == 28) {
+      if (p.kind == ActionCode::ReplaceLeftOfKey) {
         scratch.append(R);
         scratch.append(line.substr(at - 1));
       } else {
@@ -103,7 +84,7 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       }
       return scratch;
     }
-    case 25: {
+    case ActionCode::DeleteRange: {
       const long long F = std::max(p.firstCharPos, 1LL);
       if (L < F) return line;
       const long long last = std::min(p.lastCharPos, L);
@@ -112,30 +93,30 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       scratch.append(line.substr(std::size_t(last)));
       return scratch;
     }
-    case 26: {
+    case ActionCode::KeepRange: {
       const long long F = std::max(p.firstCharPos, 1LL);
       if (L < F) return {};
       const long long last = std::min(p.lastCharPos, L);
       if (last < F) return {};
       return line.substr(std::size_t(F - 1), std::size_t(last - F + 1));
     }
-    case 33:
+    case ActionCode::DeleteFirstMarkers:
       if (R.size() < 2) return line;
       return Assign(scratch, QU::DeleteFirstMarkerPair(line, R[0], R[1]));
-    case 37:
+    case ActionCode::DeleteLastMarkers:
       if (R.size() < 2) return line;
       return Assign(scratch, QU::DeleteLastMarkerPair(line, R[0], R[1]));
-    case 35:
+    case ActionCode::Append:
       scratch.assign(line);
       scratch.append(R);
       return scratch;
-    case 38:
+    case ActionCode::DeleteCharSet:
       if (line.find_first_of(R) == std::string_view::npos) return line;
       return Assign(scratch, QU::RemoveAll(R, line, true));
-    case 41:
+    case ActionCode::StripOverstrikes:
       if (line.find('\b') == std::string_view::npos) return line;
       return Assign(scratch, QU::StripOverstrikes(line));
-    default:  // 13, and any code without an in-line effect
+    default:  // NoChange, and every code that is not in-line
       return line;
   }
 }

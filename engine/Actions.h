@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Kinds.h"
+
 namespace quorlin {
 
 struct ActionParams {
-  int kind = 13;
+  ActionCode kind = ActionCode::NoChange;
   std::string_view testKey;         // as typed
   std::string_view cmpKey;          // upper-cased unless case-sensitive
   std::string_view replacementKey;  // as typed
@@ -15,13 +17,8 @@ struct ActionParams {
   bool caseSensitive = false;
 };
 
-// Actions 13, 15-19, 21-26, 28, 29, 31, 33, 35, 37, 38, 41.
-bool IsInlineAction(int kind);
-
-// Actions 22-24, 28, 29, 31 and 40 locate the key in the comparison line.
-bool ActionUsesComparison(int kind);
-
-// The result of an in-line action for a passing line. The view points into
+// The result of an in-line action (ActionKind::InLine) for a passing line;
+// the line itself for any other code. The view points into
 // line or into scratch (which the call may overwrite); it stays valid until
 // either changes.
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,

@@ -1,130 +1,24 @@
 #include "engine/ChangeRequest.h"
 
+#include <iterator>
 #include <limits>
 
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
 
-const std::vector<KindInfo>& TestKinds() {
-  static const std::vector<KindInfo> kinds = {
-      {1, "RadioButton1", "PASSES - Each Line Passes, will be changed if possible"},
-      {2, "RadioButton2", "Is Contained within a specific range of text line numbers"},
-      {3, "RadioButton3", "Contains the Test Key anywhere "},
-      {4, "RadioButton4",
-       "Contains the Test Key starting at the position shown in 1st char position # "},
-      {5, "RadioButton5", "Does NOT Contain the Test Key anywhere "},
-      {6, "RadioButton6",
-       "Does NOT Contain the Test Key starting at position shown in 1st char position # "},
-      {7, "RadioButton7", "Is Shorter than Linelength Num Characters "},
-      {8, "RadioButton8", "Is Longer than Linelength Num Characters "},
-      {9, "RadioButton9", "Contains only whitespace or is empty "},
-      {10, "RadioButton10", "Occurs right after a blank (whitespace) line "},
-      {11, "RadioButton11", "Appears to contain all or parts of HTML tags <  >"},
-      {12, "RadioButton12", "Begins With A Number (ignoring whitespace) "},
-      {13, "RadioButton36", "Contains the Test Key Text at the end of the line"},
-      {14, "RadioButton42", "Is 2nd of 2 sequential blank lines in file "},
+const NumericFieldInfo& FieldInfo(Field f) {
+  static constexpr NumericFieldInfo kInfos[] = {
+      {250000, "0", "Valid range for line numbers is 0 to 250000"},                 // FirstLineNum
+      {250000, "0", "Valid range for line numbers is 0 to 250000"},                 // LastLineNum
+      {1024, "0", "Valid range for LineLength Number of Characters is 0 to 1024"},  // LineLength
+      {1024, "0", "Valid range for Character Position is 0 to 1024"},               // FirstCharPos
+      {1024, "1", "Valid range for Character Position is 1 to 1024"},               // LastCharPos
+      {1024, "0", "Valid range for Character Position is 0 to 1024"},               // ReplPos
   };
-  return kinds;
-}
-
-const std::vector<KindInfo>& ActionKinds() {
-  static const std::vector<KindInfo> kinds = {
-      {13, "RadioButton13", "NO CHANGE in the line except spaces in place of Tabs"},
-      {14, "RadioButton14", "DELETE the entire line "},
-      {15, "RadioButton15", "Delete any whitespace at the beginning and end of the line"},
-      {16, "RadioButton16", "Truncate right side of the line to Linelength Num Chars "},
-      {17, "RadioButton17", "Insert spaces at line beginning to make Linelength Num Chars "},
-      {18, "RadioButton18", "Insert spaces at line end to make Linelength Num Chars "},
-      {19, "RadioButton19", "Insert Replacement Key Text at Repl Pos character #"},
-      {20, "RadioButton20", "Start new line exactly at Linelength Num Characters "},
-      {21, "RadioButton21", "Replace entire line with Replacement Key Text "},
-      {22, "RadioButton22", "Delete Test Key Text from the line"},
-      {23, "RadioButton23", "Delete the line segment right of the Test Key Text "},
-      {24, "RadioButton24", "Delete the line segment left of the Test Key Text "},
-      {25, "RadioButton25", "Delete a specific range of character positions"},
-      {26, "RadioButton26", "Retain only a specific range of character positions "},
-      {27, "RadioButton27", "Insert a NEW line containing Replacement Key after test line"},
-      {28, "RadioButton28",
-       "Replace line segment left of the Test Key with the Replacement Key Text"},
-      {29, "RadioButton29",
-       "Replace line segment right of the Test Key with the Replacement Key Text"},
-      {30, "RadioButton30", "Attempt to Strip HTML tags, including multi-line"},
-      {31, "RadioButton31", "Replace the Test Key Text with the Replacement Key Text"},
-      {32, "RadioButton32", "Sort Current Text by 1st char position # entry - Ignore Test"},
-      {33, "RadioButton33",
-       "Treat 1st two chars in Replacement key as phrase begin/end markers-delete FIRST pair "
-       "of markers in the line and chars in between"},
-      {34, "RadioButton34", "Insert a NEW line containing Replacement Key before test line "},
-      {35, "RadioButton35", "Add Replacement Key Text at end of line"},
-      {37, "RadioButton37",
-       "Treat 1st two chars in Replacement key as phrase begin/end markers-delete LAST pair "
-       "of markers in the line and chars in between"},
-      {38, "RadioButton38",
-       "Delete from the line every character appearing in the Replacement Key Text "},
-      {39, "RadioButton39",
-       "Start Newline (hard CR) on spaces or commas at Linelength Num Chars "},
-      {40, "RadioButton40", "Start new line at beginning of each Test Key Text"},
-      {41, "RadioButton41", "Strip Backspaced Overstrikes and Underlines"},
-      {43, "RadioButton43", "Remove All Duplicate Lines [Case Sensitive] - Ignore Test"},
-      {44, "RadioButton44", "Move (Unwrap) next line to end of Test line"},
-  };
-  return kinds;
-}
-
-namespace {
-const KindInfo* FindIn(const std::vector<KindInfo>& kinds, int code) {
-  for (const KindInfo& k : kinds)
-    if (k.code == code) return &k;
-  return nullptr;
-}
-}  // namespace
-
-const KindInfo* FindTest(int code) { return FindIn(TestKinds(), code); }
-const KindInfo* FindAction(int code) { return FindIn(ActionKinds(), code); }
-
-const NumericFieldInfo& FieldInfo(NumericField f) {
-  static const NumericFieldInfo infos[] = {
-      {"Edit3", 250000, "0", "Valid range for line numbers is 0 to 250000"},
-      {"Edit4", 250000, "0", "Valid range for line numbers is 0 to 250000"},
-      {"Edit5", 1024, "0", "Valid range for LineLength Number of Characters is 0 to 1024"},
-      {"Edit6", 1024, "0", "Valid range for Character Position is 0 to 1024"},
-      {"Edit7", 1024, "1", "Valid range for Character Position is 1 to 1024"},
-      {"Edit9", 1024, "0", "Valid range for Character Position is 0 to 1024"},
-  };
-  return infos[static_cast<int>(f)];
-}
-
-std::string& ChangeRequest::text(NumericField f) {
-  switch (f) {
-    case NumericField::FirstLineNum: return firstLineNum;
-    case NumericField::LastLineNum: return lastLineNum;
-    case NumericField::LineLength: return lineLength;
-    case NumericField::FirstCharPos: return firstCharPos;
-    case NumericField::LastCharPos: return lastCharPos;
-    case NumericField::ReplPos: break;
-  }
-  return replPos;
-}
-
-const std::string& ChangeRequest::text(NumericField f) const {
-  return const_cast<ChangeRequest*>(this)->text(f);
-}
-
-bool& ChangeRequest::filled(NumericField f) {
-  switch (f) {
-    case NumericField::FirstLineNum: return firstLineNumFilled;
-    case NumericField::LastLineNum: return lastLineNumFilled;
-    case NumericField::LineLength: return lineLengthFilled;
-    case NumericField::FirstCharPos: return firstCharPosFilled;
-    case NumericField::LastCharPos: return lastCharPosFilled;
-    case NumericField::ReplPos: break;
-  }
-  return replPosFilled;
-}
-
-bool ChangeRequest::filled(NumericField f) const {
-  return const_cast<ChangeRequest*>(this)->filled(f);
+  static_assert(std::size(kInfos) == kFieldCount - Index(Field::FirstLineNum));
+  assert(IsNumeric(f) && Index(f) < kFieldCount);
+  return kInfos[Index(f) - Index(Field::FirstLineNum)];
 }
 
 std::optional<std::int32_t> ParseIntegerText(std::string_view t) {
@@ -181,7 +75,7 @@ std::string NotAnIntegerMessage(std::string_view text) {
   return m;
 }
 
-FieldCheckResult CheckNumericField(NumericField f, std::string_view text,
+FieldCheckResult CheckNumericField(Field f, std::string_view text,
                                    std::optional<std::string_view> firstCharText) {
   FieldCheckResult r;
   if (text.empty()) return r;  // stays empty, not filled
@@ -203,8 +97,9 @@ FieldCheckResult CheckNumericField(NumericField f, std::string_view text,
   } else {
     // A value below 0 can survive the removal of one leading minus (a doubled
     // minus, or one behind a blank); it is refused like a value above the bound.
-    if (*value > info.upperBound || *value < 0) refuse(std::string(info.rangeMessage), info.resetText);
-    if (f == NumericField::LastCharPos && firstCharText) {
+    if (*value > info.upperBound || *value < 0)
+      refuse(std::string(info.rangeMessage), info.resetText);
+    if (f == Field::LastCharPos && firstCharText) {
       const std::int32_t last = *ParseIntegerText(r.text);
       const std::optional<std::int32_t> first = ParseIntegerText(*firstCharText);
       if (!first)
@@ -217,77 +112,37 @@ FieldCheckResult CheckNumericField(NumericField f, std::string_view text,
   return r;
 }
 
+namespace {
+
+bool AllFilled(const ChangeRequest& q, FieldSet fields) {
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    const auto f = static_cast<Field>(i);
+    if (fields.has(f) && !q[f].filled) return false;
+  }
+  return true;
+}
+
+bool ConditionMet(const ChangeRequest& q, Condition c) {
+  switch (c) {
+    case Condition::None:
+      return true;
+    case Condition::RetainUnchecked:
+      return !q.retainPassingOnly;
+    case Condition::TwoMarkerCharacters:
+      return q[Field::ReplacementKey].text.size() >= 2;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::vector<std::string> ValidateRequest(const ChangeRequest& q) {
   std::vector<std::string> m;
-  switch (q.testKind) {
-    case 2:
-      if (!q.firstLineNumFilled || !q.lastLineNumFilled)
-        m.emplace_back("Fill in First and Last File Line Numbers");
-      break;
-    case 3:
-    case 5:
-    case 13:
-      if (!q.testKeyFilled) m.emplace_back("Fill In Test Key Text");
-      break;
-    case 4:
-    case 6:
-      if (!q.testKeyFilled || !q.firstCharPosFilled)
-        m.emplace_back("Fill in Test Key Text and 1st Char Position");
-      break;
-    case 7:
-    case 8:
-      if (!q.lineLengthFilled) m.emplace_back("Fill In LineLength Number of Characters");
-      break;
-    default:
-      break;
-  }
-  switch (q.actionKind) {
-    case 14:
-      if (q.retainPassingOnly)
-        m.emplace_back("Cannot Use Delete Lines Action and Retain Lines Checkbox at the Same Time");
-      break;
-    case 16:
-    case 17:
-    case 18:
-    case 20:
-    case 39:
-      if (!q.lineLengthFilled) m.emplace_back("Fill In LineLength Number of Characters");
-      break;
-    case 19:
-      if (!q.replacementKeyFilled || !q.replPosFilled)
-        m.emplace_back("Fill in Replacement Key Text and Repl Pos Char Position");
-      break;
-    case 21:
-    case 35:
-    case 38:
-      if (!q.replacementKeyFilled) m.emplace_back("Fill In Replacement Key Text");
-      break;
-    case 22:
-    case 23:
-    case 24:
-    case 40:
-      if (!q.testKeyFilled) m.emplace_back("Fill In Test Key Text");
-      break;
-    case 25:
-    case 26:
-      if (!q.firstCharPosFilled || !q.lastCharPosFilled)
-        m.emplace_back("Fill in 1st Char Position and Last Char Position");
-      break;
-    case 28:
-    case 29:
-    case 31:
-      if (!q.testKeyFilled || !q.replacementKeyFilled)
-        m.emplace_back("Fill in Test Key and Replacement Key Text Values");
-      break;
-    case 33:
-    case 37:
-      if (!q.replacementKeyFilled || q.replacementKey.size() < 2)
-        m.emplace_back(
-            "Type Two characters in Replacement Key Text to be used as first/last markers");
-      break;
-    default:
-      break;
-  }
+  if (const TestRow* t = FindTest(q.test); t != nullptr && !AllFilled(q, t->needs))
+    m.emplace_back(t->refusal);
+  if (const ActionRow* a = FindAction(q.action);
+      a != nullptr && !(AllFilled(q, a->needs) && ConditionMet(q, a->condition)))
+    m.emplace_back(a->refusal);
   return m;
 }
 

@@ -4,61 +4,52 @@
 // change starts. Messages are returned as data, in the order they are shown.
 #pragma once
 
+#include <array>
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/Kinds.h"
+
 namespace quorlin {
 
-// One entry of the test or action tables: code, radio button name, caption.
-struct KindInfo {
-  int code;
-  std::string_view control;
-  std::string_view caption;
+// One parameter field as the request carries it.
+struct Parameter {
+  std::string text;     // as typed; numeric fields are converted where they are used
+  bool filled = false;  // the field held text when it was last left
 };
-
-// The fourteen line tests (codes 1..14) in code order.
-const std::vector<KindInfo>& TestKinds();
-// The thirty change actions (codes 13..35, 37..41, 43, 44) in code order.
-const std::vector<KindInfo>& ActionKinds();
-const KindInfo* FindTest(int code);
-const KindInfo* FindAction(int code);
-
-// The six numeric parameter fields, in the order the batch program checks them.
-enum class NumericField { FirstLineNum, LastLineNum, LineLength, FirstCharPos, LastCharPos, ReplPos };
-
-struct NumericFieldInfo {
-  std::string_view control;  // "Edit3" ...
-  int upperBound;
-  std::string_view resetText;
-  std::string_view rangeMessage;
-};
-const NumericFieldInfo& FieldInfo(NumericField f);
 
 struct ChangeRequest {
-  int testKind = 1;
-  int actionKind = 13;
-
-  // Field texts as typed; numeric fields are converted where they are used.
-  std::string testKey, replacementKey;
-  std::string firstLineNum, lastLineNum, lineLength, firstCharPos, lastCharPos, replPos;
-
-  bool testKeyFilled = false, replacementKeyFilled = false;
-  bool firstLineNumFilled = false, lastLineNumFilled = false, lineLengthFilled = false;
-  bool firstCharPosFilled = false, lastCharPosFilled = false, replPosFilled = false;
+  TestCode test = TestCode::Passes;
+  ActionCode action = ActionCode::NoChange;
+  std::array<Parameter, kFieldCount> fields;
 
   bool retainPassingOnly = false;
   bool caseSensitive = false;
   bool outputLowerCase = false;
   bool outputUpperCase = false;
 
-  std::string& text(NumericField f);
-  const std::string& text(NumericField f) const;
-  bool& filled(NumericField f);
-  bool filled(NumericField f) const;
+  Parameter& operator[](Field f) {
+    assert(Index(f) < kFieldCount);
+    return fields[Index(f)];
+  }
+  const Parameter& operator[](Field f) const {
+    assert(Index(f) < kFieldCount);
+    return fields[Index(f)];
+  }
 };
+
+// The bounds of a numeric field and what leaving it with a bad value shows.
+struct NumericFieldInfo {
+  int upperBound;
+  std::string_view resetText;
+  std::string_view rangeMessage;
+};
+// f must be numeric (IsNumeric).
+const NumericFieldInfo& FieldInfo(Field f);
 
 // Integer text: leading spaces, then an optionally signed decimal number or a
 // hexadecimal one ("$", "x", "X", "0x" or "0X" then hex digits, no sign); the
@@ -81,17 +72,19 @@ struct FieldCheckResult {
   bool refocus = false;
 };
 
-// Checks the text of a numeric field being left. For LastCharPos, firstCharText
+// Checks the text of numeric field f (IsNumeric) being left. For LastCharPos, firstCharText
 // is the current text of the 1st char field to compare with; when it is absent
 // no comparison is made (the batch program compares only when both are given).
-FieldCheckResult CheckNumericField(NumericField f, std::string_view text,
+FieldCheckResult CheckNumericField(Field f, std::string_view text,
                                    std::optional<std::string_view> firstCharText = std::nullopt);
 
 // Leaving a text field: filled when it is not empty; the text is not changed.
-inline bool TextFieldFilled(std::string_view text) { return !text.empty(); }
+inline bool TextFieldFilled(std::string_view text) {
+  return !text.empty();
+}
 
-// Pre-run validation: the test's message (if any) first, then the action's.
-// Empty when the run may start.
+// Pre-run validation by the rows of the chosen test and action: the test's
+// refusal (if any) first, then the action's. Empty when the run may start.
 std::vector<std::string> ValidateRequest(const ChangeRequest& request);
 
 }  // namespace quorlin

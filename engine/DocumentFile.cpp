@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/FileIO.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -17,10 +18,6 @@
 namespace quorlin {
 
 namespace {
-
-int LastError() {
-  return errno != 0 ? errno : EIO;
-}
 
 #ifndef _WIN32
 // Closes a descriptor when it goes.
@@ -106,7 +103,7 @@ void WriteCleanedCopy(std::string& bytes, const std::string& target) {
   errno = 0;
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size())
     throw FileError(LastError(), target);
-  out.Close();
+  out.close();
 }
 
 }  // namespace quorlin

@@ -4,7 +4,7 @@
 
 namespace quorlin {
 
-LineList LineList::FromBytes(std::string_view bytes) {
+LineList LineList::fromBytes(std::string_view bytes) {
   LineList list;
   // One line per 40 bytes is a fair first guess for text; the vector grows if not.
   list.reserve(bytes.size() / 40 + 1, bytes.size() + 1);
@@ -12,7 +12,7 @@ LineList LineList::FromBytes(std::string_view bytes) {
   return list;
 }
 
-LineList LineList::FromJoined(std::string joined) {
+LineList LineList::fromJoined(std::string joined) {
   LineList list;
   list.data_ = std::move(joined);
   const char* const base = list.data_.data();

@@ -3,6 +3,7 @@
 // allocations, not a million.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,14 +19,15 @@ class LineList {
 
   // Splits bytes into lines: CR LF, a lone LF and a lone CR each end a line; a
   // final line break gives no empty last line; an empty text has no lines.
-  static LineList FromBytes(std::string_view bytes);
+  static LineList fromBytes(std::string_view bytes);
   // Takes text in which every line, the last one included, ends in "\n" (and
   // no line holds one), without copying it.
-  static LineList FromJoined(std::string joined);
+  static LineList fromJoined(std::string joined);
 
   std::size_t size() const { return ends_.size(); }
   bool empty() const { return ends_.empty(); }
   std::string_view operator[](std::size_t i) const {
+    assert(i < size());
     const std::size_t start = i == 0 ? 0 : ends_[i - 1] + 1;
     return std::string_view(data_).substr(start, ends_[i] - start);
   }

@@ -1,6 +1,7 @@
 #include "engine/LineStore.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,7 +11,7 @@ namespace quorlin {
 
 // ---------------------------------------------------------------- records
 
-std::size_t RecordBuffer::Append(std::string_view line) {
+std::size_t RecordBuffer::append(std::string_view line) {
   if (size_ + line.size() + 10 > data_.size())
     data_.resize(std::max({data_.size() * 2, size_ + line.size() + 10, std::size_t(1) << 16}));
   const std::size_t offset = size_;
@@ -26,16 +27,17 @@ std::size_t RecordBuffer::Append(std::string_view line) {
   return offset;
 }
 
-std::string_view RecordBuffer::LineAt(std::size_t offset, std::size_t* next) const {
+std::string_view RecordBuffer::lineAt(std::size_t offset, std::size_t* next) const {
+  assert(offset < size_);
   const char* p = data_.data() + offset;
   std::uint64_t n = 0;
   for (unsigned shift = 0;; shift += 7) {
-    const unsigned char b = static_cast<unsigned char>(*p++);
+    const auto b = static_cast<unsigned char>(*p++);
     n |= std::uint64_t(b & 0x7F) << shift;
     if ((b & 0x80) == 0) break;
   }
   if (next) *next = std::size_t(p - data_.data()) + n;
-  return std::string_view(p, n);
+  return {p, n};
 }
 
 // ---------------------------------------------------------------- sort
@@ -67,14 +69,14 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
                  const std::function<void(std::string_view)>& emit) {
   using E = Entry<P, O>;
   auto keyOf = [&](const E& e) {
-    const std::string_view line = records.LineAt(e.offset);
+    const std::string_view line = records.lineAt(e.offset);
     return line.size() > skip ? line.substr(skip) : std::string_view();
   };
   std::vector<E> entries(count);
   std::size_t offset = 0;
   for (E& e : entries) {
     std::size_t next;
-    const std::string_view line = records.LineAt(offset, &next);
+    const std::string_view line = records.lineAt(offset, &next);
     e = E{Prefix<P>(line.size() > skip ? line.substr(skip) : std::string_view()), O(offset)};
     offset = next;
   }
@@ -109,7 +111,7 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
       }
     }
   }
-  for (const E& e : entries) emit(records.LineAt(e.offset));
+  for (const E& e : entries) emit(records.lineAt(e.offset));
 }
 
 }  // namespace
@@ -117,10 +119,10 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
 SortStore::SortStore(std::size_t firstCharPos) : skip_(firstCharPos > 1 ? firstCharPos - 1 : 0) {}
 
 namespace {
-constexpr std::size_t kShortSlots = 256 * 257;
+constexpr std::size_t kShortSlots = std::size_t{256} * 257;
 }  // namespace
 
-void SortStore::Add(std::string_view line) {
+void SortStore::add(std::string_view line) {
   if (skip_ == 0 && line.size() <= 2) {
     if (line.empty()) {
       ++empties_;
@@ -131,11 +133,11 @@ void SortStore::Add(std::string_view line) {
     ++shortCounts_[b * 257 + (line.size() == 1 ? 0 : 1 + static_cast<unsigned char>(line[1]))];
     return;
   }
-  records_.Append(line);
+  records_.append(line);
   ++count_;
 }
 
-void SortStore::SortedEach(const std::function<void(std::string_view)>& emit) {
+void SortStore::sortedEach(const std::function<void(std::string_view)>& emit) {
   for (; empties_ > 0; --empties_) emit(std::string_view());
   // The counted short lines go out between the records, in order.
   std::size_t slot = shortCounts_ ? 0 : kShortSlots;
@@ -193,17 +195,17 @@ std::size_t SlotFor(std::uint64_t h, std::size_t n) {
 // that most lines that differ are told apart without reading their record.
 struct NarrowSlot {
   using T = std::uint32_t;
-  static T Make(std::size_t offset, std::uint64_t) { return T(offset + 1); }
-  static bool MayHold(T, std::uint64_t) { return true; }
-  static std::size_t Offset(T e) { return std::size_t(e - 1); }
+  static T make(std::size_t offset, std::uint64_t) { return T(offset + 1); }
+  static bool mayHold(T, std::uint64_t) { return true; }
+  static std::size_t offset(T e) { return std::size_t(e - 1); }
 };
 struct TaggedSlot {
   using T = std::uint64_t;
-  static T Make(std::size_t offset, std::uint64_t h) {
+  static T make(std::size_t offset, std::uint64_t h) {
     return (std::uint64_t(offset + 1) << 24) | (h & 0xFFFFFF);
   }
-  static bool MayHold(T e, std::uint64_t h) { return ((e ^ h) & 0xFFFFFF) == 0; }
-  static std::size_t Offset(T e) { return std::size_t((e >> 24) - 1); }
+  static bool mayHold(T e, std::uint64_t h) { return ((e ^ h) & 0xFFFFFF) == 0; }
+  static std::size_t offset(T e) { return std::size_t((e >> 24) - 1); }
 };
 
 // The slot that holds the line, or the free slot where it belongs.
@@ -216,7 +218,7 @@ std::size_t Find(const typename S::T* table, std::size_t slots, const RecordBuff
       found = false;
       return slot;
     }
-    if (S::MayHold(e, hash) && records.LineAt(S::Offset(e)) == line) {
+    if (S::mayHold(e, hash) && records.lineAt(S::offset(e)) == line) {
       found = true;
       return slot;
     }
@@ -228,7 +230,7 @@ template <class S>
 void Place(typename S::T* table, std::size_t slots, std::uint64_t hash, std::size_t offset) {
   std::size_t slot = SlotFor(hash, slots);
   while (table[slot] != 0) slot = slot + 1 == slots ? 0 : slot + 1;
-  table[slot] = S::Make(offset, hash);
+  table[slot] = S::make(offset, hash);
 }
 
 }  // namespace
@@ -236,7 +238,7 @@ void Place(typename S::T* table, std::size_t slots, std::uint64_t hash, std::siz
 SeenLines::SeenLines() = default;
 SeenLines::~SeenLines() = default;
 
-bool SeenLines::AddIfNew(std::string_view line) {
+bool SeenLines::addIfNew(std::string_view line) {
   if (line.size() <= 2) {
     if (line.empty()) {
       if (seenEmpty_) return false;
@@ -256,23 +258,23 @@ bool SeenLines::AddIfNew(std::string_view line) {
   }
 
   const std::uint64_t h = Hash(line);
-  if (slots_ == 0) Grow();
+  if (slots_ == 0) grow();
   bool found = false;
   const std::size_t slot = tagged_
                                ? Find<TaggedSlot>(tagged_.get(), slots_, records_, line, h, found)
                                : Find<NarrowSlot>(narrow_.get(), slots_, records_, line, h, found);
   if (found) return false;
   const bool widen = !tagged_ && records_.size() + line.size() + 10 >= 0xFFFFFFFFu;
-  const std::size_t offset = records_.Append(line);
+  const std::size_t offset = records_.append(line);
   ++stored_;
   if (widen) {
-    Grow();  // offsets no longer fit 32 bits: tagged slots from now on
+    grow();  // offsets no longer fit 32 bits: tagged slots from now on
   } else if (tagged_) {
-    tagged_[slot] = TaggedSlot::Make(offset, h);
+    tagged_[slot] = TaggedSlot::make(offset, h);
   } else {
-    narrow_[slot] = NarrowSlot::Make(offset, h);
+    narrow_[slot] = NarrowSlot::make(offset, h);
   }
-  if (stored_ * 4 > slots_ * 3) Grow();
+  if (stored_ * 4 > slots_ * 3) grow();
   return true;
 }
 
@@ -281,7 +283,7 @@ bool SeenLines::AddIfNew(std::string_view line) {
 // are used. Lines of 24 bytes or more on average can spare tagged slots (8
 // bytes), and the table doubles; shorter ones get narrow slots (4 bytes) and
 // growth by half, which keeps the table between 5.3 and 8 bytes a line.
-void SeenLines::Grow() {
+void SeenLines::grow() {
   const bool tagged = records_.size() >= 0xFFFFFFFFu - 64 || records_.size() >= 24 * stored_;
   std::size_t slots = std::max<std::size_t>(1024, tagged ? slots_ * 2 : slots_ + slots_ / 2);
   while (stored_ * 4 > slots * 3) slots += slots / 2;
@@ -294,7 +296,7 @@ void SeenLines::Grow() {
     narrow_ = std::make_unique<std::uint32_t[]>(slots_);
   for (std::size_t offset = 0; offset < records_.size();) {
     std::size_t next;
-    const std::uint64_t h = Hash(records_.LineAt(offset, &next));
+    const std::uint64_t h = Hash(records_.lineAt(offset, &next));
     if (tagged)
       Place<TaggedSlot>(tagged_.get(), slots_, h, offset);
     else

@@ -20,9 +20,10 @@ namespace quorlin {
 class RecordBuffer {
  public:
   // Appends the line as one record; returns the record's offset.
-  std::size_t Append(std::string_view line);
-  // The line of the record at offset, and the offset of the record after it.
-  std::string_view LineAt(std::size_t offset, std::size_t* next = nullptr) const;
+  std::size_t append(std::string_view line);
+  // The line of the record at offset (one that append returned), and the
+  // offset of the record after it.
+  std::string_view lineAt(std::size_t offset, std::size_t* next = nullptr) const;
   std::size_t size() const { return size_; }
 
  private:
@@ -39,10 +40,10 @@ class RecordBuffer {
 class SortStore {
  public:
   explicit SortStore(std::size_t firstCharPos);
-  void Add(std::string_view line);
+  void add(std::string_view line);
   // Sorts, then calls emit(line) for every line in order; the store is empty
   // afterwards.
-  void SortedEach(const std::function<void(std::string_view)>& emit);
+  void sortedEach(const std::function<void(std::string_view)>& emit);
 
  private:
   std::size_t skip_;  // bytes before the key
@@ -67,10 +68,10 @@ class SeenLines {
 
   // True when no equal line (byte for byte) was added before; the line is
   // then remembered.
-  bool AddIfNew(std::string_view line);
+  bool addIfNew(std::string_view line);
 
  private:
-  void Grow();
+  void grow();
 
   // Lines of up to two bytes are marked in a bitmap by their value.
   bool seenEmpty_ = false;

@@ -6,10 +6,6 @@
 
 namespace quorlin {
 
-bool TestUsesComparison(int kind) {
-  return (kind >= 3 && kind <= 6) || kind == 13;
-}
-
 bool BeginsWithNumber(std::string_view line, char decimalPoint) {
   std::size_t i = 0;
   while (i < line.size() && static_cast<unsigned char>(line[i]) < 33) ++i;
@@ -22,38 +18,39 @@ bool BeginsWithNumber(std::string_view line, char decimalPoint) {
 bool LinePasses(const TestParams& p, const TestLine& l) {
   using QuorlinUtils::KeyPos;
   switch (p.kind) {
-    case 1:
+    case TestCode::Passes:
       return true;
-    case 2:
+    case TestCode::LineRange:
       return p.firstLineNum <= l.number && l.number <= p.lastLineNum;
-    case 3:
+    case TestCode::HasKey:
       return KeyPos(p.cmpKey, l.cmpLine) > 0;
-    case 4:
+    case TestCode::KeyAtPosition:
       return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) == p.firstCharPos;
-    case 5:
+    case TestCode::LacksKey:
       return KeyPos(p.cmpKey, l.cmpLine) == 0;
-    case 6:
+    case TestCode::KeyNotAtPosition:
       return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) != p.firstCharPos;
-    case 7:
+    case TestCode::ShorterThan:
       return static_cast<long long>(l.line.size()) < p.lineLength;
-    case 8:
+    case TestCode::LongerThan:
       return static_cast<long long>(l.line.size()) > p.lineLength;
-    case 9:
+    case TestCode::Blank:
       return QuorlinUtils::IsBlankLine(l.line);
-    case 10:
+    case TestCode::AfterBlank:
       return l.number > 1 && l.previousBlank;
-    case 11:
+    case TestCode::HasTagBracket:
       return l.line.find_first_of("<>") != std::string_view::npos;
-    case 12:
+    case TestCode::BeginsWithNumber:
       return BeginsWithNumber(l.line, p.decimalPoint);
-    case 13:
+    case TestCode::EndsWithKey:
       return l.cmpLine.size() >= p.cmpKey.size() &&
              l.cmpLine.substr(l.cmpLine.size() - p.cmpKey.size()) == p.cmpKey;
-    case 14:
+    case TestCode::SecondBlank:
       return l.number > 1 && l.previousBlank && QuorlinUtils::IsBlankLine(l.line);
-    default:
-      return false;  // no test chosen: no line passes
+    case TestCode::None:
+      break;
   }
+  return false;  // no test chosen (or a number that names none): no line passes
 }
 
 }  // namespace quorlin

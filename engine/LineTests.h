@@ -3,24 +3,23 @@
 
 #include <string_view>
 
+#include "engine/Kinds.h"
+
 namespace quorlin {
 
 struct TestParams {
-  int kind = 1;
+  TestCode kind = TestCode::Passes;
   std::string_view cmpKey;  // the test key, upper-cased unless case-sensitive
   long long firstLineNum = 0, lastLineNum = 0, firstCharPos = 0, lineLength = 0;
   char decimalPoint = '.';  // the user's decimal separator (test 12)
 };
 
 struct TestLine {
-  long long number = 0;         // 1-based number of the input line
-  std::string_view line;        // tabs already expanded
-  std::string_view cmpLine;     // the line, upper-cased unless case-sensitive
-  bool previousBlank = true;    // the line tested in the step before was blank
+  long long number = 0;       // 1-based number of the input line
+  std::string_view line;      // tabs already expanded
+  std::string_view cmpLine;   // the line, upper-cased unless case-sensitive
+  bool previousBlank = true;  // the line tested in the step before was blank
 };
-
-// Tests 3-6 and 13 match the comparison key in the comparison line.
-bool TestUsesComparison(int kind);
 
 bool LinePasses(const TestParams& p, const TestLine& l);
 

@@ -1,8 +1,10 @@
 #include "engine/WorkFiles.h"
 
+#include "engine/BlockLines.h"
 #include "engine/ChangeRun.h"
-#include "engine/FileIO.h"
 
+#include <cassert>
+#include <cerrno>
 #include <new>
 
 #ifndef _WIN32
@@ -11,6 +13,38 @@
 #endif
 
 namespace quorlin {
+
+void WorkFile::rewind() {
+  errno = 0;
+  if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
+    throw FileError(LastError(), path());
+}
+
+std::string WorkFile::readAll() {
+  rewind();
+  // Straight into one buffer of the file's size (a change run's output
+  // becomes the editor's text as it is read), then on in larger blocks should
+  // the size not be known.
+  std::size_t size = std::size_t(1) << 20;
+#ifndef _WIN32
+  struct stat st {};
+  if (::fstat(::fileno(file_.get()), &st) == 0) size = std::size_t(st.st_size) + 1;
+#endif
+  std::string bytes(size, '\0');
+  std::size_t used = 0;
+  for (;;) {
+    errno = 0;
+    const std::size_t room = bytes.size() - used;
+    const std::size_t n = std::fread(bytes.data() + used, 1, room, file_.get());
+    used += n;
+    if (n < room) {
+      if (std::ferror(file_.get())) throw FileError(LastError(), path());
+      bytes.resize(used);
+      return bytes;
+    }
+    bytes.resize(bytes.size() * 2);
+  }
+}
 
 bool FolderIsPrivate(const std::string& folder) {
 #ifdef _WIN32
@@ -26,6 +60,7 @@ bool FolderIsPrivate(const std::string& folder) {
 
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request, const WorkFileWritten& written) {
+  assert(!workFolder.empty() && (workFolder.back() == '/' || workFolder.back() == '\\'));
   WorkRunResult r;
   const std::string inPath = workFolder + kRunInputFile;
   const std::string outPath = workFolder + kRunOutputFile;
@@ -35,31 +70,31 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
       BlockLineWriter w(in.get(), inPath, "\r\n");
       std::string_view line;
       while (input.next(line)) w.write(line);
-      w.Finish();
+      w.finish();
     }
     if (written) written(inPath);
-    in.Rewind();
+    in.rewind();
     WorkFile out(outPath);
     RunResult run;
     {
       BlockLineReader reader(in.get(), inPath);
       BlockLineWriter writer(out.get(), outPath, "\r\n");
       run = RunChange(request, reader, writer);
-      writer.Finish();
+      writer.finish();
     }
-    in.Close();
+    in.close();
     if (!run.completed) {
-      out.Close();
+      out.close();
       r.messages = std::move(run.messages);
       return r;
     }
     if (written) written(outPath);
-    r.output = out.ReadAll();
-    out.Close();
+    r.output = out.readAll();
+    out.close();
     r.completed = true;
   } catch (const FileError& e) {
-    r.fileError = true;
-    r.messages.assign(1, e.what());
+    r.fileError = e;
+    r.messages.clear();
     r.output.clear();
   } catch (const std::bad_alloc&) {
     r.messages.assign(1, "Not enough memory to change this text");

@@ -1,12 +1,17 @@
-// The change run as the editor window performs it: through two work files in
-// the work folder.
+// The work files of the editor: each created afresh and read back through the
+// descriptor that wrote it, the check of the folder they go to, and the change
+// run as the window performs it, through two work files in the work folder.
 #pragma once
 
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/ChangeRequest.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
 #include "engine/LineStream.h"
 
 namespace quorlin {
@@ -21,14 +26,32 @@ inline constexpr const char* kCleanedCopyFile = "Tempinfile~.txt";
 // into such a folder; in any other, another user could swap them.
 bool FolderIsPrivate(const std::string& folder);
 
+// A temporary file created fresh (CreateFreshFile), written, then read back
+// through the same descriptor: a name swapped meanwhile for a link, a pipe or
+// another file changes nothing that is read.
+class WorkFile {
+ public:
+  explicit WorkFile(const std::string& path) : file_(CreateFreshFile(path)) {}
+  std::FILE* get() const { return file_.get(); }
+  const std::string& path() const { return file_.path(); }
+  // Makes what was written readable from its first byte. Throws FileError.
+  void rewind();
+  // Everything written, read back. Throws FileError.
+  std::string readAll();
+  void close() { file_.close(); }
+
+ private:
+  File file_;
+};
+
 struct WorkRunResult {
   // True when the run completed and output holds the new text.
   bool completed = false;
-  // True when what stopped it was a file that could not be created, written or
-  // read (shown in the error box), false for the run's own stop message.
-  bool fileError = false;
-  // Why it did not complete, in the order to show them: the stop of actions
-  // 25/26, or a file error ("Disk full\n/path/~QLtmp2~.txt").
+  // A work file that could not be created, written or read (shown in the
+  // error box).
+  std::optional<FileError> fileError;
+  // Otherwise why it did not complete, in the order to show them: the stop of
+  // actions 25/26, or too little memory.
   std::vector<std::string> messages;
   // The output file's bytes as the run wrote them: every line followed by
   // CR LF. Empty unless completed.

@@ -16,7 +16,8 @@
 
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
-#include "engine/FileIO.h"
+#include "engine/BlockLines.h"
+#include "engine/Files.h"
 #include "engine/LineList.h"
 #include "engine/LineStream.h"
 
@@ -60,26 +61,24 @@ std::string FieldText(std::uint8_t b) {
 
 ChangeRequest ReadRequest(Input& in) {
   ChangeRequest q;
-  q.testKind = 1 + in.byte() % 14;
-  const auto& actions = ActionKinds();
-  q.actionKind = actions[in.byte() % actions.size()].code;
+  q.test = TestRows()[in.byte() % TestRows().size()].code;
+  q.action = ActionRows()[in.byte() % ActionRows().size()].code;
   const std::uint8_t options = in.byte();
   q.retainPassingOnly = options & 1;
   q.caseSensitive = options & 2;
   q.outputLowerCase = options & 4;
   q.outputUpperCase = (options & 12) == 8;
   const std::uint8_t filled = in.byte();
-  q.testKeyFilled = filled & 1;
-  q.replacementKeyFilled = filled & 2;
-  for (int f = 0; f < 6; ++f) {
-    const auto field = static_cast<NumericField>(f);
-    q.filled(field) = filled & (4 << f) ? true : false;
-    q.text(field) = FieldText(in.byte());
+  q[Field::TestKey].filled = filled & 1;
+  q[Field::ReplacementKey].filled = filled & 2;
+  for (std::size_t i = Index(Field::FirstLineNum); i < kFieldCount; ++i) {
+    const std::size_t bit = i - Index(Field::FirstLineNum);
+    q.fields[i] = {FieldText(in.byte()), (filled & (4 << bit)) != 0};
   }
-  q.testKey = in.text(6);
-  q.replacementKey = in.text(6);
-  if (q.testKey.empty()) q.testKeyFilled = false;
-  if (q.replacementKey.empty()) q.replacementKeyFilled = false;
+  for (const Field f : {Field::TestKey, Field::ReplacementKey}) {
+    q[f].text = in.text(6);
+    if (q[f].text.empty()) q[f].filled = false;
+  }
   return q;
 }
 
@@ -179,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
     });
     actual = RunChange(q, reader, writer);
-    if (actual.completed) writer.Finish();
+    if (actual.completed) writer.finish();
   }
   if (feeder.joinable()) feeder.join();
   written = ReadAll(out);
@@ -188,8 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (actual.completed != expected.completed || actual.messages != expected.messages) std::abort();
   if (actual.completed && written != sink.bytes) {
-    std::fprintf(stderr, "test %d action %d: %zu bytes through blocks, %zu in memory\n", q.testKind,
-                 q.actionKind, written.size(), sink.bytes.size());
+    std::fprintf(stderr, "test %d action %d: %zu bytes through blocks, %zu in memory\n",
+                 Number(q.test), Number(q.action), written.size(), sink.bytes.size());
     std::abort();
   }
   return 0;

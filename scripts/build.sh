@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds Quorlin into build/ (Release).
+# Configures and builds Quorlin into build/ (Release). QUORLIN_WERROR=ON in the
+# environment makes compiler warnings errors (CI sets it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORLIN_WERROR="${QUORLIN_WERROR:-OFF}" >/dev/null
 cmake --build build --parallel "$(nproc)"

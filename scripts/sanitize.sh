@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 bash scripts/deps.sh clang-14 libclang-rt-14-dev
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORLIN_SANITIZE=ON \
+  -DQUORLIN_WERROR="${QUORLIN_WERROR:-OFF}" >/dev/null
 cmake --build build-asan --parallel "$(nproc)"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -16,7 +17,8 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)"
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUORLIN_FUZZ=ON -DQUORLIN_BUILD_GUI=OFF -DQUORLIN_BUILD_TESTS=OFF >/dev/null
+  -DQUORLIN_FUZZ=ON -DQUORLIN_BUILD_GUI=OFF -DQUORLIN_BUILD_TESTS=OFF \
+  -DQUORLIN_WERROR="${QUORLIN_WERROR:-OFF}" >/dev/null
 if [ -d build-fuzz/fuzz/CMakeFiles/quorlin_fuzz.dir ]; then
   cmake --build build-fuzz --parallel "$(nproc)" --target quorlin_fuzz
   mkdir -p build-fuzz/corpus

@@ -1,7 +1,7 @@
 // What each change action makes of the lines that pass, through a whole run.
 #include <gtest/gtest.h>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
 using namespace quorlin::testing;
@@ -22,6 +22,7 @@ void Check(const ActionCase& c) {
 }
 
 TEST(InlineActions, OneLineEach) {
+  // clang-format off
   const ActionCase cases[] = {
       {"13 expands tabs", {.action = 13}, {"\tx", "abc\tx", "abcdefgh\t|"},
        {"        x", "abc     x", "abcdefgh        |"}},
@@ -75,14 +76,19 @@ TEST(InlineActions, OneLineEach) {
       {"38 exact bytes", {.action = 38, .repl = "a"}, {"aAa"}, {"A"}},
       {"41 overstrikes", {.action = 41}, {"_\bH_\bi", "B\bBo\bold", "plain"}, {"Hi", "Bold", "plain"}},
   };
+  // clang-format on
   for (const auto& c : cases) Check(c);
 }
 
 TEST(InlineActions, OnlyPassingLinesChange) {
-  Check({"test 3 picks", {.test = 3, .action = 21, .key = "x", .repl = "R"}, {"x", "y", "xx"},
+  Check({"test 3 picks",
+         {.test = 3, .action = 21, .key = "x", .repl = "R"},
+         {"x", "y", "xx"},
          {"R", "y", "R"}});
-  Check({"non-passing keep tabs expanded", {.test = 3, .action = 35, .key = "x", .repl = "!"},
-         {"\ty", "x"}, {"        y", "x!"}});
+  Check({"non-passing keep tabs expanded",
+         {.test = 3, .action = 35, .key = "x", .repl = "!"},
+         {"\ty", "x"},
+         {"        y", "x!"}});
 }
 
 TEST(InlineActions, CharPositionsStopTheRun) {
@@ -113,8 +119,9 @@ TEST(InlineActions, UnreadableParameterRefusesTheRun) {
   Req big{.action = 17, .length = "2000000000"};  // never reached through the field check
   out = RunLines(big, {"x"});
   EXPECT_FALSE(out.completed);
-  EXPECT_EQ(out.messages,
-            (std::vector<std::string>{"Valid range for LineLength Number of Characters is 0 to 1024"}));
+  EXPECT_EQ(
+      out.messages,
+      (std::vector<std::string>{"Valid range for LineLength Number of Characters is 0 to 1024"}));
 }
 
 }  // namespace

@@ -55,8 +55,8 @@ class BatchTest : public ::testing::Test {
   // standard input.
   Result Batch(const std::string& args, const std::string& input = "") const {
     Write("stdin", input);
-    const std::string cmd = "cd '" + dir_.string() + "' && '" QUORLIN_BATCH "' " + args +
-                            " < stdin > stdout 2> stderr";
+    const std::string cmd =
+        "cd '" + dir_.string() + "' && '" QUORLIN_BATCH "' " + args + " < stdin > stdout 2> stderr";
     const int status = std::system(cmd.c_str());
     return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read("stdout"), Read("stderr")};
   }
@@ -234,6 +234,7 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
     std::string err;
   };
   const std::string usage = "usage: quorlin-batch [options] [INPUT [OUTPUT]]\n";
+  // clang-format off
   const Case cases[] = {
       {"-t 4 -a 19", 2,
        "Fill in Test Key Text and 1st Char Position\n"
@@ -255,6 +256,7 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
       {"--crlf --lf", 2, "quorlin-batch: --crlf and --lf cannot be given together\n" + usage},
       {"a b c", 2, "quorlin-batch: too many file names\n" + usage},
   };
+  // clang-format on
   for (const auto& c : cases) {
     const Result r = Batch(c.args, "text\n");
     EXPECT_EQ(r.exit, c.exit) << c.args;
@@ -262,7 +264,8 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
     EXPECT_EQ(r.out, "") << c.args;
   }
   // Last char is compared with 1st char only when both are given.
-  EXPECT_EQ(Batch("-a 26 --last-char 2", "abc\n").err, "Fill in 1st Char Position and Last Char Position\n");
+  EXPECT_EQ(Batch("-a 26 --last-char 2", "abc\n").err,
+            "Fill in 1st Char Position and Last Char Position\n");
   EXPECT_EQ(Batch("-a 26 --first-char 2 --last-char 3", "abcd\n").out, "bc\n");
   // Field texts are normalised as the window does: -7 and 3.9 are read as 7 and 3.
   EXPECT_EQ(Batch("-t 2 --first-line -2 --last-line 3.9 -a 14", "1\n2\n3\n4\n").out, "1\n4\n");
@@ -277,7 +280,8 @@ TEST_F(BatchTest, HelpVersionAndList) {
   EXPECT_EQ(r.out, std::string("quorlin-batch ") + kVersion + "\n");
   r = Batch("--list");
   EXPECT_EQ(r.exit, 0);
-  EXPECT_NE(r.out.find("  13  Contains the Test Key Text at the end of the line\n"), std::string::npos);
+  EXPECT_NE(r.out.find("  13  Contains the Test Key Text at the end of the line\n"),
+            std::string::npos);
   EXPECT_NE(r.out.find("  44  Move (Unwrap) next line to end of Test line\n"), std::string::npos);
 }
 
@@ -285,8 +289,8 @@ TEST_F(BatchTest, HelpVersionAndList) {
 // lines, tag-like lines and a key; with or without tabs.
 std::string SampleText(unsigned seed, bool tabs) {
   std::mt19937 rng(seed);
-  static const char* words[] = {"alpha", "Beta", "key", "KEY", "<b>", "x", "data,", "42", "-1",
-                                "\xe9t\xe9", "end", "lines"};
+  static const char* words[] = {"alpha", "Beta", "key", "KEY",       "<b>", "x",
+                                "data,", "42",   "-1",  "\xe9t\xe9", "end", "lines"};
   std::vector<std::string> made;
   std::string text;
   for (int i = 0; i < 3000; ++i) {
@@ -339,17 +343,18 @@ TEST_F(BatchTest, AgreesWithTheStandardTools) {
 }
 
 TEST(BatchOptions, ParsesIntoTheRequest) {
-  const batch::ParseResult p = batch::ParseOptions(
-      {"-t", "2", "--first-line=3", "--last-line", "9", "-a", "31", "-k", "ab", "-r", "", "--upper",
-       "-c", "--retain", "in", "out"});
+  const batch::ParseResult p =
+      batch::ParseOptions({"-t", "2", "--first-line=3", "--last-line", "9", "-a", "31", "-k", "ab",
+                           "-r", "", "--upper", "-c", "--retain", "in", "out"});
   ASSERT_EQ(p.status, batch::ParseResult::Status::Ok);
   const ChangeRequest& q = p.options.request;
-  EXPECT_EQ(q.testKind, 2);
-  EXPECT_EQ(q.actionKind, 31);
-  EXPECT_EQ(q.firstLineNum, "3");
-  EXPECT_TRUE(q.firstLineNumFilled && q.lastLineNumFilled && q.testKeyFilled);
-  EXPECT_FALSE(q.replacementKeyFilled);
-  EXPECT_FALSE(q.lineLengthFilled);
+  EXPECT_EQ(q.test, TestCode::LineRange);
+  EXPECT_EQ(q.action, ActionCode::ReplaceKey);
+  EXPECT_EQ(q[Field::FirstLineNum].text, "3");
+  EXPECT_TRUE(q[Field::FirstLineNum].filled && q[Field::LastLineNum].filled &&
+              q[Field::TestKey].filled);
+  EXPECT_FALSE(q[Field::ReplacementKey].filled);
+  EXPECT_FALSE(q[Field::LineLength].filled);
   EXPECT_TRUE(q.outputUpperCase && q.caseSensitive && q.retainPassingOnly);
   EXPECT_FALSE(q.outputLowerCase);
   EXPECT_EQ(p.options.input, "in");

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "engine/ChangeRequest.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
+using quorlin::testing::Req;
 
 namespace {
 
@@ -16,6 +18,7 @@ TEST(IntegerText, AcceptsDecimalAndHexForms) {
   const struct {
     const char* text;
     std::optional<std::int32_t> value;
+    // clang-format off
   } cases[] = {
       {"0", 0},
       {"12", 12},
@@ -48,12 +51,13 @@ TEST(IntegerText, AcceptsDecimalAndHexForms) {
       {"\t5", std::nullopt},  // only spaces are blanks
       {"007", 7},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(ParseIntegerText(c.text), c.value) << '"' << c.text << '"';
 }
 
 struct FieldCase {
   const char* name;
-  NumericField field;
+  Field field;
   std::string text;
   std::optional<std::string> firstChar;
   std::string newText;
@@ -61,42 +65,44 @@ struct FieldCase {
   std::vector<std::string> messages;
 };
 
-TEST(NumericFieldCheck, NormalisesResetsAndReports) {
+TEST(FieldCheck, NormalisesResetsAndReports) {
   const std::string lineRange = "Valid range for line numbers is 0 to 250000";
   const std::string posRange = "Valid range for Character Position is 0 to 1024";
   const std::string lastRange = "Valid range for Character Position is 1 to 1024";
   const std::string lenRange = "Valid range for LineLength Number of Characters is 0 to 1024";
   const std::string lastBelow = "Last Char Position must be greater or equal to 1st Char Position";
+  // clang-format off
   const FieldCase cases[] = {
-      {"empty stays empty and unfilled", NumericField::FirstLineNum, "", {}, "", false, {}},
-      {"minus dropped", NumericField::FirstLineNum, "-7", {}, "7", true, {}},
-      {"cut at the dot", NumericField::FirstLineNum, "3.9", {}, "3", true, {}},
-      {"lone dot", NumericField::FirstLineNum, ".", {}, "0", true, {"'' is not a valid integer value"}},
-      {"letters", NumericField::LastLineNum, "abc", {}, "0", true, {"'abc' is not a valid integer value"}},
-      {"above bound", NumericField::LastLineNum, "250001", {}, "0", true, {lineRange}},
-      {"at bound", NumericField::FirstLineNum, "250000", {}, "250000", true, {}},
-      {"leading blank kept", NumericField::FirstLineNum, " 12", {}, " 12", true, {}},
-      {"trailing blank", NumericField::FirstLineNum, "12 ", {}, "0", true,
+      {"empty stays empty and unfilled", Field::FirstLineNum, "", {}, "", false, {}},
+      {"minus dropped", Field::FirstLineNum, "-7", {}, "7", true, {}},
+      {"cut at the dot", Field::FirstLineNum, "3.9", {}, "3", true, {}},
+      {"lone dot", Field::FirstLineNum, ".", {}, "0", true, {"'' is not a valid integer value"}},
+      {"letters", Field::LastLineNum, "abc", {}, "0", true, {"'abc' is not a valid integer value"}},
+      {"above bound", Field::LastLineNum, "250001", {}, "0", true, {lineRange}},
+      {"at bound", Field::FirstLineNum, "250000", {}, "250000", true, {}},
+      {"leading blank kept", Field::FirstLineNum, " 12", {}, " 12", true, {}},
+      {"trailing blank", Field::FirstLineNum, "12 ", {}, "0", true,
        {"'12 ' is not a valid integer value"}},
-      {"hex kept as typed", NumericField::LineLength, "$10", {}, "$10", true, {}},
-      {"length above bound", NumericField::LineLength, "1025", {}, "0", true, {lenRange}},
-      {"dot then minus", NumericField::ReplPos, "-.5", {}, "0", true,
+      {"hex kept as typed", Field::LineLength, "$10", {}, "$10", true, {}},
+      {"length above bound", Field::LineLength, "1025", {}, "0", true, {lenRange}},
+      {"dot then minus", Field::ReplPos, "-.5", {}, "0", true,
        {"'' is not a valid integer value"}},
-      {"doubled minus refused", NumericField::FirstCharPos, "--5", {}, "0", true, {posRange}},
-      {"minus behind blank refused", NumericField::ReplPos, " -5", {}, "0", true, {posRange}},
-      {"last above bound then below first", NumericField::LastCharPos, "2000", "5", "1", true,
+      {"doubled minus refused", Field::FirstCharPos, "--5", {}, "0", true, {posRange}},
+      {"minus behind blank refused", Field::ReplPos, " -5", {}, "0", true, {posRange}},
+      {"last above bound then below first", Field::LastCharPos, "2000", "5", "1", true,
        {lastRange, lastBelow}},
-      {"last equal to first", NumericField::LastCharPos, "5", "5", "5", true, {}},
-      {"last zero with first zero", NumericField::LastCharPos, "0", "0", "0", true, {}},
-      {"last below first", NumericField::LastCharPos, "4", "5", "1", true, {lastBelow}},
-      {"first empty", NumericField::LastCharPos, "5", "", "1", true,
+      {"last equal to first", Field::LastCharPos, "5", "5", "5", true, {}},
+      {"last zero with first zero", Field::LastCharPos, "0", "0", "0", true, {}},
+      {"last below first", Field::LastCharPos, "4", "5", "1", true, {lastBelow}},
+      {"first empty", Field::LastCharPos, "5", "", "1", true,
        {"'' is not a valid integer value"}},
-      {"first with blank", NumericField::LastCharPos, "9", " 5", "9", true, {}},
-      {"no comparison when first not given", NumericField::LastCharPos, "3", std::nullopt, "3",
+      {"first with blank", Field::LastCharPos, "9", " 5", "9", true, {}},
+      {"no comparison when first not given", Field::LastCharPos, "3", std::nullopt, "3",
        true, {}},
-      {"bad last skips the comparison", NumericField::LastCharPos, "x", "5", "1", true,
+      {"bad last skips the comparison", Field::LastCharPos, "x", "5", "1", true,
        {"'x' is not a valid integer value"}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::optional<std::string_view> first;
     if (c.firstChar) first = *c.firstChar;
@@ -108,84 +114,52 @@ TEST(NumericFieldCheck, NormalisesResetsAndReports) {
   }
 }
 
-ChangeRequest Request(int test, int action) {
-  ChangeRequest q;
-  q.testKind = test;
-  q.actionKind = action;
-  return q;
-}
-
 TEST(Validation, TestMessageFirstThenAction) {
-  ChangeRequest q = Request(4, 19);
-  EXPECT_EQ(ValidateRequest(q),
+  EXPECT_EQ(ValidateRequest(Req{.test = 4, .action = 19}),
             (std::vector<std::string>{"Fill in Test Key Text and 1st Char Position",
                                       "Fill in Replacement Key Text and Repl Pos Char Position"}));
-  q.testKeyFilled = q.firstCharPosFilled = q.replacementKeyFilled = q.replPosFilled = true;
-  EXPECT_TRUE(ValidateRequest(q).empty());
+  EXPECT_TRUE(
+      ValidateRequest(
+          Req{.test = 4, .action = 19, .key = "k", .repl = "r", .firstChar = "1", .replPos = "1"})
+          .empty());
 }
 
 TEST(Validation, EachRequirement) {
   struct Case {
-    int test, action;
-    void (*fill)(ChangeRequest&);
+    Req req;
     std::vector<std::string> expected;
   };
-  auto none = [](ChangeRequest&) {};
   const Case cases[] = {
-      {2, 13, none, {"Fill in First and Last File Line Numbers"}},
-      {2, 13, [](ChangeRequest& q) { q.firstLineNumFilled = true; },
-       {"Fill in First and Last File Line Numbers"}},
-      {2, 13, [](ChangeRequest& q) { q.firstLineNumFilled = q.lastLineNumFilled = true; }, {}},
-      {13, 13, none, {"Fill In Test Key Text"}},
-      {5, 13, none, {"Fill In Test Key Text"}},
-      {8, 13, none, {"Fill In LineLength Number of Characters"}},
-      {14, 13, none, {}},
-      {0, 0, none, {}},
-      {1, 14, [](ChangeRequest& q) { q.retainPassingOnly = true; },
+      {{.test = 2}, {"Fill in First and Last File Line Numbers"}},
+      {{.test = 2, .firstLine = "1"}, {"Fill in First and Last File Line Numbers"}},
+      {{.test = 2, .firstLine = "1", .lastLine = "1"}, {}},
+      {{.test = 13}, {"Fill In Test Key Text"}},
+      {{.test = 5}, {"Fill In Test Key Text"}},
+      {{.test = 8}, {"Fill In LineLength Number of Characters"}},
+      {{.test = 14}, {}},
+      {{.test = 0, .action = 0}, {}},
+      {{.action = 14, .retain = true},
        {"Cannot Use Delete Lines Action and Retain Lines Checkbox at the Same Time"}},
-      {1, 39, none, {"Fill In LineLength Number of Characters"}},
-      {1, 38, none, {"Fill In Replacement Key Text"}},
-      {1, 40, none, {"Fill In Test Key Text"}},
-      {1, 26, [](ChangeRequest& q) { q.firstCharPosFilled = true; },
-       {"Fill in 1st Char Position and Last Char Position"}},
-      {1, 29, [](ChangeRequest& q) { q.testKeyFilled = true; },
-       {"Fill in Test Key and Replacement Key Text Values"}},
-      {1, 33,
-       [](ChangeRequest& q) {
-         q.replacementKeyFilled = true;
-         q.replacementKey.assign(1, '(');  // one character only
-       },
+      {{.action = 39}, {"Fill In LineLength Number of Characters"}},
+      {{.action = 38}, {"Fill In Replacement Key Text"}},
+      {{.action = 40}, {"Fill In Test Key Text"}},
+      {{.action = 26, .firstChar = "1"}, {"Fill in 1st Char Position and Last Char Position"}},
+      {{.action = 29, .key = "k"}, {"Fill in Test Key and Replacement Key Text Values"}},
+      {{.action = 33, .repl = "("},  // one character only
        {"Type Two characters in Replacement Key Text to be used as first/last markers"}},
-      {1, 37,
-       [](ChangeRequest& q) {
-         q.replacementKeyFilled = true;
-         q.replacementKey = "()";
-       },
-       {}},
-      {1, 27, none, {}},  // an empty replacement makes an empty new line
-      {1, 34, none, {}},
-      {1, 30, none, {}},
-      {1, 32, none, {}},
-      {1, 43, none, {}},
-      {1, 44, none, {}},
-      {3, 22, none, {"Fill In Test Key Text", "Fill In Test Key Text"}},
+      {{.action = 37, .repl = "()"}, {}},
+      {{.action = 27}, {}},  // an empty replacement makes an empty new line
+      {{.action = 34}, {}},
+      {{.action = 30}, {}},
+      {{.action = 32}, {}},
+      {{.action = 43}, {}},
+      {{.action = 44}, {}},
+      {{.test = 3, .action = 22}, {"Fill In Test Key Text", "Fill In Test Key Text"}},
   };
   for (const auto& c : cases) {
-    ChangeRequest q = Request(c.test, c.action);
-    c.fill(q);
-    EXPECT_EQ(ValidateRequest(q), c.expected) << "test " << c.test << " action " << c.action;
+    EXPECT_EQ(ValidateRequest(c.req), c.expected)
+        << "test " << c.req.test << " action " << c.req.action;
   }
-}
-
-TEST(Kinds, CodesAndControlsLineUp) {
-  ASSERT_EQ(TestKinds().size(), 14u);
-  ASSERT_EQ(ActionKinds().size(), 30u);
-  EXPECT_EQ(FindTest(13)->control, "RadioButton36");
-  EXPECT_EQ(FindTest(14)->control, "RadioButton42");
-  EXPECT_EQ(FindAction(36), nullptr);
-  EXPECT_EQ(FindAction(42), nullptr);
-  for (const KindInfo& a : ActionKinds())
-    EXPECT_EQ(a.control, std::string("RadioButton").append(std::to_string(a.code)));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <random>
 #include <unordered_set>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
 using namespace quorlin::testing;
@@ -29,6 +29,7 @@ void CheckAll(std::initializer_list<RunCase> cases) {
 }
 
 TEST(Emission, RetainDeleteAndOutputCase) {
+  // clang-format off
   CheckAll({
       {"empty text", {}, {}, {}},
       {"14 deletes exactly the passing lines", {.test = 3, .action = 14, .key = "x"},
@@ -42,9 +43,11 @@ TEST(Emission, RetainDeleteAndOutputCase) {
       {"lower case", {.action = 13, .lower = true}, {"MiXed", "\xc9Z"}, {"mixed", "\xc9z"}},
       {"upper wins over lower", {.action = 13, .lower = true, .upper = true}, {"MiXed"}, {"MIXED"}},
   });
+  // clang-format on
 }
 
 TEST(StructureActions, AddedLines) {
+  // clang-format off
   CheckAll({
       {"27 after", {.action = 27, .repl = "N"}, {"x", "y"}, {"x", "N", "y", "N"}},
       {"34 before", {.action = 34, .repl = "N"}, {"x", "y"}, {"N", "x", "N", "y"}},
@@ -55,9 +58,11 @@ TEST(StructureActions, AddedLines) {
        {"k1", "z"}, {"NEW", "K1", "Z"}},
       {"27 tabs in replacement kept", {.action = 27, .repl = "\t"}, {"x"}, {"x", "\t"}},
   });
+  // clang-format on
 }
 
 TEST(StructureActions, Splits) {
+  // clang-format off
   CheckAll({
       {"20 pieces", {.action = 20, .length = "4"}, {"abcdefghij", "abcdefgh", "abc", ""},
        {"abcd", "efgh", "ij", "abcd", "efgh", "abc", ""}},
@@ -88,9 +93,11 @@ TEST(StructureActions, Splits) {
       {"40 overlapping key", {.action = 40, .key = "aa"}, {"aaaa"}, {"a", "aaa"}},
       {"40 overlapping key, odd", {.action = 40, .key = "aa"}, {"xaaa"}, {"x", "aaa"}},
   });
+  // clang-format on
 }
 
 TEST(StructureActions, JoinNextLine) {
+  // clang-format off
   CheckAll({
       {"44 pairs", {.action = 44}, {"a", "b", "x"}, {"ab", "x"}},
       {"44 no chaining", {.action = 44}, {"a", "b", "x", "y"}, {"ab", "xy"}},
@@ -103,13 +110,17 @@ TEST(StructureActions, JoinNextLine) {
       {"44 retain", {.test = 3, .action = 44, .key = "a", .retain = true}, {"a", "b", "c", "a"},
        {"ab", "a"}},
   });
+  // clang-format on
   // The previous line after a join is the first line of the pair: the blank
   // line 2 joined with "x" leaves a blank previous line for "y", which passes.
-  CheckAll({{"44 previous line", {.test = 10, .action = 44, .retain = true}, {"", "", "x", "y"},
+  CheckAll({{"44 previous line",
+             {.test = 10, .action = 44, .retain = true},
+             {"", "", "x", "y"},
              {"x", "y"}}});
 }
 
 TEST(StructureActions, TagStripping) {
+  // clang-format off
   CheckAll({
       {"30 across lines", {.action = 30}, {"x<b", "y>z<i>w"}, {"x", "zw"}},
       {"30 unclosed swallows", {.action = 30}, {"a<b", "cd", "e>f"}, {"a", "", "f"}},
@@ -118,9 +129,11 @@ TEST(StructureActions, TagStripping) {
       {"30 retain", {.test = 3, .action = 30, .key = "k", .retain = true}, {"<k", "x>", "k>y"},
        {"", "ky"}},
   });
+  // clang-format on
 }
 
 TEST(StructureActions, Duplicates) {
+  // clang-format off
   CheckAll({
       {"43 first kept", {.action = 43}, {"a", "b", "a", "", "", "B"}, {"a", "b", "", "B"}},
       {"43 ignores test and retain", {.test = 3, .action = 43, .key = "zz", .retain = true},
@@ -129,9 +142,11 @@ TEST(StructureActions, Duplicates) {
       {"43 tab equals its spaces", {.action = 43}, {"\tx", "        x"}, {"        x"}},
       {"43 upper on output only", {.action = 43, .upper = true}, {"a", "A"}, {"A", "A"}},
   });
+  // clang-format on
 }
 
 TEST(StructureActions, Sort) {
+  // clang-format off
   CheckAll({
       {"32 plain", {.action = 32}, {"b", "a"}, {"a", "b"}},
       {"32 bytes unsigned, upper first", {.action = 32}, {"b", "\xe9", "B", "a", ""},
@@ -144,6 +159,7 @@ TEST(StructureActions, Sort) {
       {"32 single line", {.action = 32}, {"only"}, {"only"}},
       {"32 prefix first", {.action = 32}, {"ab", "a", "abc"}, {"a", "ab", "abc"}},
   });
+  // clang-format on
 }
 
 // The gapped insertion sort, written out plainly: it fixes the order of lines

@@ -22,259 +22,17 @@
 #include "engine/LineStream.h"
 #include "engine/WorkFiles.h"
 #include "tests/reference/ReferenceRun.h"
+#include "tests/support/Generator.h"
+#include "tests/support/RunHarness.h"
+#include "tests/support/Shrink.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace {
 
 using quorlin::ChangeRequest;
-using Lines = std::vector<std::string>;
+using quorlin::Field;
+using namespace quorlin::testing;
 namespace QU = QuorlinUtils;
-
-// --- Generator ------------------------------------------------------------------
-
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {  // splitmix64
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-  int range(int lo, int hi) { return lo + below(hi - lo + 1); }
-  bool chance(int percent) { return below(100) < percent; }
-  template <class T>
-  const T& pick(const std::vector<T>& v) {
-    return v[static_cast<std::size_t>(below(static_cast<int>(v.size())))];
-  }
-
- private:
-  std::uint64_t state_;
-};
-
-// Bytes that make keys, separators, tags, markers, overstrikes, numbers and
-// bytes above 127; repeated letters make keys match often.
-const std::string kAlphabet = std::string(
-                                  "aaaaAAAbbbBkK  \t,<>()*__\b\b+-.019xX"
-                                  "\xE9\xC9\x80\xFF\x7F\xA0\x01") +
-                              '\0';
-const std::vector<std::string> kWords = {"ab",  "AB",   "Ab",   "key",       "KEY", "aa", "aaa",
-                                         "a,b", "<i>",  "x>y",  "(z)",       "12",  "-3", "+q",
-                                         ".5",  "_\bH", "A\bA", "\xE9t\xC9", "*b*"};
-const std::vector<std::string> kKeys = {"a",   "aa", "aaa",  "aba",  "A",   "ab", "AB", "k",
-                                        " ",   "  ", "\t",   "a b",  ",",   "<",  ">",  "*",
-                                        "_\b", "12", "\xE9", "\xC9", "key", "b,", ".",  "KEY"};
-const std::vector<std::string> kReplacements = {"N",  "()", "[]",  "**",  "<>",  "((",
-                                                "))", " ,", ",;",  "aA",  "xyz", "\xE9\xC9",
-                                                "a",  "(",  "_\b", "a b", "\t",  ")("};
-
-std::string RandomText(Rng& rng, int minLen, int maxLen) {
-  std::string s;
-  const int n = rng.range(minLen, maxLen);
-  for (int i = 0; i < n; ++i)
-    s += kAlphabet[static_cast<std::size_t>(rng.below(static_cast<int>(kAlphabet.size())))];
-  return s;
-}
-
-std::string FlipCase(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-    else if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-Lines RandomLines(Rng& rng) {
-  Lines lines;
-  // Mostly up to 30 lines; a few longer texts give the sort its wider gaps.
-  const int n = rng.chance(5) ? 0 : rng.chance(3) ? rng.range(60, 200) : rng.range(1, 30);
-  for (int i = 0; i < n; ++i) {
-    const int kind = rng.below(100);
-    std::string line;
-    if (kind < 8) {
-      // empty
-    } else if (kind < 16) {
-      const std::string blanks = "  \t\x01\x1f";
-      for (int j = rng.range(1, 6); j > 0; --j)
-        line += blanks[static_cast<std::size_t>(rng.below(5))];
-    } else if (kind < 28 && !lines.empty()) {
-      line = lines[static_cast<std::size_t>(rng.below(static_cast<int>(lines.size())))];
-      if (rng.chance(30)) line = FlipCase(line);
-      if (rng.chance(15)) line += ' ';
-    } else if (kind < 33) {
-      line = RandomText(rng, 40, rng.chance(10) ? 3000 : 150);
-    } else if (kind < 55) {
-      const std::string seps = " ,\t";
-      for (int j = rng.range(1, 5); j > 0; --j) {
-        line += rng.pick(kWords);
-        if (j > 1 || rng.chance(20)) line += seps[static_cast<std::size_t>(rng.below(3))];
-      }
-    } else {
-      line = RandomText(rng, 1, 14);
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string RandomKey(Rng& rng, const Lines& lines) {
-  const int kind = rng.below(100);
-  if (kind < 40 && !lines.empty()) {
-    const std::string& line = rng.pick(lines);
-    if (!line.empty()) {
-      const int start = rng.below(static_cast<int>(line.size()));
-      std::string key =
-          line.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(rng.range(1, 4)));
-      return rng.chance(25) ? FlipCase(key) : key;
-    }
-  }
-  if (kind < 65) return rng.pick(kKeys);
-  return RandomText(rng, 1, 3);
-}
-
-// A valid numeric field text for value v, in one of the forms the field check
-// lets through: plain, leading blanks, plus sign, leading zeros, hexadecimal.
-std::string NumberText(Rng& rng, int v) {
-  std::ostringstream out;
-  switch (rng.below(10)) {
-    case 0:
-      out << std::string(static_cast<std::size_t>(rng.range(1, 2)), ' ') << v;
-      break;
-    case 1:
-      out << '+' << v;
-      break;
-    case 2:
-      out << "00" << v;
-      break;
-    case 3:
-      out << '$' << std::hex << std::uppercase << v;
-      break;
-    case 4:
-      out << (rng.chance(50) ? "0x" : "X") << std::hex << v;
-      break;
-    default:
-      out << v;
-      break;
-  }
-  return out.str();
-}
-
-int SmallOrAny(Rng& rng, int small, int bound) {
-  return rng.chance(8) ? rng.range(0, bound) : rng.range(0, small);
-}
-
-bool NeedsLineLength(int t, int a) {
-  return t == 7 || t == 8 || a == 16 || a == 17 || a == 18 || a == 20 || a == 39;
-}
-
-ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) {
-  ChangeRequest r;
-  r.testKind = test;
-  r.actionKind = action;
-  const bool needKey = (test >= 3 && test <= 6) || test == 13 || action == 22 || action == 23 ||
-                       action == 24 || action == 40 || (action >= 28 && action <= 31);
-  const bool needRepl = action == 19 || action == 21 || action == 35 || action == 38 ||
-                        action == 28 || action == 29 || action == 31 || action == 33 ||
-                        action == 37 || action == 27 || action == 34;
-  const bool needFirstChar = test == 4 || test == 6 || action == 25 || action == 26 || action == 32;
-  auto fill = [&](bool needed) { return rng.chance(needed ? 94 : 30); };
-
-  if (fill(needKey)) r.testKey = RandomKey(rng, lines);
-  if (fill(needRepl))
-    r.replacementKey = rng.chance(40) ? rng.pick(kReplacements) : RandomKey(rng, lines);
-  if (fill(test == 2)) r.firstLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
-  if (fill(test == 2)) r.lastLineNum = NumberText(rng, SmallOrAny(rng, 32, 250000));
-  if (fill(NeedsLineLength(test, action)))
-    r.lineLength = NumberText(rng, SmallOrAny(rng, 16, 1024));
-  int firstChar = 0;
-  if (fill(needFirstChar)) {
-    firstChar = SmallOrAny(rng, 16, 1024);
-    r.firstCharPos = NumberText(rng, firstChar);
-  }
-  if (fill(action == 25 || action == 26)) {
-    // Mostly at or above the first position; sometimes below it or 0, which
-    // actions 25 and 26 refuse at the first line.
-    const int last = rng.chance(12) ? rng.range(0, std::max(firstChar, 1))
-                                    : std::min(1024, firstChar + SmallOrAny(rng, 12, 1024));
-    r.lastCharPos = NumberText(rng, last);
-  }
-  if (fill(action == 19)) r.replPos = NumberText(rng, SmallOrAny(rng, 16, 1024));
-
-  r.testKeyFilled = !r.testKey.empty();
-  r.replacementKeyFilled = !r.replacementKey.empty();
-  r.firstLineNumFilled = !r.firstLineNum.empty();
-  r.lastLineNumFilled = !r.lastLineNum.empty();
-  r.lineLengthFilled = !r.lineLength.empty();
-  r.firstCharPosFilled = !r.firstCharPos.empty();
-  r.lastCharPosFilled = !r.lastCharPos.empty();
-  r.replPosFilled = !r.replPos.empty();
-
-  r.retainPassingOnly = rng.chance(action == 14 ? 8 : 25);
-  r.caseSensitive = rng.chance(40);
-  const int outputCase = rng.below(100);
-  r.outputLowerCase = outputCase < 15;
-  r.outputUpperCase = outputCase >= 15 && outputCase < 30;
-  return r;
-}
-
-// --- Showing a case -------------------------------------------------------------
-
-std::string Show(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (b < 32 || b > 126) {
-      static const char* hex = "0123456789ABCDEF";
-      out += "\\x";
-      out += hex[b >> 4];
-      out += hex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
-std::string Show(const Lines& lines) {
-  std::string out = "{";
-  for (std::size_t i = 0; i < lines.size(); ++i) out += (i ? ", " : "") + Show(lines[i]);
-  return out + "}";
-}
-
-std::string Show(const ChangeRequest& r) {
-  std::ostringstream out;
-  out << "test " << r.testKind << ", action " << r.actionKind;
-  auto field = [&](const char* name, const std::string& text, bool filled) {
-    if (filled || !text.empty())
-      out << ", " << name << ' ' << Show(text) << (filled ? "" : " (not filled)");
-  };
-  field("key", r.testKey, r.testKeyFilled);
-  field("repl", r.replacementKey, r.replacementKeyFilled);
-  field("firstLine", r.firstLineNum, r.firstLineNumFilled);
-  field("lastLine", r.lastLineNum, r.lastLineNumFilled);
-  field("lineLength", r.lineLength, r.lineLengthFilled);
-  field("firstChar", r.firstCharPos, r.firstCharPosFilled);
-  field("lastChar", r.lastCharPos, r.lastCharPosFilled);
-  field("replPos", r.replPos, r.replPosFilled);
-  if (r.retainPassingOnly) out << ", retain";
-  if (r.caseSensitive) out << ", case-sensitive";
-  if (r.outputLowerCase) out << ", lower";
-  if (r.outputUpperCase) out << ", upper";
-  return out.str();
-}
-
-std::string Show(const refimpl::Outcome& o) {
-  std::ostringstream out;
-  out << (o.completed ? "completed" : "stopped") << ", messages " << Show(o.messages) << ", lines "
-      << Show(o.lines);
-  return out.str();
-}
 
 // --- The engine's side ----------------------------------------------------------
 
@@ -314,12 +72,6 @@ class ScribbledSource : public quorlin::LineSource {
   std::string key_;
 };
 
-class VectorSink : public quorlin::LineSink {
- public:
-  void write(std::string_view line) override { lines.emplace_back(line); }
-  Lines lines;
-};
-
 enum class Path { Plain, WithFacts, WorkFiles };
 
 class TempFolder {
@@ -353,7 +105,7 @@ refimpl::Outcome RunEngine(const ChangeRequest& r, const Lines& input, Path path
       o.completed = result.completed;
       o.messages = result.messages;
       if (result.fileError) o.messages.push_back("(file error)");
-      const quorlin::LineList output = quorlin::LineList::FromBytes(result.output);
+      const quorlin::LineList output = quorlin::LineList::fromBytes(result.output);
       for (std::size_t i = 0; i < output.size(); ++i) o.lines.emplace_back(output[i]);
     } else {
       ScribbledSource source(input, path == Path::WithFacts);
@@ -374,48 +126,7 @@ bool Same(const refimpl::Outcome& a, const refimpl::Outcome& b) {
   return a.completed == b.completed && a.messages == b.messages && a.lines == b.lines;
 }
 
-// Greedy shrinking of a failing case: drop lines, drop bytes of lines and keys,
-// turn options off, while the case still fails.
-void Shrink(ChangeRequest& r, Lines& lines,
-            const std::function<bool(const ChangeRequest&, const Lines&)>& fails) {
-  for (bool progress = true; progress;) {
-    progress = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      Lines t = lines;
-      t.erase(t.begin() + static_cast<std::ptrdiff_t>(i));
-      if (fails(r, t)) lines = t, --i, progress = true;
-    }
-    for (auto& line : lines) {
-      for (std::size_t j = 0; j < line.size(); ++j) {
-        const std::string keep = line;
-        line.erase(j, 1);
-        if (fails(r, lines))
-          --j, progress = true;
-        else
-          line = keep;
-      }
-    }
-    for (std::string* key : {&r.testKey, &r.replacementKey}) {
-      for (std::size_t j = 0; j < key->size(); ++j) {
-        ChangeRequest t = r;
-        std::string& k = key == &r.testKey ? t.testKey : t.replacementKey;
-        k.erase(j, 1);
-        t.testKeyFilled = !t.testKey.empty();
-        t.replacementKeyFilled = !t.replacementKey.empty();
-        if (fails(t, lines)) r = t, --j, progress = true;
-      }
-    }
-    for (bool ChangeRequest::*option :
-         {&ChangeRequest::retainPassingOnly, &ChangeRequest::caseSensitive,
-          &ChangeRequest::outputLowerCase, &ChangeRequest::outputUpperCase}) {
-      if (!(r.*option)) continue;
-      ChangeRequest t = r;
-      t.*option = false;
-      if (fails(t, lines)) r = t, progress = true;
-    }
-  }
-}
-
+// Every action code, from the user's list of codes.
 const std::vector<int> kActions = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
                                    28, 29, 30, 31, 32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44};
 
@@ -504,11 +215,9 @@ TEST(CrossCheck, SortAndDuplicatesAgreeOnLargeTexts) {
         line = std::to_string(rng.below(10)) + line;  // differs only at position 1
       input.push_back(line);
     }
-    ChangeRequest r;
-    r.testKind = 1;
-    r.actionKind = c % 3 == 2 ? 43 : 32;
-    if (c % 3 != 0) r.firstCharPos = std::to_string(rng.range(0, 4)), r.firstCharPosFilled = true;
-    r.outputUpperCase = c % 4 == 1;
+    Req req{.action = c % 3 == 2 ? 43 : 32, .upper = c % 4 == 1};
+    if (c % 3 != 0) req.firstChar = std::to_string(rng.range(0, 4));
+    const ChangeRequest r = req;
     const refimpl::Outcome expected = refimpl::Run(r, input);
     const refimpl::Outcome actual = RunEngine(r, input, Path::Plain, "");
     ASSERT_TRUE(Same(expected, actual))
@@ -540,10 +249,11 @@ TEST(CrossCheck, LongLinesAgreeWithReference) {
     }
     const int action = kActions[static_cast<std::size_t>(c % kActions.size())];
     ChangeRequest r = RandomRequest(rng, rng.range(1, 14), action, input);
-    r.testKey = rng.pick(keys), r.testKeyFilled = true;
-    if (r.replacementKey.size() > 4) r.replacementKey.resize(4);
-    r.replacementKeyFilled = !r.replacementKey.empty();
-    r.lineLength = std::to_string(rng.range(16, 1024)), r.lineLengthFilled = true;
+    r[Field::TestKey] = {rng.pick(keys), true};
+    std::string& repl = r[Field::ReplacementKey].text;
+    if (repl.size() > 4) repl.resize(4);
+    r[Field::ReplacementKey].filled = !repl.empty();
+    r[Field::LineLength] = {std::to_string(rng.range(16, 1024)), true};
     if (!refimpl::Validate(r).empty()) continue;
     const Path path = c % 3 == 0 ? Path::WorkFiles : c % 3 == 1 ? Path::WithFacts : Path::Plain;
     const refimpl::Outcome expected = refimpl::Run(r, input);
@@ -559,35 +269,6 @@ TEST(CrossCheck, LongLinesAgreeWithReference) {
 // and the engine alike: they pin the reference to the described behaviour, so
 // that the random cross-check is not merely two programs agreeing.
 
-struct Req {
-  ChangeRequest r;
-  Req(int test, int action) {
-    r.testKind = test;
-    r.actionKind = action;
-  }
-  Req& key(std::string k) { return r.testKey = std::move(k), r.testKeyFilled = true, *this; }
-  Req& repl(std::string k) {
-    r.replacementKeyFilled = !k.empty();
-    return r.replacementKey = std::move(k), *this;
-  }
-  Req& lines(int first, int last) {
-    r.firstLineNum = std::to_string(first), r.lastLineNum = std::to_string(last);
-    return r.firstLineNumFilled = r.lastLineNumFilled = true, *this;
-  }
-  Req& len(int n) { return r.lineLength = std::to_string(n), r.lineLengthFilled = true, *this; }
-  Req& first(int n) {
-    return r.firstCharPos = std::to_string(n), r.firstCharPosFilled = true, *this;
-  }
-  Req& chars(int f, int l) {
-    first(f);
-    return r.lastCharPos = std::to_string(l), r.lastCharPosFilled = true, *this;
-  }
-  Req& pos(int n) { return r.replPos = std::to_string(n), r.replPosFilled = true, *this; }
-  Req& retain() { return r.retainPassingOnly = true, *this; }
-  Req& cs() { return r.caseSensitive = true, *this; }
-  Req& upper() { return r.outputUpperCase = true, *this; }
-};
-
 struct Example {
   const char* name;
   Req request;
@@ -597,118 +278,120 @@ struct Example {
 
 TEST(CrossCheck, DocumentedExamplesHoldForReferenceAndEngine) {
   const Lines kBlank3Text = {"", "", "", "text"};
+  // clang-format off
   const Example examples[] = {
       {"tab in column 1 becomes 8 spaces",
-       Req(1, 13),
+       {.action = 13},
        {"\tx", "ab\tc"},
        {"        x", "ab      c"}},
-      {"empty text", Req(1, 13), {}, {}},
-      {"retain with no passing line", Req(9, 13).retain(), {"a", "b"}, {}},
-      {"test 2 range, both ends", Req(2, 14).lines(2, 3), {"a", "b", "c", "d"}, {"a", "d"}},
-      {"test 2 first above last", Req(2, 14).lines(3, 2), {"a", "b", "c"}, {"a", "b", "c"}},
-      {"test 4 at 0: lines without the key", Req(4, 14).key("k").first(0), {"ak", "b"}, {"ak"}},
+      {"empty text", {.action = 13}, {}, {}},
+      {"retain with no passing line", {.test = 9, .action = 13, .retain = true}, {"a", "b"}, {}},
+      {"test 2 range, both ends", {.test = 2, .action = 14, .firstLine = "2", .lastLine = "3"}, {"a", "b", "c", "d"}, {"a", "d"}},
+      {"test 2 first above last", {.test = 2, .action = 14, .firstLine = "3", .lastLine = "2"}, {"a", "b", "c"}, {"a", "b", "c"}},
+      {"test 4 at 0: lines without the key", {.test = 4, .action = 14, .key = "k", .firstChar = "0"}, {"ak", "b"}, {"ak"}},
       {"test 4 sees only the first occurrence",
-       Req(4, 14).key("a").first(3),
+       {.test = 4, .action = 14, .key = "a", .firstChar = "3"},
        {"aba", "bba"},
        {"aba"}},
-      {"test 7 counts expanded tabs", Req(7, 14).len(10), {"\ta", "0123456789"}, {"0123456789"}},
-      {"test 10 not at line 1", Req(10, 21).repl("P"), {"a", "", "b", "c"}, {"a", "", "P", "c"}},
+      {"test 7 counts expanded tabs", {.test = 7, .action = 14, .length = "10"}, {"\ta", "0123456789"}, {"0123456789"}},
+      {"test 10 not at line 1", {.test = 10, .action = 21, .repl = "P"}, {"a", "", "b", "c"}, {"a", "", "P", "c"}},
       {"test 12 leading number",
-       Req(12, 14),
+       {.test = 12, .action = 14},
        {"   42", "-1", "+a", "", "   ", "a1", ".5"},
        {"", "   ", "a1"}},
-      {"test 13 at the end, case-blind", Req(13, 14).key("end"), {"theEND", "en"}, {"en"}},
-      {"test 14 second and later blanks", Req(14, 14), kBlank3Text, {"", "text"}},
+      {"test 13 at the end, case-blind", {.test = 13, .action = 14, .key = "end"}, {"theEND", "en"}, {"en"}},
+      {"test 14 second and later blanks", {.test = 14, .action = 14}, kBlank3Text, {"", "text"}},
       {"upper case reaches failing lines",
-       Req(3, 22).key("b").upper(),
+       {.test = 3, .action = 22, .key = "b", .upper = true},
        {"abc", "xyz"},
        {"AC", "XYZ"}},
-      {"action 15 trims", Req(1, 15), {"  text\t", "\x01 "}, {"text", ""}},
-      {"action 16 truncates", Req(1, 16).len(5), {"abcdefg", "abc"}, {"abcde", "abc"}},
-      {"action 16 with 0", Req(1, 16).len(0), {"abcdefg"}, {"abcdefg"}},
-      {"action 17 pads in front", Req(1, 17).len(6), {"abc", "abcdefgh"}, {"   abc", "abcdefgh"}},
-      {"action 18 pads at the end", Req(1, 18).len(6), {"abc", "abcdefgh"}, {"abc   ", "abcdefgh"}},
-      {"action 19 at 1", Req(1, 19).repl("X").pos(1), {"abc", ""}, {"Xabc", "X"}},
-      {"action 19 at L+1 and L+2", Req(1, 19).repl("X").pos(4), {"abc", "ab"}, {"abcX", "ab"}},
+      {"action 15 trims", {.action = 15}, {"  text\t", "\x01 "}, {"text", ""}},
+      {"action 16 truncates", {.action = 16, .length = "5"}, {"abcdefg", "abc"}, {"abcde", "abc"}},
+      {"action 16 with 0", {.action = 16, .length = "0"}, {"abcdefg"}, {"abcdefg"}},
+      {"action 17 pads in front", {.action = 17, .length = "6"}, {"abc", "abcdefgh"}, {"   abc", "abcdefgh"}},
+      {"action 18 pads at the end", {.action = 18, .length = "6"}, {"abc", "abcdefgh"}, {"abc   ", "abcdefgh"}},
+      {"action 19 at 1", {.action = 19, .repl = "X", .replPos = "1"}, {"abc", ""}, {"Xabc", "X"}},
+      {"action 19 at L+1 and L+2", {.action = 19, .repl = "X", .replPos = "4"}, {"abc", "ab"}, {"abcX", "ab"}},
       {"action 20 fixed pieces",
-       Req(1, 20).len(4),
+       {.action = 20, .length = "4"},
        {"abcdefghij", "abcdefgh", "abc"},
        {"abcd", "efgh", "ij", "abcd", "efgh", "abc"}},
-      {"action 22 case-blind", Req(1, 22).key("AB"), {"xabyABz"}, {"xyz"}},
-      {"action 22 case-sensitive", Req(1, 22).key("AB").cs(), {"xabyABz"}, {"xabyz"}},
-      {"action 23", Req(1, 23).key("b"), {"abcabc"}, {"ab"}},
-      {"action 24", Req(1, 24).key("b"), {"abcabc"}, {"bcabc"}},
-      {"action 25 range", Req(1, 25).chars(2, 3), {"abcdef", "a"}, {"adef", "a"}},
-      {"action 25 past the end", Req(1, 25).chars(2, 99), {"abcdef"}, {"a"}},
-      {"action 25 from 0 acts as 1", Req(1, 25).chars(0, 2), {"abcdef"}, {"cdef"}},
-      {"action 26 range", Req(1, 26).chars(2, 3), {"abcdef", "a"}, {"bc", ""}},
-      {"action 26 from 0", Req(1, 26).chars(0, 2), {"abcdef"}, {"ab"}},
-      {"action 26 equal positions", Req(1, 26).chars(3, 3), {"abcdef"}, {"c"}},
-      {"action 26 last below first stops", Req(1, 26).chars(3, 2), {"abcdef"}, {}, false},
-      {"action 25 last 0 stops", Req(1, 25).chars(0, 0), {"abcdef"}, {}, false},
-      {"action 25 stop needs a line", Req(1, 25).chars(3, 2), {}, {}},
-      {"action 27 after", Req(1, 27).repl("N"), {"x", "y"}, {"x", "N", "y", "N"}},
-      {"action 27 with retain", Req(3, 27).key("x").repl("N").retain(), {"x", "y"}, {"x", "N"}},
-      {"action 27 empty replacement", Req(1, 27), {"x"}, {"x", ""}},
-      {"action 28", Req(1, 28).key("b").repl("X"), {"abcabc"}, {"Xbcabc"}},
-      {"action 29", Req(1, 29).key("b").repl("X"), {"abcabc"}, {"abX"}},
-      {"action 30 across lines", Req(1, 30), {"x<b", "y>z<i>w"}, {"x", "zw"}},
+      {"action 22 case-blind", {.action = 22, .key = "AB"}, {"xabyABz"}, {"xyz"}},
+      {"action 22 case-sensitive", {.action = 22, .key = "AB", .cs = true}, {"xabyABz"}, {"xabyz"}},
+      {"action 23", {.action = 23, .key = "b"}, {"abcabc"}, {"ab"}},
+      {"action 24", {.action = 24, .key = "b"}, {"abcabc"}, {"bcabc"}},
+      {"action 25 range", {.action = 25, .firstChar = "2", .lastChar = "3"}, {"abcdef", "a"}, {"adef", "a"}},
+      {"action 25 past the end", {.action = 25, .firstChar = "2", .lastChar = "99"}, {"abcdef"}, {"a"}},
+      {"action 25 from 0 acts as 1", {.action = 25, .firstChar = "0", .lastChar = "2"}, {"abcdef"}, {"cdef"}},
+      {"action 26 range", {.action = 26, .firstChar = "2", .lastChar = "3"}, {"abcdef", "a"}, {"bc", ""}},
+      {"action 26 from 0", {.action = 26, .firstChar = "0", .lastChar = "2"}, {"abcdef"}, {"ab"}},
+      {"action 26 equal positions", {.action = 26, .firstChar = "3", .lastChar = "3"}, {"abcdef"}, {"c"}},
+      {"action 26 last below first stops", {.action = 26, .firstChar = "3", .lastChar = "2"}, {"abcdef"}, {}, false},
+      {"action 25 last 0 stops", {.action = 25, .firstChar = "0", .lastChar = "0"}, {"abcdef"}, {}, false},
+      {"action 25 stop needs a line", {.action = 25, .firstChar = "3", .lastChar = "2"}, {}, {}},
+      {"action 27 after", {.action = 27, .repl = "N"}, {"x", "y"}, {"x", "N", "y", "N"}},
+      {"action 27 with retain", {.test = 3, .action = 27, .key = "x", .repl = "N", .retain = true}, {"x", "y"}, {"x", "N"}},
+      {"action 27 empty replacement", {.action = 27}, {"x"}, {"x", ""}},
+      {"action 28", {.action = 28, .key = "b", .repl = "X"}, {"abcabc"}, {"Xbcabc"}},
+      {"action 29", {.action = 29, .key = "b", .repl = "X"}, {"abcabc"}, {"abX"}},
+      {"action 30 across lines", {.action = 30}, {"x<b", "y>z<i>w"}, {"x", "zw"}},
       {"action 30 state moves on failing lines",
-       Req(3, 30).key("q"),
+       {.test = 3, .action = 30, .key = "q"},
        {"a<b", "c>dq"},
        {"a<b", "dq"}},
       {"action 31 never searches the inserted text",
-       Req(1, 31).key("a").repl("aa"),
+       {.action = 31, .key = "a", .repl = "aa"},
        {"aaa"},
        {"aaaaaa"}},
-      {"action 32 sorts", Req(1, 32), {"b", "a"}, {"a", "b"}},
-      {"action 32 from position 2", Req(1, 32).first(2), {"xb", "ya", "z"}, {"z", "ya", "xb"}},
-      {"action 32 ignores retain", Req(9, 32).retain(), {"b", "a"}, {"a", "b"}},
-      {"action 32 bytes unsigned, upper first", Req(1, 32), {"\xE9", "b", "B"}, {"B", "b", "\xE9"}},
+      {"action 32 sorts", {.action = 32}, {"b", "a"}, {"a", "b"}},
+      {"action 32 from position 2", {.action = 32, .firstChar = "2"}, {"xb", "ya", "z"}, {"z", "ya", "xb"}},
+      {"action 32 ignores retain", {.test = 9, .action = 32, .retain = true}, {"b", "a"}, {"a", "b"}},
+      {"action 32 bytes unsigned, upper first", {.action = 32}, {"\xE9", "b", "B"}, {"B", "b", "\xE9"}},
       {"action 33 first pair",
-       Req(1, 33).repl("()"),
+       {.action = 33, .repl = "()"},
        {"a(b)x(d)e", "abc", "x) (y)"},
        {"ax(d)e", "abc", "x) (y)"}},
-      {"action 33 same markers", Req(1, 33).repl("**"), {"a*b*x*d"}, {"ax*d"}},
-      {"action 34 before", Req(1, 34).repl("N"), {"x", "y"}, {"N", "x", "N", "y"}},
+      {"action 33 same markers", {.action = 33, .repl = "**"}, {"a*b*x*d"}, {"ax*d"}},
+      {"action 34 before", {.action = 34, .repl = "N"}, {"x", "y"}, {"N", "x", "N", "y"}},
       {"action 34 with test and upper",
-       Req(3, 34).key("a").repl("n").upper(),
+       {.test = 3, .action = 34, .key = "a", .repl = "n", .upper = true},
        {"ab", "cd"},
        {"N", "AB", "CD"}},
-      {"action 37 last pair", Req(1, 37).repl("()"), {"a(b)x(d)e", "a(b)x(d"}, {"a(b)xe", "ax(d"}},
-      {"action 37 same markers", Req(1, 37).repl("**"), {"a*b*x*d"}, {"a*bd"}},
-      {"action 38 set", Req(1, 38).repl(",;"), {"a,b;d", "A"}, {"abd", "A"}},
-      {"action 39 at spaces", Req(1, 39).len(8), {"hello world foo"}, {"hello ", "world ", "foo"}},
+      {"action 37 last pair", {.action = 37, .repl = "()"}, {"a(b)x(d)e", "a(b)x(d"}, {"a(b)xe", "ax(d"}},
+      {"action 37 same markers", {.action = 37, .repl = "**"}, {"a*b*x*d"}, {"a*bd"}},
+      {"action 38 set", {.action = 38, .repl = ",;"}, {"a,b;d", "A"}, {"abd", "A"}},
+      {"action 39 at spaces", {.action = 39, .length = "8"}, {"hello world foo"}, {"hello ", "world ", "foo"}},
       {"action 39 long word",
-       Req(1, 39).len(5),
+       {.action = 39, .length = "5"},
        {"abcdefghij klm", "abcdefghij"},
        {"abcdefghij ", "klm", "abcdefghij"}},
       {"action 40 splits before the key",
-       Req(1, 40).key("K").cs(),
+       {.action = 40, .key = "K", .cs = true},
        {"aaKbbKcc", "Kaa", "xyz"},
        {"aa", "Kbb", "Kcc", "Kaa", "xyz"}},
-      {"action 40 case-blind keeps case", Req(1, 40).key("k"), {"aaKbbkcc"}, {"aa", "Kbb", "kcc"}},
+      {"action 40 case-blind keeps case", {.action = 40, .key = "k"}, {"aaKbbkcc"}, {"aa", "Kbb", "kcc"}},
       {"action 40 only on passing lines",
-       Req(3, 40).key("K").cs(),
+       {.test = 3, .action = 40, .key = "K", .cs = true},
        {"aKb", "xK"},
        {"a", "Kb", "x", "K"}},
-      {"action 41", Req(1, 41), {"_\bHi", "A\bA", "A\b\bB", "ab_\bd"}, {"Hi", "A", "A", "abd"}},
-      {"action 43", Req(1, 43), {"a", "b", "a", "", "", "B"}, {"a", "b", "", "B"}},
-      {"action 44 joins", Req(1, 44), {"a", "b", "x"}, {"ab", "x"}},
-      {"action 44 joins do not chain", Req(1, 44), {"a", "b", "x", "y"}, {"ab", "xy"}},
-      {"action 44 with a key", Req(3, 44).key("a"), {"a", "b", "a"}, {"ab", "a"}},
+      {"action 41", {.action = 41}, {"_\bHi", "A\bA", "A\b\bB", "ab_\bd"}, {"Hi", "A", "A", "abd"}},
+      {"action 43", {.action = 43}, {"a", "b", "a", "", "", "B"}, {"a", "b", "", "B"}},
+      {"action 44 joins", {.action = 44}, {"a", "b", "x"}, {"ab", "x"}},
+      {"action 44 joins do not chain", {.action = 44}, {"a", "b", "x", "y"}, {"ab", "xy"}},
+      {"action 44 with a key", {.test = 3, .action = 44, .key = "a"}, {"a", "b", "a"}, {"ab", "a"}},
       {"action 44 consumed lines count",
-       Req(2, 44).lines(1, 2),
+       {.test = 2, .action = 44, .firstLine = "1", .lastLine = "2"},
        {"a", "b", "c", "d"},
        {"ab", "c", "d"}},
       {"action 44 previous line is the pair's first",
-       Req(10, 44),
+       {.test = 10, .action = 44},
        {"", "x", "", "z", "w"},
        {"", "x", "z", "w"}},
   };
+  // clang-format on
   for (const Example& e : examples) {
     SCOPED_TRACE(e.name);
-    const ChangeRequest& request = e.request.r;
+    const ChangeRequest request = e.request;
     ASSERT_TRUE(quorlin::ValidateRequest(request).empty());
     ASSERT_TRUE(refimpl::Validate(request).empty());
     refimpl::Outcome expected;
@@ -830,10 +513,8 @@ TEST(CrossCheck, IntegerTextAgreesWithReference) {
 }
 
 TEST(CrossCheck, NumericFieldCheckAgreesWithReference) {
-  using quorlin::NumericField;
-  const NumericField fields[] = {NumericField::FirstLineNum, NumericField::LastLineNum,
-                                 NumericField::LineLength,   NumericField::FirstCharPos,
-                                 NumericField::LastCharPos,  NumericField::ReplPos};
+  const Field fields[] = {Field::FirstLineNum, Field::LastLineNum, Field::LineLength,
+                          Field::FirstCharPos, Field::LastCharPos, Field::ReplPos};
   const std::vector<std::string> pieces = {
       "",  "-", "--",   ".",    " ",    "+", "$", "0x",     "x",      "1",          "12",
       "0", "5", "1024", "1025", "2000", "a", "F", "250000", "250001", "9999999999", "3.9"};
@@ -841,9 +522,9 @@ TEST(CrossCheck, NumericFieldCheckAgreesWithReference) {
   for (int i = 0; i < 20000; ++i) {
     std::string text;
     for (int n = rng.range(0, 3); n > 0; --n) text += rng.pick(pieces);
-    const NumericField field = fields[rng.below(6)];
+    const Field field = fields[rng.below(6)];
     std::optional<std::string> first;
-    if (field == NumericField::LastCharPos && rng.chance(80)) {
+    if (field == Field::LastCharPos && rng.chance(80)) {
       first = rng.chance(15) ? rng.pick(pieces) : std::to_string(rng.range(0, 30));
     }
     const quorlin::FieldCheckResult engine =
@@ -868,15 +549,12 @@ TEST(CrossCheck, ValidationAgreesForEveryCodePair) {
     for (int action : actions) {
       for (int pattern = 0; pattern < 12; ++pattern) {
         ChangeRequest r;
-        r.testKind = test;
-        r.actionKind = action;
-        bool* flags[] = {&r.testKeyFilled,     &r.replacementKeyFilled, &r.firstLineNumFilled,
-                         &r.lastLineNumFilled, &r.lineLengthFilled,     &r.firstCharPosFilled,
-                         &r.lastCharPosFilled, &r.replPosFilled};
-        for (int f = 0; f < 8; ++f) *flags[f] = pattern == 8 || pattern == f;
+        r.test = quorlin::TestCode(test);
+        r.action = quorlin::ActionCode(action);
+        for (int f = 0; f < 8; ++f) r.fields[std::size_t(f)].filled = pattern == 8 || pattern == f;
         r.retainPassingOnly = pattern == 9 || pattern == 8;
-        r.replacementKey = pattern == 10 ? "(" : "()";
-        r.replacementKeyFilled = r.replacementKeyFilled || pattern >= 10;
+        r[Field::ReplacementKey].text = pattern == 10 ? "(" : "()";
+        r[Field::ReplacementKey].filled = r[Field::ReplacementKey].filled || pattern >= 10;
         EXPECT_EQ(quorlin::ValidateRequest(r), refimpl::Validate(r))
             << "test " << test << " action " << action << " pattern " << pattern;
       }

@@ -16,12 +16,16 @@
 #include <unistd.h>
 
 #include "OtherUser.h"
+#include "engine/BlockLines.h"
 #include "engine/DocumentFile.h"
-#include "engine/FileIO.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
 #include "engine/LineList.h"
 #include "engine/WorkFiles.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
+using quorlin::testing::Req;
 namespace fs = std::filesystem;
 
 namespace {
@@ -105,7 +109,7 @@ TEST(BlockLineReader, SplitsLikeThePlainRuleAtEveryBlockSize) {
       }
       ASSERT_EQ(got, expected) << "round " << round << " block " << block;
     }
-    LineList list = LineList::FromBytes(text);
+    LineList list = LineList::fromBytes(text);
     ASSERT_EQ(list.size(), expected.size());
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], expected[i]);
   }
@@ -115,8 +119,8 @@ TEST(BlockLineReader, FirstTerminator) {
   TempDir dir;
   const struct {
     std::string text, first;
-  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""},
-               {"", ""},            {"\r", "\r"},        {"x\r", "\r"}};
+  } cases[] = {{"a\r\nb\n", "\r\n"}, {"a\nb\r\n", "\n"}, {"a\rb\n", "\r"}, {"abc", ""}, {"", ""},
+               {"\r", "\r"},         {"x\r", "\r"}};
   for (const auto& c : cases) {
     const std::string path = dir / "t.txt";
     WriteBytes(path, c.text);
@@ -178,7 +182,7 @@ TEST(LongInput, ReadInLinearTime) {
     if (writer.joinable()) writer.join();
     EXPECT_EQ(lines, row.lines);
     EXPECT_EQ(firstLength, row.firstLength);
-    EXPECT_EQ(LineList::FromBytes(row.text).size(), row.lines);
+    EXPECT_EQ(LineList::fromBytes(row.text).size(), row.lines);
   }
 }
 
@@ -191,8 +195,8 @@ TEST(BlockLineWriter, TerminatorsAndLongLines) {
     w.write("short");
     w.write(std::string(200, 'x'));  // longer than a block
     w.write("");
-    w.Finish();
-    f.Close();
+    w.finish();
+    f.close();
   }
   EXPECT_EQ(ReadBytes(path), "short\r\n" + std::string(200, 'x') + "\r\n\r\n");
   {
@@ -201,8 +205,8 @@ TEST(BlockLineWriter, TerminatorsAndLongLines) {
     w.setTerminatorOnFirstWrite([] { return std::string_view("\r"); });
     w.write("a");
     w.write("b");
-    w.Finish();
-    f.Close();
+    w.finish();
+    f.close();
   }
   EXPECT_EQ(ReadBytes(path), "a\rb\r");
 }
@@ -216,7 +220,7 @@ TEST(FreshFiles, NeverWriteThroughAPlantedLink) {
   {
     File f = CreateFreshFile(name);
     std::fputs("new", f.get());
-    f.Close();
+    f.close();
   }
   EXPECT_EQ(ReadBytes(victim), "precious");
   EXPECT_FALSE(fs::is_symlink(fs::symlink_status(name)));
@@ -289,7 +293,7 @@ TEST(SafeOutput, CommitReplacesAndFailureKeepsTheOldFile) {
   {
     SafeOutputFile out(target);
     std::fputs("new", out.get());
-    out.Commit();
+    out.commit();
   }
   EXPECT_EQ(ReadBytes(target), "new");
   struct stat st {};
@@ -309,18 +313,12 @@ TEST(SafeOutput, UnwritableFolderFailsCleanly) {
   EXPECT_EQ(ReadBytes(dir / "ro/out.txt"), "old");
 }
 
-ChangeRequest Upper() {
-  ChangeRequest q;
-  q.outputUpperCase = true;
-  return q;
-}
-
 TEST(WorkFiles, RunThroughTheTwoFiles) {
   TempDir dir;
   LineList lines;
   for (const char* l : {"a\tb", "", "x\xe9y"}) lines.push_back(l);
   LineListSource source(lines);
-  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, Upper());
+  const WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, Req{.upper = true});
   ASSERT_TRUE(r.completed);
   EXPECT_EQ(r.output, "A       B\r\n\r\nX\xe9Y\r\n");
   EXPECT_EQ(ReadBytes(dir / "~QLtmp1~.txt"), "a\tb\r\n\r\nx\xe9y\r\n");
@@ -331,25 +329,23 @@ TEST(WorkFiles, StopAndFileErrorsLeaveNoOutput) {
   TempDir dir;
   LineList lines;
   lines.push_back("abc");
-  ChangeRequest bad;
-  bad.actionKind = 25;
-  bad.firstCharPos = "3";
-  bad.lastCharPos = "2";
-  bad.firstCharPosFilled = bad.lastCharPosFilled = true;
   LineListSource source(lines);
-  WorkRunResult r = RunThroughWorkFiles(dir.folder(), source, bad);
+  WorkRunResult r = RunThroughWorkFiles(dir.folder(), source,
+                                        Req{.action = 25, .firstChar = "3", .lastChar = "2"});
   EXPECT_FALSE(r.completed);
   EXPECT_FALSE(r.fileError);
-  EXPECT_EQ(r.messages,
-            (std::vector<std::string>{"Char positions have to be Positive, with Last char > First Char"}));
+  EXPECT_EQ(r.messages, (std::vector<std::string>{
+                            "Char positions have to be Positive, with Last char > First Char"}));
   EXPECT_TRUE(r.output.empty());
 
   const std::string missing = dir / "gone/";
   LineListSource again(lines);
   r = RunThroughWorkFiles(missing, again, ChangeRequest{});
   EXPECT_FALSE(r.completed);
-  EXPECT_TRUE(r.fileError);
-  EXPECT_EQ(r.messages, (std::vector<std::string>{"File not found\n" + missing + "~QLtmp1~.txt"}));
+  ASSERT_TRUE(r.fileError);
+  EXPECT_EQ(r.fileError->text(), "File not found");
+  EXPECT_EQ(r.fileError->path(), missing + "~QLtmp1~.txt");
+  EXPECT_TRUE(r.messages.empty());
 }
 
 // A reader that ends while its next block is still being read ahead (a run
@@ -449,7 +445,7 @@ TEST(HostileFolder, SwappedWorkFilesAreNotRead) {
     SCOPED_TRACE(row.name);
     LineListSource source(lines);
     const WorkRunResult r =
-        RunThroughWorkFiles(dir.folder(), source, Upper(), [&](const std::string& path) {
+        RunThroughWorkFiles(dir.folder(), source, Req{.upper = true}, [&](const std::string& path) {
           if (path != dir.folder() + row.file) return;
           ASSERT_TRUE(quorlin::testing::AsOtherUser([&] {
             return ::unlink(path.c_str()) == 0 &&
@@ -505,13 +501,14 @@ TEST(LineListText, JoinedTextSplitsAtEachLineFeed) {
   const struct {
     std::string joined;
     std::vector<std::string> lines;
-  } cases[] = {{"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}},
-               {"\r\n\n", {"\r", ""}}};
+  } cases[] = {
+      {"", {}}, {"\n", {""}}, {"a\nb\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"\r\n\n", {"\r", ""}}};
   for (const auto& c : cases) {
-    const LineList list = LineList::FromJoined(c.joined);
+    const LineList list = LineList::fromJoined(c.joined);
     ASSERT_EQ(list.size(), c.lines.size()) << c.joined;
     for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], c.lines[i]);
-    EXPECT_EQ(list.joined().size(), c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
+    EXPECT_EQ(list.joined().size(),
+              c.joined.size() + (c.joined.empty() || c.joined.back() == '\n' ? 0 : 1));
   }
 }
 

@@ -2,7 +2,7 @@
 // passing lines.
 #include <gtest/gtest.h>
 
-#include "RunHarness.h"
+#include "tests/support/RunHarness.h"
 #include "engine/LineTests.h"
 
 using namespace quorlin;
@@ -26,6 +26,7 @@ Lines Passing(Req r, const Lines& input) {
 
 TEST(LineTests, WhichLinesPass) {
   const Lines five = {"l1", "l2", "l3", "l4", "l5"};
+  // clang-format off
   const PassCase cases[] = {
       {"1 passes all", {.test = 1}, {"a", "", "b"}, {"a", "", "b"}},
       {"2 range", {.test = 2, .firstLine = "3", .lastLine = "5"}, five, {"l3", "l4", "l5"}},
@@ -65,6 +66,7 @@ TEST(LineTests, WhichLinesPass) {
       {"14 second of blank run", {.test = 14}, {"", "", "", "text", "", "x"}, {"", ""}},
       {"14 line 1 never", {.test = 14}, {"", "a"}, {}},
   };
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(Passing(c.req, c.input), c.passing) << c.name;
 }
 

@@ -17,18 +17,22 @@ struct PosCase {
 };
 
 TEST(KeySearches, FirstLastAndSetPositions) {
+  // clang-format off
   const PosCase keyPos[] = {
       {"at start", "abc", "a", 1},        {"at end", "abc", "c", 3},
       {"absent", "abc", "x", 0},          {"empty key", "abc", "", 0},
       {"empty line", "", "a", 0},         {"key longer", "ab", "abc", 0},
       {"whole line", "abc", "abc", 1},    {"high bytes", "a\xe9\xc9", "\xc9", 3},
   };
+  // clang-format on
   for (const auto& c : keyPos) EXPECT_EQ(KeyPos(c.k, c.s), c.expected) << c.name;
 
+  // clang-format off
   const PosCase lastChar[] = {
       {"path", "d:\\a\\b.txt", "\\", 5}, {"absent", "abc", "x", 0}, {"empty key", "abc", "", 0},
       {"first byte", "xab", "x", 1},      {"empty line", "", "x", 0},
   };
+  // clang-format on
   for (const auto& c : lastChar) EXPECT_EQ(LastPosOfChar(c.k, c.s), c.expected) << c.name;
 
   EXPECT_EQ(FirstPosInSet(" ,", "ab,x y", true), 3u);
@@ -148,15 +152,18 @@ TEST(Cleaners, StripTagsCarriesStateAcrossLines) {
 }
 
 TEST(Cleaners, StripOverstrikes) {
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
       {"_\bHi", "Hi"},         {"A\bA", "A"},        {"A\b\bB", "A"},
       {"ab_\bd", "abd"},       {"__\b\bx", "x"},     {"\bx", ""},
       {"plain", "plain"},      {"", ""},             {"B\bB\bBold", "Bold"},
   };
+  // clang-format on
   for (const auto& [in, out] : cases) EXPECT_EQ(StripOverstrikes(in), out) << in;
 }
 
 TEST(LineRoutines, ExpandTabs) {
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
       {"\tx", "        x"},
       {"abc\tx", "abc     x"},
@@ -167,6 +174,7 @@ TEST(LineRoutines, ExpandTabs) {
       {"no tabs", "no tabs"},
       {"\xe9\t|", "\xe9       |"},
   };
+  // clang-format on
   for (const auto& [in, out] : cases) EXPECT_EQ(ExpandTabs(in, 8).value(), out) << in;
   EXPECT_EQ(ExpandTabs("a\tb", 2).value(), "a b");
   EXPECT_EQ(ExpandTabs("a\tb", 16).value(), "a" + std::string(15, ' ') + "b");

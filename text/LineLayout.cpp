@@ -4,7 +4,7 @@
 
 namespace quorlin::text {
 
-Metrics Metrics::Make(const std::array<std::int32_t, 256>& advance, std::int32_t tabStop) {
+Metrics Metrics::make(const std::array<std::int32_t, 256>& advance, std::int32_t tabStop) {
   Metrics m;
   m.advance = advance;
   m.tabStop = std::max<std::int32_t>(tabStop, 1);

@@ -22,7 +22,7 @@ struct Metrics {
   // Make.
   std::int32_t widest = 80 * kUnits;
 
-  static Metrics Make(const std::array<std::int32_t, 256>& advance, std::int32_t tabStop);
+  static Metrics make(const std::array<std::int32_t, 256>& advance, std::int32_t tabStop);
   bool operator==(const Metrics&) const = default;
 };
 
@@ -56,7 +56,7 @@ void WrapRowStarts(const Metrics& m, std::string_view line, std::int64_t width,
 template <class F>
 void ForEachWrap(const Metrics& m, std::string_view line, std::int64_t width, F&& f) {
   if (std::int64_t(line.size()) * m.widest <= width) return;
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  constexpr auto kNone = static_cast<std::size_t>(-1);
   std::int64_t x = 0;
   std::size_t rowStart = 0;
   std::size_t blankEnd = kNone;  // a row may start here, after blanks

@@ -1,7 +1,9 @@
 #include "text/Text.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace quorlin::text {
 namespace {
@@ -9,9 +11,9 @@ namespace {
 // Pieces cut from a file or a large insertion end at a line break near this
 // size: small enough that a scan of one piece takes microseconds, large
 // enough that a 3M-line text has a few thousand nodes.
-constexpr std::size_t kPieceTarget = 64 * 1024;
+constexpr std::size_t kPieceTarget = std::size_t{64} * 1024;
 // An insertion at least this large gets a buffer of its own.
-constexpr std::size_t kOwnBufferAt = 16 * 1024;
+constexpr std::size_t kOwnBufferAt = std::size_t{16} * 1024;
 
 struct Piece {
   std::shared_ptr<const Buffer> buffer;
@@ -126,7 +128,7 @@ void Cut(const std::shared_ptr<const Buffer>& buffer, const char* p, std::size_t
          std::vector<Piece>& out) {
   const char* const end = p + n;
   while (p < end) {
-    const std::size_t rest = std::size_t(end - p);
+    const auto rest = std::size_t(end - p);
     std::size_t take = rest;
     std::size_t breaks = 0;
     bool counted = false;
@@ -159,7 +161,7 @@ NodePtr Build(std::vector<Piece>& pieces, std::size_t lo, std::size_t hi, unsign
   return Make(std::move(left), std::move(right), std::move(pieces[mid]), priority);
 }
 
-NodePtr TreeOf(std::shared_ptr<const Buffer> buffer) {
+NodePtr TreeOf(const std::shared_ptr<const Buffer>& buffer) {
   std::vector<Piece> pieces;
   pieces.reserve(buffer->size() / kPieceTarget + 2);
   Cut(buffer, buffer->data(), buffer->size(), pieces);
@@ -202,11 +204,11 @@ std::size_t CompactBreaks(char* data, std::size_t size, char* firstCr) {
 
 }  // namespace
 
-Text Text::FromBytes(std::string_view bytes) {
-  return Adopt(std::string(bytes));
+Text Text::fromBytes(std::string_view bytes) {
+  return adopt(std::string(bytes));
 }
 
-Text Text::Adopt(std::string bytes, std::string* firstBreak) {
+Text Text::adopt(std::string bytes, std::string* firstBreak) {
   char* const data = bytes.data();
   const std::size_t size = bytes.size();
   char* cr = static_cast<char*>(std::memchr(data, '\r', size));
@@ -222,7 +224,7 @@ Text Text::Adopt(std::string bytes, std::string* firstBreak) {
     firstBreak->assign(found.data(), found.size());
   }
   if (cr) bytes.resize(CompactBreaks(data, size, cr));
-  if (bytes.empty()) return Text();
+  if (bytes.empty()) return {};
   return Text(TreeOf(std::make_shared<const Buffer>(std::move(bytes))));
 }
 
@@ -381,7 +383,7 @@ std::size_t Text::pieceCount() const {
 
 // ---- ChunkCursor ----
 
-ChunkCursor::ChunkCursor(const Text& text, std::size_t from) : text_(text) {
+ChunkCursor::ChunkCursor(Text text, std::size_t from) : text_(std::move(text)) {
   descend(text_.root_.get(), from);
 }
 

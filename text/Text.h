@@ -57,7 +57,7 @@ using NodePtr = std::shared_ptr<const Node>;
 // consecutive insertions grow one piece instead of adding one each.
 class AppendChunks {
  public:
-  static constexpr std::size_t kChunkSize = 64 * 1024;
+  static constexpr std::size_t kChunkSize = std::size_t{64} * 1024;
   std::shared_ptr<Buffer> chunk;
   std::size_t used = 0;
 };
@@ -67,11 +67,11 @@ class Text {
   Text() = default;
 
   // A text holding a copy of bytes, which hold no CR.
-  static Text FromBytes(std::string_view bytes);
+  static Text fromBytes(std::string_view bytes);
   // A file's bytes, taken over without a copy: CR LF and a lone CR become
   // "\n" in place. firstBreak (if given) receives the first line break met
   // ("\r\n", "\n", "\r"), or "" when there is none.
-  static Text Adopt(std::string bytes, std::string* firstBreak = nullptr);
+  static Text adopt(std::string bytes, std::string* firstBreak = nullptr);
 
   std::size_t size() const;
   bool empty() const { return size() == 0; }
@@ -135,7 +135,7 @@ struct Node {
 // Reads a text's pieces in order from an offset; holds the text alive.
 class ChunkCursor {
  public:
-  explicit ChunkCursor(const Text& text, std::size_t from = 0);
+  explicit ChunkCursor(Text text, std::size_t from = 0);
   // The next piece's bytes (from the starting offset on), or false at the end.
   bool next(std::string_view& chunk);
 

@@ -15,7 +15,7 @@ bool TextLineSource::next(std::string_view& line) {
     }
     const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
     if (lf) {
-      const std::size_t length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
+      const auto length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
       if (carrying) {
         carry_.append(chunk_.data(), length);
         line = carry_;
@@ -45,7 +45,7 @@ std::string_view ShownLines::next() {
     }
     const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
     if (lf) {
-      const std::size_t length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
+      const auto length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
       std::string_view line = chunk_.substr(0, length);
       if (carrying) {
         carry_.append(line);

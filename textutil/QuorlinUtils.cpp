@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 
@@ -63,7 +64,9 @@ void AppendLowerCase(std::string& out, std::string_view s) {
   for (char c : s) *d++ = LowerAscii(c);
 }
 
-std::size_t KeyPos(std::string_view k, std::string_view s) { return Pos(FindKey(s, k)); }
+std::size_t KeyPos(std::string_view k, std::string_view s) {
+  return Pos(FindKey(s, k));
+}
 
 std::string TextAfterKey(std::string_view s, std::string_view k) {
   const std::size_t at = FindKey(s, k);
@@ -160,7 +163,8 @@ std::string DeleteFirstMarkerPair(std::string_view s, char b, char e) {
   const std::size_t B = KeyPos(bk, s);
   std::size_t E = KeyPos(ek, s);
   if (b == e) E = B + KeyPos(ek, TextAfterKey(s, bk));
-  if (B > 0 && E > 0 && E > B) return DeleteRange(s, (long long)B, (long long)(E - B + 1));
+  if (B > 0 && E > 0 && E > B)
+    return DeleteRange(s, static_cast<long long>(B), static_cast<long long>(E - B) + 1);
   return std::string(s);
 }
 
@@ -177,7 +181,8 @@ std::string DeleteLastMarkerPair(std::string_view s, char b, char e) {
         break;
       }
   }
-  if (E > 0 && B > 0 && E > B) return DeleteRange(s, (long long)B, (long long)(E - B + 1));
+  if (E > 0 && B > 0 && E > B)
+    return DeleteRange(s, static_cast<long long>(B), static_cast<long long>(E - B) + 1);
   return std::string(s);
 }
 
@@ -227,9 +232,10 @@ bool IsBlankLine(std::string_view s) {
 }
 
 char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
+  assert(w >= 2 && w <= 16);
   static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-  const std::size_t width = static_cast<std::size_t>(w);
+  const auto width = static_cast<std::size_t>(w);
   char* const start = dst;
   const char* p = s.data();
   const char* const end = p + s.size();
@@ -238,7 +244,7 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
   auto roomFor = [&]() { return std::size_t(dstEnd - dst) >= std::size_t(end - p) + 32; };
   auto tab = [&]() {
     std::memcpy(dst, kSpaces, sizeof kSpaces);  // w <= 16; the surplus is overwritten or cut
-    const std::size_t col = std::size_t(dst - start);
+    const auto col = std::size_t(dst - start);
     dst += width - (width == 8 ? (col & 7) : col % width);
     ++p;
   };
@@ -249,7 +255,7 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
     // its last 8 bytes, shifted down.
     constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
     while (p < end && s.size() >= 8) {
-      const std::size_t rem = std::size_t(end - p);
+      const auto rem = std::size_t(end - p);
       std::uint64_t x;
       std::size_t valid = 8;
       if (rem >= 8) {

@@ -21,8 +21,12 @@ namespace QuorlinUtils {
 inline constexpr std::string_view kDetabRangeMessage = "DeTab column# out of range 2-16";
 
 // ASCII-only case folding of one byte and of a whole text.
-constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-constexpr char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+constexpr char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+constexpr char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
 // Appends the folded text to out (no allocation once out has grown).

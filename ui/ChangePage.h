@@ -9,7 +9,6 @@
 #include "engine/ChangeRequest.h"
 
 class QCheckBox;
-class QLineEdit;
 
 namespace quorlin::ui {
 
@@ -26,42 +25,39 @@ class ChangePage {
   ChangePage(MainWindowUi& ui, Dialogs& dialogs, FieldExitWatcher& exits);
 
   // Test 1 ("PASSES ...") and action 13 ("NO CHANGE ...").
-  void CheckDefaultButtons();
+  void checkDefaultButtons();
   // All eight filled flags false.
-  void ClearFilledFlags();
+  void clearFilledFlags();
   // The filled flags as the fields were last left (texts and options empty).
   const ChangeRequest& filledFlags() const { return flags_; }
 
-  // Leaving Edit1 or Edit2: filled when the text is not empty.
-  void LeaveTestKey();
-  void LeaveReplacementKey();
-  // Leaving a numeric field: the field's check, its messages in order, the
-  // field's new text, and the focus back in the field after a message.
-  void LeaveNumberField(NumericField field);
-  QLineEdit* NumberField(NumericField field) const;
+  // Leaving a parameter field. A text field is filled when it holds text; a
+  // numeric field gets its check: its messages in order, its new text, and
+  // the focus back in the field after a message.
+  void leaveField(Field field);
 
   // A check box's state changed: checked turns a maroon caption red,
   // unchecked turns a red caption maroon; other colours stay.
-  static void ColourOptionBox(QCheckBox* box);
+  static void colourOptionBox(QCheckBox* box);
   // A case box was clicked: the other one is cleared first, once, and the
   // clicked one coloured. Clearing the other one does not clear this one in
   // turn.
-  void CaseBoxClicked(QCheckBox* clicked, QCheckBox* other);
+  void caseBoxClicked(QCheckBox* clicked, QCheckBox* other);
 
   // The request as the controls hold it now: the checked buttons' codes (the
-  // last checked in button order, 0 when none), the field texts as bytes, the
-  // filled flags and the options.
-  ChangeRequest ReadRequest() const;
+  // last checked in button order, None when none), the field texts as bytes,
+  // the filled flags and the options.
+  ChangeRequest readRequest() const;
 
   // A press of OK: validation with its messages, then the run through the two
   // work files in workFolder (ending in a separator), the pane replaced by the
   // output, one reminder when an option box was checked and the red option
   // boxes unchecked. A refused run, the run's own stop and a file error each
   // leave the pane and the boxes as they were.
-  void PressOk(const QString& workFolder);
+  void pressOk(const QString& workFolder);
 
  private:
-  void ShowMessages(const std::vector<std::string>& messages);
+  void showMessages(const std::vector<std::string>& messages);
 
   MainWindowUi& ui_;
   Dialogs& dialogs_;

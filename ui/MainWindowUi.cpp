@@ -1,5 +1,6 @@
 #include "ui/MainWindowUi.h"
 
+#include <iterator>
 #include <string>
 
 #include <QAction>
@@ -19,7 +20,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "engine/ChangeRequest.h"
+#include "engine/Kinds.h"
 #include "ui/Colours.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
@@ -64,31 +65,31 @@ QAction* AddSeparator(QMenu* menu, const char* name) {
 }
 
 void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
-  ui.MainMenu1 = Named(new QMenuBar(window), "MainMenu1");
-  window->setMenuBar(ui.MainMenu1);
+  ui.menuBar = Named(new QMenuBar(window), "MainMenu1");
+  window->setMenuBar(ui.menuBar);
 
-  ui.File1 = Named(ui.MainMenu1->addMenu(QStringLiteral("&File")), "File1");
-  ui.Open1 = AddItem(ui.File1, "Open1", "&Open");
-  ui.SaveAs1 = AddItem(ui.File1, "SaveAs1", "Save&As");
-  ui.Print1 = AddItem(ui.File1, "Print1", "&Print");
-  ui.Filesep1 = AddSeparator(ui.File1, "Filesep1");
-  ui.Close1 = AddItem(ui.File1, "Close1", "&Close");
-  ui.Exit1 = AddItem(ui.File1, "Exit1", "&Exit");
-  ui.filesep2 = AddSeparator(ui.File1, "filesep2");
-  ui.filename1 = AddItem(ui.File1, "filename1", "&1 name");
+  ui.fileMenu = Named(ui.menuBar->addMenu(QStringLiteral("&File")), "File1");
+  ui.openItem = AddItem(ui.fileMenu, "Open1", "&Open");
+  ui.saveAsItem = AddItem(ui.fileMenu, "SaveAs1", "Save&As");
+  ui.printItem = AddItem(ui.fileMenu, "Print1", "&Print");
+  ui.fileSeparator = AddSeparator(ui.fileMenu, "Filesep1");
+  ui.closeItem = AddItem(ui.fileMenu, "Close1", "&Close");
+  ui.exitItem = AddItem(ui.fileMenu, "Exit1", "&Exit");
+  ui.recentSeparator = AddSeparator(ui.fileMenu, "filesep2");
+  ui.recentItem = AddItem(ui.fileMenu, "filename1", "&1 name");
   // The recent-file entry and its separator appear with the first file opened.
-  ui.filesep2->setVisible(false);
-  ui.filename1->setVisible(false);
+  ui.recentSeparator->setVisible(false);
+  ui.recentItem->setVisible(false);
 
-  ui.Edit8 = Named(ui.MainMenu1->addMenu(QStringLiteral("&Edit")), "Edit8");
-  ui.Search1 = AddItem(ui.Edit8, "Search1", "Search");
-  ui.Cut1 = AddItem(ui.Edit8, "Cut1", "Cut");
-  ui.Copy1 = AddItem(ui.Edit8, "Copy1", "Copy");
-  ui.Paste1 = AddItem(ui.Edit8, "Paste1", "Paste");
-  ui.Fonts1 = AddItem(ui.Edit8, "Fonts1", "Fonts");
+  ui.editMenu = Named(ui.menuBar->addMenu(QStringLiteral("&Edit")), "Edit8");
+  ui.searchItem = AddItem(ui.editMenu, "Search1", "Search");
+  ui.cutItem = AddItem(ui.editMenu, "Cut1", "Cut");
+  ui.copyItem = AddItem(ui.editMenu, "Copy1", "Copy");
+  ui.pasteItem = AddItem(ui.editMenu, "Paste1", "Paste");
+  ui.fontsItem = AddItem(ui.editMenu, "Fonts1", "Fonts");
 
-  ui.Help1 = Named(ui.MainMenu1->addMenu(QStringLiteral("&Help")), "Help1");
-  ui.About1 = AddItem(ui.Help1, "About1", "About");
+  ui.helpMenu = Named(ui.menuBar->addMenu(QStringLiteral("&Help")), "Help1");
+  ui.aboutItem = AddItem(ui.helpMenu, "About1", "About");
 }
 
 QPushButton* MakeButton(QWidget* page, const char* name, const char* caption, int px,
@@ -107,15 +108,6 @@ QLabel* MakeLabel(QWidget* page, const char* name, const char* caption) {
   return label;
 }
 
-// A field named, for assistive tools, by the caption beside it.
-QLineEdit* MakeField(QWidget* page, const char* name, QLabel* caption) {
-  auto* field = Named(new QLineEdit(page), name);
-  field->setValidator(new WesternValidator(field));
-  caption->setBuddy(field);
-  field->setAccessibleName(caption->text().trimmed());
-  return field;
-}
-
 QCheckBox* MakeOptionBox(QWidget* page, const char* name, const char* caption, int px) {
   auto* box = Named(new QCheckBox(QString::fromLatin1(caption), page), name);
   box->setFont(SansSerifFont(px, true));
@@ -124,40 +116,40 @@ QCheckBox* MakeOptionBox(QWidget* page, const char* name, const char* caption, i
 }
 
 void BuildTextPage(MainWindowUi& ui) {
-  QWidget* page = ui.Tabsheet2;
+  QWidget* page = ui.textPage;
   page->setFont(SansSerifFont(12, false));
 
-  ui.NullsReminder = Named(new QLineEdit(page), "NullsReminder");
-  ui.NullsReminder->setText(QStringLiteral(" Null / Unicode Characters Removed  "));
-  ui.NullsReminder->setFont(SansSerifFont(12, true));
-  ui.NullsReminder->setReadOnly(true);
-  ui.NullsReminder->setEnabled(false);
-  ui.NullsReminder->setVisible(false);
-  ui.NullsReminder->setAccessibleName(ui.NullsReminder->text().trimmed());
+  ui.nullsReminder = Named(new QLineEdit(page), "NullsReminder");
+  ui.nullsReminder->setText(QStringLiteral(" Null / Unicode Characters Removed  "));
+  ui.nullsReminder->setFont(SansSerifFont(12, true));
+  ui.nullsReminder->setReadOnly(true);
+  ui.nullsReminder->setEnabled(false);
+  ui.nullsReminder->setVisible(false);
+  ui.nullsReminder->setAccessibleName(ui.nullsReminder->text().trimmed());
 
-  ui.SearchBtn = MakeButton(page, "SearchBtn", "Search", 11);
-  ui.SearchBtn->setFocusPolicy(Qt::ClickFocus);  // no tab stop
-  ui.Wordwrapbtn = MakeButton(page, "Wordwrapbtn", "Line wrap/unwrap View", 11);
+  ui.searchButton = MakeButton(page, "SearchBtn", "Search", 11);
+  ui.searchButton->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  ui.wrapButton = MakeButton(page, "Wordwrapbtn", "Line wrap/unwrap View", 11);
 
-  ui.RichEdit1 = Named(new TextPane(page), "RichEdit1");
-  ui.RichEdit1->setAccessibleName(QStringLiteral("Current text"));
-  ui.RichEdit1->setFont(PaneFont());
-  ui.RichEdit1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  ui.RichEdit1->setLineWidth(2);
+  ui.pane = Named(new TextPane(page), "RichEdit1");
+  ui.pane->setAccessibleName(QStringLiteral("Current text"));
+  ui.pane->setFont(PaneFont());
+  ui.pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  ui.pane->setLineWidth(2);
 
   // The status line runs along the page's foot whatever the page's size; the
   // other controls keep their places.
   auto* foot = new QVBoxLayout(page);
   foot->setContentsMargins(0, 0, 0, 0);
   foot->addStretch(1);
-  ui.StatusBar1 = Named(new QStatusBar(page), "StatusBar1");
-  ui.StatusBar1->setSizeGripEnabled(false);
-  ui.StatusBar1->setFixedHeight(25);
-  foot->addWidget(ui.StatusBar1);
+  ui.statusBar = Named(new QStatusBar(page), "StatusBar1");
+  ui.statusBar->setSizeGripEnabled(false);
+  ui.statusBar->setFixedHeight(25);
+  foot->addWidget(ui.statusBar);
 
-  QWidget::setTabOrder(ui.SearchBtn, ui.NullsReminder);
-  QWidget::setTabOrder(ui.NullsReminder, ui.RichEdit1);
-  QWidget::setTabOrder(ui.RichEdit1, ui.Wordwrapbtn);
+  QWidget::setTabOrder(ui.searchButton, ui.nullsReminder);
+  QWidget::setTabOrder(ui.nullsReminder, ui.pane);
+  QWidget::setTabOrder(ui.pane, ui.wrapButton);
 }
 
 QGroupBox* MakeGroup(QWidget* page, const char* name, const char* caption, const QColor& ink) {
@@ -167,14 +159,23 @@ QGroupBox* MakeGroup(QWidget* page, const char* name, const char* caption, const
   return group;
 }
 
-void AddRadioButtons(QGroupBox* group, const std::vector<KindInfo>& kinds, MainWindowUi& ui,
-                     std::vector<std::pair<int, QRadioButton*>>& buttons) {
-  for (const KindInfo& kind : kinds) {
-    auto* button = new QRadioButton(Latin1(kind.caption), group);
-    button->setObjectName(Latin1(kind.control));
-    ui.RadioButton[std::stoi(std::string(kind.control.substr(11)))] = button;
-    buttons.emplace_back(kind.code, button);
-  }
+// The radio buttons' names on the form, in code order: a test button is
+// named for its place among the form's buttons, an action button for its code.
+constexpr const char* kTestButtonNames[] = {
+    "RadioButton1",  "RadioButton2",  "RadioButton3",  "RadioButton4",  "RadioButton5",
+    "RadioButton6",  "RadioButton7",  "RadioButton8",  "RadioButton9",  "RadioButton10",
+    "RadioButton11", "RadioButton12", "RadioButton36", "RadioButton42",
+};
+static_assert(std::size(kTestButtonNames) == kTestCount);
+
+QString ActionButtonName(ActionCode code) {
+  return QStringLiteral("RadioButton%1").arg(Number(code));
+}
+
+QRadioButton* MakeRadioButton(QGroupBox* group, std::string_view caption, const QString& name) {
+  auto* button = new QRadioButton(Latin1(caption), group);
+  button->setObjectName(name);
+  return button;
 }
 
 // Chains the focus through widgets in this order.
@@ -182,68 +183,94 @@ void SetTabChain(const std::vector<QWidget*>& chain) {
   for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
+// A parameter field and its label, the field named by the label's caption.
+void MakeField(QWidget* page, MainWindowUi& ui, Field f, const char* name, const char* labelName,
+               const char* caption) {
+  QLabel* label = MakeLabel(page, labelName, caption);
+  auto* field = Named(new QLineEdit(page), name);
+  field->setValidator(new WesternValidator(field));
+  label->setBuddy(field);
+  field->setAccessibleName(label->text().trimmed());
+  ui.fieldLabels[Index(f)] = label;
+  ui.fields[Index(f)] = field;
+}
+
 void BuildChangePage(MainWindowUi& ui) {
-  QWidget* page = ui.TabSheet1;  // the fields take the page control's bold font
+  QWidget* page = ui.changesPage;  // the fields take the page control's bold font
 
-  ui.TestBox = MakeGroup(page, "TestBox", "Test Each Line Of Text To See Whether It  :", kMaroon);
-  AddRadioButtons(ui.TestBox, TestKinds(), ui, ui.testButtons);
+  ui.testGroup = MakeGroup(page, "TestBox", "Test Each Line Of Text To See Whether It  :", kMaroon);
+  std::size_t i = 0;
+  for (const TestRow& row : TestRows()) {
+    ui.testButtons.emplace_back(
+        row.code, MakeRadioButton(ui.testGroup, row.caption, QLatin1String(kTestButtonNames[i++])));
+  }
 
-  ui.Label3 = MakeLabel(page, "Label3", "1st Line Num");
-  ui.Edit3 = MakeField(page, "Edit3", ui.Label3);
-  ui.Label4 = MakeLabel(page, "Label4", "Last Line Num");
-  ui.Edit4 = MakeField(page, "Edit4", ui.Label4);
-  ui.Label2 = MakeLabel(page, "Label2", "Linelength Num Chars");
-  ui.Edit5 = MakeField(page, "Edit5", ui.Label2);
-  ui.Label7 = MakeLabel(page, "Label7", "1st char position # ");
-  ui.Edit6 = MakeField(page, "Edit6", ui.Label7);
-  ui.Label8 = MakeLabel(page, "Label8", "Last char position");
-  ui.Edit7 = MakeField(page, "Edit7", ui.Label8);
-  ui.Label9 = MakeLabel(page, "Label9", "Repl Pos");
-  ui.Edit9 = MakeField(page, "Edit9", ui.Label9);
-  ui.Label1 = MakeLabel(page, "Label1", "Test Key Text ");
-  ui.Edit1 = MakeField(page, "Edit1", ui.Label1);
-  ui.Label5 = MakeLabel(page, "Label5", "Replacement Key Text");
-  ui.Edit2 = MakeField(page, "Edit2", ui.Label5);
+  MakeField(page, ui, Field::FirstLineNum, "Edit3", "Label3", "1st Line Num");
+  MakeField(page, ui, Field::LastLineNum, "Edit4", "Label4", "Last Line Num");
+  MakeField(page, ui, Field::LineLength, "Edit5", "Label2", "Linelength Num Chars");
+  MakeField(page, ui, Field::FirstCharPos, "Edit6", "Label7", "1st char position # ");
+  MakeField(page, ui, Field::LastCharPos, "Edit7", "Label8", "Last char position");
+  MakeField(page, ui, Field::ReplPos, "Edit9", "Label9", "Repl Pos");
+  MakeField(page, ui, Field::TestKey, "Edit1", "Label1", "Test Key Text ");
+  MakeField(page, ui, Field::ReplacementKey, "Edit2", "Label5", "Replacement Key Text");
 
-  ui.ActionBox =
+  ui.actionGroup =
       MakeGroup(page, "ActionBox",
                 "Make The Following Change To Each Line Passing The Test, If Possible ", kGreen);
-  AddRadioButtons(ui.ActionBox, ActionKinds(), ui, ui.actionButtons);
-
-  ui.Label6 =
-      MakeLabel(page, "Label6", "   Make      Changes        To         Current       Text  ");
-  ui.Label6->setFont(SansSerifFont(12, true));
-  ui.Label6->setWordWrap(true);
-  SetCaptionColour(ui.Label6, kBlack);
-
-  ui.Button1 = MakeButton(page, "Button1", "OK", 15, &kGreen);
-  // The words beside OK say what it does.
-  ui.Label6->setBuddy(ui.Button1);
-  ui.Button1->setAccessibleName(ui.Label6->text().simplified());
-
-  ui.CheckBox1 = MakeOptionBox(page, "CheckBox1", " Retain only the lines that pass the Test", 12);
-  ui.UCasecheckbox = MakeOptionBox(page, "UCasecheckbox", "Output upper case", 11);
-  ui.CheckBox2 = MakeOptionBox(page, "CheckBox2", "Test Key case sensitive", 12);
-  ui.LCaseCheckBox = MakeOptionBox(page, "LCaseCheckBox", "Output lower case ", 12);
-
-  // Test buttons, then action buttons, each in their own order, then the rest.
-  std::vector<QWidget*> chain;
-  for (const int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 36, 42}) {
-    chain.push_back(ui.RadioButton[n]);
+  for (const ActionRow& row : ActionRows()) {
+    ui.actionButtons.emplace_back(
+        row.code, MakeRadioButton(ui.actionGroup, row.caption, ActionButtonName(row.code)));
   }
-  for (const int n : {14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                      29, 13, 30, 31, 32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44}) {
-    chain.push_back(ui.RadioButton[n]);
+
+  ui.okLabel =
+      MakeLabel(page, "Label6", "   Make      Changes        To         Current       Text  ");
+  ui.okLabel->setFont(SansSerifFont(12, true));
+  ui.okLabel->setWordWrap(true);
+  SetCaptionColour(ui.okLabel, kBlack);
+
+  ui.okButton = MakeButton(page, "Button1", "OK", 15, &kGreen);
+  // The words beside OK say what it does.
+  ui.okLabel->setBuddy(ui.okButton);
+  ui.okButton->setAccessibleName(ui.okLabel->text().simplified());
+
+  ui.retainPassingOnly =
+      MakeOptionBox(page, "CheckBox1", " Retain only the lines that pass the Test", 12);
+  ui.outputUpperCase = MakeOptionBox(page, "UCasecheckbox", "Output upper case", 11);
+  ui.caseSensitive = MakeOptionBox(page, "CheckBox2", "Test Key case sensitive", 12);
+  ui.outputLowerCase = MakeOptionBox(page, "LCaseCheckBox", "Output lower case ", 12);
+
+  // Test buttons in code order; action buttons in code order but for NO
+  // CHANGE, which comes after action 29; then the rest.
+  std::vector<QWidget*> chain;
+  for (const auto& [code, button] : ui.testButtons) chain.push_back(button);
+  QRadioButton* noChange = ui.actionButton(ActionCode::NoChange);
+  for (const auto& [code, button] : ui.actionButtons) {
+    if (code != ActionCode::NoChange) chain.push_back(button);
+    if (code == ActionCode::ReplaceRightOfKey) chain.push_back(noChange);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
-           ui.Edit1, ui.Edit2, ui.Edit3, ui.Edit4, ui.Edit5, ui.Button1, ui.Edit6, ui.Edit7,
-           ui.CheckBox1, ui.Edit9, ui.CheckBox2, ui.LCaseCheckBox, ui.UCasecheckbox}) {
+           ui.field(Field::TestKey), ui.field(Field::ReplacementKey), ui.field(Field::FirstLineNum),
+           ui.field(Field::LastLineNum), ui.field(Field::LineLength), ui.okButton,
+           ui.field(Field::FirstCharPos), ui.field(Field::LastCharPos), ui.retainPassingOnly,
+           ui.field(Field::ReplPos), ui.caseSensitive, ui.outputLowerCase, ui.outputUpperCase}) {
     chain.push_back(w);
   }
   SetTabChain(chain);
 }
 
 }  // namespace
+
+QRadioButton* MainWindowUi::testButton(TestCode code) const {
+  for (const auto& [c, button] : testButtons)
+    if (c == code) return button;
+  return nullptr;
+}
+
+QRadioButton* MainWindowUi::actionButton(ActionCode code) const {
+  for (const auto& [c, button] : actionButtons)
+    if (c == code) return button;
+  return nullptr;
+}
 
 void BuildMainWindowUi(QMainWindow* window, MainWindowUi& ui) {
   window->setObjectName(QStringLiteral("Form1"));
@@ -254,17 +281,17 @@ void BuildMainWindowUi(QMainWindow* window, MainWindowUi& ui) {
   auto* central = Named(new QWidget(window), "Form1Client");
   window->setCentralWidget(central);
 
-  ui.PageControl1 = Named(new QTabWidget(central), "PageControl1");
-  ui.PageControl1->setFont(SansSerifFont(11, true));
-  ui.PageControl1->setFocusPolicy(Qt::NoFocus);
-  ui.PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
-  ui.Tabsheet2 = Named(new QWidget, "Tabsheet2");
-  ui.TabSheet1 = Named(new QWidget, "TabSheet1");
-  ui.PageControl1->addTab(ui.Tabsheet2, QStringLiteral("Show/Edit Current Text"));
-  ui.PageControl1->addTab(ui.TabSheet1, QStringLiteral("Make Global Changes"));
+  ui.pages = Named(new QTabWidget(central), "PageControl1");
+  ui.pages->setFont(SansSerifFont(11, true));
+  ui.pages->setFocusPolicy(Qt::NoFocus);
+  ui.pages->tabBar()->setFocusPolicy(Qt::NoFocus);
+  ui.textPage = Named(new QWidget, "Tabsheet2");
+  ui.changesPage = Named(new QWidget, "TabSheet1");
+  ui.pages->addTab(ui.textPage, QStringLiteral("Show/Edit Current Text"));
+  ui.pages->addTab(ui.changesPage, QStringLiteral("Make Global Changes"));
   BuildTextPage(ui);
   BuildChangePage(ui);
-  ui.PageControl1->setCurrentIndex(0);
+  ui.pages->setCurrentIndex(0);
 
   auto* clickStyle = new WholePlaceClickStyle;
   clickStyle->setParent(window);

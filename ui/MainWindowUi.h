@@ -1,12 +1,13 @@
 // The main window's controls: the menus, the page "Show/Edit Current Text"
 // with the editing pane, and the page "Make Global Changes" with the test and
-// action buttons, the parameter fields, OK and the option check boxes. Every
-// control's objectName is its name here.
+// action buttons, the parameter fields, OK and the option check boxes.
 #pragma once
 
 #include <array>
 #include <utility>
 #include <vector>
+
+#include "engine/Kinds.h"
 
 class QAction;
 class QCheckBox;
@@ -28,37 +29,60 @@ class TextPane;
 
 inline constexpr char kDesignCaption[] = "Quorlin 3.4 DataFile Text Editor";
 
+// The controls by their role. Each control's objectName is its name on the
+// form, given after it here; only this struct's builder, the layout table and
+// TForm1 use those names.
 struct MainWindowUi {
-  QMenuBar* MainMenu1 = nullptr;
-  QMenu *File1 = nullptr, *Edit8 = nullptr, *Help1 = nullptr;
-  QAction *Open1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr, *Filesep1 = nullptr;
-  QAction *Close1 = nullptr, *Exit1 = nullptr, *filesep2 = nullptr, *filename1 = nullptr;
-  QAction *Search1 = nullptr, *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
-  QAction *Fonts1 = nullptr, *About1 = nullptr;
+  QMenuBar* menuBar = nullptr;         // MainMenu1
+  QMenu* fileMenu = nullptr;           // File1
+  QAction* openItem = nullptr;         // Open1
+  QAction* saveAsItem = nullptr;       // SaveAs1
+  QAction* printItem = nullptr;        // Print1
+  QAction* fileSeparator = nullptr;    // Filesep1
+  QAction* closeItem = nullptr;        // Close1
+  QAction* exitItem = nullptr;         // Exit1
+  QAction* recentSeparator = nullptr;  // filesep2
+  QAction* recentItem = nullptr;       // filename1
+  QMenu* editMenu = nullptr;           // Edit8
+  QAction* searchItem = nullptr;       // Search1
+  QAction* cutItem = nullptr;          // Cut1
+  QAction* copyItem = nullptr;         // Copy1
+  QAction* pasteItem = nullptr;        // Paste1
+  QAction* fontsItem = nullptr;        // Fonts1
+  QMenu* helpMenu = nullptr;           // Help1
+  QAction* aboutItem = nullptr;        // About1
 
-  QTabWidget* PageControl1 = nullptr;
-  QWidget* Tabsheet2 = nullptr;  // "Show/Edit Current Text"
-  QWidget* TabSheet1 = nullptr;  // "Make Global Changes"
+  QTabWidget* pages = nullptr;     // PageControl1
+  QWidget* textPage = nullptr;     // Tabsheet2: "Show/Edit Current Text"
+  QWidget* changesPage = nullptr;  // TabSheet1: "Make Global Changes"
 
-  QLineEdit* NullsReminder = nullptr;
-  QPushButton *SearchBtn = nullptr, *Wordwrapbtn = nullptr;
-  TextPane* RichEdit1 = nullptr;
-  QStatusBar* StatusBar1 = nullptr;
+  QLineEdit* nullsReminder = nullptr;   // NullsReminder
+  QPushButton* searchButton = nullptr;  // SearchBtn
+  QPushButton* wrapButton = nullptr;    // Wordwrapbtn
+  TextPane* pane = nullptr;             // RichEdit1
+  QStatusBar* statusBar = nullptr;      // StatusBar1
 
-  QGroupBox *TestBox = nullptr, *ActionBox = nullptr;
-  // By the number in the button's name (RadioButton36 is RadioButton[36]).
-  std::array<QRadioButton*, 45> RadioButton{};
+  QGroupBox* testGroup = nullptr;    // TestBox
+  QGroupBox* actionGroup = nullptr;  // ActionBox
   // The test and the action buttons in code order, with their codes.
-  std::vector<std::pair<int, QRadioButton*>> testButtons, actionButtons;
+  std::vector<std::pair<TestCode, QRadioButton*>> testButtons;
+  std::vector<std::pair<ActionCode, QRadioButton*>> actionButtons;
 
-  QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
-  QLabel *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
-  QLabel* Label9 = nullptr;
-  QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr;
-  QLineEdit *Edit5 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit9 = nullptr;
-  QPushButton* Button1 = nullptr;
-  QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr;
-  QCheckBox *LCaseCheckBox = nullptr, *UCasecheckbox = nullptr;
+  // The parameter fields by Field: Edit1, Edit2, Edit3, Edit4, Edit5, Edit6,
+  // Edit7, Edit9; each named for assistive tools by its label.
+  std::array<QLineEdit*, kFieldCount> fields{};
+  std::array<QLabel*, kFieldCount> fieldLabels{};  // Label1, Label5, Label3, Label4,
+                                                   // Label2, Label7, Label8, Label9
+  QLabel* okLabel = nullptr;                       // Label6
+  QPushButton* okButton = nullptr;                 // Button1
+  QCheckBox* retainPassingOnly = nullptr;          // CheckBox1
+  QCheckBox* caseSensitive = nullptr;              // CheckBox2
+  QCheckBox* outputLowerCase = nullptr;            // LCaseCheckBox
+  QCheckBox* outputUpperCase = nullptr;            // UCasecheckbox
+
+  QLineEdit* field(Field f) const { return fields[Index(f)]; }
+  QRadioButton* testButton(TestCode code) const;
+  QRadioButton* actionButton(ActionCode code) const;
 };
 
 // Creates every control in the window, with captions, fonts, colours and tab

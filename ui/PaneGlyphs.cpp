@@ -58,7 +58,7 @@ PaneGlyphs::PaneGlyphs(const QFont& font, qreal tabStop) {
     fontOf_[std::size_t(b)] = fontIndex;
     advance[std::size_t(b)] = Units(width);
   }
-  metrics_ = text::Metrics::Make(advance, Units(tabStop));
+  metrics_ = text::Metrics::make(advance, Units(tabStop));
 
   const QFontMetricsF fm(font);
   ascent_ = fm.ascent();

@@ -28,7 +28,7 @@ QString StatusText(const CaretPosition& position);
 // Where the end of the pane's selection is.
 CaretPosition PanePosition(const TextPane& pane);
 
-// StatusBar1's text, kept current by update().
+// The status bar's text, kept current by update().
 class StatusLine {
  public:
   StatusLine(const TextPane& pane, QStatusBar& bar) : pane_(pane), bar_(bar) {}

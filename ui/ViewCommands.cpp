@@ -25,22 +25,22 @@ ViewCommands::ViewCommands(QWidget& window, MainWindowUi& ui, Dialogs& dialogs)
       ui_(ui),
       dialogs_(dialogs),
       find_(new FindDialog(&window)),
-      status_(std::make_unique<StatusLine>(*ui.RichEdit1, *ui.StatusBar1)) {
-  ui_.SearchBtn->installEventFilter(this);
+      status_(std::make_unique<StatusLine>(*ui.pane, *ui.statusBar)) {
+  ui_.searchButton->installEventFilter(this);
 }
 
 ViewCommands::~ViewCommands() = default;
 
 // ---- Search ----
 
-void ViewCommands::OpenFindDialog() {
-  const TextPane& pane = *ui_.RichEdit1;
+void ViewCommands::openFindDialog() {
+  const TextPane& pane = *ui_.pane;
   find_->openAt(pane.mapToGlobal(QPoint(pane.width() / 2, 0)));
-  ui_.RichEdit1->viewport()->update();
+  ui_.pane->viewport()->update();
 }
 
-void ViewCommands::FindNext() {
-  TextPane& pane = *ui_.RichEdit1;
+void ViewCommands::findNext() {
+  TextPane& pane = *ui_.pane;
   const QString typed = find_->searchText();
   if (typed.isEmpty()) return;
   const text::Selection selection = pane.selection();
@@ -54,19 +54,19 @@ void ViewCommands::FindNext() {
     return;
   }
   // The match is shown, on its page, with the focus in the pane.
-  ui_.PageControl1->setCurrentWidget(ui_.Tabsheet2);
+  ui_.pages->setCurrentWidget(ui_.textPage);
   window_.activateWindow();
   pane.setFocus(Qt::OtherFocusReason);
   pane.setSelection(at, at + std::size_t(typed.size()));
 }
 
-void ViewCommands::SearchButtonLeft() {
-  if (ui_.SearchBtn->hasFocus() || !ui_.RichEdit1->isVisible()) return;
-  ui_.RichEdit1->setFocus(Qt::OtherFocusReason);
+void ViewCommands::returnFocusToPane() {
+  if (ui_.searchButton->hasFocus() || !ui_.pane->isVisible()) return;
+  ui_.pane->setFocus(Qt::OtherFocusReason);
 }
 
 bool ViewCommands::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ui_.SearchBtn && event->type() == QEvent::FocusOut &&
+  if (watched == ui_.searchButton && event->type() == QEvent::FocusOut &&
       static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     // Not inside the change of focus: the focus would end where it was going.
     QMetaObject::invokeMethod(this, &ViewCommands::searchButtonLeft, Qt::QueuedConnection);
@@ -76,29 +76,29 @@ bool ViewCommands::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- Status line ----
 
-void ViewCommands::UpdateStatusLine() {
+void ViewCommands::updateStatusLine() {
   status_->update();
 }
 
 // ---- View ----
 
-void ViewCommands::ToggleWordWrap() {
-  TextPane& pane = *ui_.RichEdit1;
+void ViewCommands::toggleWordWrap() {
+  TextPane& pane = *ui_.pane;
   if (!pane.wordWrap()) dialogs_.message(QString::fromLatin1(kWordWrapNotice));
   const BusyCursor busy;  // every line is measured anew
   pane.setWordWrap(!pane.wordWrap());
 }
 
-void ViewCommands::ChooseFont() {
+void ViewCommands::chooseFont() {
   dialogs_.message(QString::fromLatin1(kFontReminder));
   // The dialog starts from the font last chosen in it, at first the pane's own.
-  const QFont start = fontDialogFont_.value_or(ui_.RichEdit1->font());
+  const QFont start = fontDialogFont_.value_or(ui_.pane->font());
   const std::optional<QFont> chosen = dialogs_.chooseFont(start);
   if (!chosen) return;
   fontDialogFont_ = *chosen;
   const BusyCursor busy;
-  ui_.RichEdit1->setFont(*chosen);
-  ui_.RichEdit1->ensureCaretVisible();
+  ui_.pane->setFont(*chosen);
+  ui_.pane->ensureCaretVisible();
 }
 
 // ---- Clipboard ----
@@ -109,30 +109,30 @@ QLineEdit* ViewCommands::focusedField() const {
 }
 
 bool ViewCommands::paneShown() const {
-  return ui_.PageControl1->currentWidget() == ui_.Tabsheet2;
+  return ui_.pages->currentWidget() == ui_.textPage;
 }
 
-void ViewCommands::Cut() {
+void ViewCommands::cut() {
   if (QLineEdit* field = focusedField()) {
     field->cut();
   } else if (paneShown()) {
-    ui_.RichEdit1->cut();
+    ui_.pane->cut();
   }
 }
 
-void ViewCommands::Copy() {
+void ViewCommands::copy() {
   if (QLineEdit* field = focusedField()) {
     field->copy();
   } else {
-    ui_.RichEdit1->copy();
+    ui_.pane->copy();
   }
 }
 
-void ViewCommands::Paste() {
+void ViewCommands::paste() {
   if (QLineEdit* field = focusedField()) {
     field->paste();
   } else if (paneShown()) {
-    ui_.RichEdit1->paste();
+    ui_.pane->paste();
   }
 }
 

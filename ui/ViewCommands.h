@@ -36,24 +36,24 @@ class ViewCommands : public QObject {
 
   // Opens the find dialog (or brings it back) half-way across the pane, at
   // the pane's top, and repaints the pane.
-  void OpenFindDialog();
+  void openFindDialog();
   // Searches from the end of the selection (from the start of the text when
   // nothing is selected) and selects the match, or says there is none.
-  void FindNext();
-  // The Search button lost the focus: the pane takes it.
-  void SearchButtonLeft();
+  void findNext();
+  // After the Search button lost the focus: the pane takes it.
+  void returnFocusToPane();
   // Rewrites the status line.
-  void UpdateStatusLine();
+  void updateStatusLine();
   // Wraps long lines at the pane's width, or stops wrapping. The text and its
   // line breaks stay as they are.
-  void ToggleWordWrap();
+  void toggleWordWrap();
   // The reminder, then the font dialog; OK gives the pane the chosen font.
-  void ChooseFont();
+  void chooseFont();
   // The clipboard commands act on the parameter field that has the focus;
   // otherwise on the pane. The pane is only changed while it is shown.
-  void Cut();
-  void Copy();
-  void Paste();
+  void cut();
+  void copy();
+  void paste();
 
  signals:
   // The Search button lost the focus; sent once the focus has settled.

@@ -80,10 +80,10 @@ int main(int argc, char** argv) {
   }
 
   quorlin::timing::PrintingDialogs dialogs;
-  quorlin::FormOptions options;
+  quorlin::app::FormOptions options;
   options.programFolder = work.path();
   options.dialogs = &dialogs;
-  quorlin::TForm1 form(options);
+  quorlin::app::TForm1 form(options);
   form.show();
   QCoreApplication::processEvents();
 
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     const qint64 handler = clock.elapsed();
     QCoreApplication::processEvents();  // lays out and paints the new text
     std::printf("  to the text shown %lld ms (the command %lld ms), %zu lines\n", clock.elapsed(),
-                handler, form.controls().RichEdit1->lineCount());
+                handler, form.controls().pane->lineCount());
     std::fflush(stdout);
   }
   std::printf("peak memory: %ld MB\n", quorlin::timing::PeakMegabytes());

@@ -44,7 +44,8 @@
 #include "bench/window/TimingSupport.h"
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
-#include "engine/FileIO.h"
+#include "engine/BlockLines.h"
+#include "engine/Files.h"
 #include "engine/WorkFiles.h"
 #include "ui/FindDialog.h"
 #include "ui/Fonts.h"
@@ -95,16 +96,16 @@ double Percentile(std::vector<double> v, double p) {
 struct Window {
   QTemporaryDir work;
   quorlin::timing::PrintingDialogs dialogs;
-  std::unique_ptr<quorlin::TForm1> form;
+  std::unique_ptr<quorlin::app::TForm1> form;
   quorlin::ui::TextPane* pane = nullptr;
 
   explicit Window(const QStringList& arguments = {}) {
-    quorlin::FormOptions options;
+    quorlin::app::FormOptions options;
     options.arguments = arguments;
     options.programFolder = work.path();
     options.dialogs = &dialogs;
-    form = std::make_unique<quorlin::TForm1>(options);
-    pane = form->controls().RichEdit1;
+    form = std::make_unique<quorlin::app::TForm1>(options);
+    pane = form->controls().pane;
   }
   // Paints the pane now; returns when the paint is done.
   void Shown() const { pane->viewport()->repaint(); }
@@ -156,8 +157,8 @@ int ChildOpen(const std::string& path, bool run) {
     quorlin::BlockLineReader reader(input.get(), in);
     quorlin::BlockLineWriter writer(output.get(), out, "\r\n");
     quorlin::RunChange(quorlin::ChangeRequest{}, reader, writer);
-    writer.Finish();
-    output.Close();
+    writer.finish();
+    output.close();
     engine.push_back(MsSince(e));
   }
   quorlin::RemoveFileQuietly(out);
@@ -250,7 +251,7 @@ int ChildLongLine(const std::string& path) {
   w.Shown();
   const double endMs = MsSince(t);
   w.form->ApplicationEvents1Idle();
-  const QString status = w.form->controls().StatusBar1->currentMessage();
+  const QString status = w.form->controls().statusBar->currentMessage();
   const bool caretShown = w.pane->viewport()->rect().contains(w.pane->caretRect().center());
   t = Clock::now();
   QTest::keyClick(w.pane, Qt::Key_Home);

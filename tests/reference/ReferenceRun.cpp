@@ -11,6 +11,34 @@ namespace {
 
 using quorlin::ChangeRequest;
 
+// The request under plain names, its codes as numbers: the reference reads
+// this, not the engine's own access to the request.
+struct Request {
+  int testKind, actionKind;
+  std::string testKey, replacementKey, firstLineNum, lastLineNum, lineLength, firstCharPos,
+      lastCharPos, replPos;
+  bool testKeyFilled, replacementKeyFilled, firstLineNumFilled, lastLineNumFilled, lineLengthFilled,
+      firstCharPosFilled, lastCharPosFilled, replPosFilled;
+  bool retainPassingOnly, caseSensitive, outputLowerCase, outputUpperCase;
+};
+
+Request Plain(const ChangeRequest& q) {
+  using quorlin::Field;
+  auto text = [&](Field f) { return q[f].text; };
+  auto filled = [&](Field f) { return q[f].filled; };
+  return Request{quorlin::Number(q.test),     quorlin::Number(q.action),
+                 text(Field::TestKey),        text(Field::ReplacementKey),
+                 text(Field::FirstLineNum),   text(Field::LastLineNum),
+                 text(Field::LineLength),     text(Field::FirstCharPos),
+                 text(Field::LastCharPos),    text(Field::ReplPos),
+                 filled(Field::TestKey),      filled(Field::ReplacementKey),
+                 filled(Field::FirstLineNum), filled(Field::LastLineNum),
+                 filled(Field::LineLength),   filled(Field::FirstCharPos),
+                 filled(Field::LastCharPos),  filled(Field::ReplPos),
+                 q.retainPassingOnly,         q.caseSensitive,
+                 q.outputLowerCase,           q.outputUpperCase};
+}
+
 const std::string kCharPositionsStop =
     "Char positions have to be Positive, with Last char > First Char";
 
@@ -325,19 +353,19 @@ std::optional<std::int32_t> IntegerValue(const std::string& text) {
   return static_cast<std::int32_t>(value);
 }
 
-FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
+FieldCheck CheckField(quorlin::Field field, const std::string& text,
                       const std::optional<std::string>& firstCharText) {
-  using quorlin::NumericField;
+  using quorlin::Field;
   struct Limits {
     long long bound;
     std::string reset, range;
   };
   const Limits limits =
-      field == NumericField::FirstLineNum || field == NumericField::LastLineNum
+      field == Field::FirstLineNum || field == Field::LastLineNum
           ? Limits{250000, "0", "Valid range for line numbers is 0 to 250000"}
-      : field == NumericField::LineLength
+      : field == Field::LineLength
           ? Limits{1024, "0", "Valid range for LineLength Number of Characters is 0 to 1024"}
-      : field == NumericField::LastCharPos
+      : field == Field::LastCharPos
           ? Limits{1024, "1", "Valid range for Character Position is 1 to 1024"}
           : Limits{1024, "0", "Valid range for Character Position is 0 to 1024"};
   const std::string one(1, '1');
@@ -362,7 +390,7 @@ FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
       check.messages.push_back(limits.range);
       check.refocus = true;
     }
-    if (field == NumericField::LastCharPos && firstCharText) {
+    if (field == Field::LastCharPos && firstCharText) {
       const std::optional<std::int32_t> first = IntegerValue(*firstCharText);
       if (!first) {
         t = one;
@@ -381,7 +409,8 @@ FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
   return check;
 }
 
-std::vector<std::string> Validate(const ChangeRequest& r) {
+std::vector<std::string> Validate(const ChangeRequest& request) {
+  const Request r = Plain(request);
   std::vector<std::string> messages;
   switch (r.testKind) {
     case 2:
@@ -464,8 +493,8 @@ long long Num(const std::string& text) {
   return IntegerValue(text).value_or(0);
 }
 
-bool LineTest(const ChangeRequest& r, long long lineNo, const std::string& cur,
-              const std::string& prev, const std::string& compLine, const std::string& compKey) {
+bool LineTest(const Request& r, long long lineNo, const std::string& cur, const std::string& prev,
+              const std::string& compLine, const std::string& compKey) {
   const long long keyPos = KeyPos(compKey, compLine);
   switch (r.testKind) {
     case 1:
@@ -511,7 +540,8 @@ bool LineTest(const ChangeRequest& r, long long lineNo, const std::string& cur,
 
 }  // namespace
 
-Outcome Run(const ChangeRequest& r, const std::vector<std::string>& input) {
+Outcome Run(const ChangeRequest& request, const std::vector<std::string>& input) {
+  const Request r = Plain(request);
   Outcome outcome;
   const int action = r.actionKind;
   const bool outputCase = r.outputLowerCase || r.outputUpperCase;

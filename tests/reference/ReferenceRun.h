@@ -71,7 +71,7 @@ struct FieldCheck {
   std::vector<std::string> messages;
   bool refocus = false;
 };
-FieldCheck CheckField(quorlin::NumericField field, const std::string& text,
+FieldCheck CheckField(quorlin::Field field, const std::string& text,
                       const std::optional<std::string>& firstCharText);
 
 // The messages that refuse the request, the test's first; empty when it may run.

@@ -76,7 +76,7 @@ TEST(DocumentUndo, StepsAreGroupedAsTyped) {
   };
   for (const auto& row : rows) {
     Document doc;
-    doc.reset(Text::FromBytes(row.start));
+    doc.reset(Text::fromBytes(row.start));
     std::size_t caret = 0;
     for (const Action& a : row.actions) Apply(doc, caret, a);
     const std::string last = All(doc.text());
@@ -94,7 +94,7 @@ TEST(DocumentUndo, StepsAreGroupedAsTyped) {
 TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
   std::mt19937 rng(7);
   Document doc;
-  doc.reset(Text::FromBytes("one\ntwo\nthree\n"));
+  doc.reset(Text::fromBytes("one\ntwo\nthree\n"));
   std::size_t caret = 4;
   for (int i = 0; i < 300; ++i) {
     const std::size_t size = doc.text().size();
@@ -158,11 +158,11 @@ TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
       {"overlapping candidates", "aaab", "aab", 0, 1},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(FindForward(Text::FromBytes(row.text), row.search, row.from), row.expected)
+    EXPECT_EQ(FindForward(Text::fromBytes(row.text), row.search, row.from), row.expected)
         << row.name;
   }
   // A match that crosses from one piece into the next.
-  const Text split = Text::FromBytes("xxxxAB").insert(5, "-").erase(5, 6);
+  const Text split = Text::fromBytes("xxxxAB").insert(5, "-").erase(5, 6);
   EXPECT_EQ(FindForward(split, "ab", 0), 4u);
 }
 
@@ -170,7 +170,7 @@ TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
 Metrics Even() {
   std::array<std::int32_t, 256> advance{};
   advance.fill(8 * kUnits);
-  return Metrics::Make(advance, 32 * kUnits);
+  return Metrics::make(advance, 32 * kUnits);
 }
 
 TEST(LineLayout, TabsGoToTheNextStopAndClicksToTheNearestBoundary) {
@@ -219,7 +219,7 @@ TEST(WrapIndex, KeptThroughEditsAgreesWithARecount) {
     bytes += '\n';
   }
   Document doc;
-  doc.reset(Text::FromBytes(bytes));
+  doc.reset(Text::fromBytes(bytes));
   WrapIndex kept;
   kept.rebuild(doc.text(), m, width);
   for (int i = 0; i < 60; ++i) {

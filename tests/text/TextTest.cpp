@@ -47,7 +47,7 @@ TEST(TextAdopt, LineBreaksOfEveryKindBecomeOneAndTheFirstIsTold) {
   };
   for (const auto& row : rows) {
     std::string first = "unset";
-    const Text t = Text::Adopt(row.file, &first);
+    const Text t = Text::adopt(row.file, &first);
     EXPECT_EQ(t.slice(0, t.size()), row.text) << row.name;
     EXPECT_EQ(first, row.firstBreak) << row.name;
     EXPECT_EQ(Lines(t), row.lines) << row.name;
@@ -114,7 +114,7 @@ TEST(TextEdits, MatchAPlainStringAndLeaveSnapshotsAlone) {
   for (int round = 0; round < 12; ++round) {
     Reference ref{randomBytes(rng() % 3 == 0 ? 200000 : rng() % 500), {}};
     if (round % 5 == 0) ref.s = std::string(150000, 'x') + "\n" + ref.s;  // a long line
-    Text t = Text::FromBytes(ref.s);
+    Text t = Text::fromBytes(ref.s);
     AppendChunks chunks;
     std::vector<std::pair<Text, std::string>> kept;
     for (int step = 0; step < 150; ++step) {
@@ -149,7 +149,7 @@ TEST(TextEdits, MatchAPlainStringAndLeaveSnapshotsAlone) {
 }
 
 TEST(TextEdits, TypingGrowsOnePieceAndALongLineIsNeverCopied) {
-  Text t = Text::FromBytes("start\n");
+  Text t = Text::fromBytes("start\n");
   AppendChunks chunks;
   for (int i = 0; i < 1000; ++i) t = t.insert(t.size(), "x", chunks);
   EXPECT_EQ(t.pieceCount(), 2u);  // the loaded piece and the typed one
@@ -158,7 +158,7 @@ TEST(TextEdits, TypingGrowsOnePieceAndALongLineIsNeverCopied) {
   // A 100 MB line: a character typed in its middle splits its one piece.
   std::string line(100 << 20, 'y');
   const char* bytes = line.data();
-  Text big = Text::Adopt(std::move(line));
+  Text big = Text::adopt(std::move(line));
   ASSERT_EQ(big.pieceCount(), 1u);
   const Text edited = big.insert(50 << 20, "z", chunks);
   EXPECT_EQ(edited.pieceCount(), 3u);

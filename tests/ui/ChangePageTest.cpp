@@ -21,16 +21,16 @@ class ChangePageTest : public WindowTest {
     WindowTest::SetUp();
     Start();
   }
-  QLineEdit* Field(const char* name) { return form->findChild<QLineEdit*>(name); }
+  QLineEdit* NamedField(const char* name) { return form->findChild<QLineEdit*>(name); }
   QCheckBox* Box(const char* name) { return form->findChild<QCheckBox*>(name); }
-  bool Filled(NumericField f) { return form->changePage().filledFlags().filled(f); }
+  bool Filled(Field f) { return form->changePage().filledFlags()[f].filled; }
   void Click(QCheckBox* box) {
     ShowChangePage();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
   }
   void Choose(int test, int action) {
-    ui().RadioButton[test]->click();
-    ui().RadioButton[action]->click();
+    ui().testButton(TestCode(test))->click();
+    ui().actionButton(ActionCode(action))->click();
   }
   bool Busy() const { return QApplication::overrideCursor() != nullptr; }
 };
@@ -63,7 +63,7 @@ TEST_F(ChangePageTest, LeavingANumberFieldChecksAndRewritesIt) {
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.field) + " <- '" + row.typed + "'");
     dialogs.boxes.clear();
-    QLineEdit* field = Field(row.field);
+    QLineEdit* field = NamedField(row.field);
     TypeAndLeave(field, QString::fromLatin1(row.typed));
     EXPECT_EQ(field->text(), QString::fromLatin1(row.shown));
     EXPECT_EQ(dialogs.texts(), row.messages);
@@ -90,104 +90,106 @@ TEST_F(ChangePageTest, LastCharPositionIsComparedWithFirstAsItStands) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.first) + " / " + row.last);
-    TypeAndLeave(ui().Edit6, QString::fromLatin1(row.first));
+    TypeAndLeave(ui().field(Field::FirstCharPos), QString::fromLatin1(row.first));
     dialogs.boxes.clear();
-    TypeAndLeave(ui().Edit7, QString::fromLatin1(row.last));
-    EXPECT_EQ(ui().Edit7->text(), QString::fromLatin1(row.shown));
+    TypeAndLeave(ui().field(Field::LastCharPos), QString::fromLatin1(row.last));
+    EXPECT_EQ(ui().field(Field::LastCharPos)->text(), QString::fromLatin1(row.shown));
     EXPECT_EQ(dialogs.texts(), row.messages);
-    EXPECT_TRUE(Filled(NumericField::LastCharPos));
+    EXPECT_TRUE(Filled(Field::LastCharPos));
   }
   // Leaving the 1st char field does not look at the last one.
   dialogs.boxes.clear();
-  TypeAndLeave(ui().Edit6, QStringLiteral("10"));
-  EXPECT_EQ(ui().Edit6->text(), QStringLiteral("10"));
-  EXPECT_EQ(ui().Edit7->text(), QStringLiteral("3"));
+  TypeAndLeave(ui().field(Field::FirstCharPos), QStringLiteral("10"));
+  EXPECT_EQ(ui().field(Field::FirstCharPos)->text(), QStringLiteral("10"));
+  EXPECT_EQ(ui().field(Field::LastCharPos)->text(), QStringLiteral("3"));
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(ChangePageTest, FilledFlagsFollowTheTextAtTheLastLeaving) {
-  TypeAndLeave(ui().Edit3, QStringLiteral("12"));
-  EXPECT_TRUE(Filled(NumericField::FirstLineNum));
-  TypeAndLeave(ui().Edit3, QString());
-  EXPECT_TRUE(ui().Edit3->text().isEmpty());
-  EXPECT_FALSE(Filled(NumericField::FirstLineNum));
+  TypeAndLeave(ui().field(Field::FirstLineNum), QStringLiteral("12"));
+  EXPECT_TRUE(Filled(Field::FirstLineNum));
+  TypeAndLeave(ui().field(Field::FirstLineNum), QString());
+  EXPECT_TRUE(ui().field(Field::FirstLineNum)->text().isEmpty());
+  EXPECT_FALSE(Filled(Field::FirstLineNum));
 
-  TypeAndLeave(ui().Edit1, QStringLiteral(" "));
-  EXPECT_TRUE(form->changePage().filledFlags().testKeyFilled);
-  EXPECT_EQ(ui().Edit1->text(), QStringLiteral(" "));  // nothing trimmed
+  TypeAndLeave(ui().field(Field::TestKey), QStringLiteral(" "));
+  EXPECT_TRUE(form->changePage().filledFlags()[Field::TestKey].filled);
+  EXPECT_EQ(ui().field(Field::TestKey)->text(), QStringLiteral(" "));  // nothing trimmed
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 // The focus given back after a message leaves the control Tab had moved to:
 // that control was not left by the user and is not checked.
 TEST_F(ChangePageTest, GivingTheFocusBackChecksNoOtherField) {
-  ui().Edit4->setText(QStringLiteral("xyz"));  // next in the tab order, never left
-  TypeAndLeave(ui().Edit3, QStringLiteral("abc"));
+  ui().field(Field::LastLineNum)
+      ->setText(QStringLiteral("xyz"));  // next in the tab order, never left
+  TypeAndLeave(ui().field(Field::FirstLineNum), QStringLiteral("abc"));
   EXPECT_EQ(dialogs.texts(), QStringList{NotInteger("abc")});
-  EXPECT_EQ(QApplication::focusWidget(), ui().Edit3);
-  EXPECT_EQ(ui().Edit4->text(), QStringLiteral("xyz"));
-  EXPECT_FALSE(Filled(NumericField::LastLineNum));
+  EXPECT_EQ(QApplication::focusWidget(), ui().field(Field::FirstLineNum));
+  EXPECT_EQ(ui().field(Field::LastLineNum)->text(), QStringLiteral("xyz"));
+  EXPECT_FALSE(Filled(Field::LastLineNum));
 }
 
 // Switching to the other page hides the field the focus was in: that leaves
 // it, and a message brings the page and the field back.
 TEST_F(ChangePageTest, LeavingByTheOtherPageBringsTheFieldBack) {
   ShowChangePage();
-  ui().Edit5->setFocus();
-  TypeText(ui().Edit5, QStringLiteral("2000"));
-  ui().PageControl1->setCurrentWidget(ui().Tabsheet2);
+  ui().field(Field::LineLength)->setFocus();
+  TypeText(ui().field(Field::LineLength), QStringLiteral("2000"));
+  ui().pages->setCurrentWidget(ui().textPage);
   QCoreApplication::processEvents();
   EXPECT_EQ(
       dialogs.texts(),
       QStringList{QStringLiteral("Valid range for LineLength Number of Characters is 0 to 1024")});
-  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().TabSheet1);
-  EXPECT_EQ(QApplication::focusWidget(), ui().Edit5);
-  EXPECT_EQ(ui().Edit5->text(), QStringLiteral("0"));
+  EXPECT_EQ(ui().pages->currentWidget(), ui().changesPage);
+  EXPECT_EQ(QApplication::focusWidget(), ui().field(Field::LineLength));
+  EXPECT_EQ(ui().field(Field::LineLength)->text(), QStringLiteral("0"));
 }
 
 TEST_F(ChangePageTest, CheckBoxCaptionsShowTheirStateAndCaseBoxesExcludeEachOther) {
-  for (QCheckBox* box : {ui().CheckBox1, ui().CheckBox2, ui().LCaseCheckBox, ui().UCasecheckbox}) {
+  for (QCheckBox* box :
+       {ui().retainPassingOnly, ui().caseSensitive, ui().outputLowerCase, ui().outputUpperCase}) {
     EXPECT_EQ(CaptionColour(box), kMaroon) << box->objectName().toStdString();
   }
-  Click(ui().CheckBox1);
-  EXPECT_TRUE(ui().CheckBox1->isChecked());
-  EXPECT_EQ(CaptionColour(ui().CheckBox1), kRed);
-  Click(ui().CheckBox1);
-  EXPECT_EQ(CaptionColour(ui().CheckBox1), kMaroon);
+  Click(ui().retainPassingOnly);
+  EXPECT_TRUE(ui().retainPassingOnly->isChecked());
+  EXPECT_EQ(CaptionColour(ui().retainPassingOnly), kRed);
+  Click(ui().retainPassingOnly);
+  EXPECT_EQ(CaptionColour(ui().retainPassingOnly), kMaroon);
 
-  Click(ui().LCaseCheckBox);
-  Click(ui().UCasecheckbox);  // clears the lower-case box, once
-  EXPECT_TRUE(ui().UCasecheckbox->isChecked());
-  EXPECT_EQ(CaptionColour(ui().UCasecheckbox), kRed);
-  EXPECT_FALSE(ui().LCaseCheckBox->isChecked());
-  EXPECT_EQ(CaptionColour(ui().LCaseCheckBox), kMaroon);
+  Click(ui().outputLowerCase);
+  Click(ui().outputUpperCase);  // clears the lower-case box, once
+  EXPECT_TRUE(ui().outputUpperCase->isChecked());
+  EXPECT_EQ(CaptionColour(ui().outputUpperCase), kRed);
+  EXPECT_FALSE(ui().outputLowerCase->isChecked());
+  EXPECT_EQ(CaptionColour(ui().outputLowerCase), kMaroon);
 
-  Click(ui().LCaseCheckBox);
-  EXPECT_TRUE(ui().LCaseCheckBox->isChecked());
-  EXPECT_FALSE(ui().UCasecheckbox->isChecked());
-  EXPECT_EQ(CaptionColour(ui().UCasecheckbox), kMaroon);
+  Click(ui().outputLowerCase);
+  EXPECT_TRUE(ui().outputLowerCase->isChecked());
+  EXPECT_FALSE(ui().outputUpperCase->isChecked());
+  EXPECT_EQ(CaptionColour(ui().outputUpperCase), kMaroon);
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(ChangePageTest, OkRunsTheChangeRemindsOnceAndUnchecksTheBoxes) {
   SetPaneLines({"abc", "ABC", "b\tb", "xyz"});
-  TypeAndLeave(ui().Edit1, QStringLiteral("b"));
-  Choose(3, 22);          // contains the key anywhere; delete the key
-  Click(ui().CheckBox2);  // case sensitive
-  Click(ui().UCasecheckbox);
+  TypeAndLeave(ui().field(Field::TestKey), QStringLiteral("b"));
+  Choose(3, 22);              // contains the key anywhere; delete the key
+  Click(ui().caseSensitive);  // case sensitive
+  Click(ui().outputUpperCase);
   ClickOk();
 
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"AC", "ABC", "       ", "XYZ"}));
   ASSERT_EQ(dialogs.texts(), QStringList{QString::fromLatin1(ui::kCheckBoxReminder)});
   EXPECT_TRUE(dialogs.boxes[0].busy);
   EXPECT_FALSE(Busy());
-  for (QCheckBox* box : {ui().CheckBox2, ui().UCasecheckbox}) {
+  for (QCheckBox* box : {ui().caseSensitive, ui().outputUpperCase}) {
     EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(CaptionColour(box), kMaroon);
   }
   // The fields and buttons keep their values for the next run, which with no
   // box checked shows nothing.
-  EXPECT_TRUE(ui().RadioButton[22]->isChecked());
+  EXPECT_TRUE(ui().actionButton(ActionCode::DeleteKey)->isChecked());
   dialogs.boxes.clear();
   ClickOk();
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"AC", "AC", "       ", "XYZ"}));
@@ -200,26 +202,26 @@ TEST_F(ChangePageTest, OkRightAfterTypingSeesTheFieldChecked) {
   SetPaneLines({"a-b", "c"});
   Choose(3, 14);  // lines containing the key are deleted
   ShowChangePage();
-  ui().Edit1->setFocus();
-  QTest::keyClicks(ui().Edit1, QStringLiteral("-"));
+  ui().field(Field::TestKey)->setFocus();
+  QTest::keyClicks(ui().field(Field::TestKey), QStringLiteral("-"));
   ClickOk();
   EXPECT_EQ(PaneLines(), std::vector<std::string>{"c"});
   EXPECT_TRUE(dialogs.boxes.empty());
 
   // When that check has to correct the field, the user sees the field first.
-  ui().Edit3->setFocus();
-  QTest::keyClicks(ui().Edit3, QStringLiteral("abc"));
+  ui().field(Field::FirstLineNum)->setFocus();
+  QTest::keyClicks(ui().field(Field::FirstLineNum), QStringLiteral("abc"));
   ClickOk();
   EXPECT_EQ(dialogs.texts(), QStringList{NotInteger("abc")});
-  EXPECT_EQ(QApplication::focusWidget(), ui().Edit3);
+  EXPECT_EQ(QApplication::focusWidget(), ui().field(Field::FirstLineNum));
   EXPECT_EQ(PaneLines(), std::vector<std::string>{"c"});
-  EXPECT_FALSE(ui().Button1->isDown());
+  EXPECT_FALSE(ui().okButton->isDown());
 }
 
 TEST_F(ChangePageTest, RefusedOkShowsBothMessagesAndChangesNothing) {
   SetPaneLines({"one", "two"});
   Choose(4, 19);  // needs key and 1st char; needs replacement and repl pos
-  Click(ui().CheckBox2);
+  Click(ui().caseSensitive);
   ClickOk();
   EXPECT_EQ(
       dialogs.texts(),
@@ -228,27 +230,27 @@ TEST_F(ChangePageTest, RefusedOkShowsBothMessagesAndChangesNothing) {
   EXPECT_TRUE(dialogs.boxes[0].busy && dialogs.boxes[1].busy);
   EXPECT_FALSE(Busy());
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"one", "two"}));
-  EXPECT_TRUE(ui().CheckBox2->isChecked());
+  EXPECT_TRUE(ui().caseSensitive->isChecked());
   EXPECT_FALSE(exists(QStringLiteral("~QLtmp1~.txt")));
 }
 
 TEST_F(ChangePageTest, StoppedRunKeepsTextAndBoxes) {
   SetPaneLines({"abcdef"});
-  TypeAndLeave(ui().Edit6, QStringLiteral("3"));
-  TypeAndLeave(ui().Edit7, QStringLiteral("5"));
+  TypeAndLeave(ui().field(Field::FirstCharPos), QStringLiteral("3"));
+  TypeAndLeave(ui().field(Field::LastCharPos), QStringLiteral("5"));
   Choose(1, 25);
-  Click(ui().CheckBox1);
+  Click(ui().retainPassingOnly);
   // The 1st char position raised afterwards is not compared when left for OK.
-  ui().Edit6->setFocus();
-  ui().Edit6->selectAll();
-  TypeText(ui().Edit6, QStringLiteral("10"));
+  ui().field(Field::FirstCharPos)->setFocus();
+  ui().field(Field::FirstCharPos)->selectAll();
+  TypeText(ui().field(Field::FirstCharPos), QStringLiteral("10"));
   ClickOk();
   EXPECT_EQ(dialogs.texts(),
             QStringList{
                 QStringLiteral("Char positions have to be Positive, with Last char > First Char")});
   EXPECT_EQ(PaneLines(), std::vector<std::string>{"abcdef"});
-  EXPECT_TRUE(ui().CheckBox1->isChecked());
-  EXPECT_EQ(CaptionColour(ui().CheckBox1), kRed);
+  EXPECT_TRUE(ui().retainPassingOnly->isChecked());
+  EXPECT_EQ(CaptionColour(ui().retainPassingOnly), kRed);
   EXPECT_FALSE(Busy());
 }
 

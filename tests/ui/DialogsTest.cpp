@@ -123,23 +123,25 @@ class RealBoxes : public WindowTest {
 TEST_F(RealBoxes, FieldCheckBoxOpensAfterTheFocusMovedAndGivesItBack) {
   StartWithRealBoxes();
   BoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Ok}, form.get());
-  TypeAndLeave(ui().Edit3, QStringLiteral("abc"));
+  TypeAndLeave(ui().field(Field::FirstLineNum), QStringLiteral("abc"));
   EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 1; }));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().Edit3; }))
-      << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return QApplication::focusWidget() == ui().field(Field::FirstLineNum);
+  })) << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
                                       : std::string("no focus"));
-  EXPECT_EQ(ui().Edit3->text(), QStringLiteral("0"));
+  EXPECT_EQ(ui().field(Field::FirstLineNum)->text(), QStringLiteral("0"));
 
   // Pressing OK while the field holds a bad value: the box, the focus back,
   // the button let go, and no run.
   SetPaneLines({"x\ty"});
-  ui().Edit3->selectAll();
-  TypeText(ui().Edit3, QStringLiteral("1e"));
+  ui().field(Field::FirstLineNum)->selectAll();
+  TypeText(ui().field(Field::FirstLineNum), QStringLiteral("1e"));
   ClickOk();
   EXPECT_TRUE(QTest::qWaitFor([&] { return answerer.seen.size() == 2; }));
   EXPECT_EQ(answerer.seen[1].text, QStringLiteral("'1e' is not a valid integer value"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == ui().Edit3; }));
-  EXPECT_FALSE(ui().Button1->isDown());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return QApplication::focusWidget() == ui().field(Field::FirstLineNum); }));
+  EXPECT_FALSE(ui().okButton->isDown());
   EXPECT_EQ(PaneLines(), std::vector<std::string>{"x\ty"});
   QTest::qWait(50);
   EXPECT_EQ(answerer.seen.size(), 2u);  // nothing asked twice

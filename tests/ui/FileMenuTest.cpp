@@ -46,20 +46,20 @@ class FileMenu : public WindowTest {
   void OpenFile(const QString& file, std::deque<bool> answers = {}) {
     dialogs.fileAnswers = {file};
     dialogs.confirmAnswers = std::move(answers);
-    ui().Open1->trigger();
+    ui().openItem->trigger();
     QCoreApplication::processEvents();
   }
   void OpenRecent(std::deque<bool> answers = {}) {
     dialogs.confirmAnswers = std::move(answers);
-    ui().filename1->trigger();
+    ui().recentItem->trigger();
     QCoreApplication::processEvents();
   }
   void SaveAs(const QString& file) {
     dialogs.fileAnswers = {file};
-    ui().SaveAs1->trigger();
+    ui().saveAsItem->trigger();
   }
   QString Caption() const { return form->windowTitle(); }
-  bool Reminder() { return ui().NullsReminder->isVisible(); }
+  bool Reminder() { return ui().nullsReminder->isVisible(); }
   const app::DocumentState& Doc() const { return form->documentState(); }
   // The files in the test's folder, temporary files left behind included.
   QStringList Files() const {
@@ -120,7 +120,7 @@ TEST_F(FileMenu, OpenLoadsEachKindOfFile) {
     Start();
     WriteFile(QStringLiteral("doc.txt"), row.bytes);
     SetPaneLines({"earlier text"});
-    ui().NullsReminder->setVisible(!row.zeros);
+    ui().nullsReminder->setVisible(!row.zeros);
 
     OpenFile(path(QStringLiteral("doc.txt")), {true});
     EXPECT_EQ(PaneLines(), row.lines);
@@ -161,7 +161,7 @@ TEST_F(FileMenu, DeclinedQuestionKeepsThePaneButNamesTheDeclinedFile) {
   EXPECT_EQ(ReadFile(QStringLiteral("Tempinfile~.txt")), "kept\n");  // not written again
   EXPECT_FALSE(Busy());
   // The recent-file entry and the names Save As proposes point at it already.
-  EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + path(QStringLiteral("sub/2.dat")));
+  EXPECT_EQ(ui().recentItem->text(), QStringLiteral("&1 ") + path(QStringLiteral("sub/2.dat")));
   SaveAs(QString());
   EXPECT_EQ(dialogs.texts(BoxKind::SaveFile), QStringList{path(QStringLiteral("sub")) + "|2.dat"});
 }
@@ -183,8 +183,8 @@ TEST_F(FileMenu, OpenDialogStartsInDocumentsThenWhereTheLastFileWas) {
   ASSERT_TRUE(QDir(home).mkdir(QStringLiteral("Documents")));
   OpenFile(QString());
   // Cancelled: nothing changed, no entry yet.
-  EXPECT_FALSE(ui().filename1->isVisible());
-  EXPECT_FALSE(ui().filesep2->isVisible());
+  EXPECT_FALSE(ui().recentItem->isVisible());
+  EXPECT_FALSE(ui().recentSeparator->isVisible());
   EXPECT_EQ(Caption(), kDesignCaption);
   EXPECT_TRUE(Doc().lastFileName.isEmpty());
   EXPECT_EQ(PaneLines(), Lines{"text"});
@@ -208,15 +208,15 @@ TEST_F(FileMenu, OpenDialogStartsInDocumentsThenWhereTheLastFileWas) {
 TEST_F(FileMenu, RecentEntryReopensWithItsOwnCaptionsAndQuestion) {
   WriteFile(QStringLiteral("doc.txt"), "one\ntwo\n");
   Start();
-  EXPECT_FALSE(ui().filename1->isVisible());
+  EXPECT_FALSE(ui().recentItem->isVisible());
   OpenFile(path(QStringLiteral("doc.txt")));
-  EXPECT_TRUE(ui().filesep2->isVisible());
-  EXPECT_TRUE(ui().filename1->isVisible());
-  EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + path(QStringLiteral("doc.txt")));
+  EXPECT_TRUE(ui().recentSeparator->isVisible());
+  EXPECT_TRUE(ui().recentItem->isVisible());
+  EXPECT_EQ(ui().recentItem->text(), QStringLiteral("&1 ") + path(QStringLiteral("doc.txt")));
 
   // A clean file: reloaded over the edits, "3.0c".
   SetPaneLines({"edited"});
-  ui().NullsReminder->setVisible(true);
+  ui().nullsReminder->setVisible(true);
   OpenRecent();
   EXPECT_EQ(PaneLines(), (Lines{"one", "two"}));
   EXPECT_EQ(Caption(), kRecentCaption + path(QStringLiteral("doc.txt")));
@@ -241,7 +241,7 @@ TEST_F(FileMenu, RecentEntryReopensWithItsOwnCaptionsAndQuestion) {
             QStringList{QStringLiteral("File not found\n") + path(QStringLiteral("doc.txt"))});
   EXPECT_EQ(PaneLines(), Lines{"ab"});
   EXPECT_EQ(Caption(), kRecentCleanedCaption + path(QStringLiteral("doc.txt")));
-  EXPECT_TRUE(ui().filename1->isVisible());
+  EXPECT_TRUE(ui().recentItem->isVisible());
   EXPECT_FALSE(Busy());
 }
 
@@ -252,7 +252,7 @@ TEST_F(FileMenu, RecentEntryWithAnAmpersandOpensTheExactFile) {
   WriteFile(QStringLiteral("R&D/a&b.txt"), "exact\n");
   Start();
   OpenFile(path(QStringLiteral("R&D/a&b.txt")));
-  EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + folder() + "/R&&D/a&&b.txt");
+  EXPECT_EQ(ui().recentItem->text(), QStringLiteral("&1 ") + folder() + "/R&&D/a&&b.txt");
 
   SetPaneLines({});
   OpenRecent();
@@ -276,7 +276,7 @@ TEST_F(FileMenu, FileThatVanishedBeforeTheScanKeepsThePaneButNotTheOldNames) {
   EXPECT_EQ(PaneLines(), Lines{"kept"});
   EXPECT_EQ(Caption(), kDesignCaption);
   EXPECT_EQ(Doc().lastFileName, QStringLiteral("nowhere.txt"));
-  EXPECT_TRUE(ui().filename1->isVisible());
+  EXPECT_TRUE(ui().recentItem->isVisible());
 }
 
 // ---- Save As ----
@@ -332,12 +332,12 @@ TEST_F(FileMenu, SaveAsProposesTheLastNamesAndChangesNothingElse) {
       (QStringList{app::DefaultOpenFolder() + "|", folder() + "|doc.txt", folder() + "|doc.txt"}));
   EXPECT_EQ(Caption(), caption);
   EXPECT_TRUE(Reminder());
-  EXPECT_EQ(ui().filename1->text(), QStringLiteral("&1 ") + path(QStringLiteral("doc.txt")));
+  EXPECT_EQ(ui().recentItem->text(), QStringLiteral("&1 ") + path(QStringLiteral("doc.txt")));
   EXPECT_EQ(Doc().lastFileName, QStringLiteral("doc.txt"));
   EXPECT_EQ(PaneLines(), (Lines{longLine.toStdString(), "end"}));
 
   // File > Close, then Save As: the same names, and an empty file.
-  ui().Close1->trigger();
+  ui().closeItem->trigger();
   SaveAs(path(QStringLiteral("saved.txt")));
   EXPECT_EQ(dialogs.texts(BoxKind::SaveFile).last(), folder() + "|doc.txt");
   EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("saved.txt"))));

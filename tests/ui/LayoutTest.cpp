@@ -85,13 +85,13 @@ class Layout : public WindowTest {};
 TEST_F(Layout, FirstShowAppliesTheTiersOfItsScreen) {
   Start({}, QSize(1024, 768));
   EXPECT_EQ(form->size(), QSize(1013 - ui::kFrameWidth, 710 - ui::kFrameHeight));
-  EXPECT_EQ(ui().PageControl1->geometry(), QRect(8, 0, 980, 639));
-  EXPECT_EQ(ui().RichEdit1->geometry(), QRect(16, 24, 950, 551));
-  EXPECT_EQ(ui().UCasecheckbox->geometry(), QRect(288, 586, 137, 17));
-  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().Tabsheet2);
+  EXPECT_EQ(ui().pages->geometry(), QRect(8, 0, 980, 639));
+  EXPECT_EQ(ui().pane->geometry(), QRect(16, 24, 950, 551));
+  EXPECT_EQ(ui().outputUpperCase->geometry(), QRect(288, 586, 137, 17));
+  EXPECT_EQ(ui().pages->currentWidget(), ui().textPage);
   // The status line stays at the foot of the grown page.
-  EXPECT_EQ(ui().StatusBar1->geometry().bottom(), ui().Tabsheet2->height() - 1);
-  EXPECT_EQ(QApplication::focusWidget(), ui().RichEdit1);
+  EXPECT_EQ(ui().statusBar->geometry().bottom(), ui().textPage->height() - 1);
+  EXPECT_EQ(QApplication::focusWidget(), ui().pane);
 }
 
 // What a caption shows: blanks at its end are not seen.
@@ -126,12 +126,12 @@ TEST_F(Layout, NoCaptionIsClippedAndNoControlsOverlap) {
       EXPECT_LE(ShownWidth(b, b->text()), CaptionRoom(b, QStyle::SE_CheckBoxContents))
           << b->objectName().toStdString();
     }
-    for (const QPushButton* b : {ui().SearchBtn, ui().Wordwrapbtn, ui().Button1}) {
+    for (const QPushButton* b : {ui().searchButton, ui().wrapButton, ui().okButton}) {
       const int margin = b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
       EXPECT_LE(ShownWidth(b, b->text()) + margin, b->width()) << b->objectName().toStdString();
       EXPECT_GE(b->height(), b->fontMetrics().height()) << b->objectName().toStdString();
     }
-    for (const QGroupBox* g : {ui().TestBox, ui().ActionBox}) {
+    for (const QGroupBox* g : {ui().testGroup, ui().actionGroup}) {
       QStyleOptionGroupBox option;
       option.initFrom(g);
       option.text = g->title();
@@ -140,13 +140,13 @@ TEST_F(Layout, NoCaptionIsClippedAndNoControlsOverlap) {
           g->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, g);
       EXPECT_LE(label.right(), g->width()) << g->objectName().toStdString();
     }
-    const QLineEdit* reminder = ui().NullsReminder;
+    const QLineEdit* reminder = ui().nullsReminder;
     EXPECT_LE(ShownWidth(reminder, reminder->text()) + 8, reminder->width());
-    EXPECT_LE(ui().Label6->heightForWidth(ui().Label6->width()), ui().Label6->height());
+    EXPECT_LE(ui().okLabel->heightForWidth(ui().okLabel->width()), ui().okLabel->height());
 
     for (const QWidget* parent :
-         {ui().Tabsheet2, ui().TabSheet1, static_cast<QWidget*>(ui().TestBox),
-          static_cast<QWidget*>(ui().ActionBox)}) {
+         {ui().textPage, ui().changesPage, static_cast<QWidget*>(ui().testGroup),
+          static_cast<QWidget*>(ui().actionGroup)}) {
       const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
       for (qsizetype i = 0; i < children.size(); ++i) {
         for (qsizetype j = i + 1; j < children.size(); ++j) {
@@ -194,11 +194,11 @@ TEST_F(Layout, EveryControlHasAnAccessibleName) {
 
   // clang-format off
   const std::pair<QWidget*, const char*> names[] = {
-      {ui().Edit3, "1st Line Num"},         {ui().Edit4, "Last Line Num"},
-      {ui().Edit5, "Linelength Num Chars"}, {ui().Edit6, "1st char position #"},
-      {ui().Edit7, "Last char position"},   {ui().Edit9, "Repl Pos"},
-      {ui().Edit1, "Test Key Text"},        {ui().Edit2, "Replacement Key Text"},
-      {ui().Button1, "Make Changes To Current Text"}, {ui().RichEdit1, "Current text"},
+      {ui().field(Field::FirstLineNum), "1st Line Num"},         {ui().field(Field::LastLineNum), "Last Line Num"},
+      {ui().field(Field::LineLength), "Linelength Num Chars"}, {ui().field(Field::FirstCharPos), "1st char position #"},
+      {ui().field(Field::LastCharPos), "Last char position"},   {ui().field(Field::ReplPos), "Repl Pos"},
+      {ui().field(Field::TestKey), "Test Key Text"},        {ui().field(Field::ReplacementKey), "Replacement Key Text"},
+      {ui().okButton, "Make Changes To Current Text"}, {ui().pane, "Current text"},
   };
   // clang-format on
   for (const auto& [widget, name] : names) {
@@ -207,31 +207,40 @@ TEST_F(Layout, EveryControlHasAnAccessibleName) {
   }
 }
 
+// Each button carries its code's caption and its name on the form: a test
+// button its place among the form's buttons (codes 13 and 14 are RadioButton36
+// and RadioButton42), an action button its code.
 TEST_F(Layout, ChangePageHoldsEveryTestAndActionWithItsCaption) {
   Start();
-  const struct {
-    const QGroupBox* group;
-    const std::vector<KindInfo>& kinds;
-    const std::vector<std::pair<int, QRadioButton*>>& buttons;
-  } groups[] = {{ui().TestBox, TestKinds(), ui().testButtons},
-                {ui().ActionBox, ActionKinds(), ui().actionButtons}};
-  for (const auto& g : groups) {
-    ASSERT_EQ(g.buttons.size(), g.kinds.size());
-    for (std::size_t i = 0; i < g.kinds.size(); ++i) {
-      const QRadioButton* b = g.buttons[i].second;
-      EXPECT_EQ(b->objectName().toStdString(), g.kinds[i].control);
-      EXPECT_EQ(b->text().toStdString(), g.kinds[i].caption);
-      EXPECT_EQ(b->parentWidget(), g.group);
-    }
+  ASSERT_EQ(ui().testButtons.size(), TestRows().size());
+  for (std::size_t i = 0; i < TestRows().size(); ++i) {
+    const auto& [code, button] = ui().testButtons[i];
+    const int number = Number(code);
+    EXPECT_EQ(code, TestRows()[i].code);
+    EXPECT_EQ(button->objectName(), QStringLiteral("RadioButton%1")
+                                        .arg(number == 13   ? 36
+                                             : number == 14 ? 42
+                                                            : number));
+    EXPECT_EQ(button->text().toStdString(), TestRows()[i].caption);
+    EXPECT_EQ(button->parentWidget(), ui().testGroup);
+  }
+  ASSERT_EQ(ui().actionButtons.size(), ActionRows().size());
+  for (std::size_t i = 0; i < ActionRows().size(); ++i) {
+    const auto& [code, button] = ui().actionButtons[i];
+    EXPECT_EQ(code, ActionRows()[i].code);
+    EXPECT_EQ(button->objectName(), QStringLiteral("RadioButton%1").arg(Number(code)));
+    EXPECT_EQ(button->text().toStdString(), ActionRows()[i].caption);
+    EXPECT_EQ(button->parentWidget(), ui().actionGroup);
   }
   // Test 1 and action 13 are chosen at creation, and only they.
   int checked = 0;
   for (const QRadioButton* b : form->findChildren<QRadioButton*>()) checked += b->isChecked();
   EXPECT_EQ(checked, 2);
-  EXPECT_TRUE(ui().RadioButton[1]->isChecked());
-  EXPECT_TRUE(ui().RadioButton[13]->isChecked());
-  EXPECT_EQ(ui().RadioButton[15]->x(), 464);
-  EXPECT_EQ(ui().RadioButton[37]->geometry(), QRect(16, 256, 777, 17));
+  auto named = [&](const char* name) { return form->findChild<QRadioButton*>(name); };
+  EXPECT_TRUE(named("RadioButton1")->isChecked());
+  EXPECT_TRUE(named("RadioButton13")->isChecked());
+  EXPECT_EQ(named("RadioButton15")->x(), 464);
+  EXPECT_EQ(named("RadioButton37")->geometry(), QRect(16, 256, 777, 17));
 }
 
 TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
@@ -241,14 +250,14 @@ TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
     const char* title;
     QStringList items;  // objectName=caption, "-" marks a separator
   } menus[] = {
-      {ui().File1,
+      {ui().fileMenu,
        "&File",
        {"Open1=&Open", "SaveAs1=Save&As", "Print1=&Print", "Filesep1=-", "Close1=&Close",
         "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
-      {ui().Edit8,
+      {ui().editMenu,
        "&Edit",
        {"Search1=Search", "Cut1=Cut", "Copy1=Copy", "Paste1=Paste", "Fonts1=Fonts"}},
-      {ui().Help1, "&Help", {"About1=About"}},
+      {ui().helpMenu, "&Help", {"About1=About"}},
   };
   for (const auto& m : menus) {
     EXPECT_EQ(m.menu->title(), QString::fromLatin1(m.title));
@@ -258,8 +267,8 @@ TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
     }
     EXPECT_EQ(items, m.items);
   }
-  EXPECT_FALSE(ui().filesep2->isVisible());
-  EXPECT_FALSE(ui().filename1->isVisible());
+  EXPECT_FALSE(ui().recentSeparator->isVisible());
+  EXPECT_FALSE(ui().recentItem->isVisible());
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Quorlin 3.4 DataFile Text Editor"));
 }
 

@@ -117,9 +117,9 @@ TEST_F(ByteRoundTrip, ARunChangesNothingButWhatTheActionAsks) {
 
   // The key typed in the field is stored through the same set: deleting "€"
   // removes byte 0x80 and nothing else.
-  TypeAndLeave(ui().Edit1, QString(QChar(0x20AC)));
-  ui().RadioButton[3]->click();
-  ui().RadioButton[22]->click();
+  TypeAndLeave(ui().field(Field::TestKey), QString(QChar(0x20AC)));
+  ui().testButton(TestCode::HasKey)->click();
+  ui().actionButton(ActionCode::DeleteKey)->click();
   ClickOk();
   for (std::string& line : expected) std::erase(line, '\x80');
   EXPECT_EQ(PaneLines(), expected);

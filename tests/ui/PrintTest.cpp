@@ -206,7 +206,7 @@ TEST_F(Printing, LinesTabsAndMarginsOnThePage) {
     font.setPixelSize(r.fontPx);
     pane().setFont(font);
     SetPaneLines(text);
-    ui().Print1->trigger();
+    ui().printItem->trigger();
     EXPECT_TRUE(dialogs.boxes.empty());
 
     const PdfText pdf = ReadPdf(path(QStringLiteral("out.pdf")));
@@ -258,7 +258,7 @@ TEST_F(Printing, AnEmptyTextIsOneBlankPage) {
   const auto system = UsePdf(600, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
   Start();
   SetPaneLines({});
-  ui().Print1->trigger();
+  ui().printItem->trigger();
   const PdfText pdf = ReadPdf(path(QStringLiteral("out.pdf")));
   EXPECT_EQ(pdf.pages, 1);
   EXPECT_TRUE(pdf.words.empty());
@@ -295,7 +295,7 @@ TEST_F(Printing, EachOutcomeHasItsMessageAndTheWindowKeepsWorking) {
       form->repaint();
       system->release();
     });
-    ui().Print1->trigger();
+    ui().printItem->trigger();
     EXPECT_TRUE(busyWhileWaiting);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     const QStringList expected =
@@ -502,7 +502,7 @@ TEST_F(Printing, ThroughARealScheduler) {
     printSystem = &cups;
     Start();
     SetPaneLines({"L00001\tT", "L00002"});
-    ui().Print1->trigger();
+    ui().printItem->trigger();
     if (r.setup == Setup::Stopped) scheduler.Pause(false);
     EXPECT_EQ(dialogs.allTexts(),
               r.message ? QStringList{QString::fromLatin1(r.message)} : QStringList{});

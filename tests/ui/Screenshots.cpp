@@ -23,18 +23,18 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
 
   for (const QSize screen : {QSize(1024, 768), QSize(1920, 1080)}) {
-    quorlin::FormOptions options;
+    quorlin::app::FormOptions options;
     options.programFolder = QDir::tempPath();
     options.screenSize = screen;
-    quorlin::TForm1 form(options);
-    form.controls().RichEdit1->setText(quorlin::text::Text::FromBytes(
+    quorlin::app::TForm1 form(options);
+    form.controls().pane->setText(quorlin::text::Text::fromBytes(
         "Sample text\tafter a tab\n<p>tag-like line</p>\n\nlast line\n"));
-    form.controls().NullsReminder->setVisible(true);  // as after a cleaned copy
+    form.controls().nullsReminder->setVisible(true);  // as after a cleaned copy
     form.show();
     QCoreApplication::processEvents();
     const QString size = QStringLiteral("%1x%2").arg(screen.width()).arg(screen.height());
     for (int page = 0; page < 2; ++page) {
-      form.controls().PageControl1->setCurrentIndex(page);
+      form.controls().pages->setCurrentIndex(page);
       QCoreApplication::processEvents();
       const QString file = QStringLiteral("%1/page%2-%3.png").arg(out).arg(page + 1).arg(size);
       if (!form.grab().save(file)) return 1;

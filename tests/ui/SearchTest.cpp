@@ -54,7 +54,7 @@ class FindDialogTest : public WindowTest {
     pane().setSelection(std::size_t(anchor < 0 ? position : anchor), std::size_t(position));
   }
   void OpenAndType(const QString& text) {
-    QTest::mouseClick(ui().SearchBtn, Qt::LeftButton);
+    QTest::mouseClick(ui().searchButton, Qt::LeftButton);
     QCoreApplication::processEvents();
     ASSERT_TRUE(find().isVisible());
     // The Search button gave the pane the focus when it lost its own, but the
@@ -158,7 +158,7 @@ TEST_F(FindDialogTest, OpensHalfWayAcrossThePaneAtItsTopAndWholeOnTheScreen) {
   const auto corner = [&] { return pane().mapToGlobal(QPoint(pane().width() / 2, 0)); };
 
   // The window is wider than the test screen: the dialog is moved in.
-  QTest::mouseClick(ui().SearchBtn, Qt::LeftButton);
+  QTest::mouseClick(ui().searchButton, Qt::LeftButton);
   ASSERT_GT(corner().x() + find().width(), screen.right());
   EXPECT_TRUE(screen.contains(find().frameGeometry()));
   EXPECT_EQ(find().y(), corner().y());
@@ -177,16 +177,16 @@ TEST_F(FindDialogTest, AMatchFoundFromTheOtherPageIsShownOnItsPage) {
   form->Search1Click();
   find().setSearchText(QStringLiteral("KEY"));
   PressFindNext();
-  EXPECT_EQ(ui().PageControl1->currentWidget(), ui().Tabsheet2);
+  EXPECT_EQ(ui().pages->currentWidget(), ui().textPage);
   EXPECT_EQ(Selection(), std::make_pair(0, 3));
   EXPECT_TRUE(pane().hasFocus());
 }
 
 TEST_F(FindDialogTest, TheSearchButtonGivesTheFocusToThePaneWhenLeft) {
   Start();
-  ui().SearchBtn->setFocus(Qt::MouseFocusReason);
-  ASSERT_TRUE(ui().SearchBtn->hasFocus());
-  ui().Wordwrapbtn->setFocus(Qt::TabFocusReason);
+  ui().searchButton->setFocus(Qt::MouseFocusReason);
+  ASSERT_TRUE(ui().searchButton->hasFocus());
+  ui().wrapButton->setFocus(Qt::TabFocusReason);
   QCoreApplication::processEvents();
   EXPECT_TRUE(pane().hasFocus());
 }

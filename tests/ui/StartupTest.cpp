@@ -137,7 +137,7 @@ TEST_F(Startup, WithoutArgumentsThePaneIsEmptyAndWorkFilesGoNextToTheProgram) {
   EXPECT_TRUE(PaneLines().empty());
   EXPECT_EQ(form->windowTitle(), kDesignCaption);
   EXPECT_EQ(form->documentState().workFolder, folder() + QLatin1Char('/'));
-  EXPECT_FALSE(ui().NullsReminder->isVisible());
+  EXPECT_FALSE(ui().nullsReminder->isVisible());
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
@@ -185,7 +185,7 @@ TEST_F(Startup, ZeroBytesAcceptedLoadTheCleanedCopy) {
                                                    "ab",
                                                    "c"}));
   EXPECT_EQ(form->windowTitle(), kCaption + path(QStringLiteral("wide.txt")));
-  EXPECT_TRUE(ui().NullsReminder->isVisible());
+  EXPECT_TRUE(ui().nullsReminder->isVisible());
   EXPECT_TRUE(form->commandLineHandled());
 }
 
@@ -197,7 +197,7 @@ TEST_F(Startup, ZeroBytesDeclinedLoadNothingAndAreNotAskedAgain) {
   EXPECT_EQ(dialogs.texts(BoxKind::Confirm), QStringList{kQuestion});
   EXPECT_TRUE(PaneLines().empty());
   EXPECT_EQ(form->windowTitle(), kDesignCaption);
-  EXPECT_FALSE(ui().NullsReminder->isVisible());
+  EXPECT_FALSE(ui().nullsReminder->isVisible());
   EXPECT_FALSE(form->commandLineHandled());
   EXPECT_FALSE(exists(QStringLiteral("Tempinfile~.txt")));
 
@@ -224,11 +224,11 @@ TEST_F(Startup, CloseEmptiesThePaneAndHidesTheReminderOnly) {
   WriteFile(QStringLiteral("n.txt"), QByteArray("a\0b\n", 4));
   dialogs.confirmAnswers = {true};
   Start({path(QStringLiteral("n.txt"))});
-  ASSERT_TRUE(ui().NullsReminder->isVisible());
+  ASSERT_TRUE(ui().nullsReminder->isVisible());
 
-  ui().Close1->trigger();
+  ui().closeItem->trigger();
   EXPECT_TRUE(PaneLines().empty());
-  EXPECT_FALSE(ui().NullsReminder->isVisible());
+  EXPECT_FALSE(ui().nullsReminder->isVisible());
   EXPECT_EQ(form->windowTitle(), kCaption + path(QStringLiteral("n.txt")));
   EXPECT_EQ(form->documentState().lastFileName, QStringLiteral("n.txt"));
   EXPECT_TRUE(exists(QStringLiteral("Tempinfile~.txt")));
@@ -245,7 +245,7 @@ TEST_F(Startup, ClosingTheWindowRemovesTheTemporaryFilesSilently) {
   }
   const std::size_t shown = dialogs.boxes.size();
 
-  ui().Exit1->trigger();
+  ui().exitItem->trigger();
   EXPECT_FALSE(form->isVisible());
   for (const char* name : {"~QLtmp1~.txt", "~QLtmp2~.txt", "Tempinfile~.txt"}) {
     EXPECT_FALSE(exists(QString::fromLatin1(name))) << name;
@@ -373,7 +373,7 @@ TEST_F(Startup, SpecialFilesAreRefusedOrReadOnce) {
       Start();
       SetPaneLines({"kept"});
       dialogs.fileAnswers = {row.file};
-      ui().Open1->trigger();
+      ui().openItem->trigger();
       QCoreApplication::processEvents();
     }
     EXPECT_EQ(dialogs.texts(BoxKind::Error),

@@ -40,7 +40,7 @@ class Pane : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
   }
   void Load(const std::string& bytes, std::size_t anchor, std::size_t position) {
-    view.setText(text::Text::FromBytes(bytes));
+    view.setText(text::Text::fromBytes(bytes));
     view.setSelection(anchor, position);
   }
   void Press(const std::vector<Key>& keys) {
@@ -230,7 +230,7 @@ TEST_F(Pane, UndoAndRedoRestoreTheBytesAndALoadClearsThem) {
   EXPECT_EQ(Bytes(view), "basexy\n");
   EXPECT_EQ(view.selection().position, 7u);
 
-  view.setText(text::Text::FromBytes("loaded"));
+  view.setText(text::Text::fromBytes("loaded"));
   EXPECT_FALSE(view.canUndo());
   EXPECT_FALSE(view.canRedo());
 }

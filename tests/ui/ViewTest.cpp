@@ -30,7 +30,7 @@ class ViewTest : public WindowTest {
  protected:
   QString StatusShown() {
     WaitForIdle();
-    return ui().StatusBar1->currentMessage();
+    return ui().statusBar->currentMessage();
   }
 };
 
@@ -66,7 +66,7 @@ TEST_F(ViewTest, StatusLineShowsTheEndOfTheSelectionAndTheLineCount) {
   }
 
   // A text typed without a final line break has a last line that counts.
-  pane().setText(text::Text::FromBytes("a\nbc"));
+  pane().setText(text::Text::fromBytes("a\nbc"));
   Select(4, 4);
   EXPECT_EQ(StatusShown(), Status(2, 3, 2));
   // It follows the user's typing with no other call.
@@ -100,7 +100,7 @@ TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
   SetPaneLines(MixedLines(300));
   Select(0, pane().text().lineStart(250) + 7);
   dialogs.boxes.clear();
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   ASSERT_TRUE(pane().wordWrap());
 
   const auto shown = [&] {
@@ -125,7 +125,7 @@ TEST_F(ViewTest, WithWrapOnLinesAreCountedAsDisplayed) {
   EXPECT_GT(shown().total, 120u);
 
   // Wrap off: one line per line of the text again.
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(StatusShown(), Status(121, 1, 120));
 }
 
@@ -134,18 +134,18 @@ TEST_F(ViewTest, WrapTellsOnceWhenTurnedOnAndChangesTheViewOnly) {
   SetPaneLines({std::string(500, 'x'), "end"});
   const QString notice = QString::fromLatin1(ui::kWordWrapNotice);
 
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().wordWrap(), true);
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().wordWrap(), false);
   EXPECT_EQ(dialogs.texts(), QStringList{notice});
 
   // Save As turns wrap off; the next press turns it on again, with the notice.
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   dialogs.fileAnswers = {path(QStringLiteral("saved.txt"))};
-  ui().SaveAs1->trigger();
+  ui().saveAsItem->trigger();
   ASSERT_EQ(pane().wordWrap(), false);
-  QTest::mouseClick(ui().Wordwrapbtn, Qt::LeftButton);
+  QTest::mouseClick(ui().wrapButton, Qt::LeftButton);
   EXPECT_EQ(pane().wordWrap(), true);
   EXPECT_EQ(dialogs.texts(), (QStringList{notice, notice, notice}));
 
@@ -208,12 +208,13 @@ TEST_F(ViewTest, ClipboardCommandsServeTheFieldThatHasTheFocus) {
   QGuiApplication::clipboard()->setText(QStringLiteral("key") + QChar(0x2192));
 
   ShowChangePage();
-  ui().Edit1->setFocus(Qt::MouseFocusReason);
+  ui().field(Field::TestKey)->setFocus(Qt::MouseFocusReason);
   form->Paste1Click();
-  EXPECT_EQ(ui().Edit1->text(), QStringLiteral("key?"));  // held as it will be stored
+  EXPECT_EQ(ui().field(Field::TestKey)->text(),
+            QStringLiteral("key?"));  // held as it will be stored
 
   // With no field in hand the hidden pane is left alone.
-  ui().CheckBox1->setFocus(Qt::MouseFocusReason);
+  ui().retainPassingOnly->setFocus(Qt::MouseFocusReason);
   Select(0, 4);
   form->Paste1Click();
   form->Cut1Click();

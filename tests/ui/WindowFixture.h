@@ -34,6 +34,9 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace quorlin::testing {
 
+using app::FormOptions;
+using app::TForm1;
+
 // Types text as key presses, one per character; characters beyond ASCII (which
 // QTest cannot type) arrive as key events carrying their text.
 inline void TypeText(QWidget* widget, const QString& text) {
@@ -71,7 +74,7 @@ inline std::vector<std::string> Lines(const text::Text& t) {
 inline text::Text TextOf(const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& l : lines) bytes.append(l).push_back('\n');
-  return text::Text::FromBytes(bytes);
+  return text::Text::fromBytes(bytes);
 }
 
 class WindowTest : public ::testing::Test {
@@ -108,7 +111,7 @@ class WindowTest : public ::testing::Test {
   }
 
   ui::MainWindowUi& ui() { return form->controls(); }
-  ui::TextPane& pane() { return *ui().RichEdit1; }
+  ui::TextPane& pane() { return *ui().pane; }
 
   std::vector<std::string> PaneLines() { return Lines(pane().text()); }
   void SetPaneLines(const std::vector<std::string>& lines) { pane().setText(TextOf(lines)); }
@@ -117,7 +120,7 @@ class WindowTest : public ::testing::Test {
   void Select(std::size_t anchor, std::size_t position) { pane().setSelection(anchor, position); }
 
   void ShowChangePage() {
-    ui().PageControl1->setCurrentWidget(ui().TabSheet1);
+    ui().pages->setCurrentWidget(ui().changesPage);
     QCoreApplication::processEvents();
   }
 
@@ -137,7 +140,7 @@ class WindowTest : public ::testing::Test {
 
   void ClickOk() {
     ShowChangePage();
-    QTest::mouseClick(ui().Button1, Qt::LeftButton);
+    QTest::mouseClick(ui().okButton, Qt::LeftButton);
     QCoreApplication::processEvents();
   }
 

@@ -1,262 +1,43 @@
-#include "engine/FileIO.h"
-
-#include "textutil/QuorlinUtils.h"
+#include "engine/BlockLines.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
+#include <condition_variable>
 #include <cstring>
-#include <filesystem>
-#include <random>
-#include <system_error>
+#include <mutex>
+#include <thread>
 
-#ifdef _WIN32
-#include <io.h>
-#include <share.h>
-#else
-#include <fcntl.h>
+#include "engine/FileError.h"
+#include "textutil/QuorlinUtils.h"
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace quorlin {
 
-namespace {
+// Runs one block transfer at a time on a thread of its own, so that reading
+// or writing the next block overlaps the work on the current one.
+class BlockTransfer {
+ public:
+  BlockTransfer() = default;
+  BlockTransfer(const BlockTransfer&) = delete;
+  BlockTransfer& operator=(const BlockTransfer&) = delete;
+  ~BlockTransfer();
+  // Waits for the job before, then starts job.
+  void start(std::function<void()> job);
+  // Waits until the job last started has finished.
+  void wait();
 
-std::filesystem::path FsPath(const std::string& path) {
-#ifdef _WIN32
-  return std::filesystem::path(std::u8string(path.begin(), path.end()));
-#else
-  return std::filesystem::path(path);
-#endif
-}
-
-// errno after a failed call, never 0 (a short read or write without errno is
-// reported as a generic I/O error).
-int LastError() { return errno != 0 ? errno : EIO; }
-
-}  // namespace
-
-std::string FileErrorText(int errnum) {
-  switch (errnum) {
-    case ENOENT:
-    case ENOTDIR:
-      return "File not found";
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EEXIST:
-    case EISDIR:
-    case ELOOP:
-      return "File access denied";
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-    case EFBIG:
-      return "Disk full";
-    default:
-      return "I/O error " + std::to_string(errnum);
-  }
-}
-
-FileError::FileError(int errnum, std::string path)
-    : FileError(FileErrorText(errnum), std::move(path)) {
-  code_ = errnum;
-}
-
-FileError::FileError(std::string text, std::string path)
-    : std::runtime_error(text + "\n" + path),
-      code_(0),
-      text_(std::move(text)),
-      path_(std::move(path)) {}
-
-File& File::operator=(File&& o) noexcept {
-  if (this != &o) {
-    if (f_) std::fclose(f_);
-    f_ = o.f_;
-    path_ = std::move(o.path_);
-    o.f_ = nullptr;
-  }
-  return *this;
-}
-
-File::~File() {
-  if (f_) std::fclose(f_);
-}
-
-void File::Close() {
-  if (!f_) return;
-  std::FILE* f = f_;
-  f_ = nullptr;
-  errno = 0;
-  const bool bad = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 || bad) throw FileError(LastError(), path_);
-}
-
-File OpenForReading(const std::string& path) {
-  errno = 0;
-#ifdef _WIN32
-  std::FILE* f = _wfsopen(FsPath(path).c_str(), L"rb", _SH_DENYNO);
-#else
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-  if (!f) throw FileError(LastError(), path);
-  return File(f, path);
-}
-
-File CreateFreshFile(const std::string& path) {
-  // A file or a link of that name goes (a link itself, never its target); a
-  // folder stays, and the exclusive create below then reports the name taken.
-  std::error_code ec;
-  if (!std::filesystem::is_directory(std::filesystem::symlink_status(FsPath(path), ec)))
-    std::filesystem::remove(FsPath(path), ec);
-  errno = 0;
-#ifdef _WIN32
-  std::FILE* f = _wfopen(FsPath(path).c_str(), L"w+bx");
-  if (!f) throw FileError(LastError(), path);
-#else
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) throw FileError(LastError(), path);
-  std::FILE* f = ::fdopen(fd, "w+b");
-  if (!f) {
-    const int err = LastError();
-    ::close(fd);
-    throw FileError(err, path);
-  }
-#endif
-  return File(f, path);
-}
-
-void WorkFile::Rewind() {
-  errno = 0;
-  if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
-    throw FileError(LastError(), path());
-}
-
-std::string WorkFile::ReadAll() {
-  Rewind();
-  // Straight into one buffer of the file's size (a change run's output
-  // becomes the editor's text as it is read), then on in larger blocks should
-  // the size not be known.
-  std::size_t size = std::size_t(1) << 20;
-#ifndef _WIN32
-  struct stat st {};
-  if (::fstat(::fileno(file_.get()), &st) == 0) size = std::size_t(st.st_size) + 1;
-#endif
-  std::string bytes(size, '\0');
-  std::size_t used = 0;
-  for (;;) {
-    errno = 0;
-    const std::size_t room = bytes.size() - used;
-    const std::size_t n = std::fread(bytes.data() + used, 1, room, file_.get());
-    used += n;
-    if (n < room) {
-      if (std::ferror(file_.get())) throw FileError(LastError(), path());
-      bytes.resize(used);
-      return bytes;
-    }
-    bytes.resize(bytes.size() * 2);
-  }
-}
-
-void RemoveFileQuietly(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::remove(FsPath(path), ec);
-}
-
-SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path path = FsPath(target_);
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    const fs::path resolved = fs::weakly_canonical(path, ec);
-    if (!ec) path = resolved;
-  }
-  const fs::file_status st = fs::status(path, ec);
-  if (fs::exists(st) && !fs::is_regular_file(st)) {
-    errno = 0;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(path.c_str(), L"wb");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-#endif
-    if (!f) throw FileError(LastError(), target_);
-    file_ = File(f, target_);
-    return;
-  }
-#ifndef _WIN32
-  // A file the user could not write in place is not replaced either.
-  struct stat old {};
-  const bool replacing = ::stat(path.c_str(), &old) == 0;
-  errno = 0;
-  if (replacing && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-    throw FileError(LastError(), target_);
-#endif
-  // A fresh name beside the target; O_EXCL never replaces anything.
-  const std::string base = path.string() + ".quorlin-";
-  for (unsigned attempt = 0;; ++attempt) {
-    const std::string candidate =
-        base + std::to_string(std::random_device{}() % 1000000) + "-" + std::to_string(attempt);
-    errno = 0;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(FsPath(candidate).c_str(), L"wbx");
-    const bool taken = !f && errno == EEXIST;
-#else
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    std::FILE* f = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-    if (fd >= 0 && !f) ::close(fd);
-    const bool taken = fd < 0 && errno == EEXIST;
-#endif
-    if (f) {
-      temp_ = candidate;
-      file_ = File(f, target_);
-      break;
-    }
-    if (!taken || attempt > 100) throw FileError(LastError(), target_);
-  }
-#ifndef _WIN32
-  // Keep the target's owner, group and permissions (the mode last: a change
-  // of owner clears set-id bits); a new file gets the usual ones.
-  const int fd = ::fileno(file_.get());
-  mode_t mode;
-  if (replacing) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-    }
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ::fchmod(fd, mode);
-#endif
-  real_ = path.string();
-}
-
-SafeOutputFile::~SafeOutputFile() {
-  if (!done_ && !temp_.empty()) {
-    file_ = File();
-    RemoveFileQuietly(temp_);
-  }
-}
-
-void SafeOutputFile::Commit() {
-  errno = 0;
-  if (std::fflush(file_.get()) != 0) throw FileError(LastError(), target_);
-  file_.Close();
-  done_ = true;
-  if (temp_.empty()) return;
-  std::error_code ec;
-  std::filesystem::rename(FsPath(temp_), FsPath(real_), ec);
-  if (ec) {
-    RemoveFileQuietly(temp_);
-    throw FileError(ec.value(), target_);
-  }
-}
-
-// ---------------------------------------------------------------- transfers
+ private:
+  void loop();
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::function<void()> job_;
+  bool busy_ = false, quit_ = false;
+};
 
 BlockTransfer::~BlockTransfer() {
   if (!thread_.joinable()) return;
@@ -409,7 +190,7 @@ void BlockLineReader::watchKey(std::string_view key) {
 
 bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
   if (!next(line)) return false;
-  const std::size_t lineStart = std::size_t(line.data() - buf_.data());
+  const auto lineStart = std::size_t(line.data() - buf_.data());
   const std::size_t lineEnd = lineStart + line.size();
   const std::string_view rest(buf_.data() + lineStart, end_ - lineStart);
   if (nextTab_ == kStale || nextTab_ < lineStart) {
@@ -484,15 +265,18 @@ void SetTerminator(std::string_view t, char (&term)[2], std::size_t& len) {
 
 BlockLineWriter::BlockLineWriter(std::FILE* f, std::string path, std::string_view terminator,
                                  std::size_t blockSize)
-    : f_(f), path_(std::move(path)), buf_(new char[std::max<std::size_t>(blockSize, 64)]),
+    : f_(f),
+      path_(std::move(path)),
+      buf_(new char[std::max<std::size_t>(blockSize, 64)]),
       spare_(new char[std::max<std::size_t>(blockSize, 64)]),
-      cap_(std::max<std::size_t>(blockSize, 64)) {
+      cap_(std::max<std::size_t>(blockSize, 64)),
+      io_(std::make_unique<BlockTransfer>()) {
   SetTerminator(terminator, term_, termLen_);
   std::setvbuf(f_, nullptr, _IONBF, 0);
 }
 
 BlockLineWriter::~BlockLineWriter() {
-  io_.wait();  // a write under way still reads spare_
+  io_->wait();  // a write under way still reads spare_
 }
 
 void BlockLineWriter::write(std::string_view line) {
@@ -530,7 +314,7 @@ void BlockLineWriter::writeSlow(std::string_view line) {
   }
   if (line.size() + 2 > cap_ - used_) flush();
   if (line.size() + 2 > cap_) {  // a line longer than the block goes out directly
-    io_.wait();
+    io_->wait();
     checkError();
     errno = 0;
     if (std::fwrite(line.data(), 1, line.size(), f_) != line.size() ||
@@ -549,20 +333,20 @@ void BlockLineWriter::checkError() {
 // out) and goes on filling the other buffer.
 void BlockLineWriter::flush() {
   if (used_ == 0) return;
-  io_.wait();
+  io_->wait();
   checkError();
   std::swap(buf_, spare_);
   const std::size_t n = used_;
   used_ = 0;
-  io_.start([this, n] {
+  io_->start([this, n] {
     errno = 0;
     if (std::fwrite(spare_.get(), 1, n, f_) != n) error_ = LastError();
   });
 }
 
-void BlockLineWriter::Finish() {
+void BlockLineWriter::finish() {
   flush();
-  io_.wait();
+  io_->wait();
   checkError();
   errno = 0;
   if (std::fflush(f_) != 0) throw FileError(LastError(), path_);

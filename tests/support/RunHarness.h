@@ -1,4 +1,5 @@
-// Runs the change engine on lines held in memory.
+// Runs the change engine on lines held in memory, and the request builder of
+// every test.
 #pragma once
 
 #include <string>
@@ -43,38 +44,15 @@ inline RunOutput RunLines(const ChangeRequest& q, const std::vector<std::string>
   return RunOutput{r.completed, std::move(r.messages), std::move(sink.lines)};
 }
 
-// A request with the given test and action; fields given as text are filled.
+// The one request builder of the tests: a test and action by code, the fields
+// given as text (filled when not empty), the options. Rows name only what
+// matters to them: Req{.action = 16, .length = "5"}.
 struct Req {
   int test = 1, action = 13;
   std::string key, repl, firstLine, lastLine, length, firstChar, lastChar, replPos;
   bool retain = false, cs = false, lower = false, upper = false;
 
-  operator ChangeRequest() const {
-    ChangeRequest q;
-    q.testKind = test;
-    q.actionKind = action;
-    q.testKey = key;
-    q.replacementKey = repl;
-    q.firstLineNum = firstLine;
-    q.lastLineNum = lastLine;
-    q.lineLength = length;
-    q.firstCharPos = firstChar;
-    q.lastCharPos = lastChar;
-    q.replPos = replPos;
-    q.testKeyFilled = !key.empty();
-    q.replacementKeyFilled = !repl.empty();
-    q.firstLineNumFilled = !firstLine.empty();
-    q.lastLineNumFilled = !lastLine.empty();
-    q.lineLengthFilled = !length.empty();
-    q.firstCharPosFilled = !firstChar.empty();
-    q.lastCharPosFilled = !lastChar.empty();
-    q.replPosFilled = !replPos.empty();
-    q.retainPassingOnly = retain;
-    q.caseSensitive = cs;
-    q.outputLowerCase = lower;
-    q.outputUpperCase = upper;
-    return q;
-  }
+  operator ChangeRequest() const;  // rows convert implicitly
 };
 
 using Lines = std::vector<std::string>;

@@ -1,0 +1,5 @@
+#include "ui/Timing.h"
+
+namespace quorlin::ui {
+Q_LOGGING_CATEGORY(lcTiming, "quorlin.timing", QtWarningMsg)
+}  // namespace quorlin::ui
