@@ -47,9 +47,22 @@ std::optional<long long> ReadField(const ChangeRequest& q, Field f,
 
 class Run {
  public:
-  Run(const ChangeRequest& q, LineSource& src, LineSink& sink) : q_(q), src_(src), sink_(sink) {}
+  Run(const ChangeRequest& q, LineSource& src, LineSink& sink, const PieceBoundary& start = {},
+      LineSource* after = nullptr)
+      : q_(q),
+        src_(src),
+        sink_(sink),
+        after_(after),
+        number_(start.linesBefore),
+        previousBlank_(start.lastTestedBlank),
+        insideTag_(start.insideTag),
+        skipFirst_(start.firstLineJoined) {}
 
   RunResult execute();
+  // What the run leaves to the lines after the ones it read.
+  PieceBoundary end() const {
+    return {number_ - (joinedAfter_ ? 1 : 0), previousBlank_, insideTag_, joinedAfter_};
+  }
 
  private:
   // The line being stepped: as read, and with its tabs expanded once asked.
@@ -78,6 +91,7 @@ class Run {
   const ChangeRequest& q_;
   LineSource& src_;
   LineSink& sink_;
+  LineSource* after_;  // the lines after a piece, for a join at its end
 
   TestParams test_;
   ActionParams action_;
@@ -93,9 +107,11 @@ class Run {
   bool outputUpper_ = false, outputLower_ = false;
   bool retain_ = false;
 
-  long long number_ = 0;
-  bool previousBlank_ = true;
-  bool insideTag_ = false;
+  long long number_;
+  bool previousBlank_;  // the line last tested was blank
+  bool insideTag_;
+  bool skipFirst_;            // the first line was joined to the line before the piece
+  bool joinedAfter_ = false;  // the last line joined the line after the piece
   std::optional<SortStore> sort_;
   std::optional<SeenLines> seen_;
 
@@ -227,6 +243,9 @@ RunResult Run::execute() {
 
   std::string_view raw;
   LineFacts facts;
+  if (skipFirst_) {
+    if (src_.next(raw, facts)) ++number_;
+  }
   if (!src_.next(raw, facts)) {  // an empty text gives an empty output
     r.completed = true;
     return r;
@@ -408,7 +427,12 @@ std::string_view Run::joinNext(std::string_view line) {
   joined_.assign(line);
   std::string_view next;
   LineFacts nextFacts;
-  if (src_.next(next, nextFacts)) {
+  bool more = src_.next(next, nextFacts);
+  if (!more && after_ != nullptr) {
+    more = after_->next(next, nextFacts);
+    joinedAfter_ = more;
+  }
+  if (more) {
     ++number_;
     joined_.append(nextFacts.hasTab ? expand(next, nextExpanded_) : next);
   }
@@ -421,6 +445,17 @@ RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& 
   assert(ValidateRequest(request).empty());
   Run run(request, source, sink);
   return run.execute();
+}
+
+RunResult RunPiece(const ChangeRequest& request, LineSource& piece, LineSink& sink,
+                   const PieceBoundary& start, LineSource* after, PieceBoundary* end) {
+  assert(ValidateRequest(request).empty());
+  assert(FindAction(request.action) == nullptr ||
+         FindAction(request.action)->kind != ActionKind::WholeText);
+  Run run(request, piece, sink, start, after);
+  RunResult r = run.execute();
+  if (end) *end = run.end();
+  return r;
 }
 
 }  // namespace quorlin
