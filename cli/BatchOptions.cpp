@@ -1,6 +1,9 @@
 #include "cli/BatchOptions.h"
 
-#include <optional>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <thread>
 #include <utility>
 
 #include "quorlin/Version.h"
@@ -19,20 +22,38 @@ std::optional<int> ParseCode(const std::string& s) {
   return v;
 }
 
+std::optional<unsigned long long> ParseCount(std::string_view s) {
+  unsigned long long v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<ByteRange> ParseRange(const std::string& s) {
+  const std::size_t colon = s.find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  const auto begin = ParseCount(std::string_view(s).substr(0, colon));
+  const auto end = ParseCount(std::string_view(s).substr(colon + 1));
+  if (!begin || !end || *end < *begin) return std::nullopt;
+  return ByteRange{*begin, *end};
+}
+
+constexpr unsigned kMostJobs = 1024;
+
+// The numeric fields by their options, in the order they are checked.
 struct NumericOption {
-  const char* name;
+  const char* names;
   Field field;
 };
-
 constexpr NumericOption kNumeric[] = {
     {"--first-line", Field::FirstLineNum}, {"--last-line", Field::LastLineNum},
-    {"--length", Field::LineLength},       {"--first-char", Field::FirstCharPos},
+    {"-n,--length", Field::LineLength},    {"--first-char", Field::FirstCharPos},
     {"--last-char", Field::LastCharPos},   {"--repl-pos", Field::ReplPos},
 };
 
 }  // namespace
 
-ParseResult ParseOptions(const std::vector<std::string>& args) {
+ParseResult ParseOptions(const std::vector<std::string>& given) {
   ParseResult r;
   Options& o = r.options;
   ChangeRequest& q = o.request;
@@ -42,95 +63,129 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     return r;
   };
 
-  std::optional<std::string> numeric[6];
+  CLI::App app;
+  app.set_help_flag();
+  app.allow_extras();  // unknown options are reported below, in our words
+  auto text = [&](const char* names, std::string& into) {
+    return app.add_option(names, into)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  };
+  auto flag = [&](const char* names, bool& into) {
+    return app.add_flag(names, into)->disable_flag_override();
+  };
+  std::string test, action, key, repl, jobs, range;
+  std::string numeric[std::size(kNumeric)];
+  bool lower = false, upper = false, crlf = false, lf = false;
   std::vector<std::string> positional;
-  bool lower = false, upper = false, crlf = false, lf = false, noMoreOptions = false;
+  CLI::Option* testOpt = text("-t,--test", test);
+  CLI::Option* actionOpt = text("-a,--action", action);
+  CLI::Option* keyOpt = text("-k,--key", key);
+  CLI::Option* replOpt = text("-r,--repl", repl);
+  CLI::Option* numericOpt[std::size(kNumeric)];
+  for (std::size_t i = 0; i < std::size(kNumeric); ++i)
+    numericOpt[i] = text(kNumeric[i].names, numeric[i]);
+  CLI::Option* jobsOpt = text("-j,--jobs", jobs);
+  CLI::Option* dirOpt = text("-o", o.outputDir);
+  flag("--retain", q.retainPassingOnly);
+  flag("-c,--case-sensitive", q.caseSensitive);
+  flag("--lower", lower);
+  flag("--upper", upper);
+  flag("--crlf", crlf);
+  flag("--lf", lf);
+  flag("--in-place", o.inPlace);
+  flag("--list", o.list);
+  flag("--explain", o.explain);
+  flag("-h,--help", o.help);
+  flag("--version", o.version);
+  CLI::Option* rangeOpt = text("--range", range);
+  text("--context", o.context);
+  flag("--facts", o.facts);
+  flag("--chain", o.chain);
+  app.add_option("files", positional);
 
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (noMoreOptions || arg == "-" || arg.empty() || arg[0] != '-') {
-      positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      noMoreOptions = true;
-      continue;
-    }
-    std::optional<std::string> inlineValue;
-    if (arg.rfind("--", 0) == 0) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        inlineValue = arg.substr(eq + 1);
-        arg.resize(eq);
-      }
-    }
-    auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    auto flag = [&](bool& b) {
-      if (inlineValue) return false;
-      b = true;
-      return true;
-    };
-
-    if (arg == "-h" || arg == "--help") {
-      if (!flag(o.help)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--version") {
-      if (!flag(o.version)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--list") {
-      if (!flag(o.list)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--retain") {
-      if (!flag(q.retainPassingOnly)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "-c" || arg == "--case-sensitive") {
-      if (!flag(q.caseSensitive)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--lower") {
-      if (!flag(lower)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--upper") {
-      if (!flag(upper)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--crlf") {
-      if (!flag(crlf)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "--lf") {
-      if (!flag(lf)) return bad("option '" + arg + "' takes no value");
-    } else if (arg == "-t" || arg == "--test" || arg == "-a" || arg == "--action") {
-      const auto v = value();
-      if (!v) return bad("option '" + arg + "' needs a value");
-      const bool isTest = arg == "-t" || arg == "--test";
-      const std::optional<int> code = ParseCode(*v);
-      const bool known = code && (isTest ? FindTest(TestCode(*code)) != nullptr
-                                         : FindAction(ActionCode(*code)) != nullptr);
-      if (!known)
-        return bad("'" + *v + "' is no " + (isTest ? "line test" : "change action") +
-                   " code (see --list)");
-      if (isTest)
-        q.test = TestCode(*code);
-      else
-        q.action = ActionCode(*code);
-    } else if (arg == "-k" || arg == "--key") {
-      const auto v = value();
-      if (!v) return bad("option '" + arg + "' needs a value");
-      q[Field::TestKey] = {*v, TextFieldFilled(*v)};
-    } else if (arg == "-r" || arg == "--repl") {
-      const auto v = value();
-      if (!v) return bad("option '" + arg + "' needs a value");
-      q[Field::ReplacementKey] = {*v, TextFieldFilled(*v)};
+  // "--name=" gives the option an empty value (the parser would take the
+  // next argument instead); "--flag=..." is refused as before.
+  std::vector<std::string> args;
+  for (const std::string& a : given) {
+    if (a == "--") break;
+    const std::size_t eq = a.find('=');
+    if (a.rfind("--", 0) != 0 || eq == std::string::npos) continue;
+    const CLI::Option* opt = app.get_option_no_throw(a.substr(0, eq));
+    if (opt != nullptr && opt->get_items_expected_max() == 0)
+      return bad("option '" + a.substr(0, eq) + "' takes no value");
+  }
+  bool optionsEnded = false;
+  for (const std::string& a : given) {
+    optionsEnded = optionsEnded || a == "--";
+    if (!optionsEnded && a.rfind("--", 0) == 0 && a.size() > 2 && a.back() == '=') {
+      args.push_back(a.substr(0, a.size() - 1));
+      args.emplace_back();
     } else {
-      std::size_t k = 0;
-      const std::string name = arg == "-n" ? "--length" : arg;
-      while (k < std::size(kNumeric) && name != kNumeric[k].name) ++k;
-      if (k == std::size(kNumeric)) return bad("unknown option '" + arg + "'");
-      const auto v = value();
-      if (!v) return bad("option '" + arg + "' needs a value");
-      numeric[k] = *v;
+      args.push_back(a);
     }
+  }
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& e) {
+    // A value option with nothing after it: the last argument.
+    if (!args.empty() && app.get_option_no_throw(args.back()) != nullptr)
+      return bad("option '" + args.back() + "' needs a value");
+    return bad(e.what());
+  } catch (const CLI::ParseError& e) {
+    return bad(e.what());
+  }
+  for (const std::string& extra : app.remaining())
+    if (extra != "--") return bad("unknown option '" + extra + "'");
+
+  auto code = [&](const std::string& v, bool isTest) -> std::optional<int> {
+    const std::optional<int> c = ParseCode(v);
+    const bool known =
+        c && (isTest ? FindTest(TestCode(*c)) != nullptr : FindAction(ActionCode(*c)) != nullptr);
+    return known ? c : std::nullopt;
+  };
+  if (testOpt->count() > 0) {
+    const auto c = code(test, true);
+    if (!c) return bad("'" + test + "' is no line test code (see --list)");
+    q.test = TestCode(*c);
+  }
+  if (actionOpt->count() > 0) {
+    const auto c = code(action, false);
+    if (!c) return bad("'" + action + "' is no change action code (see --list)");
+    q.action = ActionCode(*c);
+  }
+  if (keyOpt->count() > 0) q[Field::TestKey] = {key, TextFieldFilled(key)};
+  if (replOpt->count() > 0) q[Field::ReplacementKey] = {repl, TextFieldFilled(repl)};
+  if (jobsOpt->count() > 0) {
+    const auto n = ParseCount(jobs);
+    if (!n || *n > kMostJobs)
+      return bad("'" + jobs + "' is no number of jobs (0 to " + std::to_string(kMostJobs) + ")");
+    o.jobs =
+        *n != 0 ? static_cast<unsigned>(*n) : std::max(1U, std::thread::hardware_concurrency());
+  }
+  if (rangeOpt->count() > 0) {
+    o.range = ParseRange(range);
+    if (!o.range) return bad("'" + range + "' is no byte range START:END");
   }
 
   if (lower && upper) return bad("--lower and --upper cannot be given together");
   if (crlf && lf) return bad("--crlf and --lf cannot be given together");
-  if (positional.size() > 2) return bad("too many file names");
-  if (!positional.empty()) o.input = positional[0];
-  if (positional.size() > 1) o.output = positional[1];
+  const bool many = o.inPlace || dirOpt->count() > 0;
+  if (o.inPlace && dirOpt->count() > 0) return bad("--in-place and -o cannot be given together");
+  if (o.chain) {
+    o.chainFacts = positional;
+  } else if (many) {
+    if (positional.empty())
+      return bad(std::string(o.inPlace ? "--in-place" : "-o DIR") + " needs at least one file");
+    if (std::find(positional.begin(), positional.end(), "-") != positional.end())
+      return bad("standard input cannot be one of many files");
+    o.files = positional;
+  } else {
+    if (positional.size() > 2) return bad("too many file names");
+    if (!positional.empty()) o.input = positional[0];
+    if (positional.size() > 1) o.output = positional[1];
+  }
+  if (o.range && (o.input == "-" || (!o.facts && o.output == "-")))
+    return bad("--range needs an input file and, to run, an output file");
   q.outputLowerCase = lower;
   q.outputUpperCase = upper;
   o.forcedTerminator = crlf ? "\r\n" : lf ? "\n" : "";
@@ -138,12 +193,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   // The field checks, in field order; 1st and last char are compared only when
   // both are given.
   for (std::size_t k = 0; k < std::size(kNumeric); ++k) {
-    if (!numeric[k]) continue;
+    if (numericOpt[k]->count() == 0) continue;
     const Field f = kNumeric[k].field;
     std::optional<std::string_view> firstChar;
-    if (f == Field::LastCharPos && numeric[3] && !numeric[3]->empty())
+    if (f == Field::LastCharPos && numericOpt[3]->count() > 0 && !numeric[3].empty())
       firstChar = q[Field::FirstCharPos].text;
-    FieldCheckResult c = CheckNumericField(f, *numeric[k], firstChar);
+    FieldCheckResult c = CheckNumericField(f, numeric[k], firstChar);
     for (std::string& m : c.messages) r.messages.push_back(std::move(m));
     q[f] = {std::move(c.text), c.filled};
   }
@@ -154,6 +209,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
 std::string HelpText() {
   return std::string(kUsageLine) +
          "\n"
+         "       quorlin-batch [options] --in-place FILE...\n"
+         "       quorlin-batch [options] -o DIR FILE...\n"
          "Streams a text through one line test and one change action.\n"
          "INPUT absent or \"-\": standard input; OUTPUT absent or \"-\": standard output.\n"
          "\n"
@@ -171,6 +228,10 @@ std::string HelpText() {
          "  -c, --case-sensitive    Test Key case sensitive\n"
          "      --lower, --upper    output lower case, output upper case\n"
          "      --crlf, --lf        force the output line terminator\n"
+         "  -j, --jobs N            threads to run on (default 1; 0: one per core)\n"
+         "      --in-place          replace each FILE with its changed text\n"
+         "  -o DIR                  write each FILE's changed text into DIR, same name\n"
+         "      --explain           print what the request needs to be split, and exit\n"
          "      --list              print every test and action code with its caption\n"
          "  -h, --help              this help\n"
          "      --version           the program's name and version\n"

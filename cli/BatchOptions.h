@@ -1,6 +1,8 @@
-// Command-line options of quorlin-batch, parsed into a change request.
+// Command-line options of quorlin-batch, parsed into a change request and what
+// to run it on.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,14 +12,38 @@ namespace quorlin::batch {
 
 inline constexpr const char* kUsageLine = "usage: quorlin-batch [options] [INPUT [OUTPUT]]";
 
+// A byte range of the input file: the lines that start in [begin, end).
+struct ByteRange {
+  unsigned long long begin = 0, end = 0;
+};
+
 struct Options {
   ChangeRequest request;
   std::string input = "-";       // "-" is standard input
   std::string output = "-";      // "-" is standard output
   std::string forcedTerminator;  // "\r\n" or "\n" when forced, else ""
+  unsigned jobs = 1;             // threads; -j 0 is resolved to the number of cores
+  // Many files in one call: each replaced (--in-place) or written into
+  // outputDir under its own name (-o DIR).
+  std::vector<std::string> files;
+  bool inPlace = false;
+  std::string outputDir;
   bool help = false;
   bool version = false;
   bool list = false;
+  bool explain = false;  // print what the request needs to be split, and exit
+
+  // Not in --help: the steps quorlin-cluster runs on its workers. --range runs
+  // the request over the lines of INPUT that start in the range, from
+  // --context, into OUTPUT, and prints the context it leaves; with --facts it
+  // prints what the range tells the ranges after it instead. --chain prints
+  // the context of each range from the facts of all of them (the positional
+  // arguments).
+  std::optional<ByteRange> range;
+  bool facts = false;
+  std::string context;
+  bool chain = false;
+  std::vector<std::string> chainFacts;
 };
 
 struct ParseResult {

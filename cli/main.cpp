@@ -3,89 +3,23 @@
 #include <cstdio>
 #include <iostream>
 #include <new>
-#include <optional>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <csignal>
-#include <cstring>
-#include <unistd.h>
 #endif
 
 #include "cli/BatchOptions.h"
-#include "engine/ChangeRun.h"
-#include "engine/BlockLines.h"
+#include "cli/BatchRuns.h"
+#include "cli/Signals.h"
 #include "engine/FileError.h"
-#include "engine/Files.h"
+#include "engine/Splitting.h"
 
 namespace {
 
 using namespace quorlin;
-
-#ifndef _WIN32
-// The temporary output file, for the handler of the signals that end the
-// program to remove (async-signal-safe: unlink only); empty when none.
-char gTemporary[4096];
-
-extern "C" void RemoveTemporaryAndEnd(int sig) {
-  if (gTemporary[0] != '\0') ::unlink(gTemporary);
-  ::raise(sig);  // delivered once the handler returns, with the default action
-}
-
-sigset_t EndingSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, sig);
-  return set;
-}
-
-// A file-size limit makes a write fail ("Disk full"), never ends the program;
-// SIGTERM, SIGHUP and SIGINT remove the temporary output file first. A signal
-// ignored at start (nohup) stays ignored.
-void HandleSignals() {
-  std::signal(SIGXFSZ, SIG_IGN);
-  struct sigaction action {};
-  action.sa_handler = RemoveTemporaryAndEnd;
-  action.sa_mask = EndingSignals();
-  action.sa_flags = SA_RESETHAND;
-  for (int sig : {SIGTERM, SIGHUP, SIGINT}) {
-    struct sigaction before {};
-    if (::sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-      ::sigaction(sig, &action, nullptr);
-  }
-}
-
-// Creates the output file with the ending signals held back until the
-// handler knows its temporary name.
-void OpenOutput(std::optional<SafeOutputFile>& out, const std::string& target) {
-  const sigset_t ending = EndingSignals();
-  sigset_t before;
-  ::sigprocmask(SIG_BLOCK, &ending, &before);
-  try {
-    out.emplace(target);
-    const std::string& temp = out->temporary();
-    if (temp.size() < sizeof gTemporary) std::memcpy(gTemporary, temp.c_str(), temp.size() + 1);
-  } catch (...) {
-    ::sigprocmask(SIG_SETMASK, &before, nullptr);
-    throw;
-  }
-  ::sigprocmask(SIG_SETMASK, &before, nullptr);
-}
-
-void ForgetTemporary() {
-  gTemporary[0] = '\0';
-}
-#else
-void HandleSignals() {}
-void OpenOutput(std::optional<SafeOutputFile>& out, const std::string& target) {
-  out.emplace(target);
-}
-void ForgetTemporary() {}
-#endif
 
 void PrintLines(const std::vector<std::string>& lines) {
   for (const std::string& l : lines) std::cerr << l << '\n';
@@ -97,40 +31,17 @@ int Run(const batch::Options& o) {
     PrintLines(refused);
     return 2;
   }
-
-  File inFile;
-  std::FILE* in = stdin;
-  std::string inName = "standard input";
-  if (o.input != "-") {
-    inFile = OpenForReading(o.input);
-    in = inFile.get();
-    inName = o.input;
+  if (o.explain) {
+    std::cout << ExplainSplit(o.request) << '\n';
+    return 0;
   }
-  std::optional<SafeOutputFile> outFile;
-  std::FILE* out = stdout;
-  std::string outName = "standard output";
-  if (o.output != "-") {
-    OpenOutput(outFile, o.output);
-    out = outFile->get();
-    outName = o.output;
+  if (o.chain || o.range) return batch::RunRangeStep(o);
+  if (!o.files.empty()) return batch::RunManyFiles(o);
+  const batch::FileRunResult r = batch::RunFile(o, o.input, o.output, o.jobs);
+  if (!r.completed) {
+    PrintLines(r.messages);
+    return 2;  // the temporary output file is gone; the target is untouched
   }
-
-  BlockLineReader reader(in, inName);
-  // Output lines end with the forced terminator, or with the input's first one
-  // (LF when it has none), which is known by the time the first line is written.
-  BlockLineWriter writer(out, outName, o.forcedTerminator);
-  if (o.forcedTerminator.empty())
-    writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
-      return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
-    });
-  const RunResult run = RunChange(o.request, reader, writer);
-  if (!run.completed) {
-    PrintLines(run.messages);
-    return 2;  // the temporary output file goes with outFile; the target is untouched
-  }
-  writer.finish();
-  if (outFile) outFile->commit();
-  ForgetTemporary();
   return 0;
 }
 
@@ -139,7 +50,7 @@ int Run(const batch::Options& o) {
 int main(int argc, char** argv) {
   // Test 12 takes its decimal separator and digits from the user's locale.
   std::setlocale(LC_ALL, "");
-  HandleSignals();
+  batch::HandleEndingSignals();
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

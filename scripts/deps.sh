@@ -6,7 +6,7 @@ pkgs=("$@")
 # poppler-utils and cups-daemon: the print tests read printed PDFs back and run
 # a scheduler of their own.
 [ ${#pkgs[@]} -eq 0 ] &&
-  pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev fonts-liberation
+  pkgs=(g++ make cmake qt6-base-dev libcups2-dev libgtest-dev libgmock-dev libcli11-dev fonts-liberation
     fonts-dejavu-core poppler-utils cups-daemon)
 missing=()
 for p in "${pkgs[@]}"; do

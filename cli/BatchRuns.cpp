@@ -1,0 +1,205 @@
+#include "cli/BatchRuns.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <thread>
+
+#include "cli/Signals.h"
+#include "engine/BlockLines.h"
+#include "engine/ChangeRun.h"
+#include "engine/FileError.h"
+#include "engine/Files.h"
+#include "engine/ParallelRun.h"
+#include "engine/Splitting.h"
+
+namespace quorlin::batch {
+
+namespace {
+
+// Bytes per chunk under -j; QUORLIN_CHUNK_BYTES sets another size (tests use
+// tiny chunks so that every kind of boundary occurs).
+std::size_t ChunkBytes() {
+  const char* s = std::getenv("QUORLIN_CHUNK_BYTES");
+  if (s != nullptr) {
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(s, &end, 10);
+    if (end != s && *end == '\0' && v > 0) return static_cast<std::size_t>(v);
+  }
+  return ParallelOptions{}.chunkBytes;
+}
+
+}  // namespace
+
+FileRunResult RunFile(const Options& o, const std::string& input, const std::string& output,
+                      unsigned jobs) {
+  File inFile;
+  std::FILE* in = stdin;
+  std::string inName = "standard input";
+  if (input != "-") {
+    inFile = OpenForReading(input);
+    in = inFile.get();
+    inName = input;
+  }
+  std::optional<GuardedOutput> outFile;
+  std::FILE* out = stdout;
+  std::string outName = "standard output";
+  if (output != "-") {
+    outFile.emplace(output);
+    out = outFile->get();
+    outName = output;
+  }
+
+  FileRunResult result;
+  if (jobs <= 1) {
+    BlockLineReader reader(in, inName);
+    // Output lines end with the forced terminator, or with the input's first
+    // one (LF when it has none), known by the time the first line is written.
+    BlockLineWriter writer(out, outName, o.forcedTerminator);
+    if (o.forcedTerminator.empty())
+      writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
+        return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
+      });
+    const RunResult run = RunChange(o.request, reader, writer);
+    if (!run.completed) return {false, run.messages};
+    writer.finish();
+  } else {
+    FileByteReader reader(in, inName);
+    FileByteWriter writer(out, outName);
+    ParallelOptions po;
+    po.jobs = jobs;
+    po.chunkBytes = ChunkBytes();
+    po.terminator = o.forcedTerminator;
+    const ParallelResult run = RunParallel(o.request, reader, writer, po);
+    if (!run.run.completed) return {false, run.run.messages};
+    writer.finish();
+  }
+  if (outFile) outFile->commit();
+  result.completed = true;
+  return result;
+}
+
+int RunManyFiles(const Options& o) {
+  namespace fs = std::filesystem;
+  const std::size_t n = o.files.size();
+  std::vector<std::string> targets(n);
+  std::vector<std::string> failures(n);  // a failure found before running
+  std::map<std::string, std::size_t> firstWith;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& file = o.files[i];
+    if (o.inPlace) {
+      targets[i] = file;
+      std::error_code ec;
+      const fs::file_status st = fs::status(file, ec);
+      if (fs::exists(st) && !fs::is_regular_file(st))
+        failures[i] = file + ": Not a plain file (a folder, device or pipe)";
+    } else {
+      targets[i] = (fs::path(o.outputDir) / fs::path(file).filename()).string();
+    }
+    // Two files may not share one output.
+    std::error_code ec;
+    const std::string key = fs::weakly_canonical(targets[i], ec).string();
+    const auto [at, added] = firstWith.emplace(key, i);
+    if (!added && failures[i].empty())
+      failures[i] = file + ": " + targets[i] + " is the output of " + o.files[at->second] + " too";
+  }
+
+  // Files run side by side; fewer files than jobs share the jobs out.
+  const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(o.jobs, n));
+  const unsigned jobsPerFile = std::max(1U, o.jobs / std::max(1U, workers));
+  std::atomic<std::size_t> next{0};
+  std::mutex report;
+  bool fileError = false, stopped = false;
+  auto fail = [&](const std::string& line, bool isFileError) {
+    const std::lock_guard lock(report);
+    std::cerr << "quorlin-batch: " << line << '\n';
+    (isFileError ? fileError : stopped) = true;
+  };
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < n;) {
+      if (!failures[i].empty()) {
+        fail(failures[i], true);
+        continue;
+      }
+      try {
+        const FileRunResult r = RunFile(o, o.files[i], targets[i], jobsPerFile);
+        for (const std::string& m : r.messages) fail(o.files[i] + ": " + m, false);
+      } catch (const FileError& e) {
+        fail(e.path() + ": " + e.text(), true);
+      } catch (const std::bad_alloc&) {
+        fail(o.files[i] + ": Not enough memory", true);
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work);
+  work();
+  for (std::thread& t : threads) t.join();
+  return fileError ? 1 : stopped ? 2 : 0;
+}
+
+int RunRangeStep(const Options& o) {
+  const SplitNeeds needs = NeedsOf(o.request);
+  if (o.chain) {
+    std::vector<PieceFacts> facts;
+    for (const std::string& token : o.chainFacts) {
+      const std::optional<PieceFacts> f = DecodeFacts(token);
+      if (!f) {
+        std::cerr << "quorlin-batch: '" << token << "' are no range facts\n" << kUsageLine << '\n';
+        return 2;
+      }
+      facts.push_back(*f);
+    }
+    for (const PieceContext& c : ChainContexts(needs, facts)) std::cout << EncodeContext(c) << '\n';
+    return 0;
+  }
+
+  const File in = OpenForReading(o.input);
+  const unsigned long long begin = LineStartFrom(in.get(), o.input, o.range->begin);
+  const unsigned long long end = std::max(begin, LineStartFrom(in.get(), o.input, o.range->end));
+  SeekTo(in.get(), o.input, begin);
+  FileByteReader reader(in.get(), o.input, end - begin);
+  if (o.facts) {
+    std::cout << EncodeFacts(ScanText(reader, needs.independent())) << '\n';
+    return 0;
+  }
+  const std::optional<PieceContext> context = DecodeContext(o.context);
+  if (!context) {
+    std::cerr << "quorlin-batch: --range needs the --context of its range\n" << kUsageLine << '\n';
+    return 2;
+  }
+  if (needs.wholeText) {
+    std::cerr << "quorlin-batch: this request needs the whole text: " << ExplainSplit(o.request)
+              << '\n';
+    return 2;
+  }
+  const File rest = OpenForReading(o.input);
+  SeekTo(rest.get(), o.input, end);
+  FileByteReader after(rest.get(), o.input);
+  GuardedOutput out(o.output);
+  FileByteWriter writer(out.get(), o.output);
+  ParallelOptions po;
+  po.jobs = o.jobs;
+  po.chunkBytes = ChunkBytes();
+  po.terminator =
+      o.forcedTerminator.empty() ? std::string(context->terminator) : o.forcedTerminator;
+  po.start = context->at;
+  po.after = &after;
+  const ParallelResult run = RunParallel(o.request, reader, writer, po);
+  if (!run.run.completed) {
+    for (const std::string& m : run.run.messages) std::cerr << m << '\n';
+    return 2;
+  }
+  writer.finish();
+  out.commit();
+  std::cout << EncodeContext({run.end, context->terminator}) << '\n';
+  return 0;
+}
+
+}  // namespace quorlin::batch

@@ -1,0 +1,32 @@
+// What quorlin-batch runs: one input into one output, many files, and the
+// steps of a run cut into byte ranges.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/BatchOptions.h"
+
+namespace quorlin::batch {
+
+struct FileRunResult {
+  bool completed = false;
+  std::vector<std::string> messages;  // why the run stopped
+};
+
+// Runs the validated request from input to output ("-": the standard
+// streams) on jobs threads. An output file is replaced only when the run
+// completes. Throws FileError.
+FileRunResult RunFile(const Options& o, const std::string& input, const std::string& output,
+                      unsigned jobs);
+
+// --in-place or -o DIR: every file, up to o.jobs at a time; a line on standard
+// error for each that fails. Returns the exit status: 0 when all succeeded,
+// 1 when a file could not be read or written, else 2 (a run stopped).
+int RunManyFiles(const Options& o);
+
+// --chain, --range with --facts, and --range: the steps quorlin-cluster runs.
+// Prints the step's token on standard output; returns the exit status.
+int RunRangeStep(const Options& o);
+
+}  // namespace quorlin::batch
