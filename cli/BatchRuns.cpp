@@ -166,7 +166,7 @@ int RunRangeStep(const Options& o) {
   SeekTo(in.get(), o.input, begin);
   FileByteReader reader(in.get(), o.input, end - begin);
   if (o.facts) {
-    std::cout << EncodeFacts(ScanText(reader, needs.independent())) << '\n';
+    std::cout << EncodeFacts(ScanText(reader, needs)) << '\n';
     return 0;
   }
   const std::optional<PieceContext> context = DecodeContext(o.context);

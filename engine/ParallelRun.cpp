@@ -10,6 +10,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <latch>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -77,9 +78,19 @@ namespace {
 class Bytes {
  public:
   Bytes() = default;
+  Bytes(Bytes&& o) noexcept { swap(o); }
+  Bytes& operator=(Bytes&& o) noexcept {
+    swap(o);
+    return *this;
+  }
   Bytes(const Bytes&) = delete;
   Bytes& operator=(const Bytes&) = delete;
   ~Bytes() { std::free(data_); }
+  void swap(Bytes& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(size_, o.size_);
+    std::swap(cap_, o.cap_);
+  }
 
   std::string_view view() const { return {data_, size_}; }
   std::size_t size() const { return size_; }
@@ -105,6 +116,51 @@ class Bytes {
  private:
   char* data_ = nullptr;
   std::size_t size_ = 0, cap_ = 0;
+};
+
+// Buffers given back after use and taken again, so that a long run does not
+// fault in fresh pages for every chunk.
+class BufferPool {
+ public:
+  // Puts an empty buffer, with room from an earlier use when there is one,
+  // into b.
+  void take(Bytes& b) {
+    const std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+      b.swap(free_.back());
+      free_.pop_back();
+    }
+    b.truncate(0);
+  }
+  void give(Bytes& b) {
+    const std::lock_guard lock(mutex_);
+    if (free_.size() < 64) free_.push_back(std::move(b));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<Bytes> free_;
+};
+
+// A buffer taken from a pool (when there is one) and given back at the end.
+class PooledBytes {
+ public:
+  explicit PooledBytes(BufferPool* pool) : pool_(pool) {
+    if (pool_ != nullptr) pool_->take(bytes_);
+  }
+  PooledBytes(const PooledBytes&) = delete;
+  PooledBytes& operator=(const PooledBytes&) = delete;
+  ~PooledBytes() {
+    if (pool_ != nullptr) pool_->give(bytes_);
+  }
+  Bytes& operator*() { return bytes_; }
+  Bytes* operator->() { return &bytes_; }
+  const Bytes& operator*() const { return bytes_; }
+  const Bytes* operator->() const { return &bytes_; }
+
+ private:
+  Bytes bytes_;
+  BufferPool* pool_;
 };
 
 // A queue that holds at most a given number of items; pushing waits for room.
@@ -199,7 +255,8 @@ class WorkerPool {
 // ---------------------------------------------------------------- chunks
 
 struct Chunk {
-  Bytes bytes;  // whole lines; the last chunk's last line may lack its break
+  explicit Chunk(BufferPool* pool) : bytes(pool) {}
+  PooledBytes bytes;  // whole lines; the last chunk's last line may lack its break
   PieceBoundary start;
   // For a join across the chunk's end: the chunk after it, or the line after
   // the input for the last chunk.
@@ -210,13 +267,14 @@ struct Chunk {
 // Cuts what it reads into chunks of whole lines.
 class ChunkCutter {
  public:
-  ChunkCutter(ByteReader& in, std::size_t chunkBytes) : in_(in), chunkBytes_(chunkBytes) {}
+  ChunkCutter(ByteReader& in, std::size_t chunkBytes, BufferPool* pool = nullptr)
+      : in_(in), chunkBytes_(chunkBytes), pool_(pool) {}
 
   // The next chunk, or null at the end of the input.
   std::shared_ptr<Chunk> next() {
     if (end_ && carry_.empty()) return nullptr;
-    auto c = std::make_shared<Chunk>();
-    Bytes& b = c->bytes;
+    auto c = std::make_shared<Chunk>(pool_);
+    Bytes& b = *c->bytes;
     b.append(carry_.view());
     carry_.truncate(0);
     std::size_t target = std::max(chunkBytes_, b.size() + 1);
@@ -244,6 +302,7 @@ class ChunkCutter {
  private:
   ByteReader& in_;
   std::size_t chunkBytes_;
+  BufferPool* pool_;
   Bytes carry_;  // the start of a line whose end is not read yet
   bool end_ = false;
 };
@@ -343,12 +402,20 @@ void ForEachExpandedLine(std::string_view bytes, std::vector<char>& buf, F&& f) 
 // The lines of a chunk, tabs expanded, one after another, each ended by LF
 // (no line holds one).
 struct ParsedChunk {
-  Bytes lines;
+  ParsedChunk(BufferPool* pool, std::ptrdiff_t shards) : lines(pool), sorted(shards) {}
+  PooledBytes lines;
+  // For the removal of duplicates: where each line ends in lines, the shard
+  // of the seen lines it belongs to, and whether it is kept; sorted counts
+  // the shards that have yet to look at the chunk.
+  std::vector<std::size_t> ends;
+  std::vector<unsigned char> shard;
+  std::vector<char> keep;
+  std::latch sorted;
 };
 
 template <class F>
 void ForEachParsedLine(const ParsedChunk& p, F&& f) {
-  std::string_view rest = p.lines.view();
+  std::string_view rest = p.lines->view();
   while (!rest.empty()) {
     const std::size_t lf = rest.find('\n');
     f(rest.substr(0, lf));
@@ -376,10 +443,11 @@ class Runner {
 
  private:
   struct ChunkOutput {
+    explicit ChunkOutput(BufferPool* pool) : bytes(pool) {}
     PieceBoundary start;
     RunResult run;
     PieceBoundary end;
-    Bytes bytes;
+    PooledBytes bytes;
   };
   struct Item {
     std::shared_ptr<const Chunk> chunk;
@@ -389,7 +457,7 @@ class Runner {
     std::exception_ptr error;                          // the reader failed
   };
 
-  enum class Mode { Stream, SortPerWorker, InOrder };
+  enum class Mode { Stream, SortPerWorker, InOrder, Dedupe };
 
   void readChunks();
   bool dispatch(const std::shared_ptr<Chunk>& c);
@@ -397,6 +465,7 @@ class Runner {
   ParallelResult stream();
   ParallelResult sortPerWorker();
   ParallelResult inOrder();
+  ParallelResult dedupe();
   void shutdown();
 
   const ChangeRequest& q_;
@@ -409,6 +478,7 @@ class Runner {
   std::size_t sortFrom_ = 1;  // the sort's first key position
   std::string terminator_;    // set by the reader before the first chunk goes out
 
+  mutable BufferPool buffers_;     // first: chunks and outputs give their buffers back
   std::vector<SortStore> stores_;  // one per worker (SortPerWorker)
   std::vector<std::vector<char>> expandBufs_;
   WorkerPool* pool_ = nullptr;
@@ -426,7 +496,7 @@ void Runner::shutdown() {
 // boundary each starts from is worked out from the chunks before it.
 void Runner::readChunks() {
   try {
-    ChunkCutter cutter(in_, std::max<std::size_t>(o_.chunkBytes, 1));
+    ChunkCutter cutter(in_, std::max<std::size_t>(o_.chunkBytes, 1), &buffers_);
     PieceBoundary at = Normalised(needs_, o_.start);
     // A join by every line (test 1, action 44) takes the lines in pairs: a
     // chunk's first line is joined when an odd number of lines lie between
@@ -439,7 +509,7 @@ void Runner::readChunks() {
     bool first = true;
     while (std::shared_ptr<Chunk> c = cutter.next()) {
       if (first && terminator_.empty()) {
-        const std::string_view b = c->bytes.view();
+        const std::string_view b = c->bytes->view();
         const std::size_t brk = b.find_first_of("\r\n");
         terminator_ = brk == std::string_view::npos                ? "\n"
                       : b[brk] == '\n'                             ? "\n"
@@ -450,7 +520,7 @@ void Runner::readChunks() {
       if (joinsPairs && !first) c->start.firstLineJoined = (lines % 2 == 1) != at0Joined;
       first = false;
       if (scan) {
-        const PieceFacts facts = ScanPiece(c->bytes.view());
+        const PieceFacts facts = ScanPiece(c->bytes->view(), needs_);
         lines += facts.lines;
         at = After(needs_, at, facts);
       }
@@ -478,12 +548,12 @@ void Runner::readChunks() {
 
 std::shared_ptr<Runner::ChunkOutput> Runner::runChunk(const Chunk& c,
                                                       const PieceBoundary& start) const {
-  auto out = std::make_shared<ChunkOutput>();
+  auto out = std::make_shared<ChunkOutput>(&buffers_);
   out->start = start;
-  out->bytes.room(c.bytes.size() + c.bytes.size() / 8 + 64);
-  PieceLines lines(c.bytes.view());
-  BytesSink sink(out->bytes, terminator_);
-  PieceLines after(c.next ? c.next->bytes.view() : std::string_view(c.lineAfter));
+  out->bytes->room(c.bytes->size() + c.bytes->size() / 8 + 64);
+  PieceLines lines(c.bytes->view());
+  BytesSink sink(*out->bytes, terminator_);
+  PieceLines after(c.next ? c.next->bytes->view() : std::string_view(c.lineAfter));
   const bool hasAfter = c.next != nullptr || o_.after != nullptr;
   PieceBoundary end;
   out->run = RunPiece(q_, lines, sink, start, hasAfter ? &after : nullptr, &end);
@@ -514,7 +584,7 @@ bool Runner::dispatch(const std::shared_ptr<Chunk>& c) {
       pool_->submit([this, c, p](unsigned worker) {
         try {
           SortStore& store = stores_[worker];
-          ForEachExpandedLine(c->bytes.view(), expandBufs_[worker],
+          ForEachExpandedLine(c->bytes->view(), expandBufs_[worker],
                               [&](std::string_view line) { store.add(line); });
           p->set_value();
         } catch (...) {
@@ -523,17 +593,25 @@ bool Runner::dispatch(const std::shared_ptr<Chunk>& c) {
       });
       break;
     }
-    case Mode::InOrder: {
+    case Mode::InOrder:
+    case Mode::Dedupe: {
       auto p = std::make_shared<std::promise<std::shared_ptr<ParsedChunk>>>();
       item.parsed = p->get_future();
       pool_->submit([this, c, p](unsigned worker) {
         try {
-          auto parsed = std::make_shared<ParsedChunk>();
-          parsed->lines.room(c->bytes.size() + 64);
-          ForEachExpandedLine(c->bytes.view(), expandBufs_[worker], [&](std::string_view line) {
-            parsed->lines.append(line);
-            parsed->lines.append("\n");
+          const bool dedupe = mode_ == Mode::Dedupe;
+          auto parsed = std::make_shared<ParsedChunk>(&buffers_, dedupe ? jobs_ : 0);
+          Bytes& lines = *parsed->lines;
+          lines.room(c->bytes->size() + 64);
+          ForEachExpandedLine(c->bytes->view(), expandBufs_[worker], [&](std::string_view line) {
+            lines.append(line);
+            lines.append("\n");
+            if (!dedupe) return;
+            parsed->ends.push_back(lines.size() - 1);
+            parsed->shard.push_back(
+                static_cast<unsigned char>(std::hash<std::string_view>{}(line) % jobs_));
           });
+          parsed->keep.resize(parsed->ends.size());
           p->set_value(std::move(parsed));
         } catch (...) {
           p->set_exception(std::current_exception());
@@ -568,7 +646,7 @@ ParallelResult Runner::run() {
       // order of equal keys depends on every line's place in the whole text.
       mode_ = sortFrom_ == 1 ? Mode::SortPerWorker : Mode::InOrder;
     } else {
-      mode_ = Mode::InOrder;
+      mode_ = jobs_ <= 255 ? Mode::Dedupe : Mode::InOrder;
     }
   }
   if (mode_ == Mode::SortPerWorker) {
@@ -589,6 +667,9 @@ ParallelResult Runner::run() {
         break;
       case Mode::InOrder:
         result = inOrder();
+        break;
+      case Mode::Dedupe:
+        result = dedupe();
         break;
     }
   } catch (...) {
@@ -616,7 +697,7 @@ ParallelResult Runner::stream() {
       result.run = std::move(r->run);
       return result;
     }
-    out_.write(r->bytes.view());
+    out_.write(r->bytes->view());
     expect = r->end;
   }
   result.end = expect;
@@ -736,11 +817,77 @@ ParallelResult Runner::inOrder() {
   return result;
 }
 
+// The removal of duplicates: equal lines have equal hashes, so the seen
+// lines can be split by hash into shards that work apart, each taking its
+// lines in input order; the chunks are then written in order.
+ParallelResult Runner::dedupe() {
+  struct Shard {
+    BoundedQueue<std::shared_ptr<ParsedChunk>> work{4};
+    SeenLines seen;
+    std::thread thread;
+    std::exception_ptr error;
+  };
+  std::vector<std::unique_ptr<Shard>> shards;
+  struct Stop {
+    std::vector<std::unique_ptr<Shard>>& shards;
+    ~Stop() {
+      for (auto& s : shards) s->work.close();
+      for (auto& s : shards)
+        if (s->thread.joinable()) s->thread.join();
+    }
+  } stop{shards};
+  for (unsigned i = 0; i < jobs_; ++i) {
+    shards.push_back(std::make_unique<Shard>());
+    Shard& sh = *shards.back();
+    sh.thread = std::thread([&sh, i] {
+      while (std::optional<std::shared_ptr<ParsedChunk>> c = sh.work.pop()) {
+        ParsedChunk& p = **c;
+        if (!sh.error) {
+          try {
+            const std::string_view all = p.lines->view();
+            for (std::size_t k = 0, start = 0; k < p.ends.size(); start = p.ends[k++] + 1)
+              if (p.shard[k] == i)
+                p.keep[k] = sh.seen.addIfNew(all.substr(start, p.ends[k] - start));
+          } catch (...) {
+            sh.error = std::current_exception();
+          }
+        }
+        p.sorted.count_down();
+      }
+    });
+  }
+  std::optional<Formatter> out;  // once the first chunk has set the terminator
+  std::deque<std::shared_ptr<ParsedChunk>> waiting;
+  auto writeOldest = [&] {
+    ParsedChunk& p = *waiting.front();
+    p.sorted.wait();
+    for (auto& s : shards)
+      if (s->error) std::rethrow_exception(s->error);
+    const std::string_view all = p.lines->view();
+    for (std::size_t k = 0, start = 0; k < p.ends.size(); start = p.ends[k++] + 1)
+      if (p.keep[k]) out->emit(all.substr(start, p.ends[k] - start));
+    waiting.pop_front();
+  };
+  while (std::optional<Item> item = queue_.pop()) {
+    if (item->error) std::rethrow_exception(item->error);
+    std::shared_ptr<ParsedChunk> p = item->parsed.get();
+    if (!out) out.emplace(out_, terminator_, q_.outputUpperCase, q_.outputLowerCase);
+    for (auto& s : shards) s->work.push(p);
+    waiting.push_back(std::move(p));
+    if (waiting.size() > 2 * std::size_t(jobs_) + 2) writeOldest();
+  }
+  while (!waiting.empty()) writeOldest();
+  if (out) out->flush();
+  ParallelResult result;
+  result.run.completed = true;
+  return result;
+}
+
 }  // namespace
 
-PieceFacts ScanText(ByteReader& in, bool terminatorOnly) {
+PieceFacts ScanText(ByteReader& in, const SplitNeeds& needs) {
   PieceFacts facts;
-  if (terminatorOnly) {
+  if (needs.independent() || needs.wholeText) {
     char buf[4096];
     for (bool afterCr = false;;) {
       const std::size_t got = in.read(buf, sizeof buf);
@@ -768,7 +915,7 @@ PieceFacts ScanText(ByteReader& in, bool terminatorOnly) {
   }
   ChunkCutter cutter(in, std::size_t(4) << 20);
   while (const std::shared_ptr<Chunk> c = cutter.next())
-    facts = Combine(facts, ScanPiece(c->bytes.view()));
+    facts = Combine(facts, ScanPiece(c->bytes->view(), needs));
   return facts;
 }
 

@@ -60,7 +60,7 @@ struct ParallelOptions {
   unsigned jobs = 2;  // threads working on chunks, at least 1
   // Bytes a chunk is cut at (at the line boundary before); a longer line
   // makes a longer chunk. At most 2 * jobs + 2 chunks are held at a time.
-  std::size_t chunkBytes = std::size_t(4) << 20;
+  std::size_t chunkBytes = std::size_t(1) << 20;
   // The output line terminator; empty for the input's first (LF when none).
   std::string terminator;
   // Where the input starts within a longer text.
@@ -86,10 +86,9 @@ struct ParallelResult {
 ParallelResult RunParallel(const ChangeRequest& request, ByteReader& in, ByteWriter& out,
                            const ParallelOptions& options);
 
-// The facts of the text that in holds (whole lines). With terminatorOnly,
-// only the first line terminator is looked for, and only the bytes up to it
-// are read.
-PieceFacts ScanText(ByteReader& in, bool terminatorOnly);
+// The facts of the text that in holds (whole lines), as far as a request
+// needs them. One that needs nothing but the terminator reads only up to it.
+PieceFacts ScanText(ByteReader& in, const SplitNeeds& needs);
 
 // Byte ranges of a file, for pieces that are run apart: the piece of a range
 // holds the lines that start in it, so that ranges cut anywhere give each

@@ -55,35 +55,40 @@ PieceBoundary Normalised(const SplitNeeds& needs, PieceBoundary b) {
   return n;
 }
 
-PieceFacts ScanPiece(std::string_view bytes) {
+PieceFacts ScanPiece(std::string_view bytes, const SplitNeeds& needs) {
   PieceFacts f;
   if (bytes.empty()) return f;
   const char* const d = bytes.data();
   const std::size_t n = bytes.size();
-  const auto lf = static_cast<long long>(std::count(d, d + n, '\n'));
-  long long cr = 0, crlf = 0;
-  for (const char* p = d; (p = static_cast<const char*>(std::memchr(p, '\r', d + n - p)));) {
-    ++cr;
-    if (++p < d + n && *p == '\n') ++crlf;
-  }
   const char last = bytes.back();
-  f.lines = lf + cr - crlf + (last != '\n' && last != '\r' ? 1 : 0);
-
-  // The last line: from the break before it to its own break, if any.
-  std::size_t end = n;
-  if (last == '\r') {
-    end = n - 1;
-  } else if (last == '\n') {
-    end = n >= 2 && bytes[n - 2] == '\r' ? n - 2 : n - 1;
+  f.lines = 1;
+  if (needs.lineNumber || needs.nextLine) {
+    const auto lf = static_cast<long long>(std::count(d, d + n, '\n'));
+    long long cr = 0, crlf = 0;
+    for (const char* p = d; (p = static_cast<const char*>(std::memchr(p, '\r', d + n - p)));) {
+      ++cr;
+      if (++p < d + n && *p == '\n') ++crlf;
+    }
+    f.lines = lf + cr - crlf + (last != '\n' && last != '\r' ? 1 : 0);
   }
-  const std::size_t cut = end == 0 ? std::string_view::npos : bytes.find_last_of("\r\n", end - 1);
-  const std::size_t start = cut == std::string_view::npos ? 0 : cut + 1;
-  f.lastLineBlank = QuorlinUtils::IsBlankLine(bytes.substr(start, end - start));
-
-  for (std::size_t i = n; i > 0; --i) {
-    if (d[i - 1] == '<' || d[i - 1] == '>') {
-      f.lastBracket = d[i - 1];
-      break;
+  if (needs.lineBefore) {
+    // The last line: from the break before it to its own break, if any.
+    std::size_t end = n;
+    if (last == '\r') {
+      end = n - 1;
+    } else if (last == '\n') {
+      end = n >= 2 && bytes[n - 2] == '\r' ? n - 2 : n - 1;
+    }
+    const std::size_t cut = end == 0 ? std::string_view::npos : bytes.find_last_of("\r\n", end - 1);
+    const std::size_t start = cut == std::string_view::npos ? 0 : cut + 1;
+    f.lastLineBlank = QuorlinUtils::IsBlankLine(bytes.substr(start, end - start));
+  }
+  if (needs.tagState) {
+    for (std::size_t i = n; i > 0; --i) {
+      if (d[i - 1] == '<' || d[i - 1] == '>') {
+        f.lastBracket = d[i - 1];
+        break;
+      }
     }
   }
   const std::size_t brk = bytes.find_first_of("\r\n");

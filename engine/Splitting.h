@@ -46,16 +46,17 @@ inline constexpr long long kLinesCounted = 250001;
 // others): equal boundaries run alike.
 PieceBoundary Normalised(const SplitNeeds& needs, PieceBoundary b);
 
-// What the bytes of a piece (whole lines) tell the pieces after it.
+// What the bytes of a piece (whole lines) tell the pieces after it, as far as
+// a request needs it.
 struct PieceFacts {
-  long long lines = 0;
+  long long lines = 0;          // counted when line numbers or joins are needed, else 0 or 1
   bool lastLineBlank = true;         // meaningful when lines > 0
   char lastBracket = 0;              // the last "<" or ">", 0 when none
   std::string_view firstTerminator;  // "\r\n", "\n", "\r" (static), or "" when none
 };
 
 // The facts of bytes that hold whole lines (the last may lack its break).
-PieceFacts ScanPiece(std::string_view bytes);
+PieceFacts ScanPiece(std::string_view bytes, const SplitNeeds& needs);
 // The facts of two pieces, one after the other.
 PieceFacts Combine(const PieceFacts& first, const PieceFacts& then);
 // Where the piece after one with these facts starts, when the piece started

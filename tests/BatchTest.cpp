@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -227,6 +229,85 @@ TEST_F(BatchTest, OutputFaultsLeaveTheTargetWholeAndNoTemporaryFile) {
   }
 }
 
+// Many files in one call, three at a time: each failure is a line on
+// standard error and stops none of the others; the exit status is 0 only when
+// every file succeeded. Replaced files keep their mode; no temporary file
+// stays behind.
+TEST_F(BatchTest, ManyFilesFailOneByOne) {
+  struct Row {
+    const char* name;
+    bool asOther;  // run by the other user, in a folder of theirs
+    std::vector<std::string> args;
+    int exitCode;
+    std::set<std::string> err;
+    std::vector<std::pair<std::string, std::string>> files;  // contents afterwards
+  };
+  const std::vector<std::string> add = {"-j", "3", "-a", "35", "-r", "!"};
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), add.begin(), add.end());
+    return more;
+  };
+  const std::string stop = "Char positions have to be Positive, with Last char > First Char";
+  // clang-format off
+  const Row rows[] = {
+      {"in place, every file", false, with({"--in-place", "a.txt", "b.txt", "empty.txt"}), 0, {},
+       {{"a.txt", "a!\n"}, {"b.txt", "b!\r\n"}, {"empty.txt", ""}}},
+      {"a missing file and a folder stop none of the others", false,
+       with({"--in-place", "a.txt", "missing.txt", "dir", "b.txt"}), 1,
+       {"quorlin-batch: dir: Not a plain file (a folder, device or pipe)",
+        "quorlin-batch: missing.txt: File not found"},
+       {{"a.txt", "a!\n"}, {"b.txt", "b!\r\n"}}},
+      {"a file its user may not write", true, with({"--in-place", "ro.txt", "a.txt"}), 1,
+       {"quorlin-batch: ro.txt: File access denied"}, {{"ro.txt", "r\n"}, {"a.txt", "a!\n"}}},
+      {"a stopped run writes nothing", false,
+       {"-a", "25", "--first-char", "0", "--last-char", "0", "--in-place", "a.txt", "empty.txt"}, 2,
+       {"quorlin-batch: a.txt: " + stop}, {{"a.txt", "a\n"}}},
+      {"-o DIR, same names; two inputs of one name", false,
+       with({"-o", "out", "a.txt", "sub/a.txt", "b.txt"}), 1,
+       {"quorlin-batch: sub/a.txt: out/a.txt is the output of a.txt too"},
+       {{"out/a.txt", "a!\n"}, {"out/b.txt", "b!\r\n"}, {"a.txt", "a\n"}}},
+      {"-o into a missing folder", false, with({"-o", "nowhere", "a.txt"}), 1,
+       {"quorlin-batch: nowhere/a.txt: File not found"}, {{"a.txt", "a\n"}}},
+  };
+  // clang-format on
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string folder = Path("many" + std::to_string(n++));
+    for (const char* sub : {"", "/sub", "/dir", "/out"}) fs::create_directory(folder + sub);
+    auto put = [&](const std::string& name, const std::string& bytes, mode_t mode) {
+      std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+      ::chmod((folder + "/" + name).c_str(), mode);
+      if (row.asOther && other::CanSwitchUser()) {
+        EXPECT_EQ(::chown((folder + "/" + name).c_str(), other::kOtherUser, other::kOtherGroup), 0);
+      }
+    };
+    put("a.txt", "a\n", 0640);
+    put("b.txt", "b\r\n", 0644);
+    put("empty.txt", "", 0644);
+    put("sub/a.txt", "s\n", 0644);
+    put("ro.txt", "r\n", 0444);
+    if (row.asOther && other::CanSwitchUser()) {
+      ASSERT_EQ(::chown(folder.c_str(), other::kOtherUser, other::kOtherGroup), 0);
+    }
+    const int status = RunBatchAs(folder, row.args, row.asOther, 0, 0, Path("err.txt"));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.exitCode) << status;
+    std::set<std::string> err;
+    std::istringstream lines(Read("err.txt"));
+    for (std::string line; std::getline(lines, line);) err.insert(line);
+    EXPECT_EQ(err, row.err);
+    for (const auto& [name, bytes] : row.files) {
+      std::ifstream in(folder + "/" + name, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes) << name;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat((folder + "/a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640U);
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+      EXPECT_EQ(e.path().filename().string().find(".quorlin-"), std::string::npos) << e.path();
+  }
+}
+
 TEST_F(BatchTest, RefusalsAndBadUsage) {
   struct Case {
     std::string args;
@@ -255,6 +336,10 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
       {"--lower --upper", 2, "quorlin-batch: --lower and --upper cannot be given together\n" + usage},
       {"--crlf --lf", 2, "quorlin-batch: --crlf and --lf cannot be given together\n" + usage},
       {"a b c", 2, "quorlin-batch: too many file names\n" + usage},
+      {"--retain=1", 2, "quorlin-batch: option '--retain' takes no value\n" + usage},
+      {"-a 22 --key=", 2, "Fill In Test Key Text\n"},
+      {"-j x", 2, "quorlin-batch: 'x' is no number of jobs (0 to 1024)\n" + usage},
+      {"--in-place -o d f", 2, "quorlin-batch: --in-place and -o cannot be given together\n" + usage},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -334,12 +419,17 @@ TEST_F(BatchTest, AgreesWithTheStandardTools) {
       {"-t 9 -a 14", "grep -v -E '^ *$'", "plain.txt"},
       {"-a 30", "sed 's/<[^>]*>//g'", "plain.txt"},  // tags here never span lines
   };
+  // Also on three threads, in chunks of 4 kB.
+  ::setenv("QUORLIN_CHUNK_BYTES", "4096", 1);
   for (const auto& j : jobs) {
     const std::string expected = Shell(std::string(j.tool) + " < " + j.file);
-    const Result r = Batch(std::string(j.batchArgs) + " " + j.file);
-    EXPECT_EQ(r.exit, 0) << j.batchArgs;
-    EXPECT_TRUE(r.out == expected) << j.batchArgs << " differs from " << j.tool;
+    for (const std::string threads : {"", "-j 3 "}) {
+      const Result r = Batch(threads + j.batchArgs + " " + j.file);
+      EXPECT_EQ(r.exit, 0) << threads << j.batchArgs;
+      EXPECT_TRUE(r.out == expected) << threads << j.batchArgs << " differs from " << j.tool;
+    }
   }
+  ::unsetenv("QUORLIN_CHUNK_BYTES");
 }
 
 TEST(BatchOptions, ParsesIntoTheRequest) {

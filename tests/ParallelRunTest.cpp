@@ -112,7 +112,7 @@ Outcome RunRanges(const ChangeRequest& r, const std::string& text, std::vector<s
   std::vector<PieceFacts> facts;
   for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
     TextReader in(std::string_view(text).substr(starts[i], starts[i + 1] - starts[i]), rng);
-    facts.push_back(ScanText(in, needs.independent()));
+    facts.push_back(ScanText(in, needs));
   }
   const std::vector<PieceContext> contexts = ChainContexts(needs, facts);
   Outcome whole{true, {}, {}};
