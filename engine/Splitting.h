@@ -49,7 +49,7 @@ PieceBoundary Normalised(const SplitNeeds& needs, PieceBoundary b);
 // What the bytes of a piece (whole lines) tell the pieces after it, as far as
 // a request needs it.
 struct PieceFacts {
-  long long lines = 0;          // counted when line numbers or joins are needed, else 0 or 1
+  long long lines = 0;               // counted when line numbers or joins are needed, else 0 or 1
   bool lastLineBlank = true;         // meaningful when lines > 0
   char lastBracket = 0;              // the last "<" or ">", 0 when none
   std::string_view firstTerminator;  // "\r\n", "\n", "\r" (static), or "" when none
