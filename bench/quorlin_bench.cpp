@@ -5,7 +5,13 @@
 // from a pipe, against tr; and the peak memory of the sort and the removal of
 // duplicates on texts of empty lines, of 8-byte lines and the generated text.
 //
-//   quorlin-bench [--lines N] [--runs R] [--only NAME] BATCH_PROGRAM WORK_FOLDER
+// With --only jobs (and only then: it makes a 1 GB text), -j 2 against -j 1
+// on that text for the key replacement, the tag strip and the sort, and the
+// peak memory of -j 2; with --baseline OTHER_BATCH_PROGRAM also that
+// program's -j 1, to show that one thread has not slowed down.
+//
+//   quorlin-bench [--lines N] [--runs R] [--only NAME] [--baseline PROGRAM]
+//                 BATCH_PROGRAM WORK_FOLDER
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -79,12 +85,52 @@ struct Job {
   double target;  // the ratio to stay at or below
 };
 
+// -j 2 against -j 1 on a 1 GB text, run in alternation (the machine may be
+// shared: medians of several runs).
+int Jobs(const std::string& batch, const std::string& baseline, const std::filesystem::path& dir,
+         int runs) {
+  const std::string text = (dir / "text-v3-17000000.txt").string();
+  if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, 17000000);
+  const double mb = double(std::filesystem::file_size(text)) / 1e6;
+  const std::string out = (dir / "out-jobs.txt").string();
+  const struct {
+    const char* name;
+    const char* args;
+  } jobs[] = {{"key-replace", "-a 31 -k KEY -r XY"}, {"tag-strip", "-a 30"}, {"sort", "-a 32"}};
+  std::printf("text: %s, %.1f MB; %d runs each, in alternation; medians\n", text.c_str(), mb, runs);
+  std::printf("%-12s %9s %9s %9s %7s %7s %11s%s\n", "job", "-j 1 s", "-j 2 s", "MB/s -j 2", "ratio",
+              "target", "-j 2 peak", baseline.empty() ? "" : "  baseline -j 1 s");
+  bool allMet = true;
+  for (const auto& job : jobs) {
+    // threads 0: no -j option (a baseline program may not know it)
+    auto command = [&](const std::string& program, int threads) {
+      const std::string j = threads > 0 ? " -j " + std::to_string(threads) : "";
+      return "LC_ALL=C '" + program + "'" + j + " " + job.args + " '" + text + "' > '" + out + "'";
+    };
+    std::vector<double> one, two, base;
+    long rss = 0;
+    for (int r = 0; r < runs; ++r) {
+      one.push_back(TimeCommand(command(batch, 1)));
+      two.push_back(TimeCommand(command(batch, 2), &rss));
+      if (!baseline.empty()) base.push_back(TimeCommand(command(baseline, 0)));
+    }
+    const double ratio = Median(one) / Median(two);
+    allMet = allMet && ratio >= 1.6;
+    std::printf("%-12s %9.2f %9.2f %9.0f %7.2f %7.2f %8.0f MB", job.name, Median(one), Median(two),
+                mb / Median(two), ratio, 1.6, rss / 1024.0);
+    if (!baseline.empty()) std::printf("  %9.2f", Median(base));
+    std::printf("%s\n", ratio >= 1.6 ? "" : "   (below target)");
+  }
+  std::filesystem::remove(out);
+  return allMet ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   long lines = 1000000;
   int runs = 7;
-  std::string only;
+  std::string only, baseline;
   std::vector<std::string> pos;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -94,17 +140,20 @@ int main(int argc, char** argv) {
       runs = std::atoi(argv[++i]);
     else if (a == "--only" && i + 1 < argc)
       only = argv[++i];
+    else if (a == "--baseline" && i + 1 < argc)
+      baseline = std::filesystem::absolute(argv[++i]).string();
     else
       pos.push_back(a);
   }
   if (pos.size() != 2) {
-    std::cerr << "usage: quorlin-bench [--lines N] [--runs R] [--only NAME] BATCH_PROGRAM "
-                 "WORK_FOLDER\n";
+    std::cerr << "usage: quorlin-bench [--lines N] [--runs R] [--only NAME] [--baseline PROGRAM] "
+                 "BATCH_PROGRAM WORK_FOLDER\n";
     return 2;
   }
   const std::string batch = std::filesystem::absolute(pos[0]).string();
   const std::filesystem::path dir = pos[1];
   std::filesystem::create_directories(dir);
+  if (only == "jobs") return Jobs(batch, baseline, dir, runs);
   const std::string text = (dir / ("text-v3-" + std::to_string(lines) + ".txt")).string();
   if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, lines);
   const auto bytes = std::filesystem::file_size(text);
