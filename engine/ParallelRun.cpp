@@ -23,6 +23,8 @@
 #include "textutil/QuorlinUtils.h"
 
 #ifndef _WIN32
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -33,13 +35,27 @@ namespace QU = QuorlinUtils;
 // ---------------------------------------------------------------- files
 
 FileByteReader::FileByteReader(std::FILE* f, std::string path, unsigned long long limit)
-    : f_(f), path_(std::move(path)), left_(limit) {
+    : f_(f), path_(std::move(path)), left_(limit), mayWait_(false) {
   std::setvbuf(f_, nullptr, _IONBF, 0);
+#ifndef _WIN32
+  struct stat st {};
+  mayWait_ = ::fstat(::fileno(f_), &st) != 0 || !S_ISREG(st.st_mode);
+#endif
 }
 
 std::size_t FileByteReader::read(char* to, std::size_t n) {
   n = static_cast<std::size_t>(std::min<unsigned long long>(n, left_));
-  if (n == 0) return 0;
+  if (n == 0 || cancelled_) return 0;
+#ifndef _WIN32
+  // Input that may never come is waited for in short steps, so that a run
+  // that has ended meanwhile is not held up.
+  while (mayWait_) {
+    pollfd p{::fileno(f_), POLLIN, 0};
+    const int ready = ::poll(&p, 1, 100);
+    if (cancelled_) return 0;
+    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
+  }
+#endif
 #ifdef _WIN32
   errno = 0;
   const std::size_t got = std::fread(to, 1, n, f_);
@@ -487,6 +503,7 @@ class Runner {
 };
 
 void Runner::shutdown() {
+  in_.cancel();  // a reader waiting for input that the run no longer needs
   queue_.close();
   if (reader_.joinable()) reader_.join();
   if (pool_ != nullptr) pool_->stop();
@@ -707,6 +724,7 @@ ParallelResult Runner::stream() {
 // Sorting from position 1: each worker sorts the lines it was given, and the
 // sorted runs are merged.
 ParallelResult Runner::sortPerWorker() {
+  struct MergeEnded {};
   while (std::optional<Item> item = queue_.pop()) {
     if (item->error) std::rethrow_exception(item->error);
     item->added.get();
@@ -729,11 +747,12 @@ ParallelResult Runner::sortPerWorker() {
           block.append(line);
           block.push_back('\n');
           if (block.size() >= (std::size_t(1) << 20)) {
-            r.blocks.push(std::move(block));
+            if (!r.blocks.push(std::move(block))) throw MergeEnded();
             block.clear();
           }
         });
         if (!block.empty()) r.blocks.push(std::move(block));
+      } catch (const MergeEnded&) {
       } catch (...) {
         r.error = std::current_exception();
       }
@@ -825,7 +844,8 @@ ParallelResult Runner::dedupe() {
     BoundedQueue<std::shared_ptr<ParsedChunk>> work{4};
     SeenLines seen;
     std::thread thread;
-    std::exception_ptr error;
+    std::exception_ptr error;  // set before failed
+    std::atomic<bool> failed{false};
   };
   std::vector<std::unique_ptr<Shard>> shards;
   struct Stop {
@@ -862,7 +882,7 @@ ParallelResult Runner::dedupe() {
     ParsedChunk& p = *waiting.front();
     p.sorted.wait();
     for (auto& s : shards)
-      if (s->error) std::rethrow_exception(s->error);
+      if (s->failed) std::rethrow_exception(s->error);
     const std::string_view all = p.lines->view();
     for (std::size_t k = 0, start = 0; k < p.ends.size(); start = p.ends[k++] + 1)
       if (p.keep[k]) out->emit(all.substr(start, p.ends[k] - start));

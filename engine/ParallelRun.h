@@ -5,6 +5,7 @@
 // boundary), and the sort and the removal of duplicates see every line.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -22,6 +23,9 @@ class ByteReader {
   virtual ~ByteReader() = default;
   // Reads up to n bytes into to; 0 only at the end. Throws FileError.
   virtual std::size_t read(char* to, std::size_t n) = 0;
+  // From another thread: a read that waits for input gives up soon and
+  // reports the end, and so does every read after it.
+  virtual void cancel() {}
 };
 
 // Bytes written in order. Throws FileError.
@@ -38,11 +42,14 @@ class FileByteReader final : public ByteReader {
   FileByteReader(std::FILE* f, std::string path,
                  unsigned long long limit = ~static_cast<unsigned long long>(0));
   std::size_t read(char* to, std::size_t n) override;
+  void cancel() override { cancelled_ = true; }
 
  private:
   std::FILE* f_;
   std::string path_;
   unsigned long long left_;
+  bool mayWait_;  // a pipe or a terminal, whose reads wait for input
+  std::atomic<bool> cancelled_{false};
 };
 
 class FileByteWriter final : public ByteWriter {
