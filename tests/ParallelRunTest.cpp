@@ -164,9 +164,9 @@ TEST(ParallelRun, ChunksAndRangesGiveTheBytesOfOneRun) {
   // often: line numbers or the line before, with the tag state or a join.
   auto rounds = [](int test, int action) {
     const bool testCarries = test == 2 || test == 10 || test == 14;
-    return testCarries && (action == 30 || action == 44) ? 40 : 5;
+    return testCarries && (action == 30 || action == 44) ? 24 : 3;
   };
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < 24; ++round) {
     for (int test = 1; test <= 14; ++test) {
       for (const int action : actions) {
         if (round >= rounds(test, action)) continue;
