@@ -4,8 +4,10 @@
 #include <new>
 
 // Mapped memory on Linux, except under the address sanitizer, which watches
-// allocated memory only (a read into a buffer already freed is reported).
-#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// allocated memory only (a read into a buffer already freed is reported), and
+// the thread sanitizer, which takes pages unmapped by one thread and mapped
+// again for another for memory the two share.
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #if defined(__has_feature)
 #if !__has_feature(address_sanitizer)
 #define QUORLIN_MAPPED_BUFFERS 1
