@@ -1,9 +1,8 @@
 #include "engine/ParallelRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
-#include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -17,74 +16,14 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FileError.h"
 #include "engine/LineStore.h"
 #include "engine/Splitting.h"
+#include "engine/WorkThreads.h"
 #include "textutil/QuorlinUtils.h"
-
-#ifndef _WIN32
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace quorlin {
 
 namespace QU = QuorlinUtils;
-
-// ---------------------------------------------------------------- files
-
-FileByteReader::FileByteReader(std::FILE* f, std::string path, unsigned long long limit)
-    : f_(f), path_(std::move(path)), left_(limit), mayWait_(false) {
-  std::setvbuf(f_, nullptr, _IONBF, 0);
-#ifndef _WIN32
-  struct stat st {};
-  mayWait_ = ::fstat(::fileno(f_), &st) != 0 || !S_ISREG(st.st_mode);
-#endif
-}
-
-std::size_t FileByteReader::read(char* to, std::size_t n) {
-  n = static_cast<std::size_t>(std::min<unsigned long long>(n, left_));
-  if (n == 0 || cancelled_) return 0;
-#ifndef _WIN32
-  // Input that may never come is waited for in short steps, so that a run
-  // that has ended meanwhile is not held up.
-  while (mayWait_) {
-    pollfd p{::fileno(f_), POLLIN, 0};
-    const int ready = ::poll(&p, 1, 100);
-    if (cancelled_) return 0;
-    if (ready > 0 || (ready < 0 && errno != EINTR)) break;
-  }
-#endif
-#ifdef _WIN32
-  errno = 0;
-  const std::size_t got = std::fread(to, 1, n, f_);
-  if (got < n && std::ferror(f_)) throw FileError(LastError(), path_);
-#else
-  ssize_t got;
-  do {
-    got = ::read(::fileno(f_), to, n);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) throw FileError(LastError(), path_);
-#endif
-  left_ -= static_cast<unsigned long long>(got);
-  return static_cast<std::size_t>(got);
-}
-
-FileByteWriter::FileByteWriter(std::FILE* f, std::string path) : f_(f), path_(std::move(path)) {
-  std::setvbuf(f_, nullptr, _IONBF, 0);
-}
-
-void FileByteWriter::write(std::string_view bytes) {
-  errno = 0;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
-    throw FileError(LastError(), path_);
-}
-
-void FileByteWriter::finish() {
-  errno = 0;
-  if (std::fflush(f_) != 0) throw FileError(LastError(), path_);
-}
 
 namespace {
 
@@ -177,95 +116,6 @@ class PooledBytes {
  private:
   Bytes bytes_;
   BufferPool* pool_;
-};
-
-// A queue that holds at most a given number of items; pushing waits for room.
-// Once closed, pushes fail and pops drain what is left.
-template <class T>
-class BoundedQueue {
- public:
-  explicit BoundedQueue(std::size_t capacity) : capacity_(capacity) {}
-  bool push(T item) {
-    std::unique_lock lock(mutex_);
-    room_.wait(lock, [&] { return closed_ || items_.size() < capacity_; });
-    if (closed_) return false;
-    items_.push_back(std::move(item));
-    ready_.notify_one();
-    return true;
-  }
-  std::optional<T> pop() {
-    std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return closed_ || !items_.empty(); });
-    if (items_.empty()) return std::nullopt;
-    T item = std::move(items_.front());
-    items_.pop_front();
-    room_.notify_one();
-    return item;
-  }
-  void close() {
-    {
-      std::lock_guard lock(mutex_);
-      closed_ = true;
-    }
-    room_.notify_all();
-    ready_.notify_all();
-  }
-
- private:
-  std::size_t capacity_;
-  std::mutex mutex_;
-  std::condition_variable room_, ready_;
-  std::deque<T> items_;
-  bool closed_ = false;
-};
-
-// Threads that run tasks in the order given; a task learns which thread runs
-// it (0 to n - 1), so that it may use that thread's own state.
-class WorkerPool {
- public:
-  explicit WorkerPool(unsigned n) {
-    for (unsigned i = 0; i < n; ++i) threads_.emplace_back([this, i] { loop(i); });
-  }
-  WorkerPool(const WorkerPool&) = delete;
-  WorkerPool& operator=(const WorkerPool&) = delete;
-  ~WorkerPool() { stop(); }
-  void submit(std::function<void(unsigned)> task) {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
-    cv_.notify_one();
-  }
-  // Runs the tasks already given, then ends the threads.
-  void stop() {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    cv_.notify_all();
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-  }
-
- private:
-  void loop(unsigned index) {
-    for (;;) {
-      std::function<void(unsigned)> task;
-      {
-        std::unique_lock lock(mutex_);
-        cv_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
-        if (tasks_.empty()) return;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task(index);  // tasks catch everything themselves
-    }
-  }
-  std::vector<std::thread> threads_;
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void(unsigned)>> tasks_;
-  bool stopping_ = false;
 };
 
 // ---------------------------------------------------------------- chunks
@@ -937,37 +787,6 @@ PieceFacts ScanText(ByteReader& in, const SplitNeeds& needs) {
   while (const std::shared_ptr<Chunk> c = cutter.next())
     facts = Combine(facts, ScanPiece(c->bytes->view(), needs));
   return facts;
-}
-
-void SeekTo(std::FILE* f, const std::string& path, unsigned long long offset) {
-  errno = 0;
-#ifdef _WIN32
-  const int failed = _fseeki64(f, static_cast<long long>(offset), SEEK_SET);
-#else
-  const int failed = ::fseeko(f, static_cast<off_t>(offset), SEEK_SET);
-#endif
-  if (failed != 0) throw FileError(LastError(), path);
-}
-
-unsigned long long LineStartFrom(std::FILE* f, const std::string& path, unsigned long long offset) {
-  if (offset == 0) return 0;
-  // From the byte before offset: a line starts after an LF, and after a CR
-  // that no LF follows.
-  SeekTo(f, path, offset - 1);
-  FileByteReader in(f, path);
-  char buf[4096];
-  unsigned long long at = offset - 1;  // the offset of buf[0]
-  bool afterCr = false;
-  for (;;) {
-    const std::size_t got = in.read(buf, sizeof buf);
-    if (got == 0) return at;
-    for (std::size_t i = 0; i < got; ++i) {
-      if (afterCr) return at + i + (buf[i] == '\n' ? 1 : 0);
-      if (buf[i] == '\n') return at + i + 1;
-      if (buf[i] == '\r') afterCr = true;
-    }
-    at += got;
-  }
 }
 
 ParallelResult RunParallel(const ChangeRequest& request, ByteReader& in, ByteWriter& out,
