@@ -3,6 +3,7 @@
 // run as the window performs it, through two work files in the work folder.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -60,6 +61,10 @@ struct WorkRunResult {
 
 // Called with a work file's path once it is written, before it is read back.
 using WorkFileWritten = std::function<void(const std::string& path)>;
+// Called as the run reads the first work file, with the bytes read since the
+// call before (a line and its break counting as the line's length plus one),
+// every 64 KB or so and at the end. It may throw to stop the run.
+using WorkRunRead = std::function<void(std::uint64_t bytes)>;
 
 // Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line
 // followed by CR LF), streams that file through the run into workFolder +
@@ -70,6 +75,7 @@ using WorkFileWritten = std::function<void(const std::string& path)>;
 // disk for the caller to delete at close.
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request,
-                                  const WorkFileWritten& written = nullptr);
+                                  const WorkFileWritten& written = nullptr,
+                                  const WorkRunRead& read = nullptr);
 
 }  // namespace quorlin

@@ -103,6 +103,8 @@ class WindowTest : public ::testing::Test {
     options.screenSize = screen;
     options.dialogs = &dialogs;
     options.printSystem = printSystem;
+    options.work.delayMs = workDelayMs;
+    options.work.hook = dialogs.WorkHook();
     form = std::make_unique<TForm1>(options);
     form->show();
     form->activateWindow();
@@ -148,6 +150,9 @@ class WindowTest : public ::testing::Test {
   FakeDialogs dialogs;
   // Where File > Print sends the text; none: the system's default printer.
   app::PrintSystem* printSystem = nullptr;
+  // Long commands show their progress box after this long: never, unless a
+  // test asks for it.
+  int workDelayMs = 600000;
   std::unique_ptr<TForm1> form;
 };
 
