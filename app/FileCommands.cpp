@@ -306,7 +306,9 @@ void FileCommands::print() {
           } catch (...) {  // out of memory making the pages
             outcome = PrintOutcome::Failed;
           }
-          p.checkpoint();  // a job stopped by Cancel is no failure to report
+          // A job that Cancel stopped is no failure to report; one the print
+          // system took is printed, Cancel or not.
+          if (outcome != PrintOutcome::Printed) p.checkpoint();
         });
     if (work == ui::WorkOutcome::Cancelled) return;
   }

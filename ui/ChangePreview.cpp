@@ -87,11 +87,11 @@ QString Count(std::uint64_t n) {
   return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n));
 }
 
-// A line as the list shows it: its bytes through the Western set, tabs as
-// one arrow each, so that the columns of a short list stay readable.
+// A line as the list shows it: its bytes through the Western set, each tab
+// as one tab mark, so that a short list stays readable.
 QString Shown(std::string_view line) {
   QString s = DecodeWestern(line);
-  s.replace(QLatin1Char('\t'), QChar(0x2192));
+  s.replace(QLatin1Char('\t'), QChar(0x21E5));
   return s;
 }
 

@@ -222,6 +222,7 @@ void BuildPreview(MainWindowUi& ui) {
   ui.previewList = Named(new QListWidget(ui.previewChanges), "PreviewList");
   ui.previewList->setAccessibleName(QStringLiteral("First changed lines"));
   ui.previewList->setTextElideMode(Qt::ElideRight);
+  ui.previewList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   ui.previewList->setUniformItemSizes(true);
   column->addWidget(ui.previewList, 1);
   ui.previewPage = Named(new QLabel(ui.previewChanges), "PreviewPage");

@@ -37,11 +37,12 @@ class FakeDialogs final : public ui::Dialogs {
   std::vector<Box> boxes;
   std::deque<bool> confirmAnswers;
   std::deque<ui::SaveChoice> saveAnswers;
-  // A progress box cancels once the work has done at least this many bytes;
-  // the work's hook (WorkHook) holds the worker there until it does, so that
-  // the cancel comes at that point and nowhere else.
-  std::atomic<std::uint64_t> cancelAt{kNever};
-  static constexpr std::uint64_t kNever = ~std::uint64_t(0);
+  // The steps of a command's work (each time it tells its progress) seen
+  // since the count was last cleared. With cancelAtStep set, the work's hook
+  // (WorkHook) holds the worker at that step until the progress box has
+  // cancelled, so that the cancel comes at that point and nowhere else.
+  std::atomic<int> stepsSeen{0};
+  std::atomic<int> cancelAtStep{0};  // 0: never
   std::deque<QString> fileAnswers;
   // The font dialog's answers in order; no value is Cancel, and so is an
   // exhausted script. The font each dialog started from is recorded.
@@ -75,12 +76,15 @@ class FakeDialogs final : public ui::Dialogs {
     return std::make_unique<Progress>(*this);
   }
 
-  // The hook for the window's work: holds the worker at the byte cancelAt
-  // (for at most 20 seconds) until the progress box has cancelled.
+  // The hook for the window's work: counts its steps and holds the worker at
+  // step cancelAtStep (for at most 20 seconds) until the box has cancelled.
   ui::WorkProgress::Hook WorkHook() {
-    return [this](std::uint64_t done, const std::atomic<bool>& cancel) {
-      for (int i = 0; i < 20000 && done >= cancelAt.load() && !cancel.load(); ++i)
+    return [this](std::uint64_t, const std::atomic<bool>& cancel) {
+      if (++stepsSeen != cancelAtStep.load()) return;
+      held_ = true;
+      for (int i = 0; i < 20000 && !cancel.load(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      held_ = false;
     };
   }
   QString openFileName(const QString& folder, const QString&) override {
@@ -119,13 +123,13 @@ class FakeDialogs final : public ui::Dialogs {
   class Progress final : public ui::ProgressBox {
    public:
     explicit Progress(FakeDialogs& owner) : owner_(owner) {}
-    void setProgress(std::uint64_t done, std::uint64_t /*total*/) override { done_ = done; }
-    bool cancelled() override { return done_ >= owner_.cancelAt.load(); }
+    void setProgress(std::uint64_t, std::uint64_t) override {}
+    bool cancelled() override { return owner_.held_.load(); }
 
    private:
     FakeDialogs& owner_;
-    std::uint64_t done_ = 0;
   };
+  std::atomic<bool> held_{false};
 
   void Record(BoxKind kind, const QString& text) {
     boxes.push_back({kind, text, QApplication::overrideCursor() != nullptr});

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSize>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 
 #include "FakeDialogs.h"
 #include "app/UQuorlin.h"
+#include "tests/support/Req.h"
 #include "engine/LineList.h"
 #include "text/Text.h"
 #include "text/TextLines.h"
@@ -144,6 +147,33 @@ class WindowTest : public ::testing::Test {
     ShowChangePage();
     QTest::mouseClick(ui().okButton, Qt::LeftButton);
     QCoreApplication::processEvents();
+  }
+
+  // Puts a request on the change page as a user does: its buttons clicked,
+  // its fields typed and left, its option boxes checked.
+  void EnterRequest(const Req& r) {
+    ShowChangePage();
+    ui().testButton(TestCode(r.test))->click();
+    ui().actionButton(ActionCode(r.action))->click();
+    const std::pair<Field, const std::string*> fields[] = {{Field::TestKey, &r.key},
+                                                           {Field::ReplacementKey, &r.repl},
+                                                           {Field::FirstLineNum, &r.firstLine},
+                                                           {Field::LastLineNum, &r.lastLine},
+                                                           {Field::LineLength, &r.length},
+                                                           {Field::FirstCharPos, &r.firstChar},
+                                                           {Field::LastCharPos, &r.lastChar},
+                                                           {Field::ReplPos, &r.replPos}};
+    for (const auto& [f, text] : fields) {
+      if (!text->empty() || !ui().field(f)->text().isEmpty())
+        TypeAndLeave(ui().field(f), QString::fromLatin1(text->c_str()));
+    }
+    const std::pair<QCheckBox*, bool> boxes[] = {{ui().retainPassingOnly, r.retain},
+                                                 {ui().caseSensitive, r.cs},
+                                                 {ui().outputLowerCase, r.lower},
+                                                 {ui().outputUpperCase, r.upper}};
+    for (const auto& [box, on] : boxes) {
+      if (box->isChecked() != on) box->click();
+    }
   }
 
   QTemporaryDir dir_;
