@@ -96,10 +96,9 @@ class Run {
   const bool counting_;
   bool watching_;  // the observer wants more changes: what a step writes is copied
   RunStats counts_;
-  std::string_view stepRaw_;  // the line as read, while it is stepped
-  std::size_t stepOut_ = 0;   // lines written for it
-  bool stepOwn_ = false;      // one of them is the line as read
-  std::uint64_t stepTaken_ = 1;
+  std::string_view stepRaw_;            // the line as read, while it is stepped
+  std::size_t stepOut_ = 0;             // lines written for it
+  bool stepOwn_ = false;                // one of them is the line as read
   std::vector<std::string> stepLines_;  // what it wrote, while watching
   std::string rawCopy_;                 // the line as read, kept across a join's read
   RecordBuffer sortInput_;              // a sort's lines as read, in input order

@@ -3,6 +3,8 @@
 #include <exception>
 #include <memory>
 
+#include <QApplication>
+#include <QCursor>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -61,7 +63,11 @@ WorkOutcome RunWithProgress(Dialogs& dialogs, const QString& what, const WorkSet
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     outsideQuit = !quitByUs;
   }
+  bool boxShown = false;
   if (!ended && !outsideQuit) {
+    // The box takes clicks: the normal pointer over it, not the busy one.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    boxShown = true;
     box = dialogs.showProgress(what);
     if (box) box->setProgress(progress.done(), progress.total());
     while (!ended && !outsideQuit) {
@@ -73,6 +79,7 @@ WorkOutcome RunWithProgress(Dialogs& dialogs, const QString& what, const WorkSet
   if (!ended) progress.cancel();  // the program ends
   worker->wait();
   box.reset();
+  if (boxShown) QApplication::restoreOverrideCursor();
   if (failure) std::rethrow_exception(failure);
   return cancelled ? WorkOutcome::Cancelled : WorkOutcome::Done;
 }
