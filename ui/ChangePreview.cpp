@@ -2,7 +2,12 @@
 
 #include <new>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -19,6 +24,7 @@
 #include "ui/Colours.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
+#include "ui/Timing.h"
 #include "ui/Western.h"
 
 namespace quorlin::ui {
@@ -219,6 +225,8 @@ void ChangePreview::work() {
     }
     PreviewResult result;
     result.first = job.first;
+    QElapsedTimer clock;
+    clock.start();
     try {
       CurrentLines lines(job.text, generation_, job.generation);
       Nowhere sink(generation_, job.generation);
@@ -237,6 +245,13 @@ void ChangePreview::work() {
     } catch (const std::bad_alloc&) {
       result.why.assign(1, "Not enough memory to preview this change");
     }
+    qCInfo(lcTiming, "preview: action %d on %zu bytes, %lld ms", Number(job.request.action),
+           job.text.size(), clock.elapsed());
+#ifdef __GLIBC__
+    // A sort's or a removal of duplicates' tables, tens of MB on a large
+    // text, go back to the system rather than stay with this thread's heap.
+    ::malloc_trim(0);
+#endif
     QMetaObject::invokeMethod(
         this,
         [this, result = std::move(result), generation = job.generation] {

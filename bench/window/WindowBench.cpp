@@ -289,6 +289,19 @@ double ResidentMb() {
   return double(kb) / 1024.0;
 }
 
+// Runs the event loop, asleep between events, until done() holds (at most
+// limitMs): the window thread must not take a core from the workers.
+void WaitUntil(const std::function<bool()>& done, int limitMs = 60000) {
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  check.start(2);
+  QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+  if (!done()) loop.exec();
+}
+
 // Child: the preview's figures, 20 change runs, and undo and redo of a run.
 int ChildHistory(const std::string& path) {
   Window w;
@@ -303,14 +316,12 @@ int ChildHistory(const std::string& path) {
   ui.pages->setCurrentWidget(ui.changesPage);
   ui.field(quorlin::Field::ReplacementKey)->setText(QStringLiteral("x"));
   w.form->Edit2Exit();
+  const auto figuresShown = [&] { return !preview.pending() && preview.shownFigures(); };
   std::vector<double> figures;
   for (int i = 0; i < 6; ++i) {
     const auto t = Clock::now();
     ui.actionButton(i % 2 ? quorlin::ActionCode::Append : quorlin::ActionCode::Trim)->click();
-    QElapsedTimer limit;
-    limit.start();
-    while ((preview.pending() || !preview.shownFigures()) && limit.elapsed() < 30000)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    WaitUntil(figuresShown);
     if (i > 0) figures.push_back(MsSince(t));
   }
   std::printf("previewFigures %.1f\n", Median(figures));
@@ -319,10 +330,7 @@ int ChildHistory(const std::string& path) {
         std::pair{quorlin::ActionCode::RemoveDuplicates, "previewDuplicates"}}) {
     const auto t = Clock::now();
     ui.actionButton(action)->click();
-    QElapsedTimer limit;
-    limit.start();
-    while ((preview.pending() || !preview.shownFigures()) && limit.elapsed() < 30000)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    WaitUntil(figuresShown);
     std::printf("%s %.1f\n", name, MsSince(t));
   }
   ui.actionButton(quorlin::ActionCode::Append)->click();
@@ -335,10 +343,7 @@ int ChildHistory(const std::string& path) {
   for (int run = 0; run < 20; ++run) {
     kept = false;
     w.form->Button1Click();
-    QElapsedTimer limit;
-    limit.start();
-    while (!kept && limit.elapsed() < 60000)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    WaitUntil([&] { return kept; });
   }
   w.Shown();
   const double mb = double(w.pane->text().size()) / (1 << 20);
