@@ -74,6 +74,35 @@ class ToldSource final : public LineSource {
   std::uint64_t pending_ = 0;
 };
 
+// The run's output, told to `read` as well: a sort writes all its lines
+// after the last one is read.
+class ToldSink final : public LineSink {
+ public:
+  ToldSink(LineSink& out, const WorkRunRead& told) : out_(out), told_(told) {}
+  void write(std::string_view line) override {
+    out_.write(line);
+    tell(line.size() + 1);
+  }
+  void writeExpanded(std::string_view raw, int tabWidth) override {
+    out_.writeExpanded(raw, tabWidth);
+    tell(raw.size() + 1);
+  }
+
+ private:
+  void tell(std::uint64_t n) {
+    pending_ += n;
+    if (pending_ >= kEvery) {
+      const std::uint64_t all = pending_;
+      pending_ = 0;
+      told_(all);
+    }
+  }
+  static constexpr std::uint64_t kEvery = 1 << 16;
+  LineSink& out_;
+  const WorkRunRead& told_;
+  std::uint64_t pending_ = 0;
+};
+
 }  // namespace
 
 bool FolderIsPrivate(const std::string& folder) {
@@ -112,7 +141,8 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
       BlockLineWriter writer(out.get(), outPath, "\r\n");
       if (read) {
         ToldSource told(reader, read);
-        run = RunChange(request, told, writer);
+        ToldSink toldOut(writer, read);
+        run = RunChange(request, told, toldOut);
       } else {
         run = RunChange(request, reader, writer);
       }

@@ -61,9 +61,10 @@ struct WorkRunResult {
 
 // Called with a work file's path once it is written, before it is read back.
 using WorkFileWritten = std::function<void(const std::string& path)>;
-// Called as the run reads the first work file, with the bytes read since the
-// call before (a line and its break counting as the line's length plus one),
-// every 64 KB or so and at the end. It may throw to stop the run.
+// Called as the run reads the first work file and writes the second, with
+// the bytes read or written since the call before (a line and its break
+// counting as the line's length plus one; written lines as read, before tab
+// expansion), every 64 KB or so. It may throw to stop the run.
 using WorkRunRead = std::function<void(std::uint64_t bytes)>;
 
 // Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line

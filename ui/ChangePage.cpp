@@ -142,14 +142,15 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
 
   // The run reads a snapshot of the text, written to the first work file
   // line by line; the second work file's bytes become the new text as read.
-  // The bar counts the text's bytes twice: written out, and run.
+  // The bar counts the text's bytes three times: written to the first work
+  // file, read by the run, and (about as many) written by it to the second.
   const text::Text snapshot = ui_.pane->text();
   const std::string folder = SystemName(workFolder);
   WorkRunResult result;
   text::Text output;
   const WorkOutcome outcome =
       RunWithProgress(dialogs_, QStringLiteral("Changing the text..."), work, [&](WorkProgress& p) {
-        p.setTotal(2 * std::uint64_t(snapshot.size()));
+        p.setTotal(3 * std::uint64_t(snapshot.size()));
         text::TextLineSource source(snapshot);
         ProgressLines lines(source, p);
         result = RunThroughWorkFiles(folder, lines, request, nullptr,

@@ -293,11 +293,19 @@ void ChangePreview::show(const PreviewResult& r) {
                     : Count(c.line);
     QStringList after;
     for (const std::string& a : c.after) after << Shown(a);
-    const QString now = c.after.empty() ? QStringLiteral("(deleted)") : after.join(QChar(0x23CE));
+    // A deleted line and an empty line are told in italics.
+    QString now = after.join(QChar(0x23CE));
+    const bool told = c.after.empty() || now.isEmpty();
+    if (told) now = c.after.empty() ? QStringLiteral("(deleted)") : QStringLiteral("(empty line)");
     auto* old = new QListWidgetItem(where + QStringLiteral(": ") + Shown(c.before), list);
     old->setForeground(kMaroon);
     auto* changed = new QListWidgetItem(QChar(0x2192) + QLatin1Char(' ') + now, list);
     changed->setForeground(kGreen);
+    if (told) {
+      QFont italic = list->font();
+      italic.setItalic(true);
+      changed->setFont(italic);
+    }
     const QString tip = where + QStringLiteral(": ") + Shown(c.before) + QLatin1Char('\n') +
                         QChar(0x2192) + QLatin1Char(' ') + after.join(QLatin1Char('\n'));
     for (QListWidgetItem* item : {old, changed}) {
