@@ -252,13 +252,27 @@ void ChangePreview::work() {
     // text, go back to the system rather than stay with this thread's heap.
     ::malloc_trim(0);
 #endif
+    // The result stays with the window's thread: the call carries only its
+    // number.
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      done_ = std::move(result);
+      doneGeneration_ = job.generation;
+    }
     QMetaObject::invokeMethod(
-        this,
-        [this, result = std::move(result), generation = job.generation] {
-          if (generation == generation_.load()) show(result);
-        },
-        Qt::QueuedConnection);
+        this, [this, generation = job.generation] { finished(generation); }, Qt::QueuedConnection);
   }
+}
+
+void ChangePreview::finished(std::uint64_t generation) {
+  std::optional<PreviewResult> result;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (doneGeneration_ != generation || !done_) return;
+    result = std::move(done_);
+    done_.reset();
+  }
+  if (generation == generation_.load()) show(*result);
 }
 
 void ChangePreview::show(const PreviewResult& r) {

@@ -80,6 +80,7 @@ class ChangePreview : public QObject {
   void requestChanged();
   void start();
   void step(int pages);
+  void finished(std::uint64_t generation);
   void show(const PreviewResult& result);
   void work();
 
@@ -93,8 +94,10 @@ class ChangePreview : public QObject {
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::optional<Job> job_;  // the next job, under mutex_
-  bool stop_ = false;       // under mutex_
+  std::optional<Job> job_;             // the next job, under mutex_
+  bool stop_ = false;                  // under mutex_
+  std::optional<PreviewResult> done_;  // the last result, under mutex_
+  std::uint64_t doneGeneration_ = 0;   // under mutex_
   std::atomic<std::uint64_t> generation_{0};
   std::thread worker_;
 };
