@@ -81,6 +81,10 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
       if (!flag(o.version)) return bad("option '" + arg + "' takes no value");
     } else if (arg == "--list") {
       if (!flag(o.list)) return bad("option '" + arg + "' takes no value");
+    } else if (arg == "--stats") {
+      if (!flag(o.stats)) return bad("option '" + arg + "' takes no value");
+    } else if (arg == "--dry-run") {
+      if (!flag(o.dryRun)) return bad("option '" + arg + "' takes no value");
     } else if (arg == "--retain") {
       if (!flag(q.retainPassingOnly)) return bad("option '" + arg + "' takes no value");
     } else if (arg == "-c" || arg == "--case-sensitive") {
@@ -171,11 +175,19 @@ std::string HelpText() {
          "  -c, --case-sensitive    Test Key case sensitive\n"
          "      --lower, --upper    output lower case, output upper case\n"
          "      --crlf, --lf        force the output line terminator\n"
+         "      --stats             after the run, its figures on standard error\n"
+         "      --dry-run           the figures only; no output is written\n"
          "      --list              print every test and action code with its caption\n"
          "  -h, --help              this help\n"
          "      --version           the program's name and version\n"
          "\n"
          "Exit status: 0 done, 1 file error, 2 bad usage or refused request.\n";
+}
+
+std::string StatsLine(const RunStats& f) {
+  return "passed " + std::to_string(f.passed) + ", changed " + std::to_string(f.changed) +
+         ", deleted " + std::to_string(f.deleted) + ", added " + std::to_string(f.added) +
+         ", lines in " + std::to_string(f.linesIn) + ", lines out " + std::to_string(f.linesOut);
 }
 
 std::string VersionText() {

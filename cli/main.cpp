@@ -91,12 +91,41 @@ void PrintLines(const std::vector<std::string>& lines) {
   for (const std::string& l : lines) std::cerr << l << '\n';
 }
 
+// Where a dry run's lines go.
+class DiscardingSink final : public LineSink {
+ public:
+  void write(std::string_view /*line*/) override {}
+  void writeExpanded(std::string_view /*raw*/, int /*tabWidth*/) override {}
+};
+
+int DryRun(const batch::Options& o) {
+  File inFile;
+  std::FILE* in = stdin;
+  std::string inName = "standard input";
+  if (o.input != "-") {
+    inFile = OpenForReading(o.input);
+    in = inFile.get();
+    inName = o.input;
+  }
+  BlockLineReader reader(in, inName);
+  DiscardingSink nowhere;
+  RunStats figures;
+  const RunResult run = RunChange(o.request, reader, nowhere, &figures);
+  if (!run.completed) {
+    PrintLines(run.messages);
+    return 2;
+  }
+  std::cerr << batch::StatsLine(figures) << '\n';
+  return 0;
+}
+
 int Run(const batch::Options& o) {
   const std::vector<std::string> refused = ValidateRequest(o.request);
   if (!refused.empty()) {
     PrintLines(refused);
     return 2;
   }
+  if (o.dryRun) return DryRun(o);
 
   File inFile;
   std::FILE* in = stdin;
@@ -123,7 +152,8 @@ int Run(const batch::Options& o) {
     writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
       return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
     });
-  const RunResult run = RunChange(o.request, reader, writer);
+  RunStats figures;
+  const RunResult run = RunChange(o.request, reader, writer, o.stats ? &figures : nullptr);
   if (!run.completed) {
     PrintLines(run.messages);
     return 2;  // the temporary output file goes with outFile; the target is untouched
@@ -131,6 +161,7 @@ int Run(const batch::Options& o) {
   writer.finish();
   if (outFile) outFile->commit();
   ForgetTemporary();
+  if (o.stats) std::cerr << batch::StatsLine(figures) << '\n';
   return 0;
 }
 

@@ -109,6 +109,27 @@ TEST_F(BatchTest, FilesAndSafeOutput) {
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "File not found");
 }
 
+TEST_F(BatchTest, FiguresAfterTheRunOrInsteadOfIt) {
+  const std::string input = "ab\nx\ncdef\n";
+  const std::string figures = "passed 3, changed 1, deleted 0, added 1, lines in 3, lines out 4\n";
+  Result r = Batch("-a 20 -n 2 --stats", input);
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "ab\nx\ncd\nef\n");
+  EXPECT_EQ(r.err, figures);
+  // A dry run writes nothing, not even to a named output file.
+  Write("in.txt", input);
+  r = Batch("-a 20 -n 2 --dry-run in.txt out.txt");
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, figures);
+  EXPECT_FALSE(fs::exists(Path("out.txt")));
+  // Refused and stopped runs print their messages and no figures.
+  EXPECT_EQ(Batch("-a 22 --dry-run", input).err, "Fill In Test Key Text\n");
+  r = Batch("-a 25 --first-char 0 --last-char 0 --stats", input);
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_EQ(r.err, "Char positions have to be Positive, with Last char > First Char\n");
+}
+
 // Runs quorlin-batch in folder with args, as the other user when asOther,
 // under a file-size limit when one is given. With a signal, standard input
 // stays open until the temporary output file exists, and then the signal is
