@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <string>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -139,6 +144,26 @@ std::string_view SaveTerminator(const DocumentState& state) {
   return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
 }
 
+namespace {
+
+// The new file takes the owner and group of the one it replaces where this
+// process may give them (a file saved by root over a user's file stays the
+// user's), then the old permissions again, which a change of owner may clear.
+void KeepOwner([[maybe_unused]] const QString& path, [[maybe_unused]] QSaveFile& file) {
+#ifndef Q_OS_WIN
+  struct stat old {};
+  if (::stat(QFile::encodeName(path).constData(), &old) != 0) return;  // a new file
+  const int fd = file.handle();
+  if (fd < 0) return;
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  ::fchmod(fd, old.st_mode & 07777);
+#endif
+}
+
+}  // namespace
+
 void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator,
                ui::WorkProgress* progress) {
   const std::string name = ui::SystemName(path);
@@ -160,6 +185,7 @@ void SaveLines(const QString& path, const text::Text& lines, std::string_view te
   QSaveFile file(path);
   errno = 0;
   if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
+  KeepOwner(path, file);
   int err = 0;
   try {
     err = WriteLines(file, lines, terminator, progress);
