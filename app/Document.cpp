@@ -124,41 +124,62 @@ QString WorkFolderForDocument(const QString& path, const QString& folder, QStrin
 }
 
 LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, DocumentState& state,
-                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe) {
+                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe,
+                        const ui::WorkSettings& work) {
   QElapsedTimer clock;
   clock.start();
-  qint64 scanMs = 0, copyMs = 0, readMs = 0;
+  qint64 readMs = 0, copyMs = 0;
+  const QString name = SplitPath(path).name;
+  const QString what = QStringLiteral("Opening %1...").arg(name);
   try {
     std::string terminator;
     LoadResult loaded = LoadResult::Loaded;
     text::Text text;
-    {
-      // Read once: the scan, the cleaned copy and the pane all take these bytes.
-      PipeLimits pipes;
-      pipes.allowed = allowPipe;
-      std::string bytes = ReadDocument(SystemName(path), pipes);
-      const bool nulls = bytes.find('\0') != std::string::npos;
-      scanMs = clock.restart();
-      if (nulls) {
-        if (!dialogs.confirm(nullsQuestion)) return LoadResult::Declined;
-        clock.restart();
-        WriteCleanedCopy(bytes,
-                         SystemName(state.workFolder + QString::fromLatin1(kCleanedCopyFile)));
-        copyMs = clock.restart();
-        loaded = LoadResult::LoadedCleaned;
-      }
-      // The bytes become the pane's text as they are, their line breaks made
-      // "\n" in place.
-      text = text::Text::adopt(std::move(bytes), &terminator);
-    }
+    // Read once: the scan, the cleaned copy and the pane all take these
+    // bytes. Without zero bytes they become the pane's text as they are,
+    // their line breaks made "\n" in place, on the same worker.
+    std::string bytes;
+    bool nulls = false;
+    PipeLimits pipes;
+    pipes.allowed = allowPipe;
+    ui::WorkOutcome outcome = ui::RunWithProgress(dialogs, what, work, [&](ui::WorkProgress& p) {
+      std::size_t told = 0;
+      bytes = ReadDocument(SystemName(path), pipes, [&](std::size_t read, std::size_t size) {
+        p.setTotal(size);
+        p.advance(read - told);
+        told = read;
+      });
+      nulls = bytes.find('\0') != std::string::npos;
+      if (!nulls) text = text::Text::adopt(std::move(bytes), &terminator);
+      p.checkpoint();
+    });
+    if (outcome == ui::WorkOutcome::Cancelled) return LoadResult::Cancelled;
     readMs = clock.restart();
+    if (nulls) {
+      if (!dialogs.confirm(nullsQuestion)) return LoadResult::Declined;
+      clock.restart();
+      const std::string copy = SystemName(state.workFolder + QString::fromLatin1(kCleanedCopyFile));
+      outcome = ui::RunWithProgress(dialogs, what, work, [&](ui::WorkProgress& p) {
+        p.checkpoint();
+        WriteCleanedCopy(bytes, copy);
+        text = text::Text::adopt(std::move(bytes), &terminator);
+        p.checkpoint();
+      });
+      if (outcome == ui::WorkOutcome::Cancelled) {
+        RemoveFileQuietly(copy);
+        return LoadResult::Cancelled;
+      }
+      copyMs = clock.restart();
+      loaded = LoadResult::LoadedCleaned;
+    }
     const std::size_t lines = text.lineCount();
     pane.setText(std::move(text));
     state.lineTerminator = std::move(terminator);
+    state.documentName = name;
     qCInfo(ui::lcTiming,
-           "open: %zu lines; reading and zero-byte scan %lld ms, cleaned copy %lld ms, line index "
-           "%lld ms, text into the pane %lld ms",
-           lines, scanMs, copyMs, readMs, clock.elapsed());
+           "open: %zu lines; reading, zero-byte scan and line index %lld ms, cleaned copy %lld "
+           "ms, text into the pane %lld ms",
+           lines, readMs, copyMs, clock.elapsed());
     return loaded;
   } catch (const FileError& e) {
     dialogs.error(ui::FileErrorBoxText(e));

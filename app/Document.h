@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "ui/BackgroundWork.h"
+
 namespace quorlin::ui {
 class Dialogs;
 class TextPane;
@@ -76,14 +78,21 @@ struct DocumentState {
   std::string lineTerminator;
   // Folders made for work files during this run, removed at close.
   QStringList madeFolders;
+  // The name part of the file the text was last loaded from or saved to
+  // (for a cleaned copy, its source's); empty before any.
+  QString documentName;
 };
+
+// What the question before unsaved text is lost calls a text never loaded
+// or saved.
+inline constexpr char kUntitled[] = "Untitled";
 
 inline constexpr char kNullsQuestion[] =
     "File contains UniCode or Database Null characters. Use Quorlin to open in plain text with "
     "Nulls removed?";
 inline constexpr char kCommandLineCaption[] = "Quorlin Text Formatter 3.1 - [Sourcefile] - ";
 
-enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed };
+enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed, Cancelled };
 
 // Reads the file once and looks for zero bytes. Without any it is loaded into
 // the pane. With some the question is asked; on OK the cleaned copy, workFolder
@@ -92,9 +101,13 @@ enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed };
 // allowed (the command line), read to its end within bounds. A file that
 // cannot be read or written stops the steps with the error box, nothing
 // loaded. The pane changes only on Loaded and LoadedCleaned, which also record
-// the line terminator.
+// the line terminator and the document's name; its undo history is cleared.
+// The reading (and the cleaned copy) run on a worker thread with the progress
+// box of `work`: Cancelled leaves everything as it was (a cleaned copy begun
+// is removed).
 LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, DocumentState& state,
-                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe = false);
+                        ui::TextPane& pane, ui::Dialogs& dialogs, bool allowPipe = false,
+                        const ui::WorkSettings& work = ui::WorkSettings());
 
 // The file named on the command line: all arguments joined with single
 // blanks. A name relative to the current folder is made absolute.

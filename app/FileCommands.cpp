@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <string>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -19,6 +24,7 @@
 #include "text/Text.h"
 #include "text/TextLines.h"
 #include "textutil/QuorlinUtils.h"
+#include "ui/BackgroundWork.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
 #include "ui/FileNames.h"
@@ -54,8 +60,9 @@ int FailureCode(int err, const QFileDevice& file) {
 // in large blocks, checking every count. A text's own line breaks are "\n":
 // with that terminator its bytes go out as they are, with one more "\n"
 // after a last line that has none. Returns 0, or the error number of the
-// write that failed.
-int WriteLines(QFileDevice& file, const text::Text& text, std::string_view terminator) {
+// write that failed. Each block written is told to progress.
+int WriteLines(QFileDevice& file, const text::Text& text, std::string_view terminator,
+               ui::WorkProgress* progress) {
   constexpr std::size_t kBlock = std::size_t(1) << 20;
   std::string block;
   block.reserve(kBlock + 4096);
@@ -65,6 +72,7 @@ int WriteLines(QFileDevice& file, const text::Text& text, std::string_view termi
     const qint64 written = file.write(block.data(), qint64(block.size()));
     const int err = errno;
     if (written != qint64(block.size())) return FailureCode(err, file);
+    if (progress) progress->advance(block.size());
     block.clear();
     return 0;
   };
@@ -136,7 +144,28 @@ std::string_view SaveTerminator(const DocumentState& state) {
   return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
 }
 
-void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator) {
+namespace {
+
+// The new file takes the owner and group of the one it replaces where this
+// process may give them (a file saved by root over a user's file stays the
+// user's), then the old permissions again, which a change of owner may clear.
+void KeepOwner([[maybe_unused]] const QString& path, [[maybe_unused]] QSaveFile& file) {
+#ifndef Q_OS_WIN
+  struct stat old {};
+  if (::stat(QFile::encodeName(path).constData(), &old) != 0) return;  // a new file
+  const int fd = file.handle();
+  if (fd < 0) return;
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  ::fchmod(fd, old.st_mode & 07777);
+#endif
+}
+
+}  // namespace
+
+void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator,
+               ui::WorkProgress* progress) {
   const std::string name = ui::SystemName(path);
   const QFileInfo target(path);  // through links, to the file they name
   if (target.isDir()) throw FileError(EISDIR, name);
@@ -147,7 +176,7 @@ void SaveLines(const QString& path, const text::Text& lines, std::string_view te
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
-    if (const int err = WriteLines(file, lines, terminator)) throw FileError(err, name);
+    if (const int err = WriteLines(file, lines, terminator, progress)) throw FileError(err, name);
     file.close();
     if (file.error() != QFileDevice::NoError) throw FileError(FailureCode(0, file), name);
     return;
@@ -156,7 +185,16 @@ void SaveLines(const QString& path, const text::Text& lines, std::string_view te
   QSaveFile file(path);
   errno = 0;
   if (!file.open(QIODevice::WriteOnly)) throw FileError(FailureCode(errno, file), name);
-  if (const int err = WriteLines(file, lines, terminator)) {
+  KeepOwner(path, file);
+  int err = 0;
+  try {
+    err = WriteLines(file, lines, terminator, progress);
+    if (progress && err == 0) progress->checkpoint();  // the last moment to cancel
+  } catch (...) {
+    file.cancelWriting();
+    throw;
+  }
+  if (err != 0) {
     // commit() may report success after a write that failed part of the way:
     // the temporary file is thrown away instead.
     file.cancelWriting();
@@ -166,9 +204,15 @@ void SaveLines(const QString& path, const text::Text& lines, std::string_view te
   if (!file.commit()) throw FileError(FailureCode(errno, file), name);
 }
 
-FileCommands::FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc,
-                           ui::Dialogs& dialogs, PrintSystem& printSystem)
-    : window_(window), ui_(ui), doc_(doc), dialogs_(dialogs), printSystem_(printSystem) {}
+FileCommands::FileCommands(std::function<void(const QString&)> caption, ui::MainWindowUi& ui,
+                           DocumentState& doc, ui::Dialogs& dialogs, PrintSystem& printSystem,
+                           const ui::WorkSettings& work)
+    : caption_(std::move(caption)),
+      ui_(ui),
+      doc_(doc),
+      dialogs_(dialogs),
+      printSystem_(printSystem),
+      work_(work) {}
 
 QString FileCommands::recentPath() const {
   if (!ui_.recentItem->isVisible()) return {};
@@ -177,7 +221,7 @@ QString FileCommands::recentPath() const {
 
 void FileCommands::showLoaded(LoadResult loaded, const QString& caption) {
   if (loaded != LoadResult::Loaded && loaded != LoadResult::LoadedCleaned) return;
-  window_.setWindowTitle(caption);
+  caption_(caption);
   ui_.nullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
 }
 
@@ -190,6 +234,11 @@ void FileCommands::open() {
 
   // Off again however the command ends: loaded, declined or stopped by an error.
   const ui::BusyCursor busy;
+  // What a cancel puts back.
+  const bool hadRecent = ui_.recentItem->isVisible();
+  const QString recentText = ui_.recentItem->text();
+  const QVariant recentData = ui_.recentItem->data();
+  const QString lastFolder = doc_.lastFolder, lastFileName = doc_.lastFileName;
   ui_.recentSeparator->setVisible(true);
   ui_.recentItem->setText(RecentEntryCaption(path));
   ui_.recentItem->setData(path);
@@ -198,8 +247,17 @@ void FileCommands::open() {
   doc_.lastFolder = parts.folder;
   doc_.lastFileName = parts.name;
 
-  const LoadResult loaded =
-      LoadIntoPane(path, QString::fromLatin1(kNullsQuestion), doc_, *ui_.pane, dialogs_);
+  const LoadResult loaded = LoadIntoPane(path, QString::fromLatin1(kNullsQuestion), doc_, *ui_.pane,
+                                         dialogs_, false, work_);
+  if (loaded == LoadResult::Cancelled) {
+    ui_.recentSeparator->setVisible(hadRecent);
+    ui_.recentItem->setVisible(hadRecent);
+    ui_.recentItem->setText(recentText);
+    ui_.recentItem->setData(recentData);
+    doc_.lastFolder = lastFolder;
+    doc_.lastFileName = lastFileName;
+    return;
+  }
   const QString caption = QString::fromLatin1(kOpenCaption);
   showLoaded(loaded, loaded == LoadResult::LoadedCleaned ? caption + QLatin1Char('$') + path
                                                          : caption + path);
@@ -208,27 +266,44 @@ void FileCommands::open() {
 void FileCommands::openRecent() {
   const QString path = recentPath();
   if (path.isEmpty()) return;
+  const QString lastFolder = doc_.lastFolder;
   doc_.lastFolder = SplitPath(path).folder;
 
-  const LoadResult loaded =
-      LoadIntoPane(path, QString::fromLatin1(kRecentNullsQuestion), doc_, *ui_.pane, dialogs_);
+  const LoadResult loaded = LoadIntoPane(path, QString::fromLatin1(kRecentNullsQuestion), doc_,
+                                         *ui_.pane, dialogs_, false, work_);
+  if (loaded == LoadResult::Cancelled) {
+    doc_.lastFolder = lastFolder;
+    return;
+  }
   showLoaded(loaded, QString::fromLatin1(loaded == LoadResult::LoadedCleaned ? kRecentCleanedCaption
                                                                              : kRecentCaption) +
                          path);
 }
 
-void FileCommands::saveAs() {
+bool FileCommands::saveAs() {
   // Before any file was opened the dialog starts where the open dialog does.
   const QString folder = doc_.lastFolder.isEmpty() ? DefaultOpenFolder() : doc_.lastFolder;
   const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return false;
 
   ui_.pane->setWordWrap(false);
+  const text::Text snapshot = ui_.pane->text();
+  const std::string_view terminator = SaveTerminator(doc_);
+  const QString name = SplitPath(path).name;
   try {
-    SaveLines(path, ui_.pane->text(), SaveTerminator(doc_));
+    const ui::WorkOutcome outcome = ui::RunWithProgress(
+        dialogs_, QStringLiteral("Saving %1...").arg(name), work_, [&](ui::WorkProgress& p) {
+          p.setTotal(snapshot.size());
+          SaveLines(path, snapshot, terminator, &p);
+        });
+    if (outcome == ui::WorkOutcome::Cancelled) return false;
   } catch (const FileError& e) {
     dialogs_.error(ui::FileErrorBoxText(e));
+    return false;
   }
+  ui_.pane->markSaved(snapshot);
+  doc_.documentName = name;
+  return true;
 }
 
 void FileCommands::print() {
@@ -241,11 +316,27 @@ void FileCommands::print() {
   PrintOutcome outcome = PrintOutcome::Failed;
   {
     const ui::BusyCursor busy;
-    outcome =
-        PrintOffThread(printSystem_, [&](QPagedPaintDevice& device, const std::atomic<bool>& stop) {
-          text::TextLineSource lines(snapshot);
-          return PrintLines(device, PrintableRect(device), lines, font, tabStop, &stop);
+    const ui::WorkOutcome work = ui::RunWithProgress(
+        dialogs_, QStringLiteral("Printing..."), work_, [&](ui::WorkProgress& p) {
+          p.setTotal(snapshot.size());
+          try {
+            outcome = printSystem_.print(
+                [&](QPagedPaintDevice& device, const std::atomic<bool>& stop) {
+                  text::TextLineSource lines(snapshot);
+                  ui::ProgressLines counted(lines, p);
+                  return PrintLines(device, PrintableRect(device), counted, font, tabStop, &stop);
+                },
+                p.cancelFlag());
+          } catch (const ui::WorkCancelled&) {
+            throw;
+          } catch (...) {  // out of memory making the pages
+            outcome = PrintOutcome::Failed;
+          }
+          // A job that Cancel stopped is no failure to report; one the print
+          // system took is printed, Cancel or not.
+          if (outcome != PrintOutcome::Printed) p.checkpoint();
         });
+    if (work == ui::WorkOutcome::Cancelled) return;
   }
   switch (outcome) {
     case PrintOutcome::Printed:

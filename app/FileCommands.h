@@ -2,14 +2,13 @@
 // Print. Each works on the window's controls and the document-file state.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include <QString>
 
 #include "app/Document.h"
 #include "app/PrintSystem.h"
-
-class QWidget;
 
 namespace quorlin::text {
 class Text;
@@ -18,6 +17,8 @@ class Text;
 namespace quorlin::ui {
 class Dialogs;
 struct MainWindowUi;
+class WorkProgress;
+struct WorkSettings;
 }  // namespace quorlin::ui
 
 namespace quorlin::app {
@@ -56,19 +57,27 @@ std::string_view SaveTerminator(const DocumentState& state);
 // Writes every line followed by the terminator to path, through a temporary
 // file in the same folder renamed over path at the end: a failure leaves an
 // existing file whole. An existing file keeps its permissions; one that is no
-// plain file (a device) is written directly. Throws FileError.
-void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator);
+// plain file (a device) is written directly. Throws FileError. With progress,
+// the bytes written are told to it; when it throws (a cancel), the temporary
+// file is given up and an existing file stays whole.
+void SaveLines(const QString& path, const text::Text& lines, std::string_view terminator,
+               ui::WorkProgress* progress = nullptr);
 
 class FileCommands {
  public:
-  // window: whose caption names the file; printSystem: where Print sends
-  // the text.
-  FileCommands(QWidget& window, ui::MainWindowUi& ui, DocumentState& doc, ui::Dialogs& dialogs,
-               PrintSystem& printSystem);
+  // caption: shows a caption that names the file; printSystem: where Print
+  // sends the text; work: how the long commands show their progress.
+  FileCommands(std::function<void(const QString&)> caption, ui::MainWindowUi& ui,
+               DocumentState& doc, ui::Dialogs& dialogs, PrintSystem& printSystem,
+               const ui::WorkSettings& work);
 
+  // Open, the recent-file entry, Save As and Print each work on a worker
+  // thread with a progress box; a cancelled one leaves the pane, its history,
+  // the files and the menu as they were.
   void open();
   void openRecent();
-  void saveAs();
+  // True when the text was saved; it then counts as saved.
+  bool saveAs();
   void print();
 
   // The path the recent-file entry opens; empty while it is hidden.
@@ -77,11 +86,12 @@ class FileCommands {
  private:
   void showLoaded(LoadResult loaded, const QString& caption);
 
-  QWidget& window_;
+  std::function<void(const QString&)> caption_;
   ui::MainWindowUi& ui_;
   DocumentState& doc_;
   ui::Dialogs& dialogs_;
   PrintSystem& printSystem_;
+  const ui::WorkSettings& work_;
 };
 
 }  // namespace quorlin::app

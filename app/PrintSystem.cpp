@@ -1,9 +1,7 @@
 #include "app/PrintSystem.h"
 
-#include <QEventLoop>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QThread>
 
 #ifdef QUORLIN_HAVE_CUPS
 #include "app/CupsPrintSystem.h"
@@ -41,27 +39,6 @@ std::unique_ptr<PrintSystem> SystemPrintSystem() {
 #else
   return std::make_unique<QtPrintSystem>();
 #endif
-}
-
-PrintOutcome PrintOffThread(PrintSystem& system, const PagePainter& paint) {
-  std::atomic<bool> stop{false};
-  PrintOutcome outcome = PrintOutcome::Failed;
-  const std::unique_ptr<QThread> worker(QThread::create([&] {
-    try {
-      outcome = system.print(paint, stop);
-    } catch (...) {  // out of memory making the pages
-      outcome = PrintOutcome::Failed;
-    }
-  }));
-  QEventLoop loop;
-  QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-  worker->start();
-  // Paint and timer events go on; the user's input (a close included) is
-  // kept until the job is over.
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
-  if (!worker->isFinished()) stop = true;
-  worker->wait();
-  return outcome;
 }
 
 }  // namespace quorlin::app

@@ -38,10 +38,4 @@ class PrintSystem {
 // with CUPS; elsewhere Qt's printer on the default printer.
 std::unique_ptr<PrintSystem> SystemPrintSystem();
 
-// Runs the job on a worker thread. Meanwhile the calling (window) thread
-// goes on painting and handling everything but the user's input, which waits
-// for the job's end; the call returns when the job is over. Should the event
-// loop be told to quit meanwhile, the job is stopped and waited for.
-PrintOutcome PrintOffThread(PrintSystem& system, const PagePainter& paint);
-
 }  // namespace quorlin::app

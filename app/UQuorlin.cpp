@@ -10,6 +10,8 @@
 #include "app/FileCommands.h"
 #include "ui/AboutU.h"
 #include "ui/ChangePage.h"
+#include "ui/ChangePreview.h"
+#include "ui/FileNames.h"
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
 #include "ui/FieldExits.h"
@@ -30,12 +32,15 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   ui::BuildMainWindowUi(this, ui_);
   exits_ = new ui::FieldExitWatcher(this);
   changePage_ = std::make_unique<ui::ChangePage>(ui_, *dialogs_, *exits_);
+  preview_ = std::make_unique<ui::ChangePreview>(ui_, *changePage_);
   PrintSystem* printSystem = options_.printSystem;
   if (printSystem == nullptr) {
     ownPrintSystem_ = SystemPrintSystem();
     printSystem = ownPrintSystem_.get();
   }
-  files_ = std::make_unique<FileCommands>(*this, ui_, doc_, *dialogs_, *printSystem);
+  caption_ = windowTitle();
+  files_ = std::make_unique<FileCommands>([this](const QString& c) { setCaption(c); }, ui_, doc_,
+                                          *dialogs_, *printSystem, options_.work);
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   connectHandlers();
   FormCreate();
@@ -46,6 +51,8 @@ TForm1::~TForm1() {
   // check of a field left while they are destroyed may reach the page.
   delete exits_;
   exits_ = nullptr;
+  // Its worker reads the controls' request no more once it has stopped.
+  preview_.reset();
 }
 
 void TForm1::connectHandlers() {
@@ -55,6 +62,9 @@ void TForm1::connectHandlers() {
   connect(ui_.closeItem, &QAction::triggered, this, &TForm1::Close1Click);
   connect(ui_.exitItem, &QAction::triggered, this, &TForm1::Exit1Click);
   connect(ui_.recentItem, &QAction::triggered, this, &TForm1::filename1Click);
+  connect(ui_.undoItem, &QAction::triggered, this, &TForm1::Undo1Click);
+  connect(ui_.redoItem, &QAction::triggered, this, &TForm1::Redo1Click);
+  connect(ui_.pane, &ui::TextPane::textChanged, this, &TForm1::textChanged);
   connect(ui_.searchItem, &QAction::triggered, this, &TForm1::Search1Click);
   connect(ui_.cutItem, &QAction::triggered, this, &TForm1::Cut1Click);
   connect(ui_.copyItem, &QAction::triggered, this, &TForm1::Copy1Click);
@@ -86,12 +96,14 @@ void TForm1::FormCreate() {
   const QString folder =
       options_.programFolder.isEmpty() ? ProgramFolder() : options_.programFolder;
   doc_.workFolder = WorkFolderFor(folder, CanHoldWorkFiles, &doc_.madeFolders);
+  ui_.pane->setHistoryFolder(ui::SystemName(doc_.workFolder));
   changePage_->checkDefaultButtons();
 }
 
 void TForm1::FormShow() {
   const QSize screenSize = options_.screenSize.value_or(screen()->size());
   ui::ApplyPlaces(this, ui::PlacesForScreen(screenSize.width(), screenSize.height()));
+  preview_->place();
   changePage_->clearFilledFlags();
   ui::SetRole(this, QPalette::Window, ui::kWindowCream);
   ui::SetRole(ui_.pane, QPalette::Base, ui::kPaneBackground);
@@ -115,12 +127,16 @@ void TForm1::FormActivate() {
   doc_.lastFileName = parts.name;
   // From here on the temporary files go next to the document.
   doc_.workFolder = WorkFolderForDocument(fileName, doc_.lastFolder, &doc_.madeFolders);
+  ui_.pane->setHistoryFolder(ui::SystemName(doc_.workFolder));
 
   // A pipe (a process substitution, /dev/stdin) is read once to its end.
-  const LoadResult loaded = LoadIntoPane(fileName, QString::fromLatin1(kNullsQuestion), doc_,
-                                         *ui_.pane, *dialogs_, /*allowPipe=*/true);
+  LoadResult loaded = LoadResult::Failed;
+  command([&] {
+    loaded = LoadIntoPane(fileName, QString::fromLatin1(kNullsQuestion), doc_, *ui_.pane, *dialogs_,
+                          /*allowPipe=*/true, options_.work);
+  });
   if (loaded != LoadResult::Loaded && loaded != LoadResult::LoadedCleaned) return;
-  setWindowTitle(QString::fromLatin1(kCommandLineCaption) + fileName);
+  setCaption(QString::fromLatin1(kCommandLineCaption) + fileName);
   ui_.nullsReminder->setVisible(loaded == LoadResult::LoadedCleaned);
   CommandLineHandled = true;
 }
@@ -152,25 +168,93 @@ void TForm1::setVisible(bool visible) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A command waiting for its worker ends first (a signal cancels it).
+  if (commands_ > 0) {
+    closeWaiting_ = true;
+    event->ignore();
+    return;
+  }
+  if (!endingFromOutside_ && !mayLoseText()) {
+    event->ignore();
+    return;
+  }
   FormClose();
   event->accept();
+}
+
+void TForm1::endFromOutside() {
+  endingFromOutside_ = true;
+  close();
+}
+
+// ---- Unsaved text ----
+
+void TForm1::setCaption(const QString& caption) {
+  caption_ = caption;
+  textChanged();
+}
+
+void TForm1::textChanged() {
+  const QString title = (ui_.pane->modified() ? QStringLiteral("*") : QString()) + caption_;
+  if (windowTitle() != title) setWindowTitle(title);
+  ui_.undoItem->setEnabled(ui_.pane->canUndo());
+  ui_.redoItem->setEnabled(ui_.pane->canRedo());
+}
+
+bool TForm1::mayLoseText() {
+  if (!ui_.pane->modified()) return true;
+  const QString name =
+      doc_.documentName.isEmpty() ? QString::fromLatin1(kUntitled) : doc_.documentName;
+  switch (dialogs_->saveQuestion(QStringLiteral("Save changes to %1?").arg(name))) {
+    case ui::SaveChoice::Save: {
+      const bool saved = files_->saveAs();
+      textChanged();
+      return saved;
+    }
+    case ui::SaveChoice::Discard:
+      return true;
+    case ui::SaveChoice::Cancel:
+      break;
+  }
+  return false;
+}
+
+void TForm1::command(const std::function<void()>& run) {
+  ++commands_;
+  try {
+    run();
+  } catch (...) {
+    --commands_;
+    throw;
+  }
+  --commands_;
+  if (commands_ == 0 && closeWaiting_) {
+    closeWaiting_ = false;
+    close();
+  }
 }
 
 // ---- Menus ----
 
 void TForm1::Open1Click() {
-  files_->open();
+  command([this] {
+    if (mayLoseText()) files_->open();
+  });
 }
 void TForm1::SaveAs1Click() {
-  files_->saveAs();
+  command([this] { files_->saveAs(); });
+  textChanged();
 }
 void TForm1::Print1Click() {
-  files_->print();
+  command([this] { files_->print(); });
 }
 
 void TForm1::Close1Click() {
-  ui_.pane->setText(text::Text());
-  ui_.nullsReminder->setVisible(false);
+  command([this] {
+    if (!mayLoseText()) return;
+    ui_.pane->setText(text::Text());
+    ui_.nullsReminder->setVisible(false);
+  });
 }
 
 void TForm1::Exit1Click() {
@@ -178,7 +262,15 @@ void TForm1::Exit1Click() {
 }
 
 void TForm1::filename1Click() {
-  files_->openRecent();
+  command([this] {
+    if (mayLoseText()) files_->openRecent();
+  });
+}
+void TForm1::Undo1Click() {
+  ui_.pane->undo();
+}
+void TForm1::Redo1Click() {
+  ui_.pane->redo();
 }
 void TForm1::Search1Click() {
   view_->openFindDialog();
@@ -276,7 +368,7 @@ void TForm1::Button1Click() {
   // The click took the focus from a field: its check comes first, and when it
   // had to correct the field the user looks at that before anything runs.
   if (exits_->flush() > 0) return;
-  changePage_->pressOk(doc_.workFolder);
+  command([this] { changePage_->pressOk(doc_.workFolder, options_.work); });
 }
 
 }  // namespace quorlin::app

@@ -3,6 +3,7 @@
 // a few lines that call into the document steps, the change page or the view.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,10 +13,12 @@
 
 #include "app/Document.h"
 #include "app/PrintSystem.h"
+#include "ui/BackgroundWork.h"
 #include "ui/MainWindowUi.h"
 
 namespace quorlin::ui {
 class ChangePage;
+class ChangePreview;
 class Dialogs;
 class FieldExitWatcher;
 class ViewCommands;
@@ -38,6 +41,9 @@ struct FormOptions {
   // Where File > Print sends the text; empty: the system's default printer.
   // Must outlive the window.
   PrintSystem* printSystem = nullptr;
+  // How long Open, a change run, Save As and Print work before their
+  // progress box shows, and a hook their worker calls at every step.
+  ui::WorkSettings work;
 };
 
 class TForm1 : public QMainWindow {
@@ -51,7 +57,17 @@ class TForm1 : public QMainWindow {
   // Set once the file named on the command line is in the pane.
   bool commandLineHandled() const { return CommandLineHandled; }
   const ui::ChangePage& changePage() const { return *changePage_; }
+  const ui::ChangePreview& preview() const { return *preview_; }
   ui::ViewCommands& view() { return *view_; }
+
+  // The window's caption without the mark of unsaved text: the title shows
+  // it after a "*" while the text is not the one last opened or saved.
+  QString caption() const { return caption_; }
+
+  // Closes the window for a signal from outside (SIGTERM, SIGHUP, SIGINT):
+  // nothing is asked, unsaved text is lost, the work files go. A command
+  // under way is cancelled first; the window closes when it has ended.
+  void endFromOutside();
 
   // Life of the window.
   void FormCreate();
@@ -66,6 +82,8 @@ class TForm1 : public QMainWindow {
   void Close1Click();
   void Exit1Click();
   void filename1Click();
+  void Undo1Click();
+  void Redo1Click();
   void Search1Click();
   void Cut1Click();
   void Copy1Click();
@@ -104,6 +122,14 @@ class TForm1 : public QMainWindow {
  private:
   void connectHandlers();
   void fieldLeft(QLineEdit* field);
+  void setCaption(const QString& caption);
+  void textChanged();
+  // Asks "Save changes to NAME?" while the text is unsaved; true when the
+  // command that would lose it may go on (saved, or discarded).
+  bool mayLoseText();
+  // Runs a command that may wait for a worker; a close asked for meanwhile
+  // happens when it ends.
+  void command(const std::function<void()>& run);
 
   FormOptions options_;
   std::unique_ptr<ui::Dialogs> ownDialogs_;
@@ -112,6 +138,7 @@ class TForm1 : public QMainWindow {
   ui::MainWindowUi ui_;
   ui::FieldExitWatcher* exits_ = nullptr;
   std::unique_ptr<ui::ChangePage> changePage_;
+  std::unique_ptr<ui::ChangePreview> preview_;
   std::unique_ptr<ui::ViewCommands> view_;
   DocumentState doc_;
   std::unique_ptr<FileCommands> files_;
@@ -121,6 +148,9 @@ class TForm1 : public QMainWindow {
   // activation.
   bool commandLineTried_ = false;
   bool shown_ = false;
+  QString caption_;
+  int commands_ = 0;  // commands under way
+  bool closeWaiting_ = false, endingFromOutside_ = false;
 };
 
 }  // namespace quorlin::app

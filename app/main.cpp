@@ -40,12 +40,14 @@ int main(int argc, char* argv[]) {
   quorlin::app::FormOptions options;
   options.arguments = arguments;
   quorlin::app::TForm1 Form1(options);
-  // Ended from outside: the window closes as usual (its work files go), then
-  // the program ends by the same signal.
+  // Ended from outside: the window closes without a question (its work
+  // files go; unsaved text is lost), then the program ends by the same
+  // signal. A command under way is cancelled, and the window closes when it
+  // has ended.
   int endedBy = 0;
   const quorlin::app::SignalWatcher watcher([&](int sig) {
     endedBy = sig;
-    Form1.close();
+    Form1.endFromOutside();
     QCoreApplication::exit(128 + sig);
   });
   Form1.show();

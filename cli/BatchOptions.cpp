@@ -93,6 +93,8 @@ ParseResult ParseOptions(const std::vector<std::string>& given) {
   flag("--lf", lf);
   flag("--in-place", o.inPlace);
   flag("--list", o.list);
+  flag("--stats", o.stats);
+  flag("--dry-run", o.dryRun);
   flag("--explain", o.explain);
   flag("-h,--help", o.help);
   flag("--version", o.version);
@@ -231,12 +233,20 @@ std::string HelpText() {
          "  -j, --jobs N            threads to run on (default 1; 0: one per core)\n"
          "      --in-place          replace each FILE with its changed text\n"
          "  -o DIR                  write each FILE's changed text into DIR, same name\n"
+         "      --stats             after the run, its figures on standard error\n"
+         "      --dry-run           the figures only; no output is written\n"
          "      --explain           print what the request needs to be split, and exit\n"
          "      --list              print every test and action code with its caption\n"
          "  -h, --help              this help\n"
          "      --version           the program's name and version\n"
          "\n"
          "Exit status: 0 done, 1 file error, 2 bad usage or refused request.\n";
+}
+
+std::string StatsLine(const RunStats& f) {
+  return "passed " + std::to_string(f.passed) + ", changed " + std::to_string(f.changed) +
+         ", deleted " + std::to_string(f.deleted) + ", added " + std::to_string(f.added) +
+         ", lines in " + std::to_string(f.linesIn) + ", lines out " + std::to_string(f.linesOut);
 }
 
 std::string VersionText() {

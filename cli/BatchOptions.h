@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ChangeRequest.h"
+#include "engine/ChangeRun.h"
 
 namespace quorlin::batch {
 
@@ -31,6 +32,8 @@ struct Options {
   bool help = false;
   bool version = false;
   bool list = false;
+  bool stats = false;    // the run's figures on standard error afterwards
+  bool dryRun = false;   // the figures only: no output is written
   bool explain = false;  // print what the request needs to be split, and exit
 
   // Not in --help: the steps quorlin-cluster runs on its workers. --range runs
@@ -56,6 +59,10 @@ struct ParseResult {
 // Parses argv (without the program name). Numeric options pass the same check
 // as leaving the window's field, in field order; the request is not validated.
 ParseResult ParseOptions(const std::vector<std::string>& args);
+
+// The figures of a run as --stats and --dry-run print them, one line:
+// "passed P, changed C, deleted D, added A, lines in I, lines out O".
+std::string StatsLine(const RunStats& figures);
 
 std::string HelpText();
 std::string VersionText();

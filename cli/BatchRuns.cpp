@@ -35,6 +35,18 @@ std::size_t ChunkBytes() {
   return ParallelOptions{}.chunkBytes;
 }
 
+// Where a dry run's output goes.
+class DiscardingSink final : public LineSink {
+ public:
+  void write(std::string_view /*line*/) override {}
+  void writeExpanded(std::string_view /*raw*/, int /*tabWidth*/) override {}
+};
+
+class DiscardingWriter final : public ByteWriter {
+ public:
+  void write(std::string_view /*bytes*/) override {}
+};
+
 }  // namespace
 
 FileRunResult RunFile(const Options& o, const std::string& input, const std::string& output,
@@ -47,10 +59,14 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     in = inFile.get();
     inName = input;
   }
+  const bool count = o.stats || o.dryRun;
+  // Counting a sort or the removal of duplicates compares every line with
+  // the one that stood at its place: that runs on one thread.
+  if (count && NeedsOf(o.request).wholeText) jobs = 1;
   std::optional<GuardedOutput> outFile;
   std::FILE* out = stdout;
   std::string outName = "standard output";
-  if (output != "-") {
+  if (!o.dryRun && output != "-") {
     outFile.emplace(output);
     out = outFile->get();
     outName = output;
@@ -59,26 +75,37 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
   FileRunResult result;
   if (jobs <= 1) {
     BlockLineReader reader(in, inName);
-    // Output lines end with the forced terminator, or with the input's first
-    // one (LF when it has none), known by the time the first line is written.
-    BlockLineWriter writer(out, outName, o.forcedTerminator);
-    if (o.forcedTerminator.empty())
-      writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
-        return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
-      });
-    const RunResult run = RunChange(o.request, reader, writer);
-    if (!run.completed) return {false, run.messages};
-    writer.finish();
+    if (o.dryRun) {
+      DiscardingSink nowhere;
+      const RunResult run = RunChange(o.request, reader, nowhere, &result.figures);
+      if (!run.completed) return {false, run.messages, {}};
+    } else {
+      // Output lines end with the forced terminator, or with the input's first
+      // one (LF when it has none), known by the time the first line is written.
+      BlockLineWriter writer(out, outName, o.forcedTerminator);
+      if (o.forcedTerminator.empty())
+        writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
+          return reader.firstTerminator().empty() ? std::string_view("\n")
+                                                  : reader.firstTerminator();
+        });
+      const RunResult run = RunChange(o.request, reader, writer, count ? &result.figures : nullptr);
+      if (!run.completed) return {false, run.messages, {}};
+      writer.finish();
+    }
   } else {
     FileByteReader reader(in, inName);
     FileByteWriter writer(out, outName);
+    DiscardingWriter nowhere;
     ParallelOptions po;
     po.jobs = jobs;
     po.chunkBytes = ChunkBytes();
     po.terminator = o.forcedTerminator;
-    const ParallelResult run = RunParallel(o.request, reader, writer, po);
-    if (!run.run.completed) return {false, run.run.messages};
-    writer.finish();
+    po.count = count;
+    ParallelResult run =
+        RunParallel(o.request, reader, o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, po);
+    if (!run.run.completed) return {false, run.run.messages, {}};
+    if (!o.dryRun) writer.finish();
+    result.figures = run.figures;
   }
   if (outFile) outFile->commit();
   result.completed = true;
@@ -113,6 +140,7 @@ int RunManyFiles(const Options& o) {
   // Files run side by side; fewer files than jobs share the jobs out.
   const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(o.jobs, n));
   const unsigned jobsPerFile = std::max(1U, o.jobs / std::max(1U, workers));
+  std::vector<std::optional<RunStats>> figures(n);  // of the files that completed
   std::atomic<std::size_t> next{0};
   std::mutex report;
   bool fileError = false, stopped = false;
@@ -130,6 +158,7 @@ int RunManyFiles(const Options& o) {
       try {
         const FileRunResult r = RunFile(o, o.files[i], targets[i], jobsPerFile);
         for (const std::string& m : r.messages) fail(o.files[i] + ": " + m, false);
+        if (r.completed) figures[i] = r.figures;
       } catch (const FileError& e) {
         fail(e.path() + ": " + e.text(), true);
       } catch (const std::bad_alloc&) {
@@ -141,6 +170,15 @@ int RunManyFiles(const Options& o) {
   for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work);
   work();
   for (std::thread& t : threads) t.join();
+  if (o.stats || o.dryRun) {
+    RunStats total;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!figures[i]) continue;
+      std::cerr << o.files[i] << ": " << StatsLine(*figures[i]) << '\n';
+      total += *figures[i];
+    }
+    if (n > 1) std::cerr << "total: " << StatsLine(total) << '\n';
+  }
   return fileError ? 1 : stopped ? 2 : 0;
 }
 

@@ -6,22 +6,27 @@
 #include <vector>
 
 #include "cli/BatchOptions.h"
+#include "engine/ChangeRun.h"
 
 namespace quorlin::batch {
 
 struct FileRunResult {
   bool completed = false;
   std::vector<std::string> messages;  // why the run stopped
+  RunStats figures;                   // counted under --stats and --dry-run
 };
 
 // Runs the validated request from input to output ("-": the standard
 // streams) on jobs threads. An output file is replaced only when the run
-// completes. Throws FileError.
+// completes; under --dry-run nothing is written and output is not opened.
+// Under --stats and --dry-run the run counts its figures (a sort or the
+// removal of duplicates then runs on one thread). Throws FileError.
 FileRunResult RunFile(const Options& o, const std::string& input, const std::string& output,
                       unsigned jobs);
 
 // --in-place or -o DIR: every file, up to o.jobs at a time; a line on standard
-// error for each that fails. Returns the exit status: 0 when all succeeded,
+// error for each that fails; under --stats and --dry-run, the figures of each
+// file and their total. Returns the exit status: 0 when all succeeded,
 // 1 when a file could not be read or written, else 2 (a run stopped).
 int RunManyFiles(const Options& o);
 

@@ -42,6 +42,7 @@ int Run(const batch::Options& o) {
     PrintLines(r.messages);
     return 2;  // the temporary output file is gone; the target is untouched
   }
+  if (o.stats || o.dryRun) std::cerr << batch::StatsLine(r.figures) << '\n';
   return 0;
 }
 

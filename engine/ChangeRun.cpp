@@ -47,13 +47,18 @@ std::optional<long long> ReadField(const ChangeRequest& q, Field f,
 
 class Run {
  public:
-  Run(const ChangeRequest& q, LineSource& src, LineSink& sink, const PieceBoundary& start = {},
-      LineSource* after = nullptr)
+  Run(const ChangeRequest& q, LineSource& src, LineSink& sink, RunStats* stats,
+      RunObserver* observer, const PieceBoundary& start = {}, LineSource* after = nullptr)
       : q_(q),
         src_(src),
         sink_(sink),
         after_(after),
+        stats_(stats),
+        observer_(observer),
+        counting_(stats != nullptr || observer != nullptr),
+        watching_(observer != nullptr),
         number_(start.linesBefore),
+        firstNumber_(start.linesBefore),
         previousBlank_(start.lastTestedBlank),
         insideTag_(start.insideTag),
         skipFirst_(start.firstLineJoined) {}
@@ -74,10 +79,14 @@ class Run {
 
   bool prepare(std::vector<std::string>& messages);
   void step(std::string_view raw, const LineFacts& facts);
+  void countedStep(std::string_view raw, const LineFacts& facts);
+  void emitSorted();
+  void report(std::uint64_t line, std::uint64_t taken, std::string_view before);
   bool testStep(Current& cur, const LineFacts& facts, std::string_view& cmpLine);
   void actionStep(Current& cur, std::string_view cmpLine, bool passes);
 
-  void emit(std::string_view x);
+  std::string_view emit(std::string_view x);
+  [[gnu::noinline]] void noteWritten(std::string_view x);
   void emitUnchanged(Current& cur);
   std::string_view expanded(Current& cur);
   std::string_view expand(std::string_view raw, std::vector<char>& buf);
@@ -92,6 +101,18 @@ class Run {
   LineSource& src_;
   LineSink& sink_;
   LineSource* after_;  // the lines after a piece, for a join at its end
+  RunStats* stats_;
+  RunObserver* observer_;
+  // Counting: what each step writes is compared with the line as read.
+  const bool counting_;
+  bool watching_;  // the observer wants more changes: what a step writes is copied
+  RunStats counts_;
+  std::string_view stepRaw_;            // the line as read, while it is stepped
+  std::size_t stepOut_ = 0;             // lines written for it
+  bool stepOwn_ = false;                // one of them is the line as read
+  std::vector<std::string> stepLines_;  // what it wrote, while watching
+  std::string rawCopy_;                 // the line as read, kept across a join's read
+  RecordBuffer sortInput_;              // a sort's lines as read, in input order
 
   TestParams test_;
   ActionParams action_;
@@ -108,7 +129,8 @@ class Run {
   bool retain_ = false;
 
   long long number_;
-  bool previousBlank_;  // the line last tested was blank
+  long long firstNumber_;  // lines before the first this run counts as its own
+  bool previousBlank_;     // the line last tested was blank
   bool insideTag_;
   bool skipFirst_;            // the first line was joined to the line before the piece
   bool joinedAfter_ = false;  // the last line joined the line after the piece
@@ -188,23 +210,32 @@ bool Run::prepare(std::vector<std::string>& messages) {
 }
 
 // The write-out step: one output line, converted by the output case option.
-void Run::emit(std::string_view x) {
+// Returns the line as written.
+std::string_view Run::emit(std::string_view x) {
   if (outputUpper_ || outputLower_) {
     caseBuf_.clear();
     if (outputUpper_)
       QU::AppendUpperCase(caseBuf_, x);
     else
       QU::AppendLowerCase(caseBuf_, x);
-    sink_.write(caseBuf_);
-  } else {
-    sink_.write(x);
+    x = caseBuf_;
   }
+  sink_.write(x);
+  if (counting_) [[unlikely]]
+    noteWritten(x);
+  return x;
+}
+
+void Run::noteWritten(std::string_view x) {
+  ++stepOut_;
+  if (!stepOwn_ && x == stepRaw_) stepOwn_ = true;
+  if (watching_) stepLines_.emplace_back(x);
 }
 
 // The line as read, with its tabs expanded: a line that nothing else read is
-// expanded straight into the output.
+// expanded straight into the output (unless the run counts what it writes).
 void Run::emitUnchanged(Current& cur) {
-  if (!cur.expanded && !outputUpper_ && !outputLower_)
+  if (!cur.expanded && !outputUpper_ && !outputLower_ && !counting_)
     sink_.writeExpanded(cur.raw, kTabWidth);
   else
     emit(expanded(cur));
@@ -243,8 +274,9 @@ RunResult Run::execute() {
 
   std::string_view raw;
   LineFacts facts;
-  if (skipFirst_) {
-    if (src_.next(raw, facts)) ++number_;
+  if (skipFirst_ && src_.next(raw, facts)) {  // counted with the piece before
+    ++number_;
+    ++firstNumber_;
   }
   if (!src_.next(raw, facts)) {  // an empty text gives an empty output
     r.completed = true;
@@ -262,15 +294,82 @@ RunResult Run::execute() {
   }
   if (q_.action == ActionCode::RemoveDuplicates) seen_.emplace();
 
-  do {
-    step(raw, facts);
-  } while (src_.next(raw, facts));
+  if (counting_) {
+    do {
+      countedStep(raw, facts);
+    } while (src_.next(raw, facts));
+  } else {
+    do {
+      step(raw, facts);
+    } while (src_.next(raw, facts));
+  }
 
-  if (sort_) sort_->sortedEach([&](std::string_view line) { emit(line); });
+  if (sort_) emitSorted();
   sort_.reset();
   seen_.reset();
   r.completed = true;
+  if (stats_ != nullptr) {
+    counts_.linesIn = static_cast<std::uint64_t>(number_ - firstNumber_);
+    counts_.linesOut = counts_.linesIn - counts_.deleted + counts_.added;
+    *stats_ = counts_;
+  }
   return r;
+}
+
+// A step that counts: what it wrote for its line (or lines) decides whether
+// the line was deleted, kept as it was, or changed, and what was added.
+void Run::countedStep(std::string_view raw, const LineFacts& facts) {
+  if (q_.action == ActionCode::JoinNext) {  // the view of the line dies with the next read
+    rawCopy_.assign(raw);
+    raw = rawCopy_;
+  }
+  stepRaw_ = raw;
+  stepOut_ = 0;
+  stepOwn_ = false;
+  const long long numberBefore = number_;
+  if (watching_) stepLines_.clear();
+  step(raw, facts);
+  if (sort_) {  // counted as the sorted lines are written
+    sortInput_.append(raw);
+    return;
+  }
+  const auto taken = static_cast<std::uint64_t>(number_ - numberBefore);
+  if (stepOut_ == 0) {
+    counts_.deleted += taken;
+  } else {
+    counts_.added += stepOut_ - 1;
+    counts_.deleted += taken - 1;
+    if (!stepOwn_) ++counts_.changed;
+  }
+  if (watching_ && (stepOut_ != 1 || !stepOwn_ || taken != 1))
+    report(static_cast<std::uint64_t>(numberBefore) + 1, taken, raw);
+}
+
+// The sorted lines, each compared with the line that stood at its position.
+void Run::emitSorted() {
+  if (!counting_) {
+    sort_->sortedEach([&](std::string_view line) { emit(line); });
+    return;
+  }
+  std::size_t at = 0;
+  std::uint64_t position = 0;
+  sort_->sortedEach([&](std::string_view line) {
+    ++position;
+    const std::string_view before = sortInput_.lineAt(at, &at);
+    stepRaw_ = before;
+    stepOut_ = 0;
+    stepOwn_ = false;
+    if (watching_) stepLines_.clear();
+    emit(line);
+    if (stepOwn_) return;
+    ++counts_.changed;
+    if (watching_) report(position, 1, before);
+  });
+}
+
+void Run::report(std::uint64_t line, std::uint64_t taken, std::string_view before) {
+  watching_ = observer_->changed(LineChange{line, taken, before, stepLines_});
+  if (!watching_) stepLines_ = {};
 }
 
 void Run::step(std::string_view raw, const LineFacts& facts) {
@@ -278,6 +377,7 @@ void Run::step(std::string_view raw, const LineFacts& facts) {
   // The line with its tabs expanded is made only when something reads it.
   Current cur{raw, raw, !facts.hasTab};
   if (actionKind_ == ActionKind::WholeText) {  // the test is not consulted
+    if (counting_) ++counts_.passed;
     if (sort_) {
       sort_->add(expanded(cur));
     } else if (seen_->addIfNew(expanded(cur))) {  // the first of equal lines is kept
@@ -287,6 +387,7 @@ void Run::step(std::string_view raw, const LineFacts& facts) {
   }
   std::string_view cmpLine;
   const bool passes = testStep(cur, facts, cmpLine);
+  if (counting_ && passes) ++counts_.passed;
   actionStep(cur, cmpLine, passes);
 }
 
@@ -441,18 +542,22 @@ std::string_view Run::joinNext(std::string_view line) {
 
 }  // namespace
 
-RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink) {
+RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
+                    RunStats* stats, RunObserver* observer) {
   assert(ValidateRequest(request).empty());
-  Run run(request, source, sink);
+  if (stats != nullptr) *stats = RunStats();
+  Run run(request, source, sink, stats, observer);
   return run.execute();
 }
 
 RunResult RunPiece(const ChangeRequest& request, LineSource& piece, LineSink& sink,
-                   const PieceBoundary& start, LineSource* after, PieceBoundary* end) {
+                   const PieceBoundary& start, LineSource* after, PieceBoundary* end,
+                   RunStats* stats) {
   assert(ValidateRequest(request).empty());
   assert(FindAction(request.action) == nullptr ||
          FindAction(request.action)->kind != ActionKind::WholeText);
-  Run run(request, piece, sink, start, after);
+  if (stats != nullptr) *stats = RunStats();
+  Run run(request, piece, sink, stats, nullptr, start, after);
   RunResult r = run.execute();
   if (end) *end = run.end();
   return r;

@@ -28,7 +28,8 @@ struct Descriptor {
   }
 };
 
-std::string ReadPipe(int fd, const std::string& path, const PipeLimits& limits) {
+std::string ReadPipe(int fd, const std::string& path, const PipeLimits& limits,
+                     const ReadProgress& progress) {
   std::string bytes;
   std::vector<char> block(1 << 16);
   for (;;) {
@@ -44,15 +45,18 @@ std::string ReadPipe(int fd, const std::string& path, const PipeLimits& limits) 
     if (n == 0) return bytes;
     if (bytes.size() + std::size_t(n) > limits.maxBytes) throw FileError(kPipeTooLargeText, path);
     bytes.append(block.data(), std::size_t(n));
+    if (progress) progress(bytes.size(), 0);
   }
 }
 #endif
 
 }  // namespace
 
-std::string ReadDocument(const std::string& path, const PipeLimits& pipes) {
+std::string ReadDocument(const std::string& path, const PipeLimits& pipes,
+                         const ReadProgress& progress) {
 #ifdef _WIN32
   (void)pipes;
+  (void)progress;
   File f = OpenForReading(path);
   std::string bytes;
   std::vector<char> block(1 << 20);
@@ -82,7 +86,7 @@ std::string ReadDocument(const std::string& path, const PipeLimits& pipes) {
   if (st.st_dev != named.st_dev || st.st_ino != named.st_ino ||
       (st.st_mode & S_IFMT) != (named.st_mode & S_IFMT))
     throw FileError(kNotPlainFileText, path);
-  if (pipe) return ReadPipe(d.fd, path, pipes);
+  if (pipe) return ReadPipe(d.fd, path, pipes, progress);
 
   std::string bytes;
   bytes.reserve(std::size_t(st.st_size));
@@ -93,6 +97,7 @@ std::string ReadDocument(const std::string& path, const PipeLimits& pipes) {
     if (n < 0) throw FileError(LastError(), path);
     if (n == 0) return bytes;
     bytes.append(block.data(), std::size_t(n));
+    if (progress) progress(bytes.size(), std::size_t(st.st_size));
   }
 #endif
 }

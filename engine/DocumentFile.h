@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace quorlin {
@@ -19,10 +20,15 @@ struct PipeLimits {
   int silentMs = 30000;              // so long without a byte is refused
 };
 
+// Told the bytes read so far and the file's size (0 for a pipe) after each
+// block; it may throw to stop the reading.
+using ReadProgress = std::function<void(std::size_t read, std::size_t size)>;
+
 // The whole document at path, read once. A name that is not a plain file is
 // refused before a byte is read, except a pipe where pipes are allowed, which
 // is read to its end within the limits. Throws FileError.
-std::string ReadDocument(const std::string& path, const PipeLimits& pipes = PipeLimits());
+std::string ReadDocument(const std::string& path, const PipeLimits& pipes = PipeLimits(),
+                         const ReadProgress& progress = nullptr);
 
 // Takes the zero bytes out of bytes and writes the rest to target, created
 // fresh (owner-only, never through a link). Throws FileError; a failure leaves

@@ -313,6 +313,7 @@ class Runner {
     PieceBoundary start;
     RunResult run;
     PieceBoundary end;
+    RunStats figures;
     PooledBytes bytes;
   };
   struct Item {
@@ -423,7 +424,8 @@ std::shared_ptr<Runner::ChunkOutput> Runner::runChunk(const Chunk& c,
   PieceLines after(c.next ? c.next->bytes->view() : std::string_view(c.lineAfter));
   const bool hasAfter = c.next != nullptr || o_.after != nullptr;
   PieceBoundary end;
-  out->run = RunPiece(q_, lines, sink, start, hasAfter ? &after : nullptr, &end);
+  out->run = RunPiece(q_, lines, sink, start, hasAfter ? &after : nullptr, &end,
+                      o_.count ? &out->figures : nullptr);
   out->end = Normalised(needs_, end);
   return out;
 }
@@ -565,6 +567,7 @@ ParallelResult Runner::stream() {
       return result;
     }
     out_.write(r->bytes->view());
+    result.figures += r->figures;
     expect = r->end;
   }
   result.end = expect;
@@ -792,6 +795,7 @@ PieceFacts ScanText(ByteReader& in, const SplitNeeds& needs) {
 ParallelResult RunParallel(const ChangeRequest& request, ByteReader& in, ByteWriter& out,
                            const ParallelOptions& options) {
   assert(ValidateRequest(request).empty());
+  assert(!options.count || !NeedsOf(request).wholeText);
   Runner runner(request, in, out, options);
   return runner.run();
 }

@@ -27,6 +27,8 @@ struct ParallelOptions {
   // The text after the input, when the input is a piece of a longer text:
   // action 44 joins its first line to the input's last line.
   ByteReader* after = nullptr;
+  // Count the run's figures (not for a sort or the removal of duplicates).
+  bool count = false;
 };
 
 struct ParallelResult {
@@ -36,6 +38,8 @@ struct ParallelResult {
   // Chunks run a second time because the start guessed for them (a join by
   // action 44 across their first boundary) was not the one found.
   std::size_t reruns = 0;
+  // The run's figures, when counted.
+  RunStats figures;
 };
 
 // Runs a validated request over in, writing to out: the same bytes, and the

@@ -46,6 +46,65 @@ std::string WorkFile::readAll() {
   }
 }
 
+namespace {
+
+// The run's input, told to `read` as it goes.
+class ToldSource final : public LineSource {
+ public:
+  ToldSource(LineSource& in, const WorkRunRead& read) : in_(in), read_(read) {}
+  bool next(std::string_view& line) override { return tell(in_.next(line), line); }
+  bool next(std::string_view& line, LineFacts& facts) override {
+    return tell(in_.next(line, facts), line);
+  }
+  void watchKey(std::string_view key) override { in_.watchKey(key); }
+
+ private:
+  bool tell(bool more, std::string_view line) {
+    if (more) pending_ += line.size() + 1;
+    if (pending_ >= kEvery || (!more && pending_ > 0)) {
+      const std::uint64_t n = pending_;
+      pending_ = 0;
+      read_(n);
+    }
+    return more;
+  }
+  static constexpr std::uint64_t kEvery = 1 << 16;
+  LineSource& in_;
+  const WorkRunRead& read_;
+  std::uint64_t pending_ = 0;
+};
+
+// The run's output, told to `read` as well: a sort writes all its lines
+// after the last one is read.
+class ToldSink final : public LineSink {
+ public:
+  ToldSink(LineSink& out, const WorkRunRead& told) : out_(out), told_(told) {}
+  void write(std::string_view line) override {
+    out_.write(line);
+    tell(line.size() + 1);
+  }
+  void writeExpanded(std::string_view raw, int tabWidth) override {
+    out_.writeExpanded(raw, tabWidth);
+    tell(raw.size() + 1);
+  }
+
+ private:
+  void tell(std::uint64_t n) {
+    pending_ += n;
+    if (pending_ >= kEvery) {
+      const std::uint64_t all = pending_;
+      pending_ = 0;
+      told_(all);
+    }
+  }
+  static constexpr std::uint64_t kEvery = 1 << 16;
+  LineSink& out_;
+  const WorkRunRead& told_;
+  std::uint64_t pending_ = 0;
+};
+
+}  // namespace
+
 bool FolderIsPrivate(const std::string& folder) {
 #ifdef _WIN32
   (void)folder;
@@ -59,7 +118,8 @@ bool FolderIsPrivate(const std::string& folder) {
 }
 
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
-                                  const ChangeRequest& request, const WorkFileWritten& written) {
+                                  const ChangeRequest& request, const WorkFileWritten& written,
+                                  const WorkRunRead& read) {
   assert(!workFolder.empty() && (workFolder.back() == '/' || workFolder.back() == '\\'));
   WorkRunResult r;
   const std::string inPath = workFolder + kRunInputFile;
@@ -79,7 +139,13 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
     {
       BlockLineReader reader(in.get(), inPath);
       BlockLineWriter writer(out.get(), outPath, "\r\n");
-      run = RunChange(request, reader, writer);
+      if (read) {
+        ToldSource told(reader, read);
+        ToldSink toldOut(writer, read);
+        run = RunChange(request, told, toldOut);
+      } else {
+        run = RunChange(request, reader, writer);
+      }
       writer.finish();
     }
     in.close();

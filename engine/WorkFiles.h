@@ -3,6 +3,7 @@
 // run as the window performs it, through two work files in the work folder.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -60,6 +61,11 @@ struct WorkRunResult {
 
 // Called with a work file's path once it is written, before it is read back.
 using WorkFileWritten = std::function<void(const std::string& path)>;
+// Called as the run reads the first work file and writes the second, with
+// the bytes read or written since the call before (a line and its break
+// counting as the line's length plus one; written lines as read, before tab
+// expansion), every 64 KB or so. It may throw to stop the run.
+using WorkRunRead = std::function<void(std::uint64_t bytes)>;
 
 // Saves the lines of input to workFolder + "~QLtmp1~.txt" (each line
 // followed by CR LF), streams that file through the run into workFolder +
@@ -70,6 +76,7 @@ using WorkFileWritten = std::function<void(const std::string& path)>;
 // disk for the caller to delete at close.
 WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
                                   const ChangeRequest& request,
-                                  const WorkFileWritten& written = nullptr);
+                                  const WorkFileWritten& written = nullptr,
+                                  const WorkRunRead& read = nullptr);
 
 }  // namespace quorlin

@@ -102,8 +102,10 @@ class JoinSink final : public LineSink {
   void write(std::string_view line) override {
     bytes.append(line);
     bytes.append(terminator_);
+    ++lines;
   }
   std::string bytes;
+  std::size_t lines = 0;
 
  private:
   std::string terminator_;
@@ -140,14 +142,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text = in.rest();
   if (!ValidateRequest(q).empty()) return 0;
 
-  // In memory: the text split as the pane splits it.
+  // In memory: the text split as the pane splits it, the figures counted
+  // (which must not change what is written, compared below).
   LineList lines;
   const std::string_view first =
       ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
   const std::string terminator = first.empty() ? "\n" : std::string(first);
   ListSource source(lines);
   JoinSink sink(terminator);
-  const RunResult expected = RunChange(q, source, sink);
+  RunStats figures;
+  const RunResult expected = RunChange(q, source, sink, &figures);
+  if (expected.completed &&
+      (figures.linesIn != lines.size() || figures.linesOut != sink.lines ||
+       figures.linesOut != figures.linesIn - figures.deleted + figures.added ||
+       figures.changed + figures.deleted > figures.linesIn || figures.passed > figures.linesIn))
+    std::abort();
 
   // Through the block reader and writer, the terminator taken from the input
   // as the batch program takes it.

@@ -111,6 +111,27 @@ TEST_F(BatchTest, FilesAndSafeOutput) {
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "File not found");
 }
 
+TEST_F(BatchTest, FiguresAfterTheRunOrInsteadOfIt) {
+  const std::string input = "ab\nx\ncdef\n";
+  const std::string figures = "passed 3, changed 1, deleted 0, added 1, lines in 3, lines out 4\n";
+  Result r = Batch("-a 20 -n 2 --stats", input);
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "ab\nx\ncd\nef\n");
+  EXPECT_EQ(r.err, figures);
+  // A dry run writes nothing, not even to a named output file.
+  Write("in.txt", input);
+  r = Batch("-a 20 -n 2 --dry-run in.txt out.txt");
+  EXPECT_EQ(r.exit, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, figures);
+  EXPECT_FALSE(fs::exists(Path("out.txt")));
+  // Refused and stopped runs print their messages and no figures.
+  EXPECT_EQ(Batch("-a 22 --dry-run", input).err, "Fill In Test Key Text\n");
+  r = Batch("-a 25 --first-char 0 --last-char 0 --stats", input);
+  EXPECT_EQ(r.exit, 2);
+  EXPECT_EQ(r.err, "Char positions have to be Positive, with Last char > First Char\n");
+}
+
 // Runs quorlin-batch in folder with args, as the other user when asOther,
 // under a file-size limit when one is given. With a signal, standard input
 // stays open until the temporary output file exists, and then the signal is
@@ -268,6 +289,13 @@ TEST_F(BatchTest, ManyFilesFailOneByOne) {
        {{"out/a.txt", "a!\n"}, {"out/b.txt", "b!\r\n"}, {"a.txt", "a\n"}}},
       {"-o into a missing folder", false, with({"-o", "nowhere", "a.txt"}), 1,
        {"quorlin-batch: nowhere/a.txt: File not found"}, {{"a.txt", "a\n"}}},
+      {"a dry run writes nothing and adds up the figures of the files it read", false,
+       with({"--dry-run", "--in-place", "a.txt", "missing.txt", "b.txt"}), 1,
+       {"quorlin-batch: missing.txt: File not found",
+        "a.txt: passed 1, changed 1, deleted 0, added 0, lines in 1, lines out 1",
+        "b.txt: passed 1, changed 1, deleted 0, added 0, lines in 1, lines out 1",
+        "total: passed 2, changed 2, deleted 0, added 0, lines in 2, lines out 2"},
+       {{"a.txt", "a\n"}, {"b.txt", "b\r\n"}}},
   };
   // clang-format on
   int n = 0;

@@ -221,4 +221,62 @@ TEST(StructureActions, SortAndDuplicatesOnManyLines) {
   }
 }
 
+// The figures by kind of action: {passed, changed, deleted, added} over the
+// input, and what an observer that stops after its first change is told.
+TEST(RunFigures, CountEachKindOfAction) {
+  struct Case {
+    const char* name;
+    Req req;
+    Lines input;
+    RunStats figures;  // lines in and out are checked against input and output
+    std::uint64_t firstLine;
+    Lines firstAfter;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"in place: tabs count, equal result does not", {.test = 3, .action = 22, .key = "x"},
+       {"ax", "b", "\tc", "y"}, {.passed = 1, .changed = 2}, 1, {"a"}},
+      {"delete", {.test = 3, .action = 14, .key = "x"}, {"x", "a", "x"},
+       {.passed = 2, .deleted = 2}, 1, {}},
+      {"retain drops failing lines", {.test = 3, .action = 13, .key = "x", .retain = true},
+       {"x", "a", "x"}, {.passed = 2, .deleted = 1}, 2, {}},
+      {"added line beside an unchanged one", {.test = 3, .action = 27, .key = "x", .repl = "N"},
+       {"a", "x"}, {.passed = 1, .added = 1}, 2, {"x", "N"}},
+      {"split: pieces beyond the first are added", {.action = 20, .length = "2"},
+       {"abcde", "ab"}, {.passed = 2, .changed = 1, .added = 2}, 1, {"ab", "cd", "e"}},
+      {"join: the joined line is deleted", {.action = 44}, {"a", "", "b", "c"},
+       {.passed = 2, .changed = 1, .deleted = 2}, 1, {"a"}},
+      {"sort: positions that hold another line", {.action = 32}, {"b", "a", "c"},
+       {.passed = 3, .changed = 2}, 1, {"a"}},
+      {"duplicates: later equal lines deleted", {.test = 3, .action = 43, .key = "zz"},
+       {"a", "a", "\tb", "a"}, {.passed = 4, .changed = 1, .deleted = 2}, 2, {}},
+      {"output case changes every line it touches", {.action = 13, .upper = true},
+       {"A", "b"}, {.passed = 2, .changed = 1}, 2, {"B"}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    // Stops after the first change: later ones are not reported.
+    struct First final : RunObserver {
+      std::vector<std::pair<std::uint64_t, Lines>> seen;
+      bool changed(const LineChange& ch) override {
+        seen.emplace_back(ch.line, Lines(ch.after.begin(), ch.after.end()));
+        return false;
+      }
+    } first;
+    VectorSource source(c.input);
+    VectorSink sink;
+    RunStats figures;
+    ASSERT_TRUE(RunChange(c.req, source, sink, &figures, &first).completed) << c.name;
+    RunStats expected = c.figures;
+    expected.linesIn = c.input.size();
+    expected.linesOut = sink.lines.size();
+    EXPECT_EQ(figures, expected) << c.name;
+    EXPECT_EQ(figures.linesOut, figures.linesIn - figures.deleted + figures.added) << c.name;
+    ASSERT_EQ(first.seen.size(), 1u) << c.name;
+    EXPECT_EQ(first.seen[0].first, c.firstLine) << c.name;
+    EXPECT_EQ(first.seen[0].second, c.firstAfter) << c.name;
+    EXPECT_EQ(sink.lines, RunLines(c.req, c.input).lines) << c.name << ": counting wrote otherwise";
+  }
+}
+
 }  // namespace

@@ -3,7 +3,16 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#define QUORLIN_BUFFERS_ON_DISK 1
+#endif
 
 namespace quorlin::text {
 namespace {
@@ -202,7 +211,63 @@ std::size_t CompactBreaks(char* data, std::size_t size, char* firstCr) {
   return std::size_t(w - data);
 }
 
+#ifdef QUORLIN_BUFFERS_ON_DISK
+// A file in folder that no name leads to: O_TMPFILE where the file system has
+// it, else a fresh name removed at once.
+int UnnamedFile(const std::string& folder) {
+#ifdef O_TMPFILE
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+#endif
+  std::string name = folder;
+  if (!name.empty() && name.back() != '/') name += '/';
+  name += "quorlin-history-XXXXXX";
+  const int made = ::mkstemp(name.data());
+  if (made >= 0) ::unlink(name.c_str());
+  return made;
+}
+
+bool WriteAll(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t w = ::write(fd, p, std::min<std::size_t>(n, std::size_t(1) << 24));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= std::size_t(w);
+  }
+  return true;
+}
+#endif
+
 }  // namespace
+
+Buffer::~Buffer() {
+#ifdef QUORLIN_BUFFERS_ON_DISK
+  if (mapped_) ::munmap(const_cast<char*>(data_), size_);
+#endif
+}
+
+std::shared_ptr<const Buffer> Buffer::copyToDisk(const Buffer& from, const std::string& folder) {
+#ifdef QUORLIN_BUFFERS_ON_DISK
+  if (from.size() == 0) return nullptr;
+  const int fd = UnnamedFile(folder);
+  if (fd < 0) return nullptr;
+  void* map = MAP_FAILED;
+  if (WriteAll(fd, from.data(), from.size()))
+    map = ::mmap(nullptr, from.size(), PROT_READ, MAP_SHARED, fd, 0);
+  ::close(fd);  // the mapping keeps the file
+  if (map == MAP_FAILED) return nullptr;
+  std::shared_ptr<Buffer> b(new Buffer);
+  b->data_ = static_cast<const char*>(map);
+  b->size_ = from.size();
+  b->mapped_ = true;
+  return b;
+#else
+  (void)from;
+  (void)folder;
+  return nullptr;
+#endif
+}
 
 Text Text::fromBytes(std::string_view bytes) {
   return adopt(std::string(bytes));
@@ -379,6 +444,53 @@ std::size_t Text::pieceCount() const {
     if (n->right) stack.push_back(n->right.get());
   }
   return count;
+}
+
+std::vector<std::shared_ptr<const Buffer>> Text::buffers() const {
+  std::vector<std::shared_ptr<const Buffer>> out;
+  std::unordered_set<const Buffer*> seen;
+  std::vector<const Node*> stack;
+  if (root_) stack.push_back(root_.get());
+  while (!stack.empty()) {
+    const Node* n = stack.back();
+    stack.pop_back();
+    if (seen.insert(n->buffer.get()).second) out.push_back(n->buffer);
+    if (n->left) stack.push_back(n->left.get());
+    if (n->right) stack.push_back(n->right.get());
+  }
+  return out;
+}
+
+// ---- BufferSwap ----
+
+BufferSwap::BufferSwap(const Swaps& swaps) {
+  for (const auto& [from, to] : swaps) {
+    if (from != nullptr && to != nullptr && from->size() == to->size()) swaps_[from] = to;
+  }
+}
+
+Text BufferSwap::apply(const Text& text) {
+  return Text(node(text.root_));
+}
+
+NodePtr BufferSwap::node(const NodePtr& n) {
+  if (!n) return n;
+  const auto found = done_.find(n.get());
+  if (found != done_.end()) return found->second;
+  NodePtr left = node(n->left);
+  NodePtr right = node(n->right);
+  const auto swap = swaps_.find(n->buffer.get());
+  NodePtr out = n;
+  if (swap != swaps_.end() || left != n->left || right != n->right) {
+    Piece piece = PieceOf(*n);
+    if (swap != swaps_.end()) {
+      piece.bytes = swap->second->data() + (n->bytes - n->buffer->data());
+      piece.buffer = swap->second;
+    }
+    out = Make(std::move(left), std::move(right), std::move(piece), n->priority);
+  }
+  done_.emplace(n.get(), out);
+  return out;
 }
 
 // ---- ChunkCursor ----

@@ -33,21 +33,41 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quorlin::text {
 
-// Immutable bytes that pieces point into. An append-only chunk is written past
-// its used part only, where no piece points yet.
+// Immutable bytes that pieces point into: in memory, or in a file on disk
+// mapped read-only. An append-only chunk is written past its used part only,
+// where no piece points yet.
 class Buffer {
  public:
-  explicit Buffer(std::string bytes) : bytes_(std::move(bytes)) {}
-  const char* data() const { return bytes_.data(); }
-  std::size_t size() const { return bytes_.size(); }
-  char* writable() { return bytes_.data(); }
+  explicit Buffer(std::string bytes)
+      : bytes_(std::move(bytes)), data_(bytes_.data()), size_(bytes_.size()) {}
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  ~Buffer();
+
+  const char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  char* writable() { return bytes_.data(); }  // an in-memory buffer only
+  bool onDisk() const { return mapped_; }
+
+  // A copy of the bytes in a file of folder (created owner-only and removed
+  // at once, so that nothing is left behind), mapped read-only: the bytes
+  // then take page cache the system may drop and read again, not the
+  // program's memory. nullptr where that cannot be done (a write error, a
+  // system without mapped files).
+  static std::shared_ptr<const Buffer> copyToDisk(const Buffer& from, const std::string& folder);
 
  private:
+  Buffer() = default;
   std::string bytes_;
+  const char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool mapped_ = false;
 };
 
 struct Node;
@@ -114,11 +134,31 @@ class Text {
   bool sameAs(const Text& o) const { return root_ == o.root_; }
   std::size_t pieceCount() const;
 
+  // Every buffer the text's pieces lie in, each once.
+  std::vector<std::shared_ptr<const Buffer>> buffers() const;
+
  private:
   explicit Text(NodePtr root) : root_(std::move(root)) {}
 
   NodePtr root_;
   friend class ChunkCursor;
+  friend class BufferSwap;
+};
+
+// Puts buffers in the place of others, byte for byte equal to them (a buffer
+// and its copy on disk), throughout texts that share parts: texts that were
+// the same object stay the same object, and parts without a replaced buffer
+// stay shared with the texts they came from.
+class BufferSwap {
+ public:
+  using Swaps = std::vector<std::pair<const Buffer*, std::shared_ptr<const Buffer>>>;
+  explicit BufferSwap(const Swaps& swaps);
+  Text apply(const Text& text);
+
+ private:
+  NodePtr node(const NodePtr& n);
+  std::unordered_map<const Buffer*, std::shared_ptr<const Buffer>> swaps_;
+  std::unordered_map<const Node*, NodePtr> done_;
 };
 
 struct Node {

@@ -1,13 +1,16 @@
 #include "ui/ChangePage.h"
 
+#include <new>
 #include <optional>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "engine/Files.h"
 #include "engine/WorkFiles.h"
 #include "text/TextLines.h"
 #include "ui/BusyCursor.h"
@@ -96,11 +99,37 @@ ChangeRequest ChangePage::readRequest() const {
   return request;
 }
 
+std::optional<ChangeRequest> ChangePage::previewRequest(std::vector<std::string>& why) const {
+  ChangeRequest request = readRequest();
+  const QWidget* focus = QApplication::focusWidget();
+  for (std::size_t i = 0; i < kFieldCount; ++i) {
+    if (ui_.fields[i] != focus) continue;
+    const auto f = static_cast<Field>(i);
+    Parameter& p = request[f];
+    if (!IsNumeric(f)) {
+      p.filled = TextFieldFilled(p.text);
+      continue;
+    }
+    std::optional<std::string> firstChar;
+    if (f == Field::LastCharPos) firstChar = request[Field::FirstCharPos].text;
+    FieldCheckResult check = CheckNumericField(
+        f, p.text, firstChar ? std::optional<std::string_view>(*firstChar) : std::nullopt);
+    if (!check.messages.empty()) {
+      why = std::move(check.messages);
+      return std::nullopt;
+    }
+    p = {std::move(check.text), check.filled};
+  }
+  why = ValidateRequest(request);
+  if (!why.empty()) return std::nullopt;
+  return request;
+}
+
 void ChangePage::showMessages(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) dialogs_.message(DecodeWestern(m));
 }
 
-void ChangePage::pressOk(const QString& workFolder) {
+void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   QElapsedTimer clock;
   clock.start();
   BusyCursor busy;
@@ -113,9 +142,34 @@ void ChangePage::pressOk(const QString& workFolder) {
 
   // The run reads a snapshot of the text, written to the first work file
   // line by line; the second work file's bytes become the new text as read.
-  text::TextLineSource lines(ui_.pane->text());
-  WorkRunResult result = RunThroughWorkFiles(SystemName(workFolder), lines, request);
+  // The bar counts the text's bytes three times: written to the first work
+  // file, read by the run, and (about as many) written by it to the second.
+  const text::Text snapshot = ui_.pane->text();
+  const std::string folder = SystemName(workFolder);
+  WorkRunResult result;
+  text::Text output;
+  const WorkOutcome outcome =
+      RunWithProgress(dialogs_, QStringLiteral("Changing the text..."), work, [&](WorkProgress& p) {
+        p.setTotal(3 * std::uint64_t(snapshot.size()));
+        text::TextLineSource source(snapshot);
+        ProgressLines lines(source, p);
+        result = RunThroughWorkFiles(folder, lines, request, nullptr,
+                                     [&p](std::uint64_t bytes) { p.advance(bytes); });
+        if (result.completed) {
+          try {
+            output = text::Text::adopt(std::move(result.output));
+          } catch (const std::bad_alloc&) {
+            result.completed = false;
+            result.messages.assign(1, "Not enough memory to change this text");
+          }
+        }
+        p.checkpoint();
+      });
   const qint64 runMs = clock.elapsed();
+  if (outcome == WorkOutcome::Cancelled) {
+    for (const char* name : {kRunInputFile, kRunOutputFile}) RemoveFileQuietly(folder + name);
+    return;
+  }
   if (result.fileError) {
     dialogs_.error(FileErrorBoxText(*result.fileError));
     return;
@@ -125,9 +179,8 @@ void ChangePage::pressOk(const QString& workFolder) {
     return;
   }
 
-  text::Text output = text::Text::adopt(std::move(result.output));
   const std::size_t outputLines = output.lineCount();
-  ui_.pane->setText(std::move(output));
+  ui_.pane->replaceAll(std::move(output));
   qCInfo(lcTiming,
          "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
          outputLines, runMs, clock.elapsed() - runMs);

@@ -4,9 +4,14 @@
 // and a press of OK from validation to the new text in the pane.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include <QString>
 
 #include "engine/ChangeRequest.h"
+#include "ui/BackgroundWork.h"
 
 class QCheckBox;
 
@@ -48,13 +53,20 @@ class ChangePage {
   // last checked in button order, None when none), the field texts as bytes,
   // the filled flags and the options.
   ChangeRequest readRequest() const;
+  // The request OK would run now, the field being typed in checked as if it
+  // were left (its new text and filled flag, without its boxes); no value
+  // while that check or the validation would refuse it, and then their
+  // messages in why.
+  std::optional<ChangeRequest> previewRequest(std::vector<std::string>& why) const;
 
   // A press of OK: validation with its messages, then the run through the two
-  // work files in workFolder (ending in a separator), the pane replaced by the
-  // output, one reminder when an option box was checked and the red option
-  // boxes unchecked. A refused run, the run's own stop and a file error each
-  // leave the pane and the boxes as they were.
-  void pressOk(const QString& workFolder);
+  // work files in workFolder (ending in a separator) on a worker thread, with
+  // the progress box of `work`; the pane's text replaced by the output as one
+  // step of its undo history, one reminder when an option box was checked and
+  // the red option boxes unchecked. A refused run, the run's own stop, a file
+  // error and a cancelled run each leave the pane, its history and the boxes
+  // as they were; a cancelled run also removes its two work files.
+  void pressOk(const QString& workFolder, const WorkSettings& work = WorkSettings());
 
  private:
   void showMessages(const std::vector<std::string>& messages);

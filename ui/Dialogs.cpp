@@ -1,10 +1,13 @@
 #include "ui/Dialogs.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QFontDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 namespace quorlin::ui {
 namespace {
@@ -19,7 +22,48 @@ int ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const
   return box.exec();
 }
 
+// The bar counts in steps of a thousandth, whatever the size in bytes.
+class QtProgressBox final : public ProgressBox {
+ public:
+  QtProgressBox(QWidget* parent, const QString& what)
+      : dialog_(what, QStringLiteral("Cancel"), 0, kSteps, parent) {
+    dialog_.setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    dialog_.setWindowModality(Qt::ApplicationModal);
+    dialog_.setAutoReset(false);
+    dialog_.setAutoClose(false);
+    dialog_.setMinimumDuration(0);
+    dialog_.setValue(0);
+    dialog_.show();
+  }
+  void setProgress(std::uint64_t done, std::uint64_t total) override {
+    if (total == 0) {
+      dialog_.setMaximum(0);
+      return;
+    }
+    dialog_.setMaximum(kSteps);
+    dialog_.setValue(int(std::min<std::uint64_t>(done, total) * kSteps / total));
+  }
+  bool cancelled() override { return dialog_.wasCanceled(); }
+
+ private:
+  static constexpr int kSteps = 1000;
+  QProgressDialog dialog_;
+};
+
 }  // namespace
+
+SaveChoice QtDialogs::saveQuestion(const QString& text) {
+  const int pressed =
+      ShowBox(parent_, QMessageBox::Warning, QString::fromLatin1(kApplicationTitle), text,
+              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+  if (pressed == QMessageBox::Save) return SaveChoice::Save;
+  if (pressed == QMessageBox::Discard) return SaveChoice::Discard;
+  return SaveChoice::Cancel;
+}
+
+std::unique_ptr<ProgressBox> QtDialogs::showProgress(const QString& what) {
+  return std::make_unique<QtProgressBox>(parent_, what);
+}
 
 void QtDialogs::message(const QString& text) {
   ShowBox(parent_, QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,

@@ -2,6 +2,8 @@
 // that each message and question can be scripted and recorded in tests.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 
 #include <QFont>
@@ -13,6 +15,20 @@ namespace quorlin::ui {
 
 // Names the program; heads plain message boxes and error boxes.
 inline constexpr char kApplicationTitle[] = "Quorlin Datafile Text Editor";
+
+// The answers to the question asked before unsaved text would be lost.
+enum class SaveChoice { Save, Discard, Cancel };
+
+// A modal box shown while a long command works: what it does, a bar, and a
+// Cancel button. The window keeps repainting behind it.
+class ProgressBox {
+ public:
+  virtual ~ProgressBox() = default;
+  // How far the command is; a total of 0 shows a bar that only moves.
+  virtual void setProgress(std::uint64_t done, std::uint64_t total) = 0;
+  // True once the user asked to cancel (Cancel, Escape, or the box closed).
+  virtual bool cancelled() = 0;
+};
 
 class Dialogs {
  public:
@@ -26,6 +42,11 @@ class Dialogs {
   // The error box for a failed file or printer operation, headed by the
   // application title.
   virtual void error(const QString& text) = 0;
+  // The question before unsaved text would be lost, headed by the
+  // application title, with Save, Discard and Cancel; a closed box is Cancel.
+  virtual SaveChoice saveQuestion(const QString& text) = 0;
+  // Shows the progress box of a command (what it does) until the box goes.
+  virtual std::unique_ptr<ProgressBox> showProgress(const QString& what) = 0;
 
   // The open-file dialog; filter in Qt's notation ("Text Files (*.txt);;...").
   // The chosen full path, or an empty text when cancelled.
@@ -45,6 +66,8 @@ class QtDialogs final : public Dialogs {
   void message(const QString& text) override;
   bool confirm(const QString& text) override;
   void error(const QString& text) override;
+  SaveChoice saveQuestion(const QString& text) override;
+  std::unique_ptr<ProgressBox> showProgress(const QString& what) override;
   QString openFileName(const QString& folder, const QString& filter) override;
   QString saveFileName(const QString& folder, const QString& name) override;
   std::optional<QFont> chooseFont(const QFont& initial) override;

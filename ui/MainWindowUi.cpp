@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -82,6 +83,14 @@ void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
   ui.recentItem->setVisible(false);
 
   ui.editMenu = Named(ui.menuBar->addMenu(QStringLiteral("&Edit")), "Edit8");
+  ui.undoItem = AddItem(ui.editMenu, "Undo1", "Undo");
+  ui.undoItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  ui.redoItem = AddItem(ui.editMenu, "Redo1", "Redo");
+  ui.redoItem->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  ui.undoItem->setEnabled(false);
+  ui.redoItem->setEnabled(false);
+  AddSeparator(ui.editMenu, "Editsep1");
   ui.searchItem = AddItem(ui.editMenu, "Search1", "Search");
   ui.cutItem = AddItem(ui.editMenu, "Cut1", "Cut");
   ui.copyItem = AddItem(ui.editMenu, "Copy1", "Copy");
@@ -195,6 +204,47 @@ void MakeField(QWidget* page, MainWindowUi& ui, Field f, const char* name, const
   ui.fields[Index(f)] = field;
 }
 
+// The preview's controls; ChangePreview places them in the page's free space.
+void BuildPreview(MainWindowUi& ui) {
+  QWidget* page = ui.changesPage;
+  ui.previewFigures = Named(new QLabel(page), "PreviewFigures");
+  ui.previewFigures->setFont(SansSerifFont(11, false));
+  ui.previewFigures->setTextFormat(Qt::RichText);
+  ui.previewFigures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ui.previewFigures->setWordWrap(true);
+  ui.previewFigures->setAccessibleName(QStringLiteral("Figures of the change"));
+
+  ui.previewChanges = Named(new QWidget(page), "PreviewChanges");
+  ui.previewChanges->setFont(SansSerifFont(11, false));
+  auto* column = new QVBoxLayout(ui.previewChanges);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(2);
+  ui.previewList = Named(new QListWidget(ui.previewChanges), "PreviewList");
+  ui.previewList->setAccessibleName(QStringLiteral("First changed lines"));
+  ui.previewList->setTextElideMode(Qt::ElideRight);
+  ui.previewList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ui.previewList->setUniformItemSizes(true);
+  column->addWidget(ui.previewList, 1);
+  ui.previewPage = Named(new QLabel(ui.previewChanges), "PreviewPage");
+  ui.previewPage->setTextFormat(Qt::PlainText);
+  column->addWidget(ui.previewPage);
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(4);
+  ui.previewPrevious =
+      Named(new QPushButton(QStringLiteral("<"), ui.previewChanges), "PreviewPrevious");
+  ui.previewPrevious->setAccessibleName(QStringLiteral("Previous changes"));
+  ui.previewPrevious->setToolTip(ui.previewPrevious->accessibleName());
+  ui.previewNext = Named(new QPushButton(QStringLiteral(">"), ui.previewChanges), "PreviewNext");
+  ui.previewNext->setAccessibleName(QStringLiteral("Next changes"));
+  ui.previewNext->setToolTip(ui.previewNext->accessibleName());
+  for (QPushButton* b : {ui.previewPrevious, ui.previewNext}) {
+    b->setAutoDefault(false);
+    b->setEnabled(false);
+    buttons->addWidget(b);
+  }
+  column->addLayout(buttons);
+}
+
 void BuildChangePage(MainWindowUi& ui) {
   QWidget* page = ui.changesPage;  // the fields take the page control's bold font
 
@@ -256,6 +306,7 @@ void BuildChangePage(MainWindowUi& ui) {
     chain.push_back(w);
   }
   SetTabChain(chain);
+  BuildPreview(ui);
 }
 
 }  // namespace

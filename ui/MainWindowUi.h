@@ -14,6 +14,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
@@ -44,6 +45,8 @@ struct MainWindowUi {
   QAction* recentSeparator = nullptr;  // filesep2
   QAction* recentItem = nullptr;       // filename1
   QMenu* editMenu = nullptr;           // Edit8
+  QAction* undoItem = nullptr;         // "Undo": the last change run or hand edit
+  QAction* redoItem = nullptr;         // "Redo"
   QAction* searchItem = nullptr;       // Search1
   QAction* cutItem = nullptr;          // Cut1
   QAction* copyItem = nullptr;         // Copy1
@@ -79,6 +82,14 @@ struct MainWindowUi {
   QCheckBox* caseSensitive = nullptr;              // CheckBox2
   QCheckBox* outputLowerCase = nullptr;            // LCaseCheckBox
   QCheckBox* outputUpperCase = nullptr;            // UCasecheckbox
+
+  // The preview of the change, in the page's free space.
+  QLabel* previewFigures = nullptr;        // the run's figures, right of the test group
+  QWidget* previewChanges = nullptr;       // below OK: the first changes, a page at a time
+  QListWidget* previewList = nullptr;      // each change: the line before, then after
+  QLabel* previewPage = nullptr;           // which changes the list shows
+  QPushButton* previewPrevious = nullptr;  // the page of changes before
+  QPushButton* previewNext = nullptr;      // the page of changes after
 
   QLineEdit* field(Field f) const { return fields[Index(f)]; }
   QRadioButton* testButton(TestCode code) const;

@@ -120,13 +120,30 @@ TextPane::TextPane(QWidget* parent) : QAbstractScrollArea(parent) {
   fontChanged();
 }
 
-TextPane::~TextPane() = default;
+TextPane::~TextPane() {
+  if (historyCopier_.joinable()) historyCopier_.join();
+}
 
 // ---- The text ----
 
 void TextPane::setText(text::Text t) {
   const text::Text before = text();
   doc_.reset(std::move(t));
+  textReplaced(before);
+}
+
+void TextPane::replaceAll(text::Text t) {
+  const text::Text before = text();
+  doc_.replaceAll(std::move(t), sel_);
+  textReplaced(before);
+  keepHistory();
+}
+
+void TextPane::markSaved(const text::Text& saved) {
+  doc_.markSaved(saved);
+}
+
+void TextPane::textReplaced(const text::Text& before) {
   sel_ = {};
   ++version_;
   longLines_.clear();
@@ -208,6 +225,7 @@ void TextPane::undo() {
   if (!restored) return;
   sel_ = restored->selection;
   changed(before, restored->change);
+  if (restored->change.removed == before.size()) keepHistory();  // a run was undone
 }
 
 void TextPane::redo() {
@@ -216,6 +234,70 @@ void TextPane::redo() {
   if (!restored) return;
   sel_ = restored->selection;
   changed(before, restored->change);
+  if (restored->change.removed == before.size()) keepHistory();
+}
+
+// ---- The history's large texts ----
+
+namespace {
+// Texts smaller than this stay in memory: a file each would cost more.
+constexpr std::size_t kHistoryOnDiskFrom = std::size_t(1) << 20;
+}  // namespace
+
+void TextPane::setHistoryFolder(std::string folder) {
+  historyFolder_ = std::move(folder);
+}
+
+// After a whole-text step: the texts only the history holds now are copied
+// to disk on a thread of their own, then put in place of their copies in
+// memory (historyCopied). One copier at a time; a step meanwhile asks again.
+void TextPane::keepHistory() {
+  if (copyingHistory_) {
+    historyAgain_ = true;
+    return;
+  }
+  std::vector<std::shared_ptr<const text::Buffer>> buffers;
+  if (!historyFolder_.empty()) {
+    for (auto& b : doc_.historyOnlyBuffers(kHistoryOnDiskFrom)) {
+      if (!b->onDisk()) buffers.push_back(std::move(b));
+    }
+  }
+  if (buffers.empty()) {
+    historyCopied({});
+    return;
+  }
+  copyingHistory_ = true;
+  if (historyCopier_.joinable()) historyCopier_.join();
+  historyCopier_ = std::thread([this, buffers = std::move(buffers), folder = historyFolder_] {
+    text::BufferSwap::Swaps swaps;
+    for (const auto& b : buffers) swaps.emplace_back(b.get(), text::Buffer::copyToDisk(*b, folder));
+    // Dropped should the pane go first (it waits for this thread).
+    QMetaObject::invokeMethod(
+        this, [this, swaps = std::move(swaps), buffers] { historyCopied(swaps); },
+        Qt::QueuedConnection);
+  });
+}
+
+void TextPane::historyCopied(const text::BufferSwap::Swaps& swaps) {
+  copyingHistory_ = false;
+  doc_.swapBuffers(swaps);
+  // What stayed in memory (no folder, a failed copy) is bounded: the oldest
+  // runs go while it is more than twice the text.
+  auto inMemory = [this] {
+    std::size_t bytes = 0;
+    for (const auto& b : doc_.historyOnlyBuffers(kHistoryOnDiskFrom))
+      if (!b->onDisk()) bytes += b->size();
+    return bytes;
+  };
+  const std::size_t budget = std::max<std::size_t>(2 * text().size(), std::size_t(64) << 20);
+  while (inMemory() > budget && doc_.wholeSteps() > 1 && doc_.dropOldestWholeStep()) {
+  }
+  if (historyAgain_) {
+    historyAgain_ = false;
+    keepHistory();
+    return;
+  }
+  emit historyKept();
 }
 
 // ---- Selection and clipboard ----

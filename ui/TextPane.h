@@ -16,7 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <QAbstractScrollArea>
@@ -43,8 +45,20 @@ class TextPane : public QAbstractScrollArea {
   // read while the pane goes on editing.
   const text::Text& text() const { return doc_.text(); }
   // Replaces the whole text, out of the undo history (which is cleared); the
-  // caret goes to the start and the view to the top.
+  // text counts as saved. The caret goes to the start and the view to the top.
   void setText(text::Text text);
+  // Replaces the whole text as one step of the undo history (a change run):
+  // undo brings back the text and the selection before it.
+  void replaceAll(text::Text text);
+  // Whether the text is another than the one last set or marked saved.
+  bool modified() const { return doc_.modified(); }
+  // saved (a snapshot of this pane's text) was written to a file.
+  void markSaved(const text::Text& saved);
+  // Large texts that only the undo history holds are moved to files in
+  // folder, made and removed at once (none: they stay in memory, and the
+  // oldest runs are forgotten when they would take more than twice the
+  // text's size).
+  void setHistoryFolder(std::string folder);
   // Lines of the document; a last line that is empty does not count.
   std::size_t lineCount() const { return text().lineCount(); }
 
@@ -66,6 +80,8 @@ class TextPane : public QAbstractScrollArea {
   void redo();
   bool canUndo() const { return doc_.canUndo(); }
   bool canRedo() const { return doc_.canRedo(); }
+  // Whole-text steps (runs) the history holds.
+  std::size_t runsKept() const { return doc_.wholeSteps(); }
 
   bool wordWrap() const { return wrap_; }
   void setWordWrap(bool on);
@@ -99,6 +115,8 @@ class TextPane : public QAbstractScrollArea {
  signals:
   void textChanged();
   void selectionChanged();
+  // The history's large texts went to disk (or were given up).
+  void historyKept();
 
  protected:
   bool event(QEvent* event) override;
@@ -158,6 +176,9 @@ class TextPane : public QAbstractScrollArea {
   text::Selection lineAround(std::size_t offset) const;
 
   void replace(std::size_t from, std::size_t to, std::string_view bytes, text::EditKind kind);
+  void textReplaced(const text::Text& before);
+  void keepHistory();
+  void historyCopied(const text::BufferSwap::Swaps& swaps);
   void replaceSelection(std::string_view bytes, text::EditKind kind);
   void changed(const text::Text& before, const text::Change& change);
   void moveCaret(std::size_t position, bool select);
@@ -183,6 +204,9 @@ class TextPane : public QAbstractScrollArea {
 
   text::Document doc_;
   text::Selection sel_;
+  std::string historyFolder_;
+  std::thread historyCopier_;  // copies the history's large texts to disk
+  bool copyingHistory_ = false, historyAgain_ = false;
   std::uint64_t version_ = 0;  // goes up with every change of the text or the layout
   std::unique_ptr<PaneGlyphs> glyphs_;
   bool wrap_ = false;

@@ -33,6 +33,9 @@ class PrintingDialogs final : public ui::Dialogs {
   void message(const QString& text) override { std::printf("  message: %s\n", qPrintable(text)); }
   bool confirm(const QString&) override { return true; }
   void error(const QString& text) override { std::printf("  error: %s\n", qPrintable(text)); }
+  ui::SaveChoice saveQuestion(const QString&) override { return ui::SaveChoice::Discard; }
+  // Never shown: the bench waits for every command without a box.
+  std::unique_ptr<ui::ProgressBox> showProgress(const QString&) override { return nullptr; }
   QString openFileName(const QString&, const QString&) override { return next; }
   QString saveFileName(const QString&, const QString&) override { return {}; }
   std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }

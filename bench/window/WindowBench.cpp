@@ -1,9 +1,11 @@
 // The editor window on very large texts: how long until a text is shown, what
 // a change run adds to the engine's own time, the memory it takes, how long a
-// keystroke takes to show, a find that finds nothing, and a 100 MB line; and
-// gvim opening the same files, timed the same way, when it is installed.
+// keystroke takes to show, a find that finds nothing, and a 100 MB line; the
+// preview's figures, the memory after 20 runs and the time of an undo of a
+// run; and gvim opening the same files, timed the same way, when it is
+// installed.
 //
-//   quorlin_window_bench [--runs R] [--no-gvim] WORK_FOLDER
+//   quorlin_window_bench [--runs R] [--no-gvim] [--only history] WORK_FOLDER
 //
 // Texts are generated in WORK_FOLDER once (1M and 3M lines of the benchmark
 // text, about 60 and 180 MB, and a 100 MB line). Every figure is the median
@@ -33,8 +35,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -47,6 +52,7 @@
 #include "engine/BlockLines.h"
 #include "engine/Files.h"
 #include "engine/WorkFiles.h"
+#include "ui/ChangePreview.h"
 #include "ui/FindDialog.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
@@ -269,6 +275,103 @@ int ChildLongLine(const std::string& path) {
   return 0;
 }
 
+// Resident memory of this process now, in MB.
+double ResidentMb() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long kb = 0;
+  while (status >> key) {
+    if (key == "VmRSS:") {
+      status >> kb;
+      break;
+    }
+  }
+  return double(kb) / 1024.0;
+}
+
+// Runs the event loop, asleep between events, until done() holds (at most
+// limitMs): the window thread must not take a core from the workers.
+void WaitUntil(const std::function<bool()>& done, int limitMs = 60000) {
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  check.start(2);
+  QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+  if (!done()) loop.exec();
+}
+
+// Child: the preview's figures, 20 change runs, and undo and redo of a run.
+int ChildHistory(const std::string& path) {
+  Window w;
+  w.form->show();
+  if (!QTest::qWaitForWindowExposed(w.form.get())) return 1;
+  w.Open(path);
+  quorlin::ui::MainWindowUi& ui = w.form->controls();
+  const quorlin::ui::ChangePreview& preview = w.form->preview();
+
+  // From a change of the request (a click on an action) to its figures shown;
+  // the preview lets a burst of changes settle for 120 ms first.
+  ui.pages->setCurrentWidget(ui.changesPage);
+  ui.field(quorlin::Field::ReplacementKey)->setText(QStringLiteral("x"));
+  w.form->Edit2Exit();
+  const auto figuresShown = [&] { return !preview.pending() && preview.shownFigures(); };
+  std::vector<double> figures;
+  for (int i = 0; i < 6; ++i) {
+    const auto t = Clock::now();
+    ui.actionButton(i % 2 ? quorlin::ActionCode::Append : quorlin::ActionCode::Trim)->click();
+    WaitUntil(figuresShown);
+    if (i > 0) figures.push_back(MsSince(t));
+  }
+  std::printf("previewFigures %.1f\n", Median(figures));
+  for (const auto& [action, name] :
+       {std::pair{quorlin::ActionCode::Sort, "previewSort"},
+        std::pair{quorlin::ActionCode::RemoveDuplicates, "previewDuplicates"}}) {
+    const auto t = Clock::now();
+    ui.actionButton(action)->click();
+    WaitUntil(figuresShown);
+    std::printf("%s %.1f\n", name, MsSince(t));
+  }
+  ui.actionButton(quorlin::ActionCode::Append)->click();
+
+  // 20 runs that change every line (each adds an "x" to it), the page with
+  // the preview out of sight; each time, the history's texts go to disk.
+  ui.pages->setCurrentWidget(ui.textPage);
+  bool kept = false;
+  QObject::connect(w.pane, &quorlin::ui::TextPane::historyKept, [&] { kept = true; });
+  for (int run = 0; run < 20; ++run) {
+    kept = false;
+    w.form->Button1Click();
+    WaitUntil([&] { return kept; });
+  }
+  w.Shown();
+  const double mb = double(w.pane->text().size()) / (1 << 20);
+  std::printf("textMb %.1f\nrunsKept %zu\nresidentAfterRuns %.1f\npeakAfterRuns %.1f\n", mb,
+              w.pane->runsKept(), ResidentMb(), PeakMb());
+
+  std::vector<double> undo, redo;
+  for (int i = 0; i < 5; ++i) {
+    auto t = Clock::now();
+    w.form->Undo1Click();
+    w.form->ApplicationEvents1Idle();
+    w.Shown();
+    undo.push_back(MsSince(t));
+    t = Clock::now();
+    w.form->Redo1Click();
+    w.form->ApplicationEvents1Idle();
+    w.Shown();
+    redo.push_back(MsSince(t));
+  }
+  // Back through all 20 runs, each from disk.
+  auto t = Clock::now();
+  for (int i = 0; i < 20; ++i) w.form->Undo1Click();
+  w.Shown();
+  std::printf("undo %.1f\nredo %.1f\nundoAll %.1f\nresidentAfterUndo %.1f\n", Median(undo),
+              Median(redo), MsSince(t), ResidentMb());
+  return 0;
+}
+
 // ---- The driver ----
 
 // Runs this program with arguments; returns its output and the time from
@@ -372,14 +475,16 @@ void MakeLongLine(const std::string& path, std::size_t bytes) {
   }
 }
 
-int Driver(int runs, bool gvim, const fs::path& folder, const std::string& self) {
+int Driver(int runs, bool gvim, const std::string& only, const fs::path& folder,
+           const std::string& self) {
   fs::create_directories(folder);
   const std::string one = (folder / "text-v3-1000000.txt").string();
   const std::string three = (folder / "text-v3-3000000.txt").string();
   const std::string longLine = (folder / "line-100MB.txt").string();
+  const bool all = only.empty();
   if (!fs::exists(one)) quorlin::bench::Generate(one, 1000000);
-  if (!fs::exists(three)) quorlin::bench::Generate(three, 3000000);
-  if (!fs::exists(longLine)) MakeLongLine(longLine, 100u << 20);
+  if (all && !fs::exists(three)) quorlin::bench::Generate(three, 3000000);
+  if (all && !fs::exists(longLine)) MakeLongLine(longLine, 100u << 20);
   const double oneMb = double(fs::file_size(one)) / (1 << 20);
   std::printf(
       "platform: %s; medians of %d runs; texts in %s\n",
@@ -387,6 +492,7 @@ int Driver(int runs, bool gvim, const fs::path& folder, const std::string& self)
       runs, folder.c_str());
 
   for (const auto& [file, name] : {std::pair{one, "1M lines"}, std::pair{three, "3M lines"}}) {
+    if (!all) break;
     const double mb = double(fs::file_size(file)) / (1 << 20);
     std::vector<double> shown, wall, memory, ok, engine, memoryRun;
     for (int r = 0; r < runs; ++r) {
@@ -422,6 +528,40 @@ int Driver(int runs, bool gvim, const fs::path& folder, const std::string& self)
     }
   }
 
+  if (all || only == "history") {
+    std::vector<double> figures, sort, duplicates, undo, redo, undoAll, resident, peak, kept,
+        textMb;
+    for (int r = 0; r < runs; ++r) {
+      const std::string out = RunChild({self, "--child-history", one});
+      figures.push_back(Value(out, "previewFigures"));
+      sort.push_back(Value(out, "previewSort"));
+      duplicates.push_back(Value(out, "previewDuplicates"));
+      undo.push_back(Value(out, "undo"));
+      redo.push_back(Value(out, "redo"));
+      undoAll.push_back(Value(out, "undoAll"));
+      resident.push_back(Value(out, "residentAfterRuns"));
+      peak.push_back(Value(out, "peakAfterRuns"));
+      kept.push_back(Value(out, "runsKept"));
+      textMb.push_back(Value(out, "textMb"));
+    }
+    std::printf("\npreview and history on 1M lines (%.1f MB):\n", oneMb);
+    std::printf(
+        "  a click on another action to the preview's figures shown: %.0f ms (120 ms settle "
+        "included)\n",
+        Median(figures));
+    std::printf("  the same for a sort (action 32): %.0f ms; duplicates (action 43): %.0f ms\n",
+                Median(sort), Median(duplicates));
+    std::printf(
+        "  after 20 runs (action 35, every line changed; the text then %.1f MB), %.0f kept: "
+        "resident %.0f MB (%.2fx the file), peak %.0f MB\n",
+        Median(textMb), Median(kept), Median(resident), Median(resident) / oneMb, Median(peak));
+    std::printf(
+        "  undo of a run (its text from disk) to restored text shown: %.1f ms; redo %.1f ms; "
+        "undo of all 20 runs %.0f ms\n",
+        Median(undo), Median(redo), Median(undoAll));
+  }
+
+  if (!all) return 0;
   {
     std::vector<double> find;
     for (int r = 0; r < runs; ++r)
@@ -465,7 +605,6 @@ int Driver(int runs, bool gvim, const fs::path& folder, const std::string& self)
         std::printf("  %s\n", line.c_str());
     }
   }
-  (void)oneMb;
   return 0;
 }
 
@@ -482,27 +621,32 @@ int main(int argc, char** argv) {
     if (mode == "--child-keys") return ChildKeys(args[2]);
     if (mode == "--child-find") return ChildFind(args[2]);
     if (mode == "--child-long") return ChildLongLine(args[2]);
+    if (mode == "--child-history") return ChildHistory(args[2]);
     return 2;
   }
   int runs = 5;
   bool gvim = true;
-  std::string folder;
+  std::string folder, only;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--runs" && i + 1 < args.size()) {
       runs = std::max(1, std::atoi(args[++i].c_str()));
     } else if (args[i] == "--no-gvim") {
       gvim = false;
+    } else if (args[i] == "--only" && i + 1 < args.size()) {
+      only = args[++i];
     } else {
       folder = args[i];
     }
   }
   if (folder.empty()) {
-    std::fprintf(stderr, "usage: quorlin_window_bench [--runs R] [--no-gvim] WORK_FOLDER\n");
+    std::fprintf(stderr,
+                 "usage: quorlin_window_bench [--runs R] [--no-gvim] [--only history] "
+                 "WORK_FOLDER\n");
     return 2;
   }
   if (gvim && (std::system("command -v gvim >/dev/null 2>&1") != 0 || !std::getenv("DISPLAY"))) {
     std::printf("(gvim or a display is missing: gvim is not timed)\n");
     gvim = false;
   }
-  return Driver(runs, gvim, folder, fs::canonical("/proc/self/exe").string());
+  return Driver(runs, gvim && only.empty(), only, folder, fs::canonical("/proc/self/exe").string());
 }

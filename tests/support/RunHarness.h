@@ -8,6 +8,7 @@
 
 #include "engine/ChangeRun.h"
 #include "engine/LineStream.h"
+#include "tests/support/Req.h"
 
 namespace quorlin::testing {
 
@@ -43,17 +44,6 @@ inline RunOutput RunLines(const ChangeRequest& q, const std::vector<std::string>
   RunResult r = RunChange(q, src, sink);
   return RunOutput{r.completed, std::move(r.messages), std::move(sink.lines)};
 }
-
-// The one request builder of the tests: a test and action by code, the fields
-// given as text (filled when not empty), the options. Rows name only what
-// matters to them: Req{.action = 16, .length = "5"}.
-struct Req {
-  int test = 1, action = 13;
-  std::string key, repl, firstLine, lastLine, length, firstChar, lastChar, replPos;
-  bool retain = false, cs = false, lower = false, upper = false;
-
-  operator ChangeRequest() const;  // rows convert implicitly
-};
 
 using Lines = std::vector<std::string>;
 

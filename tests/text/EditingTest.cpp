@@ -23,7 +23,8 @@ std::string All(const Text& t) {
 // One user action on a document: typing a character, Backspace, Delete, a
 // line break or a paste at the caret, or a click that moves the caret.
 struct Action {
-  char kind;  // 't' type, 'b' backspace, 'd' delete, 'n' line break, 'p' paste, 'c' click
+  char kind;  // 't' type, 'b' backspace, 'd' delete, 'n' line break, 'p' paste, 'c' click,
+              // 'r' the whole text replaced (a change run)
   std::string bytes;
   std::size_t at = 0;  // for a click
 };
@@ -48,6 +49,10 @@ void Apply(Document& doc, std::size_t& caret, const Action& a) {
     case 'c':
       caret = a.at;
       doc.closeGroup();
+      break;
+    case 'r':
+      doc.replaceAll(Text::fromBytes(a.bytes), before);
+      caret = 0;
       break;
   }
 }
@@ -104,8 +109,10 @@ TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
     if (pick == 1 && caret > 0) a = {'b', ""};
     if (pick == 2 && caret < size) a = {'d', ""};
     if (pick == 3) a = {'n', "\n"};
+    if (pick == 4 && rng() % 8 == 0) a = {'r', std::string(rng() % 12, "xy\n"[rng() % 3])};
     Apply(doc, caret, a);
   }
+  EXPECT_TRUE(doc.modified());
   std::vector<std::string> texts{All(doc.text())};
   while (true) {
     const Text before = doc.text();
@@ -121,12 +128,58 @@ TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
               after.slice(c.offset + c.inserted, after.size()));
     EXPECT_LE(r->selection.end(), after.size());
   }
+  EXPECT_FALSE(doc.modified());  // back at the text as opened
   std::reverse(texts.begin(), texts.end());
   for (std::size_t i = 1; i < texts.size(); ++i) {
     ASSERT_TRUE(doc.redo());
     EXPECT_EQ(All(doc.text()), texts[i]);
   }
   EXPECT_FALSE(doc.redo());
+}
+
+// Change runs among hand edits: the oldest runs go with the edits before
+// them, the texts of the history move to disk byte for byte, and the
+// document's own texts keep telling saved from modified.
+TEST(DocumentUndo, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
+  Document doc;
+  const std::string opened(2 << 20, 'o');
+  doc.reset(Text::fromBytes(opened));
+  std::vector<std::string> texts{opened};
+  std::size_t caret = 0;
+  for (int run = 1; run <= 25; ++run) {
+    Apply(doc, caret, {'t', "e"});
+    texts.push_back(All(doc.text()));
+    Apply(doc, caret, {'r', std::string(std::size_t(1) << 20, char('A' + run))});
+    texts.push_back(All(doc.text()));
+    if (run == 10) doc.markSaved();
+  }
+  EXPECT_EQ(doc.wholeSteps(), Document::kMaxWholeSteps);
+  EXPECT_TRUE(doc.modified());
+
+  const auto history = doc.historyOnlyBuffers(std::size_t(1) << 20);
+  ASSERT_EQ(history.size(), Document::kMaxWholeSteps);  // every run's text but the last
+  BufferSwap::Swaps swaps;
+  for (const auto& b : history) {
+    auto copy = Buffer::copyToDisk(*b, ::testing::TempDir());
+    ASSERT_TRUE(copy && copy->onDisk());
+    swaps.emplace_back(b.get(), std::move(copy));
+  }
+  doc.swapBuffers(swaps);
+  for (const auto& b : doc.historyOnlyBuffers(std::size_t(1) << 20)) EXPECT_TRUE(b->onDisk());
+
+  // Undo goes back through the last 20 runs and the edits between them.
+  for (std::size_t i = texts.size() - 1; doc.canUndo(); --i) {
+    ASSERT_EQ(All(doc.text()), texts[i]);
+    doc.undo();
+  }
+  // The run before the 20 kept ones.
+  EXPECT_EQ(All(doc.text()), texts[texts.size() - 1 - 2 * Document::kMaxWholeSteps]);
+  EXPECT_TRUE(doc.modified());
+  while (doc.canRedo()) {
+    doc.redo();
+    EXPECT_EQ(doc.modified(), All(doc.text()) != texts[20]);  // saved after run 10
+  }
+  EXPECT_EQ(All(doc.text()), texts.back());
 }
 
 TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {

@@ -3,8 +3,13 @@
 // dialogs answer from scripts.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
@@ -14,11 +19,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/BackgroundWork.h"
 #include "ui/Dialogs.h"
 
 namespace quorlin::testing {
 
-enum class BoxKind { Message, Confirm, Error, OpenFile, SaveFile, Font };
+enum class BoxKind { Message, Confirm, Error, OpenFile, SaveFile, Font, SaveQuestion, Progress };
 
 struct Box {
   BoxKind kind;
@@ -30,6 +36,13 @@ class FakeDialogs final : public ui::Dialogs {
  public:
   std::vector<Box> boxes;
   std::deque<bool> confirmAnswers;
+  std::deque<ui::SaveChoice> saveAnswers;
+  // The steps of a command's work (each time it tells its progress) seen
+  // since the count was last cleared. With cancelAtStep set, the work's hook
+  // (WorkHook) holds the worker at that step until the progress box has
+  // cancelled, so that the cancel comes at that point and nowhere else.
+  std::atomic<int> stepsSeen{0};
+  std::atomic<int> cancelAtStep{0};  // 0: never
   std::deque<QString> fileAnswers;
   // The font dialog's answers in order; no value is Cancel, and so is an
   // exhausted script. The font each dialog started from is recorded.
@@ -48,6 +61,32 @@ class FakeDialogs final : public ui::Dialogs {
     return answer;
   }
   void error(const QString& text) override { Record(BoxKind::Error, text); }
+  ui::SaveChoice saveQuestion(const QString& text) override {
+    Record(BoxKind::SaveQuestion, text);
+    if (saveAnswers.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text.toStdString();
+      return ui::SaveChoice::Cancel;
+    }
+    const ui::SaveChoice answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+  }
+  std::unique_ptr<ui::ProgressBox> showProgress(const QString& what) override {
+    Record(BoxKind::Progress, what);
+    return std::make_unique<Progress>(*this);
+  }
+
+  // The hook for the window's work: counts its steps and holds the worker at
+  // step cancelAtStep (for at most 20 seconds) until the box has cancelled.
+  ui::WorkProgress::Hook WorkHook() {
+    return [this](std::uint64_t, const std::atomic<bool>& cancel) {
+      if (++stepsSeen != cancelAtStep.load()) return;
+      held_ = true;
+      for (int i = 0; i < 20000 && !cancel.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      held_ = false;
+    };
+  }
   QString openFileName(const QString& folder, const QString&) override {
     Record(BoxKind::OpenFile, folder);
     return NextFile();
@@ -81,6 +120,17 @@ class FakeDialogs final : public ui::Dialogs {
   }
 
  private:
+  class Progress final : public ui::ProgressBox {
+   public:
+    explicit Progress(FakeDialogs& owner) : owner_(owner) {}
+    void setProgress(std::uint64_t, std::uint64_t) override {}
+    bool cancelled() override { return owner_.held_.load(); }
+
+   private:
+    FakeDialogs& owner_;
+  };
+  std::atomic<bool> held_{false};
+
   void Record(BoxKind kind, const QString& text) {
     boxes.push_back({kind, text, QApplication::overrideCursor() != nullptr});
   }

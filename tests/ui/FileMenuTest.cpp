@@ -362,9 +362,15 @@ TEST_F(FileMenu, EveryByteButLineBreaksSurvivesOpenAndSave) {
 #ifdef Q_OS_UNIX
 // A cleaned copy saved over its source replaces it whole, and the source
 // keeps its permissions.
-TEST_F(FileMenu, SavingTheCleanedCopyOverItsSourceKeepsItsPermissions) {
+TEST_F(FileMenu, SavingTheCleanedCopyOverItsSourceKeepsItsOwnerAndPermissions) {
   WriteFile(QStringLiteral("wide.txt"), Bytes("\xFF\xFEo\0k\0\r\0\n\0", 10));
   ASSERT_TRUE(::chmod(QFile::encodeName(path(QStringLiteral("wide.txt"))).constData(), 0640) == 0);
+  // Root saving over another user's file leaves it theirs.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(
+        ::chown(QFile::encodeName(path(QStringLiteral("wide.txt"))).constData(), 65534, 65534), 0);
+  }
   Start();
   OpenFile(path(QStringLiteral("wide.txt")), {true});
   SaveAs(path(QStringLiteral("wide.txt")));
@@ -372,6 +378,7 @@ TEST_F(FileMenu, SavingTheCleanedCopyOverItsSourceKeepsItsPermissions) {
   struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(path(QStringLiteral("wide.txt"))).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
   EXPECT_EQ(Files(), (QStringList{QStringLiteral("Tempinfile~.txt"), QStringLiteral("wide.txt")}));
 }
 

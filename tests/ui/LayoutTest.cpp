@@ -256,7 +256,8 @@ TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
         "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
       {ui().editMenu,
        "&Edit",
-       {"Search1=Search", "Cut1=Cut", "Copy1=Copy", "Paste1=Paste", "Fonts1=Fonts"}},
+       {"Undo1=Undo", "Redo1=Redo", "Editsep1=-", "Search1=Search", "Cut1=Cut", "Copy1=Copy",
+        "Paste1=Paste", "Fonts1=Fonts"}},
       {ui().helpMenu, "&Help", {"About1=About"}},
   };
   for (const auto& m : menus) {

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSize>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 
 #include "FakeDialogs.h"
 #include "app/UQuorlin.h"
+#include "tests/support/Req.h"
 #include "engine/LineList.h"
 #include "text/Text.h"
 #include "text/TextLines.h"
@@ -103,6 +106,8 @@ class WindowTest : public ::testing::Test {
     options.screenSize = screen;
     options.dialogs = &dialogs;
     options.printSystem = printSystem;
+    options.work.delayMs = workDelayMs;
+    options.work.hook = dialogs.WorkHook();
     form = std::make_unique<TForm1>(options);
     form->show();
     form->activateWindow();
@@ -144,10 +149,40 @@ class WindowTest : public ::testing::Test {
     QCoreApplication::processEvents();
   }
 
+  // Puts a request on the change page as a user does: its buttons clicked,
+  // its fields typed and left, its option boxes checked.
+  void EnterRequest(const Req& r) {
+    ShowChangePage();
+    ui().testButton(TestCode(r.test))->click();
+    ui().actionButton(ActionCode(r.action))->click();
+    const std::pair<Field, const std::string*> fields[] = {{Field::TestKey, &r.key},
+                                                           {Field::ReplacementKey, &r.repl},
+                                                           {Field::FirstLineNum, &r.firstLine},
+                                                           {Field::LastLineNum, &r.lastLine},
+                                                           {Field::LineLength, &r.length},
+                                                           {Field::FirstCharPos, &r.firstChar},
+                                                           {Field::LastCharPos, &r.lastChar},
+                                                           {Field::ReplPos, &r.replPos}};
+    for (const auto& [f, text] : fields) {
+      if (!text->empty() || !ui().field(f)->text().isEmpty())
+        TypeAndLeave(ui().field(f), QString::fromLatin1(text->c_str()));
+    }
+    const std::pair<QCheckBox*, bool> boxes[] = {{ui().retainPassingOnly, r.retain},
+                                                 {ui().caseSensitive, r.cs},
+                                                 {ui().outputLowerCase, r.lower},
+                                                 {ui().outputUpperCase, r.upper}};
+    for (const auto& [box, on] : boxes) {
+      if (box->isChecked() != on) box->click();
+    }
+  }
+
   QTemporaryDir dir_;
   FakeDialogs dialogs;
   // Where File > Print sends the text; none: the system's default printer.
   app::PrintSystem* printSystem = nullptr;
+  // Long commands show their progress box after this long: never, unless a
+  // test asks for it.
+  int workDelayMs = 600000;
   std::unique_ptr<TForm1> form;
 };
 

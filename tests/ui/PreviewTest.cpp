@@ -1,0 +1,180 @@
+// The preview on the change page: its figures are those quorlin-batch
+// --stats gives on the same text and request, it follows the request and
+// the text, and its list steps through the changes a page at a time.
+#include <QLabel>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+#include "WindowFixture.h"
+#include "ui/ChangePreview.h"
+
+namespace quorlin::testing {
+namespace {
+
+// A text with something for every test: blank lines in a row, tags, leading
+// numbers, keys at the start, middle and end, tabs, long and short lines.
+const std::vector<std::string> kText = {"alpha key beta",
+                                        "",
+                                        "",
+                                        "  12 apples",
+                                        "<b>bold</b> text",
+                                        "key at start",
+                                        "ends with key",
+                                        "\ttabbed\tline",
+                                        "short",
+                                        "a much longer line than most of the others",
+                                        "KEY in capitals",
+                                        "",
+                                        "-3.5 below",
+                                        "beta <i",
+                                        "tail>",
+                                        "alpha key beta",
+                                        "last line"};
+
+class Preview : public WindowTest {
+ protected:
+  const ui::ChangePreview& preview() { return form->preview(); }
+
+  // The figures once the preview has settled on the request shown.
+  std::optional<RunStats> Figures() {
+    QSignalSpy shown(&preview(), &ui::ChangePreview::shown);
+    for (int i = 0; i < 100 && (preview().pending() || !preview().shownFigures()); ++i) {
+      if (!shown.wait(100) && !preview().pending()) break;
+    }
+    return preview().shownFigures();
+  }
+
+  // quorlin-batch --dry-run's figures on the pane's text.
+  static RunStats BatchFigures(const Req& r, const QString& input) {
+    QStringList args{QStringLiteral("--dry-run"), QStringLiteral("-t"), QString::number(r.test),
+                     QStringLiteral("-a"), QString::number(r.action)};
+    const std::pair<const char*, const std::string*> fields[] = {{"--key", &r.key},
+                                                                 {"--repl", &r.repl},
+                                                                 {"--first-line", &r.firstLine},
+                                                                 {"--last-line", &r.lastLine},
+                                                                 {"--length", &r.length},
+                                                                 {"--first-char", &r.firstChar},
+                                                                 {"--last-char", &r.lastChar},
+                                                                 {"--repl-pos", &r.replPos}};
+    for (const auto& [option, text] : fields) {
+      if (!text->empty()) args << QLatin1String(option) << QString::fromLatin1(text->c_str());
+    }
+    if (r.retain) args << QStringLiteral("--retain");
+    if (r.cs) args << QStringLiteral("-c");
+    if (r.lower) args << QStringLiteral("--lower");
+    if (r.upper) args << QStringLiteral("--upper");
+    args << input;
+    QProcess batch;
+    batch.start(QStringLiteral(QUORLIN_BATCH), args);
+    EXPECT_TRUE(batch.waitForFinished(30000));
+    const QString err = QString::fromLatin1(batch.readAllStandardError());
+    static const QRegularExpression line(QStringLiteral(
+        "^passed (\\d+), changed (\\d+), deleted (\\d+), added (\\d+), lines in (\\d+), lines out "
+        "(\\d+)\\n$"));
+    const QRegularExpressionMatch m = line.match(err);
+    EXPECT_TRUE(m.hasMatch()) << err.toStdString();
+    const auto n = [&](int i) { return m.captured(i).toULongLong(); };
+    return {n(5), n(1), n(2), n(3), n(4), n(6)};
+  }
+};
+
+TEST_F(Preview, FiguresAreThoseOfTheBatchProgramForEveryTest) {
+  const Req rows[] = {
+      {.test = 1, .action = 15},
+      {.test = 2, .action = 14, .firstLine = "3", .lastLine = "9"},
+      {.test = 3, .action = 31, .key = "key", .repl = "KEYS"},
+      {.test = 4, .action = 20, .key = "key", .length = "4", .firstChar = "1"},
+      {.test = 5, .action = 27, .key = "key", .repl = "added"},
+      {.test = 6, .action = 22, .key = "key", .firstChar = "7", .cs = true},
+      {.test = 7, .action = 18, .length = "10", .retain = true},
+      {.test = 8, .action = 39, .length = "12"},
+      {.test = 9, .action = 44},
+      {.test = 10, .action = 34, .repl = "before"},
+      {.test = 11, .action = 30},
+      {.test = 12, .action = 26, .firstChar = "2", .lastChar = "4", .upper = true},
+      {.test = 13, .action = 40, .key = "e"},
+      {.test = 14, .action = 14},
+      {.test = 3, .action = 32, .key = "zz", .firstChar = "3"},
+      {.test = 1, .action = 43, .lower = true},
+  };
+  WriteFile(QStringLiteral("text.txt"), QByteArray::fromStdString([] {
+              std::string s;
+              for (const std::string& l : kText) s += l + "\n";
+              return s;
+            }()));
+  Start({path(QStringLiteral("text.txt"))});
+  for (const Req& r : rows) {
+    SCOPED_TRACE("test " + std::to_string(r.test) + ", action " + std::to_string(r.action));
+    EnterRequest(r);
+    const std::optional<RunStats> shown = Figures();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, BatchFigures(r, path(QStringLiteral("text.txt"))));
+    EnterRequest({});  // fields emptied for the next row
+  }
+}
+
+// The preview says why there are no figures while the request is refused,
+// counts the field being typed in as if it were left, follows the pane's
+// text, and steps through its changes a page at a time.
+TEST_F(Preview, FollowsTheRequestAndTheTextAndStepsThroughTheChanges) {
+  Start();
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 120; ++i) lines.push_back("line " + std::to_string(i));
+  SetPaneLines(lines);
+  EnterRequest({.test = 3, .action = 14});
+  EXPECT_FALSE(Figures());
+  EXPECT_EQ(ui().previewFigures->text(), QStringLiteral("<i>Fill In Test Key Text</i>"));
+
+  // Typed, not yet left: the preview counts it filled.
+  QLineEdit* key = ui().field(Field::TestKey);
+  key->setFocus();
+  TypeText(key, QStringLiteral("1"));
+  std::optional<RunStats> f = Figures();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->passed, 40u);  // 1, 10-19, 21, 31, ..., 100-119
+  EXPECT_EQ(f->deleted, 40u);
+  EXPECT_EQ(f->linesOut, 80u);
+
+  // The list: a page of changes, each the line before and after.
+  QListWidget* list = ui().previewList;
+  ASSERT_EQ(list->count(), 2 * 40);
+  EXPECT_EQ(list->item(0)->text(), QStringLiteral("1: line 1"));
+  EXPECT_EQ(list->item(1)->text(), QStringLiteral("\u2192 (deleted)"));
+  EXPECT_FALSE(ui().previewNext->isEnabled());
+
+  TypeText(key, QStringLiteral(" "));  // "1 ": lines 1 and 10-19 no more
+  f = Figures();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->passed, 0u);
+  EnterRequest({.test = 1, .action = 35, .repl = "!"});
+  f = Figures();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->changed, 120u);
+  EXPECT_EQ(ui().previewPage->text(), QStringLiteral("Changes 1-50"));
+  ASSERT_TRUE(ui().previewNext->isEnabled());
+  ui().previewNext->click();
+  ui().previewNext->click();
+  f = Figures();
+  EXPECT_EQ(ui().previewPage->text(), QStringLiteral("Changes 101-120"));
+  EXPECT_EQ(list->item(0)->text(), QStringLiteral("101: line 101"));
+  EXPECT_EQ(list->item(1)->text(), QStringLiteral("\u2192 line 101!"));
+  EXPECT_FALSE(ui().previewNext->isEnabled());
+
+  // A hand edit of the text and a run are followed.
+  pane().setSelection(0, 0);
+  pane().insertText(QStringLiteral("x"));
+  f = Figures();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(ui().previewPage->text(), QStringLiteral("Changes 1-50"));
+  ClickOk();
+  f = Figures();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(list->item(1)->text(), QStringLiteral("\u2192 xline 1!!"));
+  dialogs.saveAnswers = {ui::SaveChoice::Discard};
+}
+
+}  // namespace
+}  // namespace quorlin::testing
