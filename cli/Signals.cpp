@@ -8,8 +8,12 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/signalfd.h>
+#endif
 #endif
 
 namespace quorlin::batch {
@@ -68,6 +72,18 @@ void HandleEndingSignals() {
   ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
   std::thread([set] {
     int sig = 0;
+#ifdef __linux__
+    // Waits until an ending signal is pending without taking it, so that a
+    // commit() that comes meanwhile still sees it pending: the signal cannot
+    // be lost between being taken here and the flag being set.
+    const int fd = ::signalfd(-1, &set, SFD_CLOEXEC);
+    if (fd >= 0) {
+      pollfd p{fd, POLLIN, 0};
+      while (::poll(&p, 1, -1) != 1 || (p.revents & POLLIN) == 0) {
+      }
+      gEnding = true;
+    }
+#endif
     while (::sigwait(&set, &sig) != 0) {
     }
     gEnding = true;
