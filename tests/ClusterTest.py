@@ -9,8 +9,6 @@ the whole text.
 """
 
 import contextlib
-import importlib.machinery
-import importlib.util
 import io
 import logging
 import os
@@ -18,6 +16,7 @@ import random
 import subprocess
 import sys
 import tempfile
+import types
 
 
 def text(seed):
@@ -40,10 +39,11 @@ def text(seed):
 
 
 def load(path):
-    loader = importlib.machinery.SourceFileLoader("quorlin_cluster", path)
-    spec = importlib.util.spec_from_loader("quorlin_cluster", loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
+    """The script as a module (its name has no .py, so it cannot be imported)."""
+    module = types.ModuleType("quorlin_cluster")
+    module.__file__ = path
+    with open(path, encoding="utf-8") as f:
+        exec(compile(f.read(), path, "exec"), module.__dict__)
     return module
 
 
