@@ -17,8 +17,6 @@ namespace QU = QuorlinUtils;
 
 namespace {
 
-constexpr int kTabWidth = 8;
-
 char UserDecimalPoint() {
   const std::lconv* lc = std::localeconv();
   if (lc && lc->decimal_point && lc->decimal_point[0] && !lc->decimal_point[1])

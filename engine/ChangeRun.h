@@ -13,6 +13,9 @@
 
 namespace quorlin {
 
+// A run expands every line's tabs to stops every 8 columns.
+inline constexpr int kTabWidth = 8;
+
 inline constexpr std::string_view kCharPositionsMessage =
     "Char positions have to be Positive, with Last char > First Char";
 

@@ -256,9 +256,9 @@ void ForEachExpandedLine(std::string_view bytes, std::vector<char>& buf, F&& f) 
   LineFacts facts;
   while (lines.next(line, facts)) {
     if (facts.hasTab) {
-      const std::size_t worst = line.size() * 8 + 32;
+      const std::size_t worst = line.size() * kTabWidth + 32;
       if (buf.size() < worst) buf.resize(worst);
-      char* end = QU::ExpandTabsInto(buf.data(), buf.data() + buf.size(), line, 8);
+      char* end = QU::ExpandTabsInto(buf.data(), buf.data() + buf.size(), line, kTabWidth);
       line = std::string_view(buf.data(), std::size_t(end - buf.data()));
     }
     f(line);
