@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the editor's command line asks for before any window exists: --help
 // and --version are answered on standard output without a window, so without
 // a display.

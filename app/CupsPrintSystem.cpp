@@ -1,10 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/CupsPrintSystem.h"
 
 #include <sys/socket.h>
 
 #include <memory>
-
-#include <cups/cups.h>
 
 #include <QDir>
 #include <QLocale>
@@ -12,6 +11,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTemporaryFile>
+#include <cups/cups.h>
 
 namespace quorlin::app {
 namespace {

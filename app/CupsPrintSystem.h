@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Printing through the CUPS scheduler: the pages are made into a PDF file
 // laid out as the default printer's page, and that file is sent as one job.
 // Every request waits a bounded time for the scheduler's answer, so that a

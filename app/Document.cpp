@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/Document.h"
 
 #include <QCoreApplication>
@@ -9,10 +10,11 @@
 #include <QStringList>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #endif
 
 #include "engine/DocumentFile.h"

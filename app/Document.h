@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The document-file state and the steps that bring a file into the pane: the
 // scan for zero bytes, the question, the cleaned copy, the load; the file
 // named on the command line; the work folder and its files.

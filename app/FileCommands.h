@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The File menu's document commands: Open, the recent-file entry, Save As and
 // Print. Each works on the window's controls and the document-file state.
 #pragma once

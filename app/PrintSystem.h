@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a print job goes: the system's default printer, reached off the
 // window's thread so that a print system that does not answer never holds
 // the window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Printing the pane's text: the whole text, page after page, inside fixed
 // margins, in the pane's font, on the default printer without a dialog.
 #pragma once

@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/SignalWatcher.h"
 
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #endif
 
 namespace quorlin::app {

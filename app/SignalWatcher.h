@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The signals that end the editor from outside (kill, a closed terminal,
 // Ctrl+C), turned into a call on the event loop, where the window can close
 // and clean up as it always does.

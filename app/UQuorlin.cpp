@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/UQuorlin.h"
 
 #include <QAbstractEventDispatcher>
@@ -11,10 +12,10 @@
 #include "ui/AboutU.h"
 #include "ui/ChangePage.h"
 #include "ui/ChangePreview.h"
-#include "ui/FileNames.h"
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
 #include "ui/FieldExits.h"
+#include "ui/FileNames.h"
 #include "ui/FindDialog.h"
 #include "ui/MainWindowLayout.h"
 #include "ui/TextPane.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window: its life from creation to close, the file named on the
 // command line, the menus, and the handlers of every control. Each handler is
 // a few lines that call into the document steps, the change page or the view.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The editor's entry: the application title, the main window with the file
 // named on the command line, and the event loop until the window closes.
 #include <csignal>

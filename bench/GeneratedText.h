@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmarks' text: deterministic, with tabs, blank lines, repeated
 // lines, tag-like lines and the key "KEY" in about one line in eight; about 60
 // bytes a line (1,000,000 lines make about 60 MB).

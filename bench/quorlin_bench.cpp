@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // quorlin-bench: times quorlin-batch against the GNU tool doing the same job on
 // a generated 1,000,000-line text, running the two in alternation, and prints
 // the median of each and their ratio (below 1.0: quorlin-batch is faster).
@@ -12,6 +13,10 @@
 //
 //   quorlin-bench [--lines N] [--runs R] [--only NAME] [--baseline PROGRAM]
 //                 BATCH_PROGRAM WORK_FOLDER
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -22,10 +27,6 @@
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include "bench/GeneratedText.h"
 

@@ -1,10 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/BatchOptions.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <thread>
 #include <utility>
+
+#include <CLI/CLI.hpp>
 
 #include "quorlin/Version.h"
 

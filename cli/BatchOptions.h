@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Command-line options of quorlin-batch, parsed into a change request and what
 // to run it on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What quorlin-batch runs: one input into one output, many files, and the
 // steps of a run cut into byte ranges.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/Signals.h"
 
 #include <atomic>
@@ -7,10 +8,11 @@
 #include <thread>
 
 #ifndef _WIN32
-#include <csignal>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <csignal>
 #ifdef __linux__
 #include <sys/signalfd.h>
 #endif

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ending signals and the temporary output files: SIGTERM, SIGHUP and
 // SIGINT end the program after removing every temporary output file in use,
 // from any thread, and a file-size limit makes a write fail ("Disk full")

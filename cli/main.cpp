@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // quorlin-batch: the change engine without a window, for scripts and pipelines.
 #include <clocale>
 #include <cstdio>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Fills in a manual page from its source: @VERSION@, and, given the batch
 # program, @TESTS@ and @ACTIONS@ as roff entries from "quorlin-batch --list".
 # Writes OUT, and OUT.gz too when GZIP names the gzip program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The change actions that turn one passing line into exactly one result line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lines read and written in large blocks: the change run's source and sink on
 // files. Each transfers its next block on a thread of its own while the
 // current one is worked on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A byte buffer for large, growing contents: on Linux it is mapped memory that
 // grows by remapping its pages, never by copying them, and pages not yet
 // written take no memory; elsewhere (and under the address sanitizer) it is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bytes read and written in order, from and to files and pipes, and byte
 // ranges of a file cut at line starts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The change request: which line test and which change action to apply, the
 // parameter fields with their filled flags, and the four options; plus the
 // check run when a parameter field is left and the validation run before a

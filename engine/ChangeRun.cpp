@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "engine/ChangeRun.h"
 
 #include <algorithm>
@@ -6,8 +7,8 @@
 #include <optional>
 
 #include "engine/Actions.h"
-#include "engine/LineStore.h"
 #include "engine/Kinds.h"
+#include "engine/LineStore.h"
 #include "engine/LineTests.h"
 #include "textutil/QuorlinUtils.h"
 

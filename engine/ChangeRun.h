@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The change run: streams lines from a source through the chosen line test and
 // change action into a sink.
 #pragma once

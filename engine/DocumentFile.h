@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading a document for the editor: once, whole, and only from a plain file
 // (or, where allowed, a pipe read to its end); and writing its cleaned copy.
 #pragma once

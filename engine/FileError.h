@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the file layer reports a failed file operation: a short text for the
 // error box ("File not found", "Disk full", ...) and the path it concerns.
 #pragma once

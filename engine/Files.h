@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files as the engine opens them: for reading, created afresh for work files,
 // written safely over an output file, and removed.
 #pragma once

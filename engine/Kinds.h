@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The line tests and change actions by code, and one table row for each: its
 // caption, the parameter fields it needs and reads, the message that refuses a
 // run without them, and how it works on the text. Validation, the fields a run

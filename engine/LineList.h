@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // LineList: the document as an ordered list of byte lines without terminators,
 // kept in one contiguous buffer so that a million-line text costs two
 // allocations, not a million.

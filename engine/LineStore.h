@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one place where a change run holds text in memory: the lines of the sort
 // and the distinct lines seen by the removal of duplicates. Each line is kept
 // once, as a record (its length as a variable-length number, then its bytes)

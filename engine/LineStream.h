@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two ends of a change run: a source of input lines and a sink for output
 // lines. Lines carry no terminator.
 #pragma once

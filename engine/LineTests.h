@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fourteen line tests: given one line and its context, does it pass?
 #pragma once
 

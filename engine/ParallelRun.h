@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A change run over a text cut into chunks of whole lines that several
 // threads work on at once. The output is the same, byte for byte, as that of
 // one run over the whole text: each chunk starts from what the chunks before

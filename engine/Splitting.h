@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cutting a text into pieces that run apart: what a request needs from the
 // rest of the text (read from the context column of its test's and action's
 // rows), the lines of one piece, and what the bytes of a piece tell the

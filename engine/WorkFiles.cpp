@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "engine/WorkFiles.h"
-
-#include "engine/BlockLines.h"
-#include "engine/ChangeRun.h"
 
 #include <cassert>
 #include <cerrno>
 #include <new>
+
+#include "engine/BlockLines.h"
+#include "engine/ChangeRun.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The work files of the editor: each created afresh and read back through the
 // descriptor that wrote it, the check of the folder they go to, and the change
 // run as the window performs it, through two work files in the work folder.

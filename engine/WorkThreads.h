@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The threads of a parallel run: a bounded queue between them, and a pool of
 // workers that take tasks in order.
 #pragma once

@@ -1,7 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fuzz target: the first bytes choose a change request, the rest is the text.
 // The run goes through the engine twice, on lines held in memory and through
 // the block reader and writer with small blocks (from a file or a pipe), and
 // both must give the same result, byte for byte.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,12 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
+#include "engine/BlockLines.h"
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
-#include "engine/BlockLines.h"
 #include "engine/Files.h"
 #include "engine/LineList.h"
 #include "engine/LineStream.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Configures and builds Quorlin into build/ (Release). QUORLIN_WERROR=ON in the
 # environment makes compiler warnings errors (CI sets it).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The code's habits, checked on a configured build (scripts/build.sh):
 # - every C++ file is formatted as .clang-format says (clang-format 14),
 #   except regions between "// clang-format off" and "// clang-format on";

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks what a packager checks, on a build made by scripts/build.sh: the
 # desktop entry and AppStream metainfo validate, the manual pages format
 # without warnings and name every option, `cmake --install` puts each file
@@ -18,6 +19,16 @@ fail() {
   echo "FAIL $*" >&2
   failed=1
 }
+
+# Every source file names its licence in its first lines.
+unlicensed=$(git ls-files '*.cpp' '*.h' '*.inl' '*.py' '*.sh' '*.cmake' '*CMakeLists.txt' '*.1.in' \
+  .ci/run scripts/quorlin-cluster tests/ui/cups/passthrough |
+  while read -r f; do head -3 "$f" | grep -q 'SPDX-License-Identifier: Apache-2.0' || echo "$f"; done)
+if [ -n "$unlicensed" ]; then
+  fail "no SPDX-License-Identifier line in the first three lines of:" && echo "$unlicensed" >&2
+else
+  echo "ok   SPDX lines: every source file"
+fi
 
 desktop-file-validate "data/$id.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "data/$id.metainfo.xml" || fail "appstreamcli validate"

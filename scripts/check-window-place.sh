@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Starts the editor under a real window manager (openbox on a virtual X
 # screen) and checks where its windows stand: the main window's frame with its
 # outer corner at (2, 2), so that the title bar is on the screen, and the

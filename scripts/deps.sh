@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs Debian packages when missing: those named as arguments, or with
 # none those needed to build and test Quorlin.
 set -euo pipefail

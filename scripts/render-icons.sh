@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Renders the application icon's PNG sizes from its SVG; run after changing
 # data/icons/io.github.quorlin.Quorlin.svg and commit the PNGs with it.
 set -euo pipefail

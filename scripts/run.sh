@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds Quorlin and starts the editor, optionally on a file.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The checked stage CI runs after the tests: every test again in a Debug build
 # with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), where any
 # report fails the test, then the fuzz target for FUZZ_SECONDS (default 60)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds Quorlin and runs every test (the window tests run headless).
 set -euo pipefail
 cd "$(dirname "$0")/.."

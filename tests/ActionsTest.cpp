@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What each change action makes of the lines that pass, through a whole run.
 #include <gtest/gtest.h>
 

@@ -1,8 +1,14 @@
+// SPDX-License-Identifier: Apache-2.0
 // quorlin-batch as a script sees it: options, messages, exit codes, line
 // terminators, and byte-for-byte agreement with the standard tools on the jobs
 // they share.
-#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,12 +19,7 @@
 #include <string>
 #include <vector>
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include "OtherUser.h"
 #include "cli/BatchOptions.h"

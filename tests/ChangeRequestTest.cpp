@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // Integer text, the check made when a numeric field is left, and the
 // validation before a change starts.
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "engine/ChangeRequest.h"
 #include "tests/support/RunHarness.h"

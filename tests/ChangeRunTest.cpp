@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run as a whole: what is written for passing and failing lines, the
 // options, and the actions that change the structure of the text.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <random>
 #include <unordered_set>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/RunHarness.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """quorlin-cluster on a local Dask cluster of two worker processes on loopback
 gives the bytes, messages and exit status of one quorlin-batch run, for
 requests that carry line numbers, the line before, the tag state and joins

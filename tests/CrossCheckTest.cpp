@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cross-check of the change engine against the plain reference implementation
 // in tests/reference: generated texts and requests go through both, and the
 // completed flag, the messages and every output line must agree. The line
@@ -5,7 +6,6 @@
 //
 // Everything is driven by a fixed-seed generator; a failure prints the case
 // number, its seed, and a shrunk reproduction (request and input lines).
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"

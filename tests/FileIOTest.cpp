@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file layer: line splitting across block boundaries, what the reader
 // tells about lines, temporary files that never follow a planted link, the
 // zero-byte scan and cleaned copy, safe replacement of an output file, and the
 // change run through the two work files.
-#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,9 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include "OtherUser.h"
 #include "engine/BlockLines.h"

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which lines pass each line test, seen through a run that keeps only the
 // passing lines.
 #include <gtest/gtest.h>
 
-#include "tests/support/RunHarness.h"
 #include "engine/LineTests.h"
+#include "tests/support/RunHarness.h"
 
 using namespace quorlin;
 using namespace quorlin::testing;

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: Apache-2.0
 // Acting as another user, as a hostile local user or a shared folder's other
 // owner would: a child process that takes the unprivileged account 65534
 // ("nobody") when the tests run as root, and this user's own account
 // otherwise (where the tests cannot switch user).
 #pragma once
 
-#include <functional>
-
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 namespace quorlin::testing {
 

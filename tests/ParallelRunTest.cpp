@@ -1,15 +1,16 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text cut into chunks run by several threads, and into byte ranges run
 // apart and chained as quorlin-cluster does, must give the bytes of one run
 // over the whole text (quorlin-batch -j 1), and the chunks the figures of
 // that run (--stats): every test with every action, on
 // generated texts of mixed line terminators, in chunks so small that every
 // kind of boundary occurs.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "engine/BlockLines.h"
 #include "engine/ChangeRun.h"

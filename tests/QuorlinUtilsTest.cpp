@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 // The line routines, at the edges: empty lines, keys at the very start and end,
 // keys longer than the line, positions 0, L and L+1, bytes above 127.
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "textutil/QuorlinUtils.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Document: the text being edited, with its undo and redo history.
 //
 // Each history step keeps the whole text before and after it: a Text is a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the bytes of a line go across the pane: one advance per byte for the
 // pane's font, tabs at fixed stops, and the rows a line wraps into. There is
 // no kerning between bytes, so what is drawn, where the caret goes and where

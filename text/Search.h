@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding a text in the document: forward from an offset, case-blind,
 // matching anywhere (inside words too), over the bytes as they are stored.
 //

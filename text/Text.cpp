@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "text/Text.h"
 
 #include <algorithm>
@@ -7,10 +8,11 @@
 #include <utility>
 
 #if defined(__unix__) || defined(__APPLE__)
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cerrno>
 #define QUORLIN_BUFFERS_ON_DISK 1
 #endif
 

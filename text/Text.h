@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text: the document's bytes as an immutable value, with a line index.
 //
 // Lines are separated by "\n" and nothing else: a text never holds a CR (a

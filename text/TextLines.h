@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A text's lines handed out one by one, for the change engine, a work file or
 // Save As: the document's lines without their breaks (a final break gives no
 // empty last line), as views into the text wherever a line lies within one

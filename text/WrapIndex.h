@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rows every line is displayed in when lines wrap at the pane's width,
 // for the scroll bar, the status line's figures and the way from a row on the
 // screen to a line of the text. Lines are counted in blocks of up to 1024

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Line string routines: the small byte-string operations the change engine and
 // the file commands are built from.
 //

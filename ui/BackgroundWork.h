@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Long commands (Open, a change run, Save As, Print) work on a worker thread
 // while the window waits for them: it goes on repainting, holds the user's
 // input back, and after a moment shows a progress box whose Cancel stops the

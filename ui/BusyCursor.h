@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The busy pointer while a command works: shown for the guard's lifetime, so
 // that every way out of the command (a refusal, a stop, an error, an
 // exception) turns it back to normal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page "Make Global Changes" as the window sees it: the checks run when a
 // parameter field is left, the option check boxes' caption colours and the
 // exclusion between the two case boxes, the request read from the controls,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The preview on the page "Make Global Changes": as soon as the request is
 // complete and valid, the figures the run would give on the pane's text
 // (lines passing, changed, deleted, added, and the count after the run) and

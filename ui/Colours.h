@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window's colours, as red, green and blue from 0 to 255.
 #pragma once
 

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/Dialogs.h"
 
 #include <algorithm>
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFontInfo>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every modal interaction of the editor goes through this one interface, so
 // that each message and question can be scripted and recorded in tests.
 #pragma once

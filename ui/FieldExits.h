@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Leaving a parameter field. The field's check runs just after the focus has
 // moved on, not inside the change of focus, so that a message box shown by
 // the check never runs in the middle of that change.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File names between the window and the file layer: a path as the system
 // takes it, and a failed file operation as the error box shows it.
 #pragma once

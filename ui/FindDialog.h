@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The find dialog: a small window that stays open beside the main window
 // while the user goes on editing. It holds only the search text and the
 // buttons Find Next and Cancel; every press of Find Next asks the window to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window's fonts. The window asks for "MS Sans Serif" and "Trebuchet MS"
 // by name; where those are not installed, substitutes of similar width stand
 // in for them, so that no caption outgrows the place it is given.

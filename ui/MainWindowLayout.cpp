@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/MainWindowLayout.h"
 
 #include <algorithm>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>

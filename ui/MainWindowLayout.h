@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the main window's controls stand: the design places as data, the
 // growth of the window with the screen at first show, and the one function
 // that puts the controls there. Places are in pixels at 96 dots per inch,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/MainWindowUi.h"
 
 #include <iterator>
@@ -13,10 +14,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
-#include <QStyleOption>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's controls: the menus, the page "Show/Edit Current Text"
 // with the editing pane, and the page "Make Global Changes" with the test and
 // action buttons, the parameter fields, OK and the option check boxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pane's font as the pane draws it: for each of the 256 bytes, the glyph
 // of its Western (Windows-1252) character and one advance. Bytes are drawn
 // glyph by glyph at the positions these advances give, with no kerning or

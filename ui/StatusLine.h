@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The status line under the pane: the line and char position of the end of
 // the selection (the caret when nothing is selected) and the number of lines.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The editing pane: an editable view of the document's bytes.
 //
 // The text is a text::Document (bytes in a piece tree with a line index);

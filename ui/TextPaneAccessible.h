@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pane as screen readers meet it: Qt's accessible text and editable-text
 // interfaces over the pane's bytes (each byte one character, as shown), and
 // the events that tell them of edits, caret moves and selections.

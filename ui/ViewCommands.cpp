@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "ui/ViewCommands.h"
 
 #include <optional>
@@ -8,13 +9,13 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "text/Search.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
 #include "ui/FindDialog.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/StatusLine.h"
-#include "text/Search.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The commands that work on the pane directly, outside the change engine:
 // the find dialog and the search, the status line, the wrapped view, the
 // pane's font, and the clipboard.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pane and the fields show the document's bytes through the Western
 // (Windows-1252) character set. The five bytes that set leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) are shown as the code points of the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Times File > Open on large files, and where the time goes (the zero-byte
 // scan, the cleaned copy, reading, the text into the pane):
 //   quorlin_open_timing [MEGABYTES]     (default 100)

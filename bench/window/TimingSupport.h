@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the window timing tools share: the peak memory figure and dialogs that
 // print their messages and answer every question with OK.
 #pragma once

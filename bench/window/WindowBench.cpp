@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The editor window on very large texts: how long until a text is shown, what
 // a change run adds to the engine's own time, the memory it takes, how long a
 // keystroke takes to show, a find that finds nothing, and a 100 MB line; the
@@ -40,16 +41,16 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "app/UQuorlin.h"
 #include "bench/GeneratedText.h"
 #include "bench/window/TimingSupport.h"
+#include "engine/BlockLines.h"
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
-#include "engine/BlockLines.h"
 #include "engine/Files.h"
 #include "engine/WorkFiles.h"
 #include "ui/ChangePreview.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The plain reading of the change run. Every routine is written as the loop it
 // describes, with 1-based positions and signed arithmetic, so that it can be
 // checked against its description line by line.

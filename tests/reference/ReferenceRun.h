@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A second, deliberately plain implementation of the change run, kept in the
 // test tree only. It is written for clarity, not speed: std::string everywhere,
 // 1-based positions as the routines describe them, the loops written out step

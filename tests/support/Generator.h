@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Generated texts and change requests for the cross-checks: a fixed-seed
 // generator, texts rich in keys, separators, tags, markers, overstrikes,
 // numbers and bytes above 127, and requests whose fields are mostly valid.

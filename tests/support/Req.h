@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one request builder of the tests: a test and action by code, the fields
 // given as text (filled when not empty), the options. Rows name only what
 // matters to them: Req{.action = 16, .length = "5"}.

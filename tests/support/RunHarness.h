@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the change engine on lines held in memory, and the request builder of
 // every test.
 #pragma once

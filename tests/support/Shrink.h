@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A failing cross-check case, shown and made small: texts with their bytes
 // escaped, requests with their filled fields, and a greedy shrinker.
 #pragma once

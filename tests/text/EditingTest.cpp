@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 // Editing on top of the text model: undo and redo steps grouped as a user
 // expects, the case-blind search, and lines laid out across the pane (tabs,
 // wrapping, and the row index kept current through edits).
-#include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "text/Document.h"
 #include "text/LineLayout.h"

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text model against a plain std::string: adopting a file's bytes, the
 // line index, and random edits with snapshots that must never change.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "text/Text.h"
 #include "text/TextLines.h"

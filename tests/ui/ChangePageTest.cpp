@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The page "Make Global Changes" driven as a user drives it: fields typed
 // into and left, boxes clicked, OK pressed.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real message boxes, answered by a timer as a user would answer them:
 // their headings, signs and buttons, and field checks whose box opens a
 // modal loop of its own just after the focus moved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Dialogs for tests: every box is recorded in order with its text and
 // whether the busy pointer was on while it was open; questions and file
 // dialogs answer from scripts.
@@ -16,7 +17,6 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
-
 #include <gtest/gtest.h>
 
 #include "ui/BackgroundWork.h"

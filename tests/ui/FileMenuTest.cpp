@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File > Open, the recent-file entry and File > SaveAs, driven through the
 // menu with scripted dialogs: what reaches the pane, the captions, the
 // reminder, the names Save As proposes, and the bytes written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Taking a change back and not losing text: undo and redo of change runs
 // among hand edits, the question before unsaved text is lost, and the cancel
 // of a long command at each step of its work.

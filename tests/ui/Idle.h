@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lets the program reach the point where it waits for input, as it does
 // between a user's actions: the status line is rewritten there.
 #pragma once

@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window's arrangement: growth with the screen, every caption whole, the
 // controls and menus the pages are made of, and the About box.
+#include <functional>
+
 #include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
@@ -12,8 +15,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
-
-#include <functional>
 
 #include "WindowFixture.h"
 #include "engine/ChangeRequest.h"

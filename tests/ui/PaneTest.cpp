@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The pane keeps the document's bytes: every byte 1-255 goes in and comes
 // back unchanged, lines survive a round trip whatever their ends, and what
 // the user types or pastes outside the Western set is stored as "?".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The preview on the change page: its figures are those quorlin-batch
 // --stats gives on the same text and request, it follows the request and
 // the text, and its list steps through the changes a page at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File > Print: the margin rectangle from the printer's resolution; the
 // printed pages as a PDF reader finds them (where every word stands, on which
 // page); the message for each way a job can end, with the window working
@@ -27,11 +28,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cups/cups.h>
-
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cups/cups.h>
 
 #include "app/CupsPrintSystem.h"
 #endif

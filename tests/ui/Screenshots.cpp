@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Takes a picture of each page of the main window as it shows at first show
 // on a 1024x768 and a 1920x1080 screen, for looking at the layout by eye:
 //   quorlin_screenshots OUTPUT_FOLDER
@@ -8,11 +9,11 @@
 #include <QTabWidget>
 
 #include "app/UQuorlin.h"
-#include "ui/AboutU.h"
 #include "engine/LineList.h"
+#include "text/Text.h"
+#include "ui/AboutU.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
-#include "text/Text.h"
 #include "ui/TextPane.h"
 
 int main(int argc, char** argv) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Searching the pane: the case-blind comparison of the set's letters, and the
 // find dialog driven as a user would (open, type, Find Next, the message at
 // the end, the selection kept).
@@ -7,8 +8,8 @@
 #include <QTabWidget>
 
 #include "WindowFixture.h"
-#include "ui/FindDialog.h"
 #include "text/Search.h"
+#include "ui/FindDialog.h"
 #include "ui/ViewCommands.h"
 #include "ui/Western.h"
 

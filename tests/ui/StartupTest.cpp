@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Start-up and close: the work folder, the file named on the command line
 // with and without zero bytes, File > Close, and the temporary files.
 #include <QDir>
@@ -8,11 +9,12 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "tests/OtherUser.h"
 #endif

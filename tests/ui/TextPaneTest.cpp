@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The editing pane on its own, driven by keys, the mouse, an input method and
 // a screen reader, and compared with a fresh pane where it keeps state
 // through edits (wrapped rows, long lines).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The status line, the wrapped view, the pane's font and the clipboard, as the
 // user meets them in the window.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A main window in a folder of its own, driven as a user would: shown and
 // active, fields typed into and left with Tab, buttons clicked.
 #pragma once
@@ -18,13 +19,12 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 #include "FakeDialogs.h"
 #include "app/UQuorlin.h"
-#include "tests/support/Req.h"
 #include "engine/LineList.h"
+#include "tests/support/Req.h"
 #include "text/Text.h"
 #include "text/TextLines.h"
 #include "ui/MainWindowUi.h"

@@ -1,6 +1,6 @@
+// SPDX-License-Identifier: Apache-2.0
 // Widget tests run headless unless told otherwise; one application for all.
 #include <QApplication>
-
 #include <gtest/gtest.h>
 
 #include "ui/Fonts.h"
