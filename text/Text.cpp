@@ -320,6 +320,8 @@ std::size_t Text::lineStart(std::size_t line) const {
     k -= leftBreaks;
     base += Len(n->left);
     if (k <= n->breaks) {
+      // A long piece's one break is its last byte: it is not searched for.
+      if (n->length > kPieceTarget) return base + n->length;
       const char* p = n->bytes;
       const char* const end = n->bytes + n->length;
       for (;;) {

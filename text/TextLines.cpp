@@ -33,8 +33,10 @@ bool TextLineSource::next(std::string_view& line) {
 }
 
 ShownLines::ShownLines(const Text& text, std::size_t line, std::size_t longFrom)
-    : cursor_(text, text.lineStart(line)),
+    : text_(text),
+      cursor_(text, text.lineStart(line)),
       longFrom_(longFrom),
+      line_(line),
       nextStart_(text.lineStart(line)),
       done_(line > text.breaks()) {}
 
@@ -49,21 +51,31 @@ std::string_view ShownLines::next() {
       done_ = true;
       return carry_;
     }
-    const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
-    const std::size_t part =
-        lf ? std::size_t(static_cast<const char*>(lf) - chunk_.data()) : chunk_.size();
+    // No further than shows the line long.
+    const std::size_t left = longFrom_ - std::min(longFrom_, length_);
+    const std::size_t reach = left < chunk_.size() ? left + 1 : chunk_.size();
+    const void* lf = std::memchr(chunk_.data(), '\n', reach);
+    const std::size_t part = lf ? std::size_t(static_cast<const char*>(lf) - chunk_.data()) : reach;
     length_ += part;
     std::string_view line = chunk_.substr(0, part);
     chunk_.remove_prefix(lf ? part + 1 : part);
     if (length_ > longFrom_) {
       carry_.clear();
-      line = {};
-    } else if (carrying || !lf) {
+      const std::size_t end = text_.lineEnd(line_++);
+      length_ = end - start_;
+      nextStart_ = end + 1;
+      done_ = end >= text_.size();
+      if (!done_) cursor_ = ChunkCursor(text_, nextStart_);
+      chunk_ = {};
+      return {};
+    }
+    if (carrying || !lf) {
       carry_.append(line);
       line = carry_;
     }
     if (lf) {
       nextStart_ = start_ + length_ + 1;
+      ++line_;
       return line;
     }
     carrying = true;

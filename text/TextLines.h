@@ -27,8 +27,9 @@ class TextLineSource final : public LineSource {
 
 // The lines as shown, from a line on: each call gives the next one (an empty
 // view past the last). The last line shown is empty when the text ends with a
-// break. A line longer than longFrom bytes comes back as an empty view, so
-// that walking past it copies nothing: length() tells it from an empty line.
+// break. A line longer than longFrom bytes comes back as an empty view, and
+// the walk finds its end through the text's line index: walking past it
+// neither copies nor reads it. length() tells it from an empty line.
 class ShownLines {
  public:
   static constexpr auto kAll = static_cast<std::size_t>(-1);
@@ -39,10 +40,12 @@ class ShownLines {
   std::size_t length() const { return length_; }
 
  private:
+  Text text_;
   ChunkCursor cursor_;
   std::string_view chunk_;
   std::string carry_;
   std::size_t longFrom_;
+  std::size_t line_;  // of the next line
   std::size_t start_ = 0, length_ = 0, nextStart_;
   bool done_ = false;
 };

@@ -211,9 +211,19 @@ TEST(RowLayout, KeptThroughEditsAgreesWithALayoutBuiltAfresh) {
       fresh.setWrap(row.wrap, width);
       fresh.setText(text);
       ASSERT_EQ(kept.rowCount(), fresh.rowCount()) << what;
+      // The rows of the line edited tile it, and the kept layout has them.
       const std::size_t line = text.lineAt(at);
-      ExpectSameRows(kept, fresh, fresh.rowOf(text.lineStart(line)),
-                     fresh.rowOf(text.lineEnd(line)) + 1, what);
+      const std::size_t firstRow = fresh.rowOf(text.lineStart(line));
+      const std::size_t lastRow = fresh.rowOf(text.lineEnd(line));
+      std::size_t start = text.lineStart(line);
+      for (std::size_t i = firstRow; i <= lastRow; ++i) {
+        const Row r = fresh.row(i);
+        ASSERT_EQ(std::tuple(r.line, r.start, r.lastOfLine), std::tuple(line, start, i == lastRow))
+            << what << ", row " << i;
+        start = r.end;
+      }
+      ASSERT_EQ(start, text.lineEnd(line)) << what;
+      ExpectSameRows(kept, fresh, firstRow, lastRow + 1, what);
       for (int k = 0; k < 40; ++k) {
         const std::size_t i = rng() % fresh.rowCount();
         ExpectSameRows(kept, fresh, i, i + 1, what);
