@@ -22,6 +22,7 @@
 #include "text/Moves.h"
 #include "ui/PaneGlyphs.h"
 #include "ui/PaneKeys.h"
+#include "ui/PaneTransfer.h"
 #include "ui/TextPaneAccessible.h"
 #include "ui/Western.h"
 
@@ -30,53 +31,6 @@ namespace {
 
 using text::EditKind;
 using text::Selection;
-
-// A selection up to this many bytes goes to the clipboard as text at once;
-// a larger one is converted only when something reads it.
-constexpr std::size_t kEagerClipboard = 1 << 20;
-
-// What the user types or pastes, as bytes: CR LF, a lone CR and the line and
-// paragraph separators each become "\n"; a character the set cannot hold
-// becomes "?".
-std::string IncomingBytes(QStringView typed) {
-  QString plain;
-  plain.reserve(typed.size());
-  for (qsizetype i = 0; i < typed.size(); ++i) {
-    const QChar c = typed[i];
-    if (c == QLatin1Char('\r')) {
-      plain.append(QLatin1Char('\n'));
-      if (i + 1 < typed.size() && typed[i + 1] == QLatin1Char('\n')) ++i;
-    } else if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-      plain.append(QLatin1Char('\n'));
-    } else {
-      plain.append(c);
-    }
-  }
-  return EncodeWestern(plain);
-}
-
-// The selection as plain text, a line break as "\n", every byte as the
-// character it shows; converted when first read.
-class SelectionMime final : public QMimeData {
- public:
-  SelectionMime(text::Text text, std::size_t from, std::size_t to)
-      : text_(std::move(text)), from_(from), to_(to) {}
-  QStringList formats() const override { return {QStringLiteral("text/plain")}; }
-  bool hasFormat(const QString& mime) const override { return mime == QLatin1String("text/plain"); }
-
- protected:
-  QVariant retrieveData(const QString& mime, QMetaType type) const override {
-    if (mime != QLatin1String("text/plain")) return {};
-    if (shown_.isNull()) shown_ = DecodeWestern(text_.slice(from_, to_));
-    if (type.id() == QMetaType::QByteArray) return shown_.toUtf8();
-    return shown_;
-  }
-
- private:
-  text::Text text_;
-  std::size_t from_, to_;
-  mutable QString shown_;
-};
 
 }  // namespace
 
@@ -241,23 +195,17 @@ void TextPane::selectionMoved(bool byUser) {
   if (byUser && hasSelection()) setPrimarySelection();
 }
 
-QMimeData* TextPane::selectionMime() const {
-  if (sel_.end() - sel_.start() <= kEagerClipboard) {
-    auto* mime = new QMimeData;
-    mime->setText(DecodeWestern(text().slice(sel_.start(), sel_.end())));
-    return mime;
-  }
-  return new SelectionMime(text(), sel_.start(), sel_.end());
-}
-
 void TextPane::setPrimarySelection() const {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  if (clipboard->supportsSelection())
-    clipboard->setMimeData(selectionMime(), QClipboard::Selection);
+  if (clipboard->supportsSelection()) {
+    clipboard->setMimeData(SelectionMimeData(text(), sel_.start(), sel_.end()),
+                           QClipboard::Selection);
+  }
 }
 
 void TextPane::copy() const {
-  if (hasSelection()) QGuiApplication::clipboard()->setMimeData(selectionMime());
+  if (hasSelection())
+    QGuiApplication::clipboard()->setMimeData(SelectionMimeData(text(), sel_.start(), sel_.end()));
 }
 
 void TextPane::cut() {
@@ -793,22 +741,12 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
 // ---- Figures ----
 
 TextPane::Position TextPane::endPosition() const {
+  // Rows as displayed: lines when unwrapped.
   const text::Text& t = text();
   const std::size_t end = sel_.end();
-  Position at;
-  if (!layout_.wraps()) {
-    const std::size_t line = t.lineAt(end);
-    at.line = line + 1;
-    at.column = end - t.lineStart(line) + 1;
-    at.total = t.lineCount();
-    return at;
-  }
   const std::size_t index = layout_.rowOf(end);
-  at.line = index + 1;
-  at.column = end - layout_.row(index).start + 1;
   const bool lastEmpty = t.empty() || t.at(t.size() - 1) == '\n';
-  at.total = layout_.rowCount() - (lastEmpty ? 1 : 0);
-  return at;
+  return {index + 1, end - layout_.row(index).start + 1, layout_.rowCount() - (lastEmpty ? 1 : 0)};
 }
 
 }  // namespace quorlin::ui

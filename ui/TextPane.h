@@ -31,8 +31,6 @@
 #include "text/History.h"
 #include "text/RowLayout.h"
 
-class QMimeData;
-
 namespace quorlin::ui {
 
 class PaneGlyphs;
@@ -152,7 +150,6 @@ class TextPane : public QAbstractScrollArea {
   void extendDrag(QPoint viewportPoint);
   void autoScroll();
   void setPrimarySelection() const;
-  QMimeData* selectionMime() const;
 
   void fontChanged();
   std::int64_t wrapWidth() const;  // 1/64 pixel
