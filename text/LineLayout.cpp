@@ -37,19 +37,7 @@ std::size_t OffsetAt(const Measure& m, std::string_view bytes, std::int64_t x, s
 }
 
 std::size_t WrapRowCount(const Measure& m, std::string_view line, std::int64_t width) {
-  // Most lines fit a row: their byte count or a plain sum of their advances
-  // says so, cheaper than looking for where each would break.
-  if (std::int64_t(line.size()) * m.widestPerByte() <= width || m.advance(line, 0) <= width)
-    return 1;
-  std::size_t rows = 1;
-  RowBreaker breaker(width);
-  WithMeasure(m, [&](const auto& measure) {
-    return breaker.feed(measure, line, [&](std::size_t) {
-      ++rows;
-      return true;
-    });
-  });
-  return rows;
+  return WithMeasure(m, [&](const auto& measure) { return WrapRowsOf(measure, line, width); });
 }
 
 void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,

@@ -123,8 +123,11 @@ class RowBreaker {
   std::size_t blankEnd_ = kNone;  // a row may start here, after blanks
 };
 
-// The rows of a wrapped line (at least 1).
+// The rows of a wrapped line (at least 1); WrapRowsOf for a measure of a
+// type known (see WithMeasure).
 std::size_t WrapRowCount(const Measure& m, std::string_view line, std::int64_t width);
+template <class M>
+std::size_t WrapRowsOf(const M& m, std::string_view line, std::int64_t width);
 // Where each row starts; starts[0] is 0.
 void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,
                    std::vector<std::size_t>& starts);
@@ -158,6 +161,20 @@ bool RowBreaker::feed(const M& m, std::string_view bytes, F&& f) {
   }
   at_ += bytes.size();
   return true;
+}
+
+template <class M>
+std::size_t WrapRowsOf(const M& m, std::string_view line, std::int64_t width) {
+  // Most lines fit a row: their byte count or a plain sum of their advances
+  // says so, cheaper than looking for where each would break.
+  if (std::int64_t(line.size()) * m.widestPerByte() <= width || m.advance(line, 0) <= width)
+    return 1;
+  std::size_t rows = 1;
+  RowBreaker(width).feed(m, line, [&](std::size_t) {
+    ++rows;
+    return true;
+  });
+  return rows;
 }
 
 }  // namespace quorlin::text

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "text/TextLines.h"
-
 namespace quorlin::text {
 
 void WrapIndex::rebuild(const Text& text, std::shared_ptr<const Measure> measure,
@@ -124,22 +122,28 @@ const WrapIndex::LongLine& WrapIndex::longLine(std::size_t start, std::size_t le
   return l;
 }
 
-std::size_t WrapIndex::rowsOf(std::string_view bytes, std::size_t start, std::size_t length) const {
-  if (length > kLongLine) return longLine(start, length).starts.size();
-  return WrapRowCount(*measure_, bytes, width_);
+template <class F>
+void WrapIndex::countLines(ShownLines& lines, std::size_t count, F&& f) const {
+  WithMeasure(*measure_, [&](const auto& m) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string_view bytes = lines.next();
+      const std::size_t length = lines.length();
+      f(length > kLongLine ? longLine(lines.start(), length).starts.size()
+                           : WrapRowsOf(m, bytes, width_));
+    }
+  });
 }
 
 void WrapIndex::count(std::size_t first, std::size_t count, std::vector<Block>& out) const {
   ShownLines lines(text_, first, kLongLine);
   Block block;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string_view bytes = lines.next();
-    block.rows += rowsOf(bytes, lines.start(), lines.length());
+  countLines(lines, count, [&](std::size_t rows) {
+    block.rows += rows;
     if (++block.lines == kBlockLines) {
       out.push_back(block);
       block = Block();
     }
-  }
+  });
   if (block.lines > 0) out.push_back(block);
 }
 
@@ -164,10 +168,7 @@ const std::vector<std::size_t>& WrapIndex::rowsOfBlock(std::size_t block) const 
   if (cachedBlock_ != block) {
     cachedRows_.clear();
     ShownLines lines(text_, lineStarts_[block], kLongLine);
-    for (std::size_t i = 0; i < blocks_[block].lines; ++i) {
-      const std::string_view bytes = lines.next();
-      cachedRows_.push_back(rowsOf(bytes, lines.start(), lines.length()));
-    }
+    countLines(lines, blocks_[block].lines, [&](std::size_t rows) { cachedRows_.push_back(rows); });
     cachedBlock_ = block;
   }
   return cachedRows_;

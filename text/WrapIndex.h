@@ -18,6 +18,7 @@
 
 #include "text/LineLayout.h"
 #include "text/Text.h"
+#include "text/TextLines.h"
 
 namespace quorlin::text {
 
@@ -56,7 +57,9 @@ class WrapIndex {
   };
   // Counts count lines from first into blocks appended to out.
   void count(std::size_t first, std::size_t count, std::vector<Block>& out) const;
-  std::size_t rowsOf(std::string_view bytes, std::size_t start, std::size_t length) const;
+  // The rows of the lines lines gives next, count of them, to f(rows).
+  template <class F>
+  void countLines(ShownLines& lines, std::size_t count, F&& f) const;
   // The saved rows of the line [start, start + length), wrapped when not yet.
   const LongLine& longLine(std::size_t start, std::size_t length) const;
   // The change lies within line (of the text before it) and broke no line.

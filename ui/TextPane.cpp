@@ -256,13 +256,12 @@ QRect TextPane::byteRect(std::size_t offset) const {
   const std::int64_t next =
       offset < r.end ? layout_.xAt(r, layout_.nextPosition(offset)) - scrollX() : x + text::kUnits;
   const int left = kMargin + int(x / text::kUnits);
-  return QRect(left, kMargin + int(shown) * lh, std::max<int>(1, int((next - x) / text::kUnits)),
-               lh);
+  return {left, kMargin + int(shown) * lh, std::max<int>(1, int((next - x) / text::kUnits)), lh};
 }
 
 QRect TextPane::caretRect() const {
   const QRect r = byteRect(sel_.position);
-  return QRect(r.left() - 1, r.top(), 3, r.height());
+  return {r.left() - 1, r.top(), 3, r.height()};
 }
 
 // ---- Scrolling ----
@@ -282,7 +281,7 @@ void TextPane::updateScrollBars() {
   }
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   // Room for the widest line seen, the margins and the caret after it.
-  const std::int64_t content = widest_ / text::kUnits + 2 * kMargin + 2;
+  const std::int64_t content = widest_ / text::kUnits + 2 * std::int64_t{kMargin} + 2;
   const std::int64_t over = std::max<std::int64_t>(0, content - viewport()->width());
   constexpr std::int64_t kMaxRange = 1'000'000'000;
   hScale_ = int(over / kMaxRange + 1);
@@ -300,7 +299,7 @@ void TextPane::noteWidth(std::int64_t width) {
 void TextPane::ensureVisible(std::size_t offset) {
   const std::size_t index = layout_.rowOf(offset);
   const std::size_t first = firstVisibleRow();
-  const std::size_t full = std::size_t(visibleRows());
+  const auto full = std::size_t(visibleRows());
   QScrollBar* v = verticalScrollBar();
   if (index < first) {
     v->setValue(int(index));
@@ -732,7 +731,7 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImHints:
       return int(Qt::ImhMultiLine);
     case Qt::ImMaximumTextLength:
-      return QVariant();
+      return {};
     default:
       return QAbstractScrollArea::inputMethodQuery(query);
   }
