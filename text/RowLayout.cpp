@@ -42,26 +42,13 @@ void RowLayout::edited(const Text& text, const Change& c) {
   const std::size_t first = before.lineAt(c.offset);
   const bool oneLine =
       first == before.lineAt(c.offset + c.removed) && first == text_.lineAt(c.offset + c.inserted);
-  std::vector<LongLine> kept;
-  for (LongLine& l : longLines_) {
-    switch (c.lineFate(l.start, l.length, oneLine)) {
-      case Change::Line::Before:
-        break;
-      case Change::Line::After:
-        l.start = l.start - c.removed + c.inserted;
-        break;
-      case Change::Line::Within:
-        // The positions before the edit stay.
-        l.length = l.length - c.removed + c.inserted;
-        l.checkpoints.resize(std::min(l.checkpoints.size(), (c.offset - l.start) / kStride + 1));
-        l.width = -1;
-        break;
-      case Change::Line::Gone:
-        continue;
-    }
-    kept.push_back(std::move(l));
-  }
-  longLines_ = std::move(kept);
+  FollowChange(longLines_, c, oneLine, [&](LongLine& l) {
+    // The positions before the edit stay.
+    l.length = l.length - c.removed + c.inserted;
+    l.checkpoints.resize(std::min(l.checkpoints.size(), (c.offset - l.start) / kStride + 1));
+    l.width = -1;
+    return true;
+  });
   if (wrap_) wraps_.update(text_, c);
 }
 

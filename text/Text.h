@@ -95,6 +95,34 @@ struct Change {
   }
 };
 
+// Carries what is kept about lines (records with members start and length, a
+// line of the text before change each) over to the text after it: records of
+// lines before the change stay, those after it move with their lines, the
+// one whose line holds the change goes to within(record), which updates it
+// and says whether to keep it, and those the change reached across are
+// dropped.
+template <class Record, class Within>
+void FollowChange(std::vector<Record>& records, const Change& c, bool oneLine, Within&& within) {
+  std::size_t kept = 0;
+  for (Record& r : records) {
+    switch (c.lineFate(r.start, r.length, oneLine)) {
+      case Change::Line::Before:
+        break;
+      case Change::Line::After:
+        r.start = r.start - c.removed + c.inserted;
+        break;
+      case Change::Line::Within:
+        if (!within(r)) continue;
+        break;
+      case Change::Line::Gone:
+        continue;
+    }
+    if (&records[kept] != &r) records[kept] = std::move(r);
+    ++kept;
+  }
+  records.resize(kept);
+}
+
 // Bytes typed one insertion after another go into shared chunks, so that
 // consecutive insertions grow one piece instead of adding one each.
 class AppendChunks {

@@ -33,24 +33,10 @@ void WrapIndex::update(const Text& text, const Change& c) {
   const bool oneLine = first == oldLast && first == newLast;
 
   // The saved long lines follow the change; the one it lay in wraps again.
-  std::vector<LongLine> kept;
-  for (LongLine& l : longLines_) {
-    switch (c.lineFate(l.start, l.length, oneLine)) {
-      case Change::Line::Before:
-        break;
-      case Change::Line::After:
-        l.start = l.start - c.removed + c.inserted;
-        break;
-      case Change::Line::Within:
-        rewrap(l, c);
-        if (l.length <= kLongLine) continue;
-        break;
-      case Change::Line::Gone:
-        continue;
-    }
-    kept.push_back(std::move(l));
-  }
-  longLines_ = std::move(kept);
+  FollowChange(longLines_, c, oneLine, [&](LongLine& l) {
+    rewrap(l, c);
+    return l.length > kLongLine;
+  });
 
   const std::size_t b1 = blockOfLine(first);
   const std::size_t b2 = blockOfLine(oldLast);
