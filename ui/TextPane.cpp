@@ -129,21 +129,20 @@ void TextPane::replaceRange(std::size_t from, std::size_t to, const QString& typ
 }
 
 void TextPane::undo() {
-  const text::Text before = text();
-  const auto restored = history_.undo();
-  if (!restored) return;
-  sel_ = restored->selection;
-  changed(before, restored->change);
-  if (restored->change.removed == before.size()) keepHistory();  // a run was undone
+  restore(true);
 }
 
 void TextPane::redo() {
+  restore(false);
+}
+
+void TextPane::restore(bool undo) {
   const text::Text before = text();
-  const auto restored = history_.redo();
+  const auto restored = undo ? history_.undo() : history_.redo();
   if (!restored) return;
   sel_ = restored->selection;
   changed(before, restored->change);
-  if (restored->change.removed == before.size()) keepHistory();
+  if (restored->change.removed == before.size()) keepHistory();  // a run undone or redone
 }
 
 // ---- The history's large texts ----

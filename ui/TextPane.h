@@ -142,6 +142,7 @@ class TextPane : public QAbstractScrollArea {
   void replaceSelection(std::string_view bytes, text::EditKind kind);
   void textReplaced(const text::Text& before);
   void changed(const text::Text& before, const text::Change& change);
+  void restore(bool undo);  // an undo, else a redo
   void keepHistory();
   void moveCaret(std::size_t position, bool select);
   void selectionMoved(bool byUser);
