@@ -40,17 +40,39 @@ std::size_t WrapRowCount(const Measure& m, std::string_view line, std::int64_t w
   return WithMeasure(m, [&](const auto& measure) { return WrapRowsOf(measure, line, width); });
 }
 
-void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,
-                   std::vector<std::size_t>& starts) {
+namespace {
+
+// A font's table as the wrapping templates take a measure, not copied.
+struct TableMeasure {
+  const Metrics& metrics;
+  static std::size_t charLength(std::string_view /*bytes*/) { return 1; }
+  std::int64_t charWidth(std::string_view character, std::int64_t x) const {
+    return StepAt(metrics, static_cast<unsigned char>(character[0]), x);
+  }
+  std::int64_t widestPerByte() const { return metrics.widest; }
+};
+
+template <class M>
+void RowStartsOf(const M& m, std::string_view line, std::int64_t width,
+                 std::vector<std::size_t>& starts) {
   starts.assign(1, 0);
   if (std::int64_t(line.size()) * m.widestPerByte() <= width) return;
-  RowBreaker breaker(width);
-  WithMeasure(m, [&](const auto& measure) {
-    return breaker.feed(measure, line, [&](std::size_t start) {
-      starts.push_back(start);
-      return true;
-    });
+  RowBreaker(width).feed(m, line, [&](std::size_t start) {
+    starts.push_back(start);
+    return true;
   });
+}
+
+}  // namespace
+
+void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,
+                   std::vector<std::size_t>& starts) {
+  WithMeasure(m, [&](const auto& measure) { RowStartsOf(measure, line, width, starts); });
+}
+
+void WrapRowStarts(const Metrics& m, std::string_view line, std::int64_t width,
+                   std::vector<std::size_t>& starts) {
+  RowStartsOf(TableMeasure{m}, line, width, starts);
 }
 
 }  // namespace quorlin::text

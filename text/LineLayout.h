@@ -128,8 +128,11 @@ class RowBreaker {
 std::size_t WrapRowCount(const Measure& m, std::string_view line, std::int64_t width);
 template <class M>
 std::size_t WrapRowsOf(const M& m, std::string_view line, std::int64_t width);
-// Where each row starts; starts[0] is 0.
+// Where each row starts; starts[0] is 0. The second form reads a font's
+// table in place, every byte one character.
 void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,
+                   std::vector<std::size_t>& starts);
+void WrapRowStarts(const Metrics& m, std::string_view line, std::int64_t width,
                    std::vector<std::size_t>& starts);
 
 template <class M, class F>

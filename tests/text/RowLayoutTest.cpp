@@ -39,7 +39,8 @@ TEST(LineLayout, TabsGoToTheNextStopAndClicksToTheNearestBoundary) {
 }
 
 TEST(LineLayout, LinesWrapAfterBlanksOrWhereAWordNoLongerFits) {
-  const ByteMeasure m(Even());
+  const Metrics table = Even();
+  const ByteMeasure m(table);
   const std::int64_t width = 10 * 8 * kUnits;  // ten bytes
   const struct {
     const char* name;
@@ -58,6 +59,8 @@ TEST(LineLayout, LinesWrapAfterBlanksOrWhereAWordNoLongerFits) {
     WrapRowStarts(m, row.line, width, starts);
     EXPECT_EQ(starts, row.starts) << row.name;
     EXPECT_EQ(WrapRowCount(m, row.line, width), row.starts.size()) << row.name;
+    WrapRowStarts(table, row.line, width, starts);  // the table read in place
+    EXPECT_EQ(starts, row.starts) << row.name;
     // Fed a byte at a time, as a line that crosses many pieces is.
     std::vector<std::size_t> fed{0};
     RowBreaker breaker(width);
