@@ -6,20 +6,22 @@
 //
 //   quorlin_print_bench [--runs R] [--lines N,N...] WORK_FOLDER
 //
-// The benchmark text (200,000 lines are about 12.4 MB) is generated in
+// The benchmark text (200,000 lines are about 12 MB) is generated in
 // WORK_FOLDER once per size. Each print runs in a fresh process: the editor's
 // layout (PrintLines in the pane's font, tabs every 80 screen pixels) into a
 // QPdfWriter at 600 dpi on A4 with no margins of the printer's own, reading
-// the lines from the file as the print job reads them from the pane; then
+// the lines from the file (the editor reads them from the pane's text); then
 // `enscript -B -M A4 -p` and `ps2pdf -sPAPERSIZE=a4` (apt-get install enscript
-// ghostscript), timed together. Figures are medians of R runs (default 3).
-// The time of the layout is taken inside its process (process start and font
-// set-up excluded); enscript and ps2pdf are timed from outside, start
-// included. Set QT_QPA_PLATFORM=offscreen on a machine without a display.
+// ghostscript), timed together. Figures are medians of R runs (default 3):
+// wall time, and CPU time (user and system), the steadier figure on a
+// machine shared with other work. The layout is timed inside its process
+// (process start and font set-up left out); enscript and ps2pdf are timed
+// from outside, their start included. The layout runs on Qt's offscreen
+// platform unless QT_QPA_PLATFORM names another.
 //
 //   quorlin_print_bench --child TEXT PDF    prints TEXT into PDF once and
-//                                           writes "PAGES SECONDS" (for a
-//                                           profiler)
+//                                           writes "PAGES SECONDS CPU" (for
+//                                           a profiler)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
