@@ -252,7 +252,8 @@ std::string StatsLine(const RunStats& f) {
 }
 
 std::string VersionText() {
-  return std::string("quorlin-batch ") + kVersion + "\n";
+  return std::string("quorlin-batch ") + kVersion + "\n" + kCopyright + "\nLicence: " + kLicence +
+         "\n";
 }
 
 std::string ListText() {
