@@ -37,7 +37,7 @@ std::string EditorHelpText() {
 }
 
 std::string EditorVersionText() {
-  return std::string("quorlin ") + kVersion + "\n" + kCopyright + "\nLicence: " + kLicence + "\n";
+  return std::string("quorlin ") + kVersion + "\n" + kCopyright + "\n" + kLicenceLine + "\n";
 }
 
 }  // namespace quorlin::app
