@@ -29,6 +29,7 @@
 #include "ui/Colours.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/SpokenLabel.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
 
@@ -215,6 +216,7 @@ void MakeField(QWidget* page, MainWindowUi& ui, Field f, const char* name, const
 void BuildPreview(MainWindowUi& ui) {
   QWidget* page = ui.changesPage;
   ui.previewFigures = Named(new QLabel(page), "PreviewFigures");
+  MakeSpokenLabel(ui.previewFigures);  // the figures themselves in its description
   ui.previewFigures->setFont(SansSerifFont(11, false));
   ui.previewFigures->setTextFormat(Qt::RichText);
   ui.previewFigures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
