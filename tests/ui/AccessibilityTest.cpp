@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSet>
 
 #include "WindowFixture.h"
 #include "ui/AboutU.h"
@@ -63,10 +64,12 @@ TEST_F(Accessibility, EveryControlIsNamedAfterWhatItShows) {
   form->About1Click();
   form->Search1Click();
   QStringList wrong;
+  QSet<QString> windows;  // those whose controls were seen
   for (QWidget* w : form->findChildren<QWidget*>()) {
     if (qobject_cast<QAbstractButton*>(w) == nullptr && qobject_cast<QLineEdit*>(w) == nullptr &&
         qobject_cast<QGroupBox*>(w) == nullptr && qobject_cast<QAbstractScrollArea*>(w) == nullptr)
       continue;
+    windows << w->window()->objectName();
     const QString name = AccessibleText(w, QAccessible::Name).simplified();
     const QString caption = Caption(w);
     const bool words = caption.contains(QRegularExpression(QStringLiteral("\\w")));
@@ -87,6 +90,8 @@ TEST_F(Accessibility, EveryControlIsNamedAfterWhatItShows) {
       wrong << area->objectName() + QStringLiteral(" scroll bar: \"") + name + QLatin1Char('"');
   }
   EXPECT_EQ(wrong, QStringList());
+  EXPECT_EQ(windows, (QSet<QString>{QStringLiteral("Form1"), QStringLiteral("AboutQuorlin"),
+                                    QStringLiteral("FindDialog1")}));
   EXPECT_EQ(AccessibleText(ui().okButton, QAccessible::Name), QStringLiteral("OK"));
   EXPECT_EQ(AccessibleText(ui().okButton, QAccessible::Description),
             QStringLiteral("Make Changes To Current Text"));
