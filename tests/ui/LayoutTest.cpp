@@ -199,7 +199,7 @@ TEST_F(Layout, EveryControlHasAnAccessibleName) {
       {ui().field(Field::LineLength), "Linelength Num Chars"}, {ui().field(Field::FirstCharPos), "1st char position #"},
       {ui().field(Field::LastCharPos), "Last char position"},   {ui().field(Field::ReplPos), "Repl Pos"},
       {ui().field(Field::TestKey), "Test Key Text"},        {ui().field(Field::ReplacementKey), "Replacement Key Text"},
-      {ui().okButton, "Make Changes To Current Text"}, {ui().pane, "Current text"},
+      {ui().okButton, "OK"}, {ui().pane, "Current text"},
   };
   // clang-format on
   for (const auto& [widget, name] : names) {
