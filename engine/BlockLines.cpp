@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/FileError.h"
+#include "engine/LineBreaks.h"
 #include "textutil/QuorlinUtils.h"
 
 #ifndef _WIN32
@@ -239,7 +240,7 @@ bool BlockLineReader::next(std::string_view& line) {
         if (after < end_ && base[after] == '\n') ++after;
       }
       if (firstTerminator_.empty())
-        firstTerminator_ = after - stop == 2 ? "\r\n" : (base[stop] == '\r' ? "\r" : "\n");
+        firstTerminator_ = TerminatorAt(std::string_view(base, end_), stop);
       line = std::string_view(base + pos_, stop - pos_);
       pos_ = after;
       return true;

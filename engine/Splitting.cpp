@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "engine/LineBreaks.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
@@ -92,10 +93,7 @@ PieceFacts ScanPiece(std::string_view bytes, const SplitNeeds& needs) {
       }
     }
   }
-  const std::size_t brk = bytes.find_first_of("\r\n");
-  if (brk != std::string_view::npos) {
-    f.firstTerminator = d[brk] == '\n' ? "\n" : (brk + 1 < n && d[brk + 1] == '\n') ? "\r\n" : "\r";
-  }
+  f.firstTerminator = FirstTerminator(bytes);
   return f;
 }
 
