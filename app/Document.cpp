@@ -17,7 +17,7 @@
 #include <cstdlib>
 #endif
 
-#include "engine/DocumentFile.h"
+#include "engine/DocumentReading.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
 #include "engine/WorkFiles.h"

@@ -41,10 +41,10 @@ class BlockLineReader final : public LineSource {
   // Bytes kept in front of a block for the unfinished line of the block before.
   static constexpr std::size_t kHeadroom = 1 << 14;
 
-  std::FILE* f_;
+  std::FILE* file_;
   std::string path_;
   std::size_t blockSize_;
-  ByteBuffer buf_;  // the block being worked on: bytes [pos_, end_)
+  ByteBuffer block_;  // the block being worked on: bytes [pos_, end_)
   std::size_t pos_ = 0, end_ = 0;
   bool eof_ = false;
 
@@ -67,7 +67,7 @@ class BlockLineReader final : public LineSource {
 
   // Last, so that it goes first: its thread may be reading into ahead_ until
   // it is joined. The destructor also waits before anything else goes.
-  std::unique_ptr<BlockTransfer> io_;  // null: read in the calling thread
+  std::unique_ptr<BlockTransfer> transfer_;  // null: read in the calling thread
 };
 
 // Writes each line followed by a terminator (at most 2 bytes), buffered in
@@ -92,15 +92,15 @@ class BlockLineWriter final : public LineSink {
   void flush();
   void writeSlow(std::string_view line);
   void checkError();
-  std::FILE* f_;
+  std::FILE* file_;
   std::string path_;
-  char term_[2] = {'\r', '\n'};
-  std::size_t termLen_ = 2;
+  char terminator_[2] = {'\r', '\n'};
+  std::size_t terminatorLength_ = 2;
   std::function<std::string_view()> decide_;
-  std::unique_ptr<char[]> buf_, spare_;  // spare_ is being written meanwhile
-  std::size_t cap_, used_ = 0;
-  std::unique_ptr<BlockTransfer> io_;
-  int error_ = 0;  // set by the write thread, read after io_->wait()
+  std::unique_ptr<char[]> block_, spare_;  // spare_ is being written meanwhile
+  std::size_t capacity_, used_ = 0;
+  std::unique_ptr<BlockTransfer> transfer_;
+  int error_ = 0;  // set by the write thread, read after transfer_->wait()
 };
 
 }  // namespace quorlin

@@ -36,7 +36,7 @@ std::shared_ptr<Chunk> ChunkCutter::next() {
   for (;;) {
     while (!end_ && b.size() < target) {
       const std::size_t want = target - b.size();
-      const std::size_t got = in_.read(b.room(want), want);
+      const std::size_t got = input_.read(b.room(want), want);
       if (got == 0)
         end_ = true;
       else
@@ -56,7 +56,7 @@ std::shared_ptr<Chunk> ChunkCutter::next() {
 
 ChunkReader::ChunkReader(ByteReader& in, const ParallelOptions& options, const SplitNeeds& needs,
                          TestCode test, BufferPool& buffers)
-    : in_(in),
+    : input_(in),
       options_(options),
       needs_(needs),
       joinsPairs_(needs.nextLine && test == TestCode::Passes),
@@ -64,7 +64,7 @@ ChunkReader::ChunkReader(ByteReader& in, const ParallelOptions& options, const S
       terminator_(options.terminator) {}
 
 void ChunkReader::readAll(const std::function<bool(std::shared_ptr<const Chunk>)>& take) {
-  ChunkCutter cutter(in_, std::max<std::size_t>(options_.chunkBytes, 1), &buffers_);
+  ChunkCutter cutter(input_, std::max<std::size_t>(options_.chunkBytes, 1), &buffers_);
   PieceBoundary at = Normalised(needs_, options_.start);
   // With every line joined to the next, a chunk's first line is joined when
   // an odd number of lines lie between it and the input's first line, unless

@@ -32,13 +32,13 @@ struct Chunk {
 class ChunkCutter {
  public:
   ChunkCutter(ByteReader& in, std::size_t chunkBytes, BufferPool* pool = nullptr)
-      : in_(in), chunkBytes_(chunkBytes), pool_(pool) {}
+      : input_(in), chunkBytes_(chunkBytes), pool_(pool) {}
 
   // The next chunk, or null at the end of the input.
   std::shared_ptr<Chunk> next();
 
  private:
-  ByteReader& in_;
+  ByteReader& input_;
   std::size_t chunkBytes_;
   BufferPool* pool_;
   ByteBuffer carry_;  // the start of a line whose end is not read yet
@@ -58,13 +58,13 @@ class ChunkReader {
   // returns false. Throws FileError from the input.
   void readAll(const std::function<bool(std::shared_ptr<const Chunk>)>& take);
   // From another thread: a read that waits for input gives up.
-  void cancel() { in_.cancel(); }
+  void cancel() { input_.cancel(); }
   // The output line terminator: the one given, else the input's first (LF
   // when it has none). Set before the first chunk is handed out.
   std::string_view terminator() const { return terminator_; }
 
  private:
-  ByteReader& in_;
+  ByteReader& input_;
   const ParallelOptions& options_;
   const SplitNeeds needs_;
   // Every line joins the next (test 1, action 44): the lines go in pairs.

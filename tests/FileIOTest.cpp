@@ -18,7 +18,7 @@
 
 #include "OtherUser.h"
 #include "engine/BlockLines.h"
-#include "engine/DocumentFile.h"
+#include "engine/DocumentReading.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
 #include "engine/LineList.h"
