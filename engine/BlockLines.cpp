@@ -154,10 +154,7 @@ bool BlockLineReader::refill() {
   // it fits, else the new block is appended behind it in a buffer that grows
   // by doubling, so a line of any length costs linear time.
   const std::size_t partial = end_ - pos_;
-  // Where the searches for CR and LF go on: the unfinished line holds none,
-  // except a CR as its last byte (whether an LF follows is what is read for).
-  const std::size_t crAt =
-      nextCr_ != kStale && nextCr_ >= pos_ && nextCr_ < end_ ? nextCr_ - pos_ : partial;
+  const std::size_t scanned = scanFrom_ - pos_;  // the line holds no break before
   if (partial <= kHeadroom) {
     if (partial > 0)
       std::memcpy(ahead_.data() + kHeadroom - partial, block_.data() + pos_, partial);
@@ -172,67 +169,35 @@ bool BlockLineReader::refill() {
     end_ = partial + n;
   }
   if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
-  nextTab_ = nextKey_ = kStale;  // positions moved: searched again from the next line
-  nextLf_ = kStale;
-  lfFrom_ = pos_ + partial;
-  if (crAt < partial) {
-    nextCr_ = pos_ + crAt;
-  } else {
-    nextCr_ = kStale;
-    crFrom_ = pos_ + partial;
-  }
+  scanFrom_ = pos_ + scanned;
+  nextKey_ = kStale;  // positions moved: searched again from the next line
+  key_.reset();
   if (transfer_) readAhead();
   return true;
 }
 
-void BlockLineReader::watchKey(std::string_view key) {
-  key_.clear();
-  if (key.find_first_of("\r\n") == std::string_view::npos) key_ = key;
+void BlockLineReader::watchKey(std::string_view key, bool caseBlind) {
+  key_.set(key, caseBlind);
   nextKey_ = kStale;
 }
 
-bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
-  if (!next(line)) return false;
-  const auto lineStart = std::size_t(line.data() - block_.data());
-  const std::size_t lineEnd = lineStart + line.size();
-  const std::string_view rest(block_.data() + lineStart, end_ - lineStart);
-  if (nextTab_ == kStale || nextTab_ < lineStart) {
-    const std::size_t at = rest.find('\t');
-    nextTab_ = at == std::string_view::npos ? end_ : lineStart + at;
-  }
-  facts.hasTab = nextTab_ < lineEnd;
-  facts.hasKey = -1;
-  if (!key_.empty()) {
-    // A key without CR or LF found in the buffer lies within a single line.
-    if (nextKey_ == kStale || nextKey_ < lineStart) {
-      const std::size_t at = rest.find(key_);
-      nextKey_ = at == std::string_view::npos ? end_ : lineStart + at;
-    }
-    facts.hasKey = nextKey_ < lineEnd ? 1 : 0;
-  }
-  return true;
+bool BlockLineReader::next(std::string_view& line) {
+  LineFacts facts;
+  return next(line, facts);
 }
 
-bool BlockLineReader::next(std::string_view& line) {
+bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
   for (;;) {
-    // nextCr_/nextLf_ hold the next CR/LF at or after pos_, or end_ for none;
-    // kStale or a value below pos_ means search again.
+    // The line at pos_ holds no break before scanFrom_, and a tab there when
+    // scanTab_ is set.
     const char* base = block_.data();
-    if (nextLf_ == kStale || nextLf_ < pos_) {
-      const std::size_t from = std::max(pos_, lfFrom_);
-      const void* p = std::memchr(base + from, '\n', end_ - from);
-      nextLf_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
-      lfFrom_ = 0;
-    }
-    if (nextCr_ == kStale || nextCr_ < pos_) {
-      const std::size_t from = std::max(pos_, crFrom_);
-      const void* p = std::memchr(base + from, '\r', end_ - from);
-      nextCr_ = p ? std::size_t(static_cast<const char*>(p) - base) : end_;
-      crFrom_ = 0;
-    }
-    const std::size_t stop = std::min(nextLf_, nextCr_);
+    bool tabs;
+    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs) - base);
+    scanTab_ = scanTab_ || tabs;
+    scanFrom_ = stop;
+    std::size_t after = end_;  // where the next line starts
     if (stop < end_) {
-      std::size_t after = stop + 1;
+      after = stop + 1;
       if (base[stop] == '\r') {
         if (after == end_ && !eof_) {  // is the CR followed by an LF? read on to see
           refill();
@@ -242,18 +207,29 @@ bool BlockLineReader::next(std::string_view& line) {
       }
       if (firstTerminator_.empty())
         firstTerminator_ = TerminatorAt(std::string_view(base, end_), stop);
-      line = std::string_view(base + pos_, stop - pos_);
-      pos_ = after;
-      return true;
+    } else if (!eof_) {
+      refill();
+      continue;
+    } else if (pos_ == end_) {
+      return false;
     }
-    if (eof_) {
-      if (pos_ == end_) return false;
-      line = std::string_view(base + pos_, end_ - pos_);
-      pos_ = end_;
-      return true;
-    }
-    refill();
+    line = std::string_view(base + pos_, stop - pos_);
+    facts.hasTab = scanTab_;
+    facts.hasKey = !key_.active() ? -1 : holdsKey(pos_, stop) ? 1 : 0;
+    pos_ = scanFrom_ = after;
+    scanTab_ = false;
+    return true;
   }
+}
+
+// Whether [start, stop) holds the watched key. A key without CR or LF found
+// in the buffer lies within a single line.
+bool BlockLineReader::holdsKey(std::size_t start, std::size_t stop) {
+  if (nextKey_ == kStale || nextKey_ < start) {
+    const std::size_t at = key_.find(std::string_view(block_.data(), end_), start);
+    nextKey_ = at == std::string_view::npos ? end_ : at;
+  }
+  return nextKey_ < stop;
 }
 
 // ---------------------------------------------------------------- writing

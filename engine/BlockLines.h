@@ -29,13 +29,14 @@ class BlockLineReader final : public LineSource {
   bool next(std::string_view& line) override;
   bool next(std::string_view& line, LineFacts& facts) override;
   // Keys holding CR or LF are not watched (they never match within a line).
-  void watchKey(std::string_view key) override;
+  void watchKey(std::string_view key, bool caseBlind) override;
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
 
  private:
   bool refill();  // more bytes after pos_; false at end of file
+  bool holdsKey(std::size_t start, std::size_t stop);
   void readAhead();
 
   // Bytes kept in front of a block for the unfinished line of the block before.
@@ -54,15 +55,15 @@ class BlockLineReader final : public LineSource {
   int aheadError_ = 0;
   bool aheadStarted_ = false;
 
-  // Cached positions of the next CR, LF, tab and watched key at or after pos_
-  // (end_ when none), so that a byte that is rare in the text is searched for
-  // once per occurrence or block, not once per line.
+  // Where the search for the end of the line at pos_ goes on (after a
+  // refill), and whether a tab was met before it.
+  std::size_t scanFrom_ = 0;
+  bool scanTab_ = false;
+  // The next watched key at or after pos_ (end_ when none), searched once per
+  // occurrence or block, not once per line.
   static constexpr std::size_t kStale = ~std::size_t(0);
-  std::size_t nextCr_ = kStale, nextLf_ = kStale, nextTab_ = kStale, nextKey_ = kStale;
-  // After a refill the unfinished line is known to hold no CR or LF before
-  // these positions: the searches go on from there.
-  std::size_t crFrom_ = 0, lfFrom_ = 0;
-  std::string key_;
+  std::size_t nextKey_ = kStale;
+  KeyWatch key_;
   std::string_view firstTerminator_;
 
   // Last, so that it goes first: its thread may be reading into ahead_ until

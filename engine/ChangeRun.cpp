@@ -40,26 +40,30 @@ class Run {
   }
 
  private:
-  // The line being stepped: as read, and with its tabs expanded once asked.
+  // The line being stepped: as read, with its tabs expanded once asked, and
+  // as compared with the key once asked.
   struct Current {
     std::string_view raw;
     std::string_view line;  // raw until expanded
     bool expanded;
+    const LineFacts& facts;
+    std::string_view cmp;
+    bool compared = false;
   };
 
   void step(std::string_view raw, const LineFacts& facts);
   void countedStep(std::string_view raw, const LineFacts& facts);
   void emitSorted();
   void report(std::uint64_t line, std::uint64_t taken, std::string_view before);
-  bool testStep(Current& cur, const LineFacts& facts, std::string_view& cmpLine);
-  void actionStep(Current& cur, std::string_view cmpLine, bool passes);
+  bool testStep(Current& cur);
+  void actionStep(Current& cur, bool passes);
 
   std::string_view emit(std::string_view x);
   [[gnu::noinline]] void noteWritten(std::string_view x);
   void emitUnchanged(Current& cur);
   std::string_view expanded(Current& cur);
   static std::string_view expand(std::string_view raw, ByteBuffer& buf);
-  std::string_view compare(std::string_view line, std::string& buf) const;
+  std::string_view comparison(Current& cur);
 
   std::string_view splitAtLength(std::string_view line);
   std::string_view splitAtSeparators(std::string_view line);
@@ -138,16 +142,22 @@ std::string_view Run::expand(std::string_view raw, ByteBuffer& buf) {
   return buf.view();
 }
 
-std::string_view Run::compare(std::string_view line, std::string& buf) const {
-  if (!plan_.foldCompare) return line;
-  buf.clear();
-  QU::AppendUpperCase(buf, line);
-  return buf;
+std::string_view Run::comparison(Current& cur) {
+  if (!cur.compared) {
+    cur.cmp = expanded(cur);
+    if (plan_.foldCompare) {
+      cmp_.clear();
+      QU::AppendUpperCase(cmp_, cur.cmp);
+      cur.cmp = cmp_;
+    }
+    cur.compared = true;
+  }
+  return cur.cmp;
 }
 
 RunResult Run::execute() {
   RunResult r;
-  if (plan_.keyFromSource) source_.watchKey(plan_.key);
+  if (plan_.watchKey) source_.watchKey(plan_.key, plan_.foldCompare);
 
   std::string_view raw;
   LineFacts facts;
@@ -248,7 +258,7 @@ void Run::report(std::uint64_t line, std::uint64_t taken, std::string_view befor
 void Run::step(std::string_view raw, const LineFacts& facts) {
   ++number_;
   // The line with its tabs expanded is made only when something reads it.
-  Current cur{raw, raw, !facts.hasTab};
+  Current cur{raw, raw, !facts.hasTab, facts, {}, false};
   if (plan_.actionKind == ActionKind::WholeText) {  // the test is not consulted
     if (counting_) ++counts_.passed;
     if (sort_) {
@@ -258,16 +268,13 @@ void Run::step(std::string_view raw, const LineFacts& facts) {
     }
     return;
   }
-  std::string_view cmpLine;
-  const bool passes = testStep(cur, facts, cmpLine);
+  const bool passes = testStep(cur);
   if (counting_ && passes) ++counts_.passed;
-  actionStep(cur, cmpLine, passes);
+  actionStep(cur, passes);
 }
 
-// The verdict of the test on the current line; sets cmpLine when the step
-// needs the comparison line.
-bool Run::testStep(Current& cur, const LineFacts& facts, std::string_view& cmpLine) {
-  if (plan_.needCompare) cmpLine = compare(expanded(cur), cmp_);
+// The verdict of the test on the current line.
+bool Run::testStep(Current& cur) {
   const bool blankNow = plan_.trackBlank && QU::IsBlankLine(cur.raw);
   bool passes;
   if (plan_.test.kind == TestCode::Passes) {
@@ -277,10 +284,10 @@ bool Run::testStep(Current& cur, const LineFacts& facts, std::string_view& cmpLi
     // blanks are the same before and after tab expansion (a tab and a space
     // are both below 33): those tests read the line as it came.
     passes = LinePasses(plan_.test, TestLine{number_, cur.raw, cur.raw, previousBlank_});
-  } else if (plan_.keyFromSource && facts.hasKey >= 0) {
-    passes = (facts.hasKey != 0) == (plan_.test.kind == TestCode::HasKey);
+  } else if (plan_.keyFromSource && cur.facts.hasKey >= 0) {
+    passes = (cur.facts.hasKey != 0) == (plan_.test.kind == TestCode::HasKey);
   } else {
-    if (!plan_.needCompare && plan_.testCompares) cmpLine = compare(expanded(cur), cmp_);
+    const std::string_view cmpLine = plan_.testCompares ? comparison(cur) : std::string_view();
     passes = LinePasses(plan_.test, TestLine{number_, expanded(cur), cmpLine, previousBlank_});
   }
   if (plan_.trackBlank) previousBlank_ = blankNow;
@@ -288,7 +295,7 @@ bool Run::testStep(Current& cur, const LineFacts& facts, std::string_view& cmpLi
 }
 
 // What the action writes for the current line.
-void Run::actionStep(Current& cur, std::string_view cmpLine, bool passes) {
+void Run::actionStep(Current& cur, bool passes) {
   std::string_view result;
   if (plan_.action.kind == ActionCode::StripTags) {  // the tag state follows every line
     tagBuf_.clear();
@@ -299,11 +306,18 @@ void Run::actionStep(Current& cur, std::string_view cmpLine, bool passes) {
     if (!plan_.retainPassingOnly) emitUnchanged(cur);
     return;
   }
+  // An action that looks for the key leaves a line without it as it is.
+  if (plan_.actionKeyFromSource && cur.facts.hasKey == 0) {
+    emitUnchanged(cur);
+    return;
+  }
   if (plan_.actionKind == ActionKind::InLine) {
     if (plan_.action.kind == ActionCode::NoChange || plan_.action.kind == ActionCode::None)
       emitUnchanged(cur);
     else
-      emit(ApplyInlineAction(plan_.action, expanded(cur), cmpLine, scratch_));
+      emit(ApplyInlineAction(plan_.action, expanded(cur),
+                             plan_.actionCompares ? comparison(cur) : std::string_view(),
+                             scratch_));
     return;
   }
   switch (plan_.action.kind) {
@@ -324,7 +338,7 @@ void Run::actionStep(Current& cur, std::string_view cmpLine, bool passes) {
       result = splitAtSeparators(expanded(cur));
       break;
     case ActionCode::SplitBeforeKey:
-      result = splitBeforeKey(expanded(cur), cmpLine);
+      result = splitBeforeKey(expanded(cur), comparison(cur));
       break;
     case ActionCode::JoinNext:
       result = joinNext(expanded(cur));

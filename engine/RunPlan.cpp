@@ -94,16 +94,17 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   p.cmpKey = p.foldCompare ? QU::UpperCase(p.key) : p.key;
   p.testCompares = testRow != nullptr && testRow->comparesKey;
   p.testTabsMatter = testRow != nullptr && testRow->tabsMatter;
-  // Tests 3 and 5 ask whether the key occurs at all. Tab expansion cannot
-  // make or break an occurrence of a key without tab or space, nor case
-  // folding one of a key without letters; the source can then find the
-  // occurrences in its raw bytes.
-  const bool keyIsPlain = !p.key.empty() && p.key.find_first_of("\t ") == std::string::npos &&
-                          (request.caseSensitive || QU::UpperCase(p.key) == QU::LowerCase(p.key));
+  p.actionCompares = actionRow != nullptr && actionRow->comparesKey;
+  // Whether a line holds the key can be told from its bytes as read when the
+  // key holds no tab or space (tab expansion cannot then make or break an
+  // occurrence), folding A-Z when the comparison does: a source finds the
+  // occurrences while it scans for line breaks. Tests 3 and 5 ask only that;
+  // an action that looks for the key leaves a line without it as it is.
+  const bool keyIsPlain = !p.key.empty() && p.key.find_first_of("\t ") == std::string::npos;
   p.keyFromSource =
       (request.test == TestCode::HasKey || request.test == TestCode::LacksKey) && keyIsPlain;
-  p.needCompare =
-      (p.testCompares && !p.keyFromSource) || (actionRow != nullptr && actionRow->comparesKey);
+  p.actionKeyFromSource = p.actionCompares && keyIsPlain;
+  p.watchKey = p.keyFromSource || p.actionKeyFromSource;
   p.trackBlank = testRow != nullptr && testRow->context == Context::LineBefore;
   p.actionKind = actionRow != nullptr ? actionRow->kind : ActionKind::InLine;
   p.retainPassingOnly = request.retainPassingOnly;

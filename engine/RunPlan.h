@@ -51,12 +51,15 @@ struct RunPlan {
   bool foldCompare = false;     // the comparison line is upper-cased
   bool testCompares = false;    // the test matches the comparison key
   bool testTabsMatter = false;  // the test reads the line with its tabs expanded
-  bool needCompare = false;     // every step builds the comparison line
+  bool actionCompares = false;  // the action matches the comparison key
   bool trackBlank = false;      // the test looks at the line before
-  // Whether a line holds the key can be told from its bytes as read (tests 3
-  // and 5 with a key that tab expansion and case folding cannot make or
-  // break): a source may tell it while it scans for line breaks.
+  // Whether a line holds the key can be told from its bytes as read, and so
+  // by a source while it scans them: for tests 3 and 5, which ask only that,
+  // and for an action that looks for the key, which leaves a line without it
+  // as it is.
   bool keyFromSource = false;
+  bool actionKeyFromSource = false;
+  bool watchKey = false;  // either: the source is asked to watch the key
   // The action's character positions name no range: a text with a line stops
   // at its first line, before any output (actions 25 and 26).
   bool stopsAtFirstLine = false;

@@ -57,7 +57,7 @@ class ToldSource final : public LineSource {
   bool next(std::string_view& line, LineFacts& facts) override {
     return tell(source_.next(line, facts), line);
   }
-  void watchKey(std::string_view key) override { source_.watchKey(key); }
+  void watchKey(std::string_view key, bool caseBlind) override { source_.watchKey(key, caseBlind); }
 
  private:
   bool tell(bool more, std::string_view line) {
