@@ -297,10 +297,16 @@ bool Run::testStep(Current& cur) {
 // What the action writes for the current line.
 void Run::actionStep(Current& cur, bool passes) {
   std::string_view result;
+  bool tagsLeaveLine = false;
   if (plan_.action.kind == ActionCode::StripTags) {  // the tag state follows every line
-    tagBuf_.clear();
-    QU::AppendStripTags(tagBuf_, expanded(cur), insideTag_);
-    result = tagBuf_;
+    // Outside a tag, a line without "<" or ">" comes out as it is.
+    tagsLeaveLine = !insideTag_ && cur.raw.find('<') == std::string_view::npos &&
+                    cur.raw.find('>') == std::string_view::npos;
+    if (!tagsLeaveLine) {
+      tagBuf_.clear();
+      QU::AppendStripTags(tagBuf_, expanded(cur), insideTag_);
+      result = tagBuf_;
+    }
   }
   if (!passes) {
     if (!plan_.retainPassingOnly) emitUnchanged(cur);
@@ -344,6 +350,10 @@ void Run::actionStep(Current& cur, bool passes) {
       result = joinNext(expanded(cur));
       break;
     default:  // StripTags: its result is made above
+      if (tagsLeaveLine) {
+        emitUnchanged(cur);
+        return;
+      }
       break;
   }
   emit(result);
