@@ -509,7 +509,9 @@ long long L(std::size_t v) {
 TEST(CrossCheck, LineRoutinesAgreeWithReference) {
   Rng rng(0xC0DE5EED);
   for (int i = 0; i < 20000; ++i) {
-    const std::string s = Short(rng, 10);
+    // Every fourth text is long enough for the routines that work on 16 bytes
+    // at a time, their last bytes included.
+    const std::string s = Short(rng, i % 4 == 0 ? 48 : 10);
     const std::string k = Short(rng, 3);
     const std::string k1 = k.substr(0, std::min<std::size_t>(k.size(), 1));
     const std::string r = Short(rng, 3);

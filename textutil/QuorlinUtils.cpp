@@ -37,6 +37,19 @@ std::size_t FindKeyFolded(std::string_view s, std::string_view k) {
   return std::string_view::npos;
 }
 
+// Copies n < 16 bytes with at most two overlapping moves of 8, 4 or 1 bytes.
+inline void CopyShort(char* d, const char* s, std::size_t n) {
+  if (n >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+
 constexpr std::size_t Pos(std::size_t offset) {
   return offset == std::string_view::npos ? 0 : offset + 1;
 }
@@ -281,7 +294,11 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
   };
   if (!roomFor()) return nullptr;
 #if defined(__SSE2__)
-  // Sixteen bytes at a time: copy a block, stop at its first tab if any.
+  // Sixteen bytes at a time: copy a block, stop at its first tab if any. The
+  // last bytes of a text of 16 or more are looked at in its last 16 bytes and
+  // copied by two overlapping moves. With room for every byte a tab, the
+  // room needs no further check.
+  const bool ample = std::size_t(dstEnd - dst) >= s.size() * width + 32;
   const __m128i tabs = _mm_set1_epi8('\t');
   while (end - p >= 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -295,8 +312,24 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
     const int k = std::countr_zero(found);
     dst += k;
     p += k;
-    if (!roomFor()) return nullptr;
+    if (!ample && !roomFor()) return nullptr;
     tab();
+  }
+  if (s.size() >= 16) {
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    const auto inLast = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(last, tabs)));
+    while (p < end) {
+      const auto rem = std::size_t(end - p);
+      const unsigned found = inLast >> (16 - rem);
+      const std::size_t k = found == 0 ? rem : std::size_t(std::countr_zero(found));
+      CopyShort(dst, p, k);
+      dst += k;
+      p += k;
+      if (p == end) break;
+      if (!ample && !roomFor()) return nullptr;
+      tab();
+    }
+    return dst;
   }
 #endif
   if constexpr (std::endian::native == std::endian::little) {
