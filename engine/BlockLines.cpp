@@ -186,7 +186,7 @@ bool BlockLineReader::next(std::string_view& line) {
   return next(line, facts);
 }
 
-bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
+bool BlockLineReader::nextSlow(std::string_view& line, LineFacts& facts) {
   for (;;) {
     // The line at pos_ holds no break before scanFrom_, and a tab there when
     // scanTab_ is set.
@@ -213,11 +213,7 @@ bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
     } else if (pos_ == end_) {
       return false;
     }
-    line = std::string_view(base + pos_, stop - pos_);
-    facts.hasTab = scanTab_;
-    facts.hasKey = !key_.active() ? -1 : holdsKey(pos_, stop) ? 1 : 0;
-    pos_ = scanFrom_ = after;
-    scanTab_ = false;
+    take(line, facts, stop, after);
     return true;
   }
 }
@@ -258,32 +254,13 @@ BlockLineWriter::~BlockLineWriter() {
   transfer_->wait();  // a write under way still reads spare_
 }
 
-void BlockLineWriter::write(std::string_view line) {
-  if (line.size() + 2 > capacity_ - used_ || decide_) [[unlikely]] {
-    writeSlow(line);
+void BlockLineWriter::writeExpandedSlow(std::string_view raw, int tabWidth) {
+  if (decide_ || raw.size() * std::size_t(tabWidth) + 34 > capacity_) {
+    LineSink::writeExpanded(raw, tabWidth);  // longer lines take the general way
     return;
   }
-  char* d = block_.get() + used_;
-  if (!line.empty()) std::memcpy(d, line.data(), line.size());  // an empty view may hold null
-  d[line.size()] = terminator_[0];
-  d[line.size() + 1] = terminator_[1];
-  used_ += line.size() + terminatorLength_;
-}
-
-void BlockLineWriter::writeExpanded(std::string_view raw, int tabWidth) {
-  // Room for the worst case (every byte a tab) plus what the expansion needs;
-  // longer lines take the general way.
-  const std::size_t room = raw.size() * std::size_t(tabWidth) + 34;
-  if (decide_ || room > capacity_) {
-    LineSink::writeExpanded(raw, tabWidth);
-    return;
-  }
-  if (room > capacity_ - used_) flush();
-  char* const d = block_.get() + used_;
-  char* e = QuorlinUtils::ExpandTabsInto(d, d + room - 2, raw, tabWidth);
-  e[0] = terminator_[0];
-  e[1] = terminator_[1];
-  used_ = std::size_t(e - block_.get()) + terminatorLength_;
+  flush();
+  writeExpanded(raw, tabWidth);
 }
 
 void BlockLineWriter::writeSlow(std::string_view line) {

@@ -5,13 +5,16 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "engine/ByteBuffer.h"
+#include "engine/LineBreaks.h"
 #include "engine/LineStream.h"
+#include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
 
@@ -27,7 +30,20 @@ class BlockLineReader final : public LineSource {
   explicit BlockLineReader(std::FILE* f, std::string path, std::size_t blockSize = 1 << 18);
   ~BlockLineReader() override;
   bool next(std::string_view& line) override;
-  bool next(std::string_view& line, LineFacts& facts) override;
+  // The common line, ended in the block by an LF or by a CR with a byte after
+  // it, is found here; the rest (the first line, a refill, the end) in
+  // nextSlow.
+  bool next(std::string_view& line, LineFacts& facts) override {
+    const char* const base = block_.data();
+    bool tabs;
+    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs) - base);
+    scanTab_ = scanTab_ || tabs;
+    scanFrom_ = stop;
+    if (stop >= end_ || (base[stop] == '\r' && stop + 1 == end_) || firstTerminator_.empty())
+      return nextSlow(line, facts);
+    take(line, facts, stop, stop + (base[stop] == '\r' && base[stop + 1] == '\n' ? 2 : 1));
+    return true;
+  }
   // Keys holding CR or LF are not watched (they never match within a line).
   void watchKey(std::string_view key, bool caseBlind) override;
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
@@ -35,6 +51,15 @@ class BlockLineReader final : public LineSource {
   std::string_view firstTerminator() const { return firstTerminator_; }
 
  private:
+  bool nextSlow(std::string_view& line, LineFacts& facts);
+  // Hands out the line at pos_ that ends at stop; the next starts at after.
+  void take(std::string_view& line, LineFacts& facts, std::size_t stop, std::size_t after) {
+    line = std::string_view(block_.data() + pos_, stop - pos_);
+    facts.hasTab = scanTab_;
+    facts.hasKey = !key_.active() ? -1 : holdsKey(pos_, stop) ? 1 : 0;
+    pos_ = scanFrom_ = after;
+    scanTab_ = false;
+  }
   bool refill();  // more bytes after pos_; false at end of file
   bool holdsKey(std::size_t start, std::size_t stop);
   void readAhead();
@@ -85,13 +110,37 @@ class BlockLineWriter final : public LineSink {
   void setTerminatorOnFirstWrite(std::function<std::string_view()> decide) {
     decide_ = std::move(decide);
   }
-  void write(std::string_view line) override;
-  void writeExpanded(std::string_view raw, int tabWidth) override;
+  void write(std::string_view line) override {
+    if (line.size() + 2 > capacity_ - used_ || decide_) [[unlikely]] {
+      writeSlow(line);
+      return;
+    }
+    char* d = block_.get() + used_;
+    if (!line.empty()) std::memcpy(d, line.data(), line.size());  // an empty view may hold null
+    d[line.size()] = terminator_[0];
+    d[line.size() + 1] = terminator_[1];
+    used_ += line.size() + terminatorLength_;
+  }
+  // Expands straight into the block, given room for the worst case (every
+  // byte a tab) plus what the expansion needs.
+  void writeExpanded(std::string_view raw, int tabWidth) override {
+    const std::size_t room = raw.size() * std::size_t(tabWidth) + 34;
+    if (room > capacity_ - used_ || decide_) [[unlikely]] {
+      writeExpandedSlow(raw, tabWidth);
+      return;
+    }
+    char* const d = block_.get() + used_;
+    char* e = QuorlinUtils::ExpandTabsInto(d, d + room - 2, raw, tabWidth);
+    e[0] = terminator_[0];
+    e[1] = terminator_[1];
+    used_ = std::size_t(e - block_.get()) + terminatorLength_;
+  }
   void finish();
 
  private:
   void flush();
   void writeSlow(std::string_view line);
+  void writeExpandedSlow(std::string_view raw, int tabWidth);
   void checkError();
   std::FILE* file_;
   std::string path_;

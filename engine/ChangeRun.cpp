@@ -4,6 +4,7 @@
 #include <cassert>
 #include <optional>
 
+#include "engine/BlockLines.h"
 #include "engine/ByteBuffer.h"
 #include "engine/LineStore.h"
 #include "engine/RunPlan.h"
@@ -15,10 +16,15 @@ namespace QU = QuorlinUtils;
 
 namespace {
 
+// The run over the lines of a source into a sink. Made for the concrete
+// source and sink of the batch program as well as for any other, so that the
+// calls for every line of a large file go straight to the block reader and
+// writer.
+template <class Source, class Sink>
 class Run {
  public:
-  Run(const RunPlan& plan, LineSource& source, LineSink& sink, RunStats* stats,
-      RunObserver* observer, const PieceBoundary& start = {}, LineSource* after = nullptr)
+  Run(const RunPlan& plan, Source& source, Sink& sink, RunStats* stats, RunObserver* observer,
+      const PieceBoundary& start = {}, LineSource* after = nullptr)
       : plan_(plan),
         source_(source),
         sink_(sink),
@@ -71,8 +77,8 @@ class Run {
   std::string_view joinNext(std::string_view line);
 
   const RunPlan& plan_;
-  LineSource& source_;
-  LineSink& sink_;
+  Source& source_;
+  Sink& sink_;
   LineSource* after_;  // the lines after a piece, for a join at its end
   RunStats* stats_;
   RunObserver* observer_;
@@ -105,7 +111,8 @@ class Run {
 
 // The write-out step: one output line, converted by the output case option.
 // Returns the line as written.
-std::string_view Run::emit(std::string_view x) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::emit(std::string_view x) {
   x = ApplyOutputCase(plan_.outputCase, x, caseBuf_);
   sink_.write(x);
   if (counting_) [[unlikely]]
@@ -113,7 +120,8 @@ std::string_view Run::emit(std::string_view x) {
   return x;
 }
 
-void Run::noteWritten(std::string_view x) {
+template <class Source, class Sink>
+void Run<Source, Sink>::noteWritten(std::string_view x) {
   ++stepOut_;
   if (!stepOwn_ && x == stepRaw_) stepOwn_ = true;
   if (watching_) stepLines_.emplace_back(x);
@@ -121,14 +129,16 @@ void Run::noteWritten(std::string_view x) {
 
 // The line as read, with its tabs expanded: a line that nothing else read is
 // expanded straight into the output (unless the run counts what it writes).
-void Run::emitUnchanged(Current& cur) {
+template <class Source, class Sink>
+void Run<Source, Sink>::emitUnchanged(Current& cur) {
   if (!cur.expanded && plan_.outputCase == OutputCase::AsIs && !counting_)
     sink_.writeExpanded(cur.raw, kTabWidth);
   else
     emit(expanded(cur));
 }
 
-std::string_view Run::expanded(Current& cur) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::expanded(Current& cur) {
   if (!cur.expanded) {
     cur.line = expand(cur.raw, expanded_);
     cur.expanded = true;
@@ -136,13 +146,15 @@ std::string_view Run::expanded(Current& cur) {
   return cur.line;
 }
 
-std::string_view Run::expand(std::string_view raw, ByteBuffer& buf) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::expand(std::string_view raw, ByteBuffer& buf) {
   buf.clear();
   buf.appendExpanded(raw, kTabWidth);
   return buf.view();
 }
 
-std::string_view Run::comparison(Current& cur) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::comparison(Current& cur) {
   if (!cur.compared) {
     cur.cmp = expanded(cur);
     if (plan_.foldCompare) {
@@ -155,7 +167,8 @@ std::string_view Run::comparison(Current& cur) {
   return cur.cmp;
 }
 
-RunResult Run::execute() {
+template <class Source, class Sink>
+RunResult Run<Source, Sink>::execute() {
   RunResult r;
   if (plan_.watchKey) source_.watchKey(plan_.key, plan_.foldCompare);
 
@@ -201,7 +214,8 @@ RunResult Run::execute() {
 
 // A step that counts: what it wrote for its line (or lines) decides whether
 // the line was deleted, kept as it was, or changed, and what was added.
-void Run::countedStep(std::string_view raw, const LineFacts& facts) {
+template <class Source, class Sink>
+void Run<Source, Sink>::countedStep(std::string_view raw, const LineFacts& facts) {
   if (plan_.action.kind == ActionCode::JoinNext) {  // the view of the line dies with the next read
     rawCopy_.assign(raw);
     raw = rawCopy_;
@@ -229,7 +243,8 @@ void Run::countedStep(std::string_view raw, const LineFacts& facts) {
 }
 
 // The sorted lines, each compared with the line that stood at its position.
-void Run::emitSorted() {
+template <class Source, class Sink>
+void Run<Source, Sink>::emitSorted() {
   if (!counting_) {
     sort_->sortedEach([&](std::string_view line) { emit(line); });
     return;
@@ -250,12 +265,14 @@ void Run::emitSorted() {
   });
 }
 
-void Run::report(std::uint64_t line, std::uint64_t taken, std::string_view before) {
+template <class Source, class Sink>
+void Run<Source, Sink>::report(std::uint64_t line, std::uint64_t taken, std::string_view before) {
   watching_ = observer_->changed(LineChange{line, taken, before, stepLines_});
   if (!watching_) stepLines_ = {};
 }
 
-void Run::step(std::string_view raw, const LineFacts& facts) {
+template <class Source, class Sink>
+void Run<Source, Sink>::step(std::string_view raw, const LineFacts& facts) {
   ++number_;
   // The line with its tabs expanded is made only when something reads it.
   Current cur{raw, raw, !facts.hasTab, facts, {}, false};
@@ -274,7 +291,8 @@ void Run::step(std::string_view raw, const LineFacts& facts) {
 }
 
 // The verdict of the test on the current line.
-bool Run::testStep(Current& cur) {
+template <class Source, class Sink>
+bool Run<Source, Sink>::testStep(Current& cur) {
   const bool blankNow = plan_.trackBlank && QU::IsBlankLine(cur.raw);
   bool passes;
   if (plan_.test.kind == TestCode::Passes) {
@@ -295,7 +313,8 @@ bool Run::testStep(Current& cur) {
 }
 
 // What the action writes for the current line.
-void Run::actionStep(Current& cur, bool passes) {
+template <class Source, class Sink>
+void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
   std::string_view result;
   bool tagsLeaveLine = false;
   if (plan_.action.kind == ActionCode::StripTags) {  // the tag state follows every line
@@ -361,7 +380,8 @@ void Run::actionStep(Current& cur, bool passes) {
 
 // Action 20: pieces of LineLength bytes; all but the last are written here,
 // the last is returned.
-std::string_view Run::splitAtLength(std::string_view line) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::splitAtLength(std::string_view line) {
   const long long w = plan_.action.lineLength;
   if (w < 1 || static_cast<long long>(line.size()) <= w) return line;
   const auto W = static_cast<std::size_t>(w);
@@ -374,7 +394,8 @@ std::string_view Run::splitAtLength(std::string_view line) {
 
 // Action 39: cut at the last space or comma within LineLength bytes, or after
 // the first one beyond when there is none; the separator ends the piece.
-std::string_view Run::splitAtSeparators(std::string_view line) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::splitAtSeparators(std::string_view line) {
   const long long w = plan_.action.lineLength;
   if (w < 1) return line;
   const auto W = static_cast<std::size_t>(w);
@@ -391,7 +412,9 @@ std::string_view Run::splitAtSeparators(std::string_view line) {
 // Action 40: a new line before each occurrence of the key, matched in the
 // comparison line and copied from the line. The count and the position
 // searches differ on keys that overlap themselves; the pieces follow them.
-std::string_view Run::splitBeforeKey(std::string_view line, std::string_view cmpLine) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::splitBeforeKey(std::string_view line,
+                                                   std::string_view cmpLine) {
   const std::string_view key = plan_.cmpKey;
   const std::size_t n = QU::CountKeys(cmpLine, key);
   if (n == 0) return line;
@@ -420,7 +443,8 @@ std::string_view Run::splitBeforeKey(std::string_view line, std::string_view cmp
 
 // Action 44: the next input line, tabs expanded, appended to the line; it
 // counts as a line read but is neither tested nor the next step's line before.
-std::string_view Run::joinNext(std::string_view line) {
+template <class Source, class Sink>
+std::string_view Run<Source, Sink>::joinNext(std::string_view line) {
   // The line's view dies with the next read: keep a copy.
   joined_.assign(line);
   std::string_view next;
@@ -446,8 +470,12 @@ RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& 
   RunResult refused;
   const std::shared_ptr<const RunPlan> plan = RunPlan::make(request, refused.messages);
   if (!plan) return refused;
-  Run run(*plan, source, sink, stats, observer);
-  return run.execute();
+  auto* reader = dynamic_cast<BlockLineReader*>(&source);
+  auto* writer = dynamic_cast<BlockLineWriter*>(&sink);
+  if (reader != nullptr && writer != nullptr)
+    return Run<BlockLineReader, BlockLineWriter>(*plan, *reader, *writer, stats, observer)
+        .execute();
+  return Run<LineSource, LineSink>(*plan, source, sink, stats, observer).execute();
 }
 
 RunResult RunPiece(const RunPlan& plan, LineSource& piece, LineSink& sink,
@@ -455,7 +483,7 @@ RunResult RunPiece(const RunPlan& plan, LineSource& piece, LineSink& sink,
                    RunStats* stats) {
   assert(plan.actionKind != ActionKind::WholeText);
   if (stats != nullptr) *stats = RunStats();
-  Run run(plan, piece, sink, stats, nullptr, start, after);
+  Run<LineSource, LineSink> run(plan, piece, sink, stats, nullptr, start, after);
   RunResult r = run.execute();
   if (end) *end = run.end();
   return r;
