@@ -6,7 +6,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -140,8 +139,8 @@ void GiveUpOutput() {
   if (TheOutputs().left > 0) --TheOutputs().left;
 }
 
-GuardedOutput::GuardedOutput(const std::string& target, std::string name)
-    : name_(name.empty() ? target : std::move(name)) {
+GuardedOutput::GuardedOutput(const std::string& target, const std::string& name)
+    : name_(name.empty() ? target : name) {
   const std::lock_guard lock(OutputsLock());
   file_.emplace(target);
   temporary_ = file_->temporary();

@@ -35,7 +35,7 @@ void GiveUpOutput();
 class GuardedOutput {
  public:
   // throws FileError
-  explicit GuardedOutput(const std::string& target, std::string name = std::string());
+  explicit GuardedOutput(const std::string& target, const std::string& name = {});
   GuardedOutput(const GuardedOutput&) = delete;
   GuardedOutput& operator=(const GuardedOutput&) = delete;
   ~GuardedOutput();  // removes the temporary file unless committed

@@ -184,10 +184,10 @@ def main(batch, script):
             scheduler_port=0, dashboard_address="127.0.0.1:0", local_directory=folder,
             silence_logs=logging.CRITICAL))
         client = stack.enter_context(Client(cluster))
-        empty = stack.enter_context(LocalCluster(n_workers=0, processes=False, protocol="tcp", host="127.0.0.1",
-                                                 scheduler_port=0, dashboard_address="127.0.0.1:0"))
-        lone = stack.enter_context(LocalCluster(n_workers=0, processes=False, protocol="tcp", host="127.0.0.1",
-                                                scheduler_port=0, dashboard_address="127.0.0.1:0"))
+        bare = dict(n_workers=0, processes=False, protocol="tcp", host="127.0.0.1",
+                    scheduler_port=0, dashboard_address="127.0.0.1:0")
+        empty = stack.enter_context(LocalCluster(**bare))
+        lone = stack.enter_context(LocalCluster(**bare))
         # A worker of its own, without a nanny to bring it back.
         lone_worker = subprocess.Popen([sys.executable, "-m", "distributed.cli.dask_worker",
                                         lone.scheduler_address, "--no-nanny", "--nthreads", "1"],
@@ -235,7 +235,8 @@ def main(batch, script):
                 with Client(clusters["lone"], set_as_default=False) as lone_client:
                     lone_client.wait_for_workers(1, timeout=60)
             allowed_failures(client, 0 if fault.then == "kill once" else before)
-            argv = (["--batch", batch, "--ranges", "23"] + [o.format(**clusters) for o in fault.options]
+            argv = (["--batch", batch, "--ranges", "23"]
+                    + [o.format(**clusters) for o in fault.options]
                     + ["--"] + fault.request + [source, target])
             single = subprocess.run([batch] + fault.request + [source], capture_output=True).stdout
             acts = {"kill": lambda pid: os.kill(pid, signal.SIGKILL),
