@@ -270,19 +270,18 @@ def main(batch, script):
             report(ok, f"{fault.name} ({time.monotonic() - started:.1f} s) {err!r:.200}")
         allowed_failures(client, before)
 
-        # The program itself: a refusal before any cluster, and a run joining
-        # the cluster.
+        # The program itself: a refusal before any cluster, and a run on a
+        # local cluster of its own.
         done = subprocess.run([script, "--scheduler", clusters["main"], "--batch", batch, "--",
                                "-a", "43", at("in.txt"), at("whole.txt")], capture_output=True)
         refusal = (b"quorlin-cluster: this request needs the whole text: "
                    b"split=whole-text test=1 action=43 needs=whole-text\n")
         ok = done.returncode == 2 and done.stderr == refusal
-        done = subprocess.run([script, "--scheduler", clusters["main"], "--batch", batch, "--",
-                               "-t", "10", "-a", "44", at("in.txt"), at("cli.txt")],
-                              capture_output=True)
+        done = subprocess.run([script, "--local", "2", "--batch", batch, "--", "-t", "10", "-a",
+                               "44", at("in.txt"), at("cli.txt")], capture_output=True)
         single = subprocess.run([batch, "-t", "10", "-a", "44", at("in.txt")], capture_output=True)
-        ok = ok and done.returncode == 0 and read(at("cli.txt")) == single.stdout
-        report(ok and not left_behind(folder), "quorlin-cluster --scheduler ADDRESS")
+        ok = ok and done.returncode == 0 and not done.stderr and read(at("cli.txt")) == single.stdout
+        report(ok and not left_behind(folder), "quorlin-cluster --local 2")
         os.chmod(at("locked"), 0o755)
     return 1 if failures else 0
 
