@@ -24,6 +24,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -73,9 +74,10 @@ def main(argv):
         return ([SCRIPT] + where + ["--batch", BATCH]
                 + (["--ranges", str(ranges)] if ranges else []) + ["--"] + request + [source, target])
 
-    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-                      scheduler_port=0, dashboard_address="127.0.0.1:0",
-                      silence_logs=logging.CRITICAL) as running, Client(running):
+    with tempfile.TemporaryDirectory() as scratch, LocalCluster(
+            n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1", scheduler_port=0,
+            dashboard_address="127.0.0.1:0", local_directory=scratch,
+            silence_logs=logging.CRITICAL) as running, Client(running):
         joined = ["--scheduler", running.scheduler_address]
         print(f"{'job':12} {'-j 2 s':>7} {'CPU s':>6} {'--local s':>9} {'CPU s':>6} {'ratio':>6} "
               f"{'--scheduler s':>13} {'ratio':>6}  (target: ratio <= 2.0)")
