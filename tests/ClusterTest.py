@@ -179,26 +179,39 @@ def main(batch, script):
             shutil.copy(at("in.txt"), at(name))
         os.chmod(at("locked.txt"), 0)
         os.mkdir(at("locked"), 0o555)
-        cluster = stack.enter_context(LocalCluster(
-            n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
-            scheduler_port=0, dashboard_address="127.0.0.1:0", local_directory=folder,
-            silence_logs=logging.CRITICAL))
-        client = stack.enter_context(Client(cluster))
-        bare = dict(n_workers=0, processes=False, protocol="tcp", host="127.0.0.1",
-                    scheduler_port=0, dashboard_address="127.0.0.1:0")
-        empty = stack.enter_context(LocalCluster(**bare))
-        lone = stack.enter_context(LocalCluster(**bare))
-        # A worker of its own, without a nanny to bring it back.
-        lone_worker = subprocess.Popen([sys.executable, "-m", "distributed.cli.dask_worker",
-                                        lone.scheduler_address, "--no-nanny", "--nthreads", "1"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        stack.callback(lone_worker.kill)
+        # Schedulers here; workers in processes of their own, which the test
+        # replaces when it has ended one.
+        main, empty, lone = (stack.enter_context(LocalCluster(
+            n_workers=0, processes=False, protocol="tcp", host="127.0.0.1", scheduler_port=0,
+            dashboard_address="127.0.0.1:0", silence_logs=logging.CRITICAL)) for _ in range(3))
+        client = stack.enter_context(Client(main))
+        lone_client = stack.enter_context(Client(lone, set_as_default=False))
+        workers = {main.scheduler_address: [], lone.scheduler_address: []}
+
+        def keep_workers(address, count):
+            """Starts workers until the scheduler at address has count of them."""
+            alive = [w for w in workers[address] if w.poll() is None]
+            workers[address] = alive + [subprocess.Popen(
+                [sys.executable, "-m", "distributed.cli.dask_worker", address, "--no-nanny",
+                 "--nthreads", "1", "--no-dashboard", "--local-directory", folder],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                for _ in range(count - len(alive))]
+
+        @stack.callback
+        def end_workers():
+            for worker in sum(workers.values(), []):
+                worker.kill()
+                worker.wait()
+        keep_workers(lone.scheduler_address, 1)
+        keep_workers(main.scheduler_address, 2)
+        lone_client.wait_for_workers(1, timeout=60)
+        client.wait_for_workers(2, timeout=60)
         closed, silent = socket.socket(), socket.socket()
         for s in (closed, silent):
             stack.enter_context(s)
             s.bind(("127.0.0.1", 0))
         silent.listen(1)
-        clusters = {"main": cluster.scheduler_address, "empty": empty.scheduler_address,
+        clusters = {"main": main.scheduler_address, "empty": empty.scheduler_address,
                     "lone": lone.scheduler_address,
                     "closed": "tcp://127.0.0.1:%d" % closed.getsockname()[1],
                     "silent": "tcp://127.0.0.1:%d" % silent.getsockname()[1]}
@@ -230,10 +243,8 @@ def main(batch, script):
                     f.write(b"old\n")
                 os.chmod(target, 0o640)
             if fault.then and fault.options[1] == "{main}":
+                keep_workers(clusters["main"], 2)
                 client.wait_for_workers(2, timeout=60)
-            if fault.options[1] == "{lone}":
-                with Client(clusters["lone"], set_as_default=False) as lone_client:
-                    lone_client.wait_for_workers(1, timeout=60)
             allowed_failures(client, 0 if fault.then == "kill once" else before)
             argv = (["--batch", batch, "--ranges", "23"]
                     + [o.format(**clusters) for o in fault.options]
