@@ -106,7 +106,7 @@ Fault = collections.namedtuple(
               "out.txt", False, None, None, 0, ""))
 FAULTS = [
     Fault("--ranges -1", ["--ranges", "-1"], status=2, message=r"quorlin-cluster: '-1' is no "
-          r"number of ranges \(0 for 2 per worker, or 1 to 1000000\)"),
+          r"number of ranges \(0 for 1 per worker, or 1 to 1000000\)"),
     Fault("--local x", ["--local", "x"], status=2,
           message=r"quorlin-cluster: 'x' is no number of workers \(0 for 2, or 1 to 1024\)"),
     Fault("a missing INPUT", source="missing.txt", status=1,
