@@ -4,9 +4,10 @@
 local cluster of two workers against quorlin-batch -j 2, on the benchmarks'
 1 GB generated text.
 
-  1. key-replace and tag-strip: -j 2, the script with --local 2 (its cluster
-     started and ended in the run) and with --scheduler (joining a cluster of
-     two workers that runs already); wall and CPU seconds, ratios to -j 2.
+  1. key-replace and tag-strip: -j 2 against the script with --local 2 (its
+     cluster started and ended in the run; nothing else runs), wall and CPU
+     seconds; then against the script with --scheduler, joining a cluster
+     of two workers that runs already.
   2. How the script's time grows with the number of ranges (--scheduler).
   3. The fixed cost: a one-line file with --scheduler, and with --local 2
      (the difference is the start and end of the cluster).
@@ -71,45 +72,51 @@ def main(argv):
           f"medians; load {os.getloadavg()[0]:.1f}")
 
     def cluster(where, request, source, target, ranges=None):
-        return ([SCRIPT] + where + ["--batch", BATCH]
-                + (["--ranges", str(ranges)] if ranges else []) + ["--"] + request + [source, target])
+        return ([SCRIPT] + where + ["--batch", BATCH] + (["--ranges", str(ranges)] if ranges else [])
+                + ["--"] + request + [source, target])
 
+    def against_j2(request, script, check=False):
+        """-j 2 and the script, run after one another runs times: both lists of figures."""
+        one, other = [], []
+        for r in range(runs):
+            one.append(timed([BATCH, "-j", "2"] + request + [text, single]))
+            other.append(timed(script))
+            if check and r == 0 and not same(single, out):
+                sys.exit(f"{' '.join(request)}: the script's output differs from -j 2's")
+        return one, other
+
+    # With a cluster of its own, started and ended in each run; nothing else runs.
+    print(f"{'job':12} {'-j 2 s':>7} {'CPU s':>6} {'--local 2 s':>11} {'CPU s':>6} {'ratio':>6}"
+          "  (target: ratio <= 2.0)")
+    key = JOBS[0][1]
+    for name, request in JOBS:
+        one, local = against_j2(request, cluster(["--local", "2"], request, text, out), True)
+        print(f"{name:12} {median(one):7.2f} {median(one, 1):6.1f} {median(local):11.2f} "
+              f"{median(local, 1):6.1f} {median(local) / median(one):6.2f}")
+    local_line = [timed(cluster(["--local", "2"], key, line, out)) for _ in range(runs)]
+
+    # Joining a cluster of two workers that runs already.
     with tempfile.TemporaryDirectory() as scratch, LocalCluster(
             n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1", scheduler_port=0,
             dashboard_address="127.0.0.1:0", local_directory=scratch,
             silence_logs=logging.CRITICAL) as running, Client(running):
         joined = ["--scheduler", running.scheduler_address]
-        print(f"{'job':12} {'-j 2 s':>7} {'CPU s':>6} {'--local s':>9} {'CPU s':>6} {'ratio':>6} "
-              f"{'--scheduler s':>13} {'ratio':>6}  (target: ratio <= 2.0)")
+        print(f"\n{'job':12} {'-j 2 s':>7} {'--scheduler s':>13} {'ratio':>6}")
         for name, request in JOBS:
-            one, local, sched = [], [], []
-            for r in range(runs):
-                one.append(timed([BATCH, "-j", "2"] + request + [text, single]))
-                local.append(timed(cluster(["--local", "2"], request, text, out)))
-                if r == 0 and not same(single, out):
-                    sys.exit(f"{name}: the script's output differs from -j 2's")
-                sched.append(timed(cluster(joined, request, text, out)))
-            print(f"{name:12} {median(one):7.2f} {median(one, 1):6.1f} {median(local):9.2f} "
-                  f"{median(local, 1):6.1f} {median(local) / median(one):6.2f} "
-                  f"{median(sched):13.2f} {median(sched) / median(one):6.2f}")
-
-            if name == "key-replace":
-                base = median(one)
-        key = JOBS[0][1]
-        print(f"\nkey-replace by the number of ranges (--scheduler); -j 2 {base:.2f} s")
-        print(f"{'ranges':>6} {'s':>6} {'ratio':>6}")
+            one, sched = against_j2(request, cluster(joined, request, text, out))
+            print(f"{name:12} {median(one):7.2f} {median(sched):13.2f} "
+                  f"{median(sched) / median(one):6.2f}")
+        print(f"\nkey-replace by the number of ranges (--scheduler)\n"
+              f"{'ranges':>6} {'-j 2 s':>7} {'s':>6} {'ratio':>6}")
         for ranges in (1, 2, 4, 8, 16, 32, 64):
-            times = [timed(cluster(joined, key, text, out, ranges)) for _ in range(runs)]
-            print(f"{ranges:6} {median(times):6.2f} {median(times) / base:6.2f}")
-
-        fixed, local = [], []
-        for _ in range(runs):
-            fixed.append(timed(cluster(joined, key, line, out)))
-            local.append(timed(cluster(["--local", "2"], key, line, out)))
-        imports = [timed([sys.executable, "-c", "import distributed"]) for _ in range(runs)]
-        print(f"\none-line file: --scheduler {median(fixed):.2f} s (target <= 1.0; of which "
-              f"importing Dask {median(imports):.2f} s), --local 2 {median(local):.2f} s "
-              f"(the cluster's start and end {median(local) - median(fixed):.2f} s)")
+            one, sched = against_j2(key, cluster(joined, key, text, out, ranges))
+            print(f"{ranges:6} {median(one):7.2f} {median(sched):6.2f} "
+                  f"{median(sched) / median(one):6.2f}")
+        fixed = [timed(cluster(joined, key, line, out)) for _ in range(runs)]
+    imports = [timed([sys.executable, "-c", "import distributed"]) for _ in range(runs)]
+    print(f"\none-line file: --scheduler {median(fixed):.2f} s (target <= 1.0; of which importing "
+          f"Dask {median(imports):.2f} s), --local 2 {median(local_line):.2f} s (the cluster's "
+          f"start and end {median(local_line) - median(fixed):.2f} s)")
     for path in (single, out, line):
         os.remove(path)
 
