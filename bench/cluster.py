@@ -72,8 +72,8 @@ def main(argv):
           f"medians; load {os.getloadavg()[0]:.1f}")
 
     def cluster(where, request, source, target, ranges=None):
-        return ([SCRIPT] + where + ["--batch", BATCH] + (["--ranges", str(ranges)] if ranges else [])
-                + ["--"] + request + [source, target])
+        ranged = ["--ranges", str(ranges)] if ranges else []
+        return [SCRIPT] + where + ["--batch", BATCH] + ranged + ["--"] + request + [source, target]
 
     def against_j2(request, script, check=False):
         """-j 2 and the script, run after one another runs times: both lists of figures."""
