@@ -252,7 +252,7 @@ std::string StatsLine(const RunStats& f) {
 }
 
 std::string VersionText() {
-  return std::string("quorlin-batch ") + kVersion + "\n";
+  return std::string("quorlin-batch ") + kVersion + "\n" + kCopyright + "\n" + kLicenceLine + "\n";
 }
 
 std::string ListText() {
