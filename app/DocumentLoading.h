@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "app/Paths.h"
+#include "text/LineLayout.h"
 #include "ui/BackgroundWork.h"
 
 namespace quorlin::ui {
@@ -31,7 +32,17 @@ struct DocumentState {
   // The name part of the file the text was last loaded from or saved to
   // (for a cleaned copy, its source's); empty before any.
   QString documentName;
+  // The encoding of the user's locale, which a new text and a text of ASCII
+  // only take.
+  text::Encoding localeEncoding = text::Encoding::Windows1252;
 };
+
+// The encoding of a locale named by the variables LC_ALL, LC_CTYPE and LANG
+// (the first that is set and not empty decides): UTF-8 when its character
+// set is UTF-8, else Windows-1252. On Windows, the system's code page decides.
+text::Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang);
+// The same for this process's environment.
+text::Encoding SystemLocaleEncoding();
 
 // What the question before unsaved text is lost calls a text never loaded
 // or saved.
@@ -51,7 +62,9 @@ enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed, Cancelled };
 // allowed (the command line), read to its end within bounds. A file that
 // cannot be read or written stops the steps with the error box, nothing
 // loaded. The pane changes only on Loaded and LoadedCleaned, which also record
-// the line terminator and the document's name; its undo history is cleared.
+// the line terminator and the document's name; its undo history is cleared,
+// and the pane reads the text in the encoding its bytes call for
+// (QuorlinUtils::DetectEncoding, ASCII taking the locale's).
 // The reading (and the cleaned copy) run on a worker thread with the progress
 // box of `work`: Cancelled leaves everything as it was (a cleaned copy begun
 // is removed).
