@@ -12,7 +12,7 @@
 #include <QFileInfo>
 
 #include "app/Paths.h"
-#include "engine/DocumentFile.h"
+#include "engine/DocumentReading.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
 #include "engine/WorkFiles.h"

@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "engine/LineBreaks.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -280,14 +282,7 @@ Text Text::adopt(std::string bytes, std::string* firstBreak) {
   const std::size_t size = bytes.size();
   char* cr = static_cast<char*>(std::memchr(data, '\r', size));
   if (firstBreak) {
-    const char* lf =
-        static_cast<const char*>(std::memchr(data, '\n', cr ? std::size_t(cr - data) : size));
-    std::string_view found;
-    if (lf) {
-      found = "\n";
-    } else if (cr) {
-      found = cr + 1 < data + size && cr[1] == '\n' ? "\r\n" : "\r";
-    }
+    const std::string_view found = FirstTerminator(bytes);
     firstBreak->assign(found.data(), found.size());
   }
   if (cr) bytes.resize(CompactBreaks(data, size, cr));

@@ -22,7 +22,7 @@
 #include "WindowFixture.h"
 #include "app/CommandLine.h"
 #include "app/DocumentLoading.h"
-#include "engine/DocumentFile.h"
+#include "engine/DocumentReading.h"
 #include "quorlin/Version.h"
 
 namespace quorlin::testing {
