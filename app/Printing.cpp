@@ -18,6 +18,17 @@
 namespace quorlin::app {
 namespace {
 
+// A printed line as tall as a line of the font laid out on the device, the
+// font's leading included; and its ascent.
+std::pair<qreal, qreal> LineHeight(const QFont& font) {
+  QTextLayout probe(QStringLiteral("x"), font);
+  probe.beginLayout();
+  QTextLine line = probe.createLine();
+  line.setLeadingIncluded(true);
+  probe.endLayout();
+  return {line.height(), line.ascent()};
+}
+
 class WesternGlyphs final : public PrintGlyphs {
  public:
   WesternGlyphs(const QFont& font, qreal tabStop) : glyphs_(font, tabStop) {
@@ -52,17 +63,6 @@ class WesternGlyphs final : public PrintGlyphs {
   qreal ascent_ = 0;
 };
 
-// A printed line as tall as a line of the font laid out on the device, the
-// font's leading included; and its ascent.
-std::pair<qreal, qreal> LineHeight(const QFont& font) {
-  QTextLayout probe(QStringLiteral("x"), font);
-  probe.beginLayout();
-  QTextLine line = probe.createLine();
-  line.setLeadingIncluded(true);
-  probe.endLayout();
-  return {line.height(), line.ascent()};
-}
-
 class Utf8Glyphs final : public PrintGlyphs {
  public:
   Utf8Glyphs(const QFont& font, qreal tabStop)
@@ -86,7 +86,8 @@ class Utf8Glyphs final : public PrintGlyphs {
         const QRawFont& font = keep(run.rawFont());
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> positions = run.positions();
-        for (qsizetype i = 0; i < indexes.size(); ++i) page.add(font, indexes[i], top + positions[i]);
+        for (qsizetype i = 0; i < indexes.size(); ++i)
+          page.add(font, indexes[i], top + positions[i]);
       }
       return;
     }

@@ -132,6 +132,93 @@ TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
   EXPECT_EQ(Bytes(view), "ab");
 }
 
+// In UTF-8 the caret, the selection, Delete and Backspace step over whole
+// characters (an accent that combines with its letter goes with it), a stray
+// byte is one character, and what is typed is stored as UTF-8.
+TEST_F(Pane, Utf8KeysStepOverWholeCharactersAndKeepEveryByte) {
+  const std::string combined = "noe\xCC\x81l";  // e and a combining acute
+  const struct {
+    const char* name;
+    std::string start;
+    std::size_t anchor, position;
+    std::vector<Key> keys;
+    QString typed;
+    std::string expected;
+    std::size_t caret;
+  } rows[] = {
+      {"Right steps over a letter with its accent",
+       combined,
+       2,
+       2,
+       {{Qt::Key_Right}},
+       {},
+       combined,
+       5},
+      {"Backspace deletes a letter with its accent",
+       combined,
+       5,
+       5,
+       {{Qt::Key_Backspace}},
+       {},
+       "nol",
+       2},
+      {"Left steps back over a character beyond U+FFFF",
+       "a\xF0\x9F\x98\x80",
+       5,
+       5,
+       {{Qt::Key_Left}},
+       {},
+       "a\xF0\x9F\x98\x80",
+       1},
+      {"Shift+Right selects a wide character for typing to replace",
+       "\xE6\x97\xA5x",
+       0,
+       0,
+       {{Qt::Key_Right, Shift}},
+       QStringLiteral("\u00E9"),
+       "\xC3\xA9x",
+       2},
+      {"Delete takes one stray byte", "a\xE9\x80", 1, 1, {{Qt::Key_Delete}}, {}, "a\x80", 1},
+      {"typing beside stray bytes keeps them",
+       "\xE9\x80",
+       1,
+       1,
+       {},
+       QStringLiteral("x"),
+       "\xE9x\x80",
+       2},
+      {"a caret put inside a character goes to its start",
+       "\xC3\xA9",
+       1,
+       1,
+       {},
+       QStringLiteral("x"),
+       "x\xC3\xA9",
+       1},
+      {"every character typed is stored as UTF-8",
+       "",
+       0,
+       0,
+       {},
+       QString::fromUcs4(U"a\u2192\u20AC\U0001F600\u00E9"),
+       "a\xE2\x86\x92\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9",
+       13},
+  };
+  for (const auto& row : rows) {
+    view.setText(text::Text::fromBytes(row.start), text::Encoding::Utf8);
+    view.setSelection(row.anchor, row.position);
+    Press(row.keys);
+    TypeText(&view, row.typed);
+    EXPECT_EQ(Bytes(view), row.expected) << row.name;
+    EXPECT_EQ(view.selection().position, row.caret) << row.name;
+  }
+  // Copied, a stray byte reads as its Western character.
+  view.setText(text::Text::fromBytes("caf\xC3\xA9 \x80"), text::Encoding::Utf8);
+  view.selectAll();
+  view.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUcs4(U"caf\u00E9 \u20AC"));
+}
+
 TEST_F(Pane, CaretKeysMoveAndWithShiftSelect) {
   const std::string words = "word one\ttwo, three.four  five";
   const std::string lines = "abcdef\nab\nabcdefgh";
