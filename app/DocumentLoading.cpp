@@ -96,29 +96,12 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
   }
 }
 
-text::Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang) {
-  for (const char* name : {lcAll, lcCtype, lang}) {
-    if (name == nullptr || *name == '\0') continue;
-    // "language_TERRITORY.codeset@modifier": the codeset, as "UTF-8" or "utf8".
-    const QString locale = QString::fromLocal8Bit(name);
-    const QString language = locale.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
-    QString codeset = locale.section(QLatin1Char('.'), 1).section(QLatin1Char('@'), 0, 0);
-    codeset.remove(QLatin1Char('-'));
-    // The C locale is no language a user chose, whatever its character set
-    // (C.UTF-8 is what a system without a configured locale runs in).
-    const bool chosen = language != QLatin1String("C") && language != QLatin1String("POSIX");
-    return chosen && codeset.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0
-               ? text::Encoding::Utf8
-               : text::Encoding::Windows1252;
-  }
-  return text::Encoding::Windows1252;  // the C locale
-}
-
 text::Encoding SystemLocaleEncoding() {
 #ifdef _WIN32
   return GetACP() == CP_UTF8 ? text::Encoding::Utf8 : text::Encoding::Windows1252;
 #else
-  return LocaleEncoding(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+  return QuorlinUtils::LocaleEncoding(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"),
+                                      std::getenv("LANG"));
 #endif
 }
 

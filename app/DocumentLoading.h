@@ -37,14 +37,8 @@ struct DocumentState {
   text::Encoding localeEncoding = text::Encoding::Windows1252;
 };
 
-// The encoding of a locale named by the variables LC_ALL, LC_CTYPE and LANG
-// (the first that is set and not empty decides): UTF-8 when it names a
-// language and its character set is UTF-8, else Windows-1252. The C (or
-// POSIX) locale names no language: C.UTF-8, where a system runs without a
-// configured locale, keeps Windows-1252. On Windows, the system's code page
-// decides.
-text::Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang);
-// The same for this process's environment.
+// The encoding of the locale of this process's environment
+// (QuorlinUtils::LocaleEncoding); on Windows, of the system's code page.
 text::Encoding SystemLocaleEncoding();
 
 // What the question before unsaved text is lost calls a text never loaded

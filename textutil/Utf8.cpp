@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "textutil/Utf8.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "textutil/QuorlinUtils.h"
 
 namespace QuorlinUtils {
 namespace {
@@ -139,6 +142,89 @@ Encoding DetectEncoding(std::string_view bytes, Encoding asciiOnly) {
   const Utf8Scan scan = ScanUtf8(bytes);
   if (scan.ascii) return asciiOnly;
   return scan.valid ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+void EncodingDetector::feed(std::string_view bytes) {
+  if (head_.size() < kUtf8Bom.size()) head_.append(bytes.substr(0, kUtf8Bom.size() - head_.size()));
+  if (!valid_ || bytes.empty()) return;
+  std::string joined;
+  if (!carry_.empty()) {
+    joined = carry_;
+    joined.append(bytes);
+    bytes = joined;
+  }
+  // A lead byte near the end whose sequence the next piece may complete.
+  std::size_t cut = bytes.size();
+  for (std::size_t k = 1; k <= 3 && k <= bytes.size(); ++k) {
+    const auto b = static_cast<unsigned char>(bytes[bytes.size() - k]);
+    if (b < 0x80) break;
+    if (b >= 0xC0) {
+      const std::size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+      if (need > k) cut = bytes.size() - k;
+      break;
+    }
+  }
+  const Utf8Scan scan = ScanUtf8(bytes.substr(0, cut));
+  ascii_ = ascii_ && scan.ascii;
+  valid_ = scan.valid;
+  carry_.assign(bytes.substr(cut));
+}
+
+Encoding EncodingDetector::result(Encoding asciiOnly) const {
+  if (head_ == kUtf8Bom) return Encoding::Utf8;
+  if (ascii_ && carry_.empty()) return asciiOnly;
+  return valid_ && carry_.empty() ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang) {
+  for (const char* name : {lcAll, lcCtype, lang}) {
+    if (name == nullptr || *name == '\0') continue;
+    // "language_TERRITORY.codeset@modifier".
+    const std::string_view locale(name);
+    const std::size_t dot = locale.find('.');
+    const std::string_view language = locale.substr(0, std::min(dot, locale.find('@')));
+    std::string codeset;
+    if (dot != std::string_view::npos) {
+      for (const char c : locale.substr(dot + 1, locale.find('@', dot) - dot - 1)) {
+        if (c != '-')
+          codeset.push_back(static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
+      }
+    }
+    const bool chosen = language != "C" && language != "POSIX";
+    return chosen && codeset == "utf8" ? Encoding::Utf8 : Encoding::Windows1252;
+  }
+  return Encoding::Windows1252;  // the C locale
+}
+
+char* ExpandTabsUtf8Into(char* dst, char* dstEnd, std::string_view s, int w) {
+  const char* const p = s.data();
+  const std::size_t n = s.size();
+  // Up to the first byte above 127 every byte is a character.
+  std::size_t ascii = 0;
+  while (ascii + 16 <= n && Ascii16(p + ascii)) ascii += 16;
+  while (ascii < n && static_cast<unsigned char>(p[ascii]) < 0x80) ++ascii;
+  if (ascii == n) return ExpandTabsInto(dst, dstEnd, s, w);
+  const auto width = static_cast<std::size_t>(w);
+  std::size_t column = 0;
+  for (std::size_t i = 0; i < n;) {
+    const auto b = static_cast<unsigned char>(p[i]);
+    if (b == '\t') {
+      const std::size_t spaces = width - column % width;
+      if (std::size_t(dstEnd - dst) < spaces) return nullptr;
+      std::memset(dst, ' ', spaces);
+      dst += spaces;
+      column += spaces;
+      ++i;
+      continue;
+    }
+    const std::size_t length = b < 0x80 ? 1 : DecodeUtf8(p + i, n - i).length;
+    if (std::size_t(dstEnd - dst) < length) return nullptr;
+    std::memcpy(dst, p + i, length);
+    dst += length;
+    ++column;
+    i += length;
+  }
+  return dst;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {

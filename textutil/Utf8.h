@@ -82,6 +82,31 @@ inline bool IsValidUtf8(std::string_view bytes) {
 // empty text included.
 Encoding DetectEncoding(std::string_view bytes, Encoding asciiOnly);
 
+// Tab stops every w columns (2..16), a column per character: as
+// ExpandTabsInto, writing into [dst, dstEnd) and returning the end of the
+// text written, or nullptr when the room ran out (s.size() * w + 32 is always
+// enough).
+char* ExpandTabsUtf8Into(char* dst, char* dstEnd, std::string_view s, int w);
+
+// The same for a text read in pieces: feed them in order, then ask.
+class EncodingDetector {
+ public:
+  void feed(std::string_view bytes);
+  Encoding result(Encoding asciiOnly) const;
+
+ private:
+  std::string head_;   // the first bytes, for the byte-order mark
+  std::string carry_;  // a character cut off at the end of the last piece
+  bool ascii_ = true, valid_ = true;
+};
+
+// The encoding of a locale named by the variables LC_ALL, LC_CTYPE and LANG
+// (the first that is set and not empty decides): UTF-8 when it names a
+// language and its character set is UTF-8, else Windows-1252. The C (or
+// POSIX) locale names no language: C.UTF-8, where a system runs without a
+// configured locale, keeps Windows-1252.
+Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang);
+
 // Appends the UTF-8 form of code point c (at most U+10FFFF, no surrogate).
 void AppendUtf8(std::string& out, char32_t c);
 

@@ -43,7 +43,21 @@ TEST(Utf8, AnEncodingIsDetectedFromTheBytes) {
   for (const auto& row : rows) {
     EXPECT_EQ(DetectEncoding(row.bytes, U), row.underUtf8Locale) << row.name;
     EXPECT_EQ(DetectEncoding(row.bytes, W), row.underOtherLocale) << row.name;
+    // Read in pieces of every size up to five bytes: the same answer.
+    for (std::size_t piece = 1; piece <= 5; ++piece) {
+      QuorlinUtils::EncodingDetector detector;
+      for (std::size_t i = 0; i < row.bytes.size(); i += piece)
+        detector.feed(std::string_view(row.bytes).substr(i, piece));
+      EXPECT_EQ(detector.result(U), row.underUtf8Locale) << row.name << ", pieces of " << piece;
+      EXPECT_EQ(detector.result(W), row.underOtherLocale) << row.name << ", pieces of " << piece;
+    }
   }
+  for (const char* name : {"C.UTF-8", "POSIX", "de_DE.ISO-8859-1", ""})
+    EXPECT_EQ(QuorlinUtils::LocaleEncoding(nullptr, nullptr, name), W) << name;
+  for (const char* name : {"en_US.UTF-8", "fr_FR.utf8", "sr_RS.UTF-8@latin"})
+    EXPECT_EQ(QuorlinUtils::LocaleEncoding(nullptr, nullptr, name), U) << name;
+  EXPECT_EQ(QuorlinUtils::LocaleEncoding("C", "en_US.UTF-8", nullptr), W);  // LC_ALL first
+  EXPECT_EQ(QuorlinUtils::LocaleEncoding("", "en_US.UTF-8", "C"), U);       // an empty one is unset
 }
 
 // A measure of UTF-8 whose clusters are its characters.

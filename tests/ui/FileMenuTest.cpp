@@ -16,7 +16,6 @@
 #endif
 
 #include "WindowFixture.h"
-#include "app/DocumentLoading.h"
 #include "app/FileCommands.h"
 #ifdef Q_OS_UNIX
 #include "tests/OtherUser.h"
@@ -385,12 +384,6 @@ TEST_F(FileMenu, ATextOpensInTheEncodingItsBytesCallFor) {
     EXPECT_EQ(pane().encoding(), row.locale);
     QFile::remove(path(QStringLiteral("Tempinfile~.txt")));
   }
-  for (const char* name : {"C.UTF-8", "POSIX", "de_DE.ISO-8859-1", ""})
-    EXPECT_EQ(app::LocaleEncoding(nullptr, nullptr, name), W) << name;
-  for (const char* name : {"en_US.UTF-8", "fr_FR.utf8", "sr_RS.UTF-8@latin"})
-    EXPECT_EQ(app::LocaleEncoding(nullptr, nullptr, name), U) << name;
-  EXPECT_EQ(app::LocaleEncoding("C", "en_US.UTF-8", nullptr), W);  // LC_ALL decides first
-  EXPECT_EQ(app::LocaleEncoding("", "en_US.UTF-8", "C"), U);       // an empty one is not set
 }
 
 // A UTF-8 text is written back as it stands: its byte-order mark, its stray
