@@ -34,8 +34,7 @@ void CharCounts::extend(Go&& goOn) const {
     const std::size_t to = std::min(text_.size(), m.offset + kSpan + kTail);
     const std::string_view bytes = text_.view(m.offset, to, scratch);
     std::size_t end = 0;
-    const std::size_t n =
-        QuorlinUtils::CountUtf8Chars(bytes, std::min(kSpan, bytes.size()), &end);
+    const std::size_t n = QuorlinUtils::CountUtf8Chars(bytes, std::min(kSpan, bytes.size()), &end);
     marks_.push_back({m.offset + end, m.chars + n});
   }
 }

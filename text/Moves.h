@@ -56,7 +56,8 @@ RowMove MoveRows(const RowLayout& layout, std::size_t offset, std::ptrdiff_t row
 // Ctrl+Left and Ctrl+Right.
 std::size_t WordStart(const Text& text, std::size_t offset,
                       Encoding encoding = Encoding::Windows1252);
-std::size_t WordEnd(const Text& text, std::size_t offset, Encoding encoding = Encoding::Windows1252);
+std::size_t WordEnd(const Text& text, std::size_t offset,
+                    Encoding encoding = Encoding::Windows1252);
 // The run of one kind around offset (a double click), within its line.
 Selection WordAround(const Text& text, std::size_t offset,
                      Encoding encoding = Encoding::Windows1252);

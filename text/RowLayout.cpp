@@ -120,9 +120,8 @@ const RowLayout::LongLine& RowLayout::longLine(const Row& r) const {
 }
 
 const RowLayout::Checkpoint& RowLayout::checkpointBefore(const LongLine& l, std::size_t offset) {
-  const auto it =
-      std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), offset,
-                       [](std::size_t o, const Checkpoint& c) { return o < c.offset; });
+  const auto it = std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), offset,
+                                   [](std::size_t o, const Checkpoint& c) { return o < c.offset; });
   return *(it - 1);
 }
 
@@ -149,9 +148,8 @@ std::size_t RowLayout::firstFrom(const Row& r, std::int64_t x, std::int64_t& lef
   std::int64_t at = 0;
   if (isLong(r)) {
     const LongLine& l = longLine(r);
-    const auto it =
-        std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), x,
-                         [](std::int64_t v, const Checkpoint& c) { return v < c.x; });
+    const auto it = std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), x,
+                                     [](std::int64_t v, const Checkpoint& c) { return v < c.x; });
     const Checkpoint& c = it == l.checkpoints.begin() ? l.checkpoints.front() : *(it - 1);
     from = r.start + c.offset;
     at = c.x;

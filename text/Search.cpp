@@ -73,8 +73,8 @@ std::size_t FindForward(const Text& text, std::string_view needle, std::size_t f
   std::string folded(needle);
   for (char& c : folded) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
   const char a = folded[0];
-  const char b = static_cast<char>(
-      (utf8 ? kAsciiPartner : kPartner)[static_cast<unsigned char>(folded[0])]);
+  const char b =
+      static_cast<char>((utf8 ? kAsciiPartner : kPartner)[static_cast<unsigned char>(folded[0])]);
   const std::size_t n = folded.size();
 
   // Candidates are found with memchr for the first byte's two cases; a match

@@ -13,8 +13,8 @@ using QuorlinUtils::Utf8Char;
 // syllable that follows), in the scripts that have them; the rare ones beyond
 // U+FFFF are left to the rules.
 bool IsPrepend(char32_t c) {
-  return (c >= 0x0600 && c <= 0x0605) || c == 0x06DD || c == 0x070F || c == 0x0890 ||
-         c == 0x0891 || c == 0x08E2 || (c >= 0x11000 && c < 0x12000);
+  return (c >= 0x0600 && c <= 0x0605) || c == 0x06DD || c == 0x070F || c == 0x0890 || c == 0x0891 ||
+         c == 0x08E2 || (c >= 0x11000 && c < 0x12000);
 }
 
 // Letters and signs that never join the character before them, unless that

@@ -95,11 +95,11 @@ void WrapIndex::rewrap(LongLine& line, const Change& c) const {
     fresh.push_back(start);
     return true;
   };
-  ForEachSettledPart(
-      text_, *measure_, line.start + starts[from], line.start + newLength,
-      [&](std::string_view part) {
-        return WithMeasure(*measure_, [&](const auto& m) { return breaker.feed(m, part, found); });
-      });
+  ForEachSettledPart(text_, *measure_, line.start + starts[from], line.start + newLength,
+                     [&](std::string_view part) {
+                       return WithMeasure(
+                           *measure_, [&](const auto& m) { return breaker.feed(m, part, found); });
+                     });
   for (std::size_t i = met; i < starts.size(); ++i) starts[i] = starts[i] - c.removed + c.inserted;
   starts.erase(starts.begin() + std::ptrdiff_t(from) + 1, starts.begin() + std::ptrdiff_t(met));
   starts.insert(starts.begin() + std::ptrdiff_t(from) + 1, fresh.begin(), fresh.end());

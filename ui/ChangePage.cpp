@@ -17,12 +17,12 @@
 #include "ui/BusyCursor.h"
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
+#include "ui/Encodings.h"
 #include "ui/FieldExits.h"
 #include "ui/FileNames.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
 #include "ui/Timing.h"
-#include "ui/Encodings.h"
 #include "ui/Western.h"
 
 namespace quorlin::ui {

@@ -189,7 +189,8 @@ std::int64_t ClusterGlyphs::place(std::string_view bytes, std::int64_t x, Sink& 
     } else {
       const Cluster& c = cluster(bytes.substr(i, n));
       const qreal left = qreal(x) / text::kUnits;
-      for (const Glyph& g : c.glyphs) sink.add(*g.font, g.index, g.offset + QPointF(left, 0), c.escape);
+      for (const Glyph& g : c.glyphs)
+        sink.add(*g.font, g.index, g.offset + QPointF(left, 0), c.escape);
       x += c.width;
     }
     i += n;

@@ -6,13 +6,13 @@
 #include <string>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -108,8 +108,7 @@ void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
 
   ui.viewMenu = Named(ui.menuBar->addMenu(QStringLiteral("&View")), "View1");
   ui.encodingMenu = Named(ui.viewMenu->addMenu(QStringLiteral("&Encoding")), "Encoding1");
-  ui.windows1252Item =
-      AddItem(ui.encodingMenu, "EncodingWindows1252", "&Windows-1252 (Western)");
+  ui.windows1252Item = AddItem(ui.encodingMenu, "EncodingWindows1252", "&Windows-1252 (Western)");
   ui.utf8Item = AddItem(ui.encodingMenu, "EncodingUtf8", "&UTF-8");
   auto* encodings = new QActionGroup(ui.encodingMenu);
   for (QAction* item : {ui.windows1252Item, ui.utf8Item}) {

@@ -3,7 +3,6 @@
 
 #include <QMimeData>
 
-
 namespace quorlin::ui {
 namespace {
 

@@ -100,9 +100,9 @@ std::size_t ShapedRow::offsetAt(std::int64_t x) const {
       layout_.lineAt(0).xToCursor(qreal(x) / text::kUnits, QTextLine::CursorBetweenCharacters);
   // The boundary nearest to the unit (one inside an escape goes to its
   // nearer end).
-  const auto it = std::lower_bound(
-      bounds_.begin(), bounds_.end(), unit,
-      [](const std::pair<std::size_t, int>& b, int u) { return b.second < u; });
+  const auto it =
+      std::lower_bound(bounds_.begin(), bounds_.end(), unit,
+                       [](const std::pair<std::size_t, int>& b, int u) { return b.second < u; });
   if (it == bounds_.end()) return bytes_.size();
   if (it == bounds_.begin() || it->second - unit <= unit - (it - 1)->second) return it->first;
   return (it - 1)->first;

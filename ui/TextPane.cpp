@@ -330,8 +330,8 @@ std::size_t TextPane::charOffset(std::size_t index) const {
 std::size_t TextPane::byUnits(std::size_t offset, std::ptrdiff_t units) const {
   const text::Text& t = text();
   if (encoding_ == Encoding::Windows1252)
-    return std::size_t(std::clamp<std::ptrdiff_t>(std::ptrdiff_t(offset) + units, 0,
-                                                  std::ptrdiff_t(t.size())));
+    return std::size_t(
+        std::clamp<std::ptrdiff_t>(std::ptrdiff_t(offset) + units, 0, std::ptrdiff_t(t.size())));
   std::string scratch;
   for (; units > 0 && offset < t.size(); --units) {
     const std::string_view bytes = t.view(offset, offset + 4, scratch);

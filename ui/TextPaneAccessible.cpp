@@ -6,8 +6,8 @@
 
 #include <QAccessibleWidget>
 
-#include "ui/TextPane.h"
 #include "ui/Encodings.h"
+#include "ui/TextPane.h"
 
 namespace quorlin::ui {
 namespace {
