@@ -132,9 +132,9 @@ void Run<Source, Sink>::noteWritten(std::string_view x) {
 // expanded straight into the output (unless the run counts what it writes).
 template <class Source, class Sink>
 void Run<Source, Sink>::emitUnchanged(Current& cur) {
-  // (A UTF-8 line with tabs is expanded by characters, here.)
+  // (A line of UTF-8 characters with tabs is expanded by characters, here.)
   if (!cur.expanded && plan_.outputCase == OutputCase::AsIs && !counting_ &&
-      !(plan_.utf8 && cur.facts.hasTab))
+      !(plan_.utf8 && cur.facts.hasTab && !QU::AllAscii(cur.raw)))
     sink_.writeExpanded(cur.raw, kTabWidth);
   else
     emit(expanded(cur));

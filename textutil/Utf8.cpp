@@ -80,6 +80,10 @@ std::size_t Utf8LastCharLength(std::string_view bytes) {
 }
 
 std::size_t CountUtf8Chars(std::string_view bytes, std::size_t limit, std::size_t* end) {
+  if (AllAscii(bytes.substr(0, limit))) {
+    if (end != nullptr) *end = limit;
+    return limit;
+  }
   const char* const p = bytes.data();
   const std::size_t n = bytes.size();
   std::size_t i = 0, count = 0;
@@ -97,6 +101,8 @@ std::size_t CountUtf8Chars(std::string_view bytes, std::size_t limit, std::size_
 }
 
 std::size_t Utf8Skip(std::string_view bytes, std::size_t count) {
+  if (count >= bytes.size() ? AllAscii(bytes) : AllAscii(bytes.substr(0, count)))
+    return std::min(count, bytes.size());
   const char* const p = bytes.data();
   const std::size_t n = bytes.size();
   std::size_t i = 0;
@@ -199,11 +205,7 @@ Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang
 char* ExpandTabsUtf8Into(char* dst, char* dstEnd, std::string_view s, int w) {
   const char* const p = s.data();
   const std::size_t n = s.size();
-  // Up to the first byte above 127 every byte is a character.
-  std::size_t ascii = 0;
-  while (ascii + 16 <= n && Ascii16(p + ascii)) ascii += 16;
-  while (ascii < n && static_cast<unsigned char>(p[ascii]) < 0x80) ++ascii;
-  if (ascii == n) return ExpandTabsInto(dst, dstEnd, s, w);
+  if (AllAscii(s)) return ExpandTabsInto(dst, dstEnd, s, w);
   const auto width = static_cast<std::size_t>(w);
   std::size_t column = 0;
   for (std::size_t i = 0; i < n;) {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,22 @@ enum class Encoding { Windows1252, Utf8 };
 
 // The byte-order mark, U+FEFF encoded.
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Whether no byte of bytes is above 127 (every byte then one character),
+// eight bytes at a time.
+inline bool AllAscii(std::string_view bytes) {
+  const char* const p = bytes.data();
+  const std::size_t n = bytes.size();
+  std::uint64_t high = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p + i, 8);
+    high |= word;
+  }
+  for (; i < n; ++i) high |= static_cast<unsigned char>(p[i]);
+  return (high & 0x8080808080808080ULL) == 0;
+}
 
 // One character at the start of some bytes.
 struct Utf8Char {
