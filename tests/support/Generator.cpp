@@ -193,7 +193,7 @@ std::array<std::string, 128> MakeUtf8Characters() {
   add(0xC0, 0xFF);
   add(0x3041, 0x3058);
   add(0x1F600, 0x1F616);
-  chars[n++] = "\xFF";
+  chars[n++] = std::string(1, static_cast<char>(0xFF));
   return chars;
 }
 const std::array<std::string, 128> kUtf8Characters = MakeUtf8Characters();
