@@ -153,6 +153,8 @@ TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
 // byte is one character, and what is typed is stored as UTF-8.
 TEST_F(Pane, Utf8KeysStepOverWholeCharactersAndKeepEveryByte) {
   const std::string combined = "noe\xCC\x81l";  // e and a combining acute
+  std::string accents;                          // a line long enough to keep saved positions
+  for (int i = 0; i < 6000; ++i) accents += "\xC3\xA9\xE2\x82\xAC";
   CheckEdits(
       {
           {"Right steps over a letter with its accent",
@@ -212,6 +214,14 @@ TEST_F(Pane, Utf8KeysStepOverWholeCharactersAndKeepEveryByte) {
            QString::fromUcs4(U"a\u2192\u20AC\U0001F600\u00E9"),
            "a\xE2\x86\x92\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9",
            13},
+          {"End and Backspace in a long line take its last character",
+           accents,
+           0,
+           0,
+           {{Qt::Key_End}, {Qt::Key_Backspace}, {Qt::Key_Left}},
+           {},
+           accents.substr(0, accents.size() - 3),
+           accents.size() - 5},
       },
       text::Encoding::Utf8);
   // Copied, a stray byte reads as its Western character.
