@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/DocumentLoading.h"
 
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -11,6 +17,7 @@
 #include "engine/Files.h"
 #include "engine/WorkFiles.h"
 #include "text/Text.h"
+#include "textutil/Utf8.h"
 #include "ui/Dialogs.h"
 #include "ui/FileNames.h"
 #include "ui/TextPane.h"
@@ -37,6 +44,7 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
     // their line breaks made "\n" in place, on the same worker.
     std::string bytes;
     bool nulls = false;
+    text::Encoding encoding = state.localeEncoding;
     PipeLimits pipes;
     pipes.allowed = allowPipe;
     ui::WorkOutcome outcome = ui::RunWithProgress(dialogs, what, work, [&](ui::WorkProgress& p) {
@@ -47,7 +55,10 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
         told = read;
       });
       nulls = bytes.find('\0') != std::string::npos;
-      if (!nulls) text = text::Text::adopt(std::move(bytes), &terminator);
+      if (!nulls) {
+        encoding = QuorlinUtils::DetectEncoding(bytes, state.localeEncoding);
+        text = text::Text::adopt(std::move(bytes), &terminator);
+      }
       p.checkpoint();
     });
     if (outcome == ui::WorkOutcome::Cancelled) return LoadResult::Cancelled;
@@ -59,6 +70,7 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
       outcome = ui::RunWithProgress(dialogs, what, work, [&](ui::WorkProgress& p) {
         p.checkpoint();
         WriteCleanedCopy(bytes, copy);
+        encoding = QuorlinUtils::DetectEncoding(bytes, state.localeEncoding);
         text = text::Text::adopt(std::move(bytes), &terminator);
         p.checkpoint();
       });
@@ -70,7 +82,7 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
       loaded = LoadResult::LoadedCleaned;
     }
     const std::size_t lines = text.lineCount();
-    pane.setText(std::move(text));
+    pane.setText(std::move(text), encoding);
     state.lineTerminator = std::move(terminator);
     state.documentName = name;
     qCInfo(ui::lcTiming,
@@ -82,6 +94,15 @@ LoadResult LoadIntoPane(const QString& path, const QString& nullsQuestion, Docum
     dialogs.error(ui::FileErrorBoxText(e));
     return LoadResult::Failed;
   }
+}
+
+text::Encoding SystemLocaleEncoding() {
+#ifdef _WIN32
+  return GetACP() == CP_UTF8 ? text::Encoding::Utf8 : text::Encoding::Windows1252;
+#else
+  return QuorlinUtils::LocaleEncoding(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"),
+                                      std::getenv("LANG"));
+#endif
 }
 
 QString CommandLineFileName(const QStringList& arguments) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "app/Paths.h"
+#include "text/LineLayout.h"
 #include "ui/BackgroundWork.h"
 
 namespace quorlin::ui {
@@ -31,7 +32,14 @@ struct DocumentState {
   // The name part of the file the text was last loaded from or saved to
   // (for a cleaned copy, its source's); empty before any.
   QString documentName;
+  // The encoding of the user's locale, which a new text and a text of ASCII
+  // only take.
+  text::Encoding localeEncoding = text::Encoding::Windows1252;
 };
+
+// The encoding of the locale of this process's environment
+// (QuorlinUtils::LocaleEncoding); on Windows, of the system's code page.
+text::Encoding SystemLocaleEncoding();
 
 // What the question before unsaved text is lost calls a text never loaded
 // or saved.
@@ -51,7 +59,9 @@ enum class LoadResult { Loaded, LoadedCleaned, Declined, Failed, Cancelled };
 // allowed (the command line), read to its end within bounds. A file that
 // cannot be read or written stops the steps with the error box, nothing
 // loaded. The pane changes only on Loaded and LoadedCleaned, which also record
-// the line terminator and the document's name; its undo history is cleared.
+// the line terminator and the document's name; its undo history is cleared,
+// and the pane reads the text in the encoding its bytes call for
+// (QuorlinUtils::DetectEncoding, ASCII taking the locale's).
 // The reading (and the cleaned copy) run on a worker thread with the progress
 // box of `work`: Cancelled leaves everything as it was (a cleaned copy begun
 // is removed).

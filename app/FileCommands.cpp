@@ -307,6 +307,7 @@ void FileCommands::print() {
   const text::Text snapshot = pane.text();
   const QFont font = PrintFont(pane.font());
   const qreal tabStop = pane.tabStopDistance();
+  const text::Encoding encoding = pane.encoding();
   PrintOutcome outcome = PrintOutcome::Failed;
   {
     const ui::BusyCursor busy;
@@ -318,7 +319,8 @@ void FileCommands::print() {
                 [&](QPagedPaintDevice& device, const std::atomic<bool>& stop) {
                   text::TextLineSource lines(snapshot);
                   ui::ProgressLines counted(lines, p);
-                  return PrintLines(device, PrintableRect(device), counted, font, tabStop, &stop);
+                  return PrintLines(device, PrintableRect(device), counted, font, tabStop, &stop,
+                                    encoding);
                 },
                 p.cancelFlag());
           } catch (const ui::WorkCancelled&) {

@@ -2,6 +2,8 @@
 #include "app/Printing.h"
 
 #include <cstdlib>
+#include <deque>
+#include <tuple>
 
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
@@ -9,23 +11,28 @@
 #include <QTextLayout>
 
 #include "text/LineLayout.h"
+#include "ui/ClusterGlyphs.h"
 #include "ui/PaneGlyphs.h"
+#include "ui/ShapedRow.h"
 
 namespace quorlin::app {
 namespace {
 
+// A printed line as tall as a line of the font laid out on the device, the
+// font's leading included; and its ascent.
+std::pair<qreal, qreal> LineHeight(const QFont& font) {
+  QTextLayout probe(QStringLiteral("x"), font);
+  probe.beginLayout();
+  QTextLine line = probe.createLine();
+  line.setLeadingIncluded(true);
+  probe.endLayout();
+  return {line.height(), line.ascent()};
+}
+
 class WesternGlyphs final : public PrintGlyphs {
  public:
   WesternGlyphs(const QFont& font, qreal tabStop) : glyphs_(font, tabStop) {
-    // A printed line is as tall as a line of the font laid out on the device,
-    // the font's leading included.
-    QTextLayout probe(QStringLiteral("x"), font);
-    probe.beginLayout();
-    QTextLine line = probe.createLine();
-    line.setLeadingIncluded(true);
-    probe.endLayout();
-    lineHeight_ = line.height();
-    ascent_ = line.ascent();
+    std::tie(lineHeight_, ascent_) = LineHeight(font);
   }
 
   qreal lineHeight() const override { return lineHeight_; }
@@ -56,6 +63,61 @@ class WesternGlyphs final : public PrintGlyphs {
   qreal ascent_ = 0;
 };
 
+class Utf8Glyphs final : public PrintGlyphs {
+ public:
+  Utf8Glyphs(const QFont& font, qreal tabStop)
+      : clusters_(font, tabStop), font_(font), tabStop_(tabStop) {
+    std::tie(lineHeight_, ascent_) = LineHeight(font);
+  }
+
+  qreal lineHeight() const override { return lineHeight_; }
+  qreal ascent() const override { return ascent_; }
+
+  void rowStarts(std::string_view line, qreal width,
+                 std::vector<std::size_t>& starts) const override {
+    text::WrapRowStarts(clusters_, line, std::int64_t(width * text::kUnits), starts);
+  }
+
+  void addRow(std::string_view row, QPointF origin, PageGlyphs& page) const override {
+    if (row.size() <= ui::ShapedRow::kLongest && ui::HoldsRightToLeft(row)) {
+      const ui::ShapedRow shaped(row, clusters_, font_, tabStop_);
+      const QPointF top = origin - QPointF(0, shaped.ascent());
+      for (const QGlyphRun& run : shaped.glyphRuns()) {
+        const QRawFont& font = keep(run.rawFont());
+        const QList<quint32> indexes = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < indexes.size(); ++i)
+          page.add(font, indexes[i], top + positions[i]);
+      }
+      return;
+    }
+    struct ToPage final : ui::ClusterGlyphs::Sink {
+      PageGlyphs& page;
+      QPointF origin;
+      ToPage(PageGlyphs& p, QPointF o) : page(p), origin(o) {}
+      void add(const QRawFont& font, quint32 glyph, QPointF at, bool escape) override {
+        page.add(font, glyph, origin + at, escape);
+      }
+    } sink(page, origin);
+    clusters_.place(row, 0, sink);
+  }
+
+ private:
+  const QRawFont& keep(const QRawFont& font) const {
+    for (const QRawFont& f : shapedFonts_) {
+      if (f == font) return f;
+    }
+    return shapedFonts_.emplace_back(font);
+  }
+
+  ui::ClusterGlyphs clusters_;
+  QFont font_;
+  qreal tabStop_;
+  mutable std::deque<QRawFont> shapedFonts_;  // never moved: the page points into it
+  qreal lineHeight_ = 1;
+  qreal ascent_ = 0;
+};
+
 // Qt's PDF writer takes two buffers of 10 MB for each page it writes out and
 // frees them after it. glibc's malloc serves them from its heap but gives the
 // memory back to the system after every page (its trim threshold is twice the
@@ -73,9 +135,10 @@ void KeepPageBuffers() {
 
 }  // namespace
 
-void PageGlyphs::add(const QRawFont& font, quint32 glyph, QPointF position) {
-  if (used_ == 0 || runs_[used_ - 1].font != &font) {
+void PageGlyphs::add(const QRawFont& font, quint32 glyph, QPointF position, bool muted) {
+  if (used_ == 0 || runs_[used_ - 1].font != &font || runs_[used_ - 1].muted != muted) {
     if (used_ == runs_.size()) runs_.emplace_back();
+    runs_[used_].muted = muted;
     runs_[used_++].font = &font;
   }
   Run& run = runs_[used_ - 1];
@@ -84,6 +147,7 @@ void PageGlyphs::add(const QRawFont& font, quint32 glyph, QPointF position) {
 }
 
 void PageGlyphs::paint(QPainter& painter) {
+  const QPen ink = painter.pen();
   for (std::size_t n = 0; n < used_; ++n) {
     Run& run = runs_[n];
     {
@@ -91,7 +155,9 @@ void PageGlyphs::paint(QPainter& painter) {
       glyphs.setRawFont(*run.font);
       glyphs.setGlyphIndexes(run.glyphs);
       glyphs.setPositions(run.positions);
+      if (run.muted) painter.setPen(Qt::gray);
       painter.drawGlyphRun(QPointF(), glyphs);
+      if (run.muted) painter.setPen(ink);
     }
     // Emptied with their room kept, now that the glyph run shares them no more.
     run.glyphs.clear();
@@ -167,9 +233,17 @@ bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines,
   return painter.end() && ok;
 }
 
+std::unique_ptr<PrintGlyphs> Utf8PrintGlyphs(const QFont& font, const QPaintDevice& device,
+                                             qreal tabStop) {
+  return std::make_unique<Utf8Glyphs>(QFont(font, &device), tabStop * device.logicalDpiX() / 96.0);
+}
+
 bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
-                qreal tabStop, const std::atomic<bool>* stop) {
-  return PrintLines(device, rect, lines, *WesternPrintGlyphs(font, device, tabStop), stop);
+                qreal tabStop, const std::atomic<bool>* stop, text::Encoding encoding) {
+  const std::unique_ptr<PrintGlyphs> glyphs = encoding == text::Encoding::Utf8
+                                                  ? Utf8PrintGlyphs(font, device, tabStop)
+                                                  : WesternPrintGlyphs(font, device, tabStop);
+  return PrintLines(device, rect, lines, *glyphs, stop);
 }
 
 }  // namespace quorlin::app

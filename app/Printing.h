@@ -16,6 +16,7 @@
 #include <QRect>
 
 #include "engine/LineStream.h"
+#include "text/LineLayout.h"
 
 class QPainter;
 class QPaintDevice;
@@ -51,14 +52,16 @@ QFont PrintFont(const QFont& paneFont);
 // less than a call for every row.
 class PageGlyphs {
  public:
-  // font must outlive the page's painting.
-  void add(const QRawFont& font, quint32 glyph, QPointF position);
+  // font must outlive the page's painting. A muted glyph (a stray byte's
+  // escape) is painted grey.
+  void add(const QRawFont& font, quint32 glyph, QPointF position, bool muted = false);
   // Paints the glyphs added since the last paint.
   void paint(QPainter& painter);
 
  private:
   struct Run {
     const QRawFont* font = nullptr;
+    bool muted = false;
     QList<quint32> glyphs;
     QList<QPointF> positions;
   };
@@ -93,6 +96,13 @@ class PrintGlyphs {
 std::unique_ptr<PrintGlyphs> WesternPrintGlyphs(const QFont& font, const QPaintDevice& device,
                                                 qreal tabStop);
 
+// A line of UTF-8 printed as the pane shows it: each cluster shaped as a
+// whole, a row with right-to-left text laid out by Qt, a stray byte as its
+// escape ("<E9>") in grey, rows broken where the pane's word wrap breaks
+// them.
+std::unique_ptr<PrintGlyphs> Utf8PrintGlyphs(const QFont& font, const QPaintDevice& device,
+                                             qreal tabStop);
+
 // Paints the lines inside rect on the device, page after page, with the
 // glyphs:
 // - a line wider than the rectangle continues on the next printed line;
@@ -103,8 +113,9 @@ std::unique_ptr<PrintGlyphs> WesternPrintGlyphs(const QFont& font, const QPaintD
 bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines,
                 const PrintGlyphs& glyphs, const std::atomic<bool>* stop = nullptr);
 
-// The same with the Western glyphs of the font.
+// The same with the glyphs of the font for the text's encoding.
 bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
-                qreal tabStop, const std::atomic<bool>* stop = nullptr);
+                qreal tabStop, const std::atomic<bool>* stop = nullptr,
+                text::Encoding encoding = text::Encoding::Windows1252);
 
 }  // namespace quorlin::app

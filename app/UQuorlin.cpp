@@ -10,6 +10,7 @@
 
 #include "app/FileCommands.h"
 #include "ui/AboutU.h"
+#include "ui/BusyCursor.h"
 #include "ui/ChangePage.h"
 #include "ui/ChangePreview.h"
 #include "ui/Colours.h"
@@ -71,6 +72,9 @@ void TForm1::connectHandlers() {
   connect(ui_.copyItem, &QAction::triggered, this, &TForm1::Copy1Click);
   connect(ui_.pasteItem, &QAction::triggered, this, &TForm1::Paste1Click);
   connect(ui_.fontsItem, &QAction::triggered, this, &TForm1::Fonts1Click);
+  connect(ui_.windows1252Item, &QAction::triggered, this, &TForm1::EncodingWindows1252Click);
+  connect(ui_.utf8Item, &QAction::triggered, this, &TForm1::EncodingUtf8Click);
+  connect(ui_.pane, &ui::TextPane::encodingChanged, this, &TForm1::encodingChanged);
   connect(ui_.aboutItem, &QAction::triggered, this, &TForm1::About1Click);
 
   connect(ui_.searchButton, &QPushButton::clicked, this, &TForm1::SearchBtnClick);
@@ -99,6 +103,10 @@ void TForm1::FormCreate() {
   doc_.workFolder = WorkFolderForProgram(folder, &doc_.madeFolders);
   ui_.pane->setHistoryFolder(ui::SystemName(doc_.workFolder));
   changePage_->checkDefaultButtons();
+  // A new text is in the locale's encoding.
+  doc_.localeEncoding = options_.localeEncoding.value_or(SystemLocaleEncoding());
+  ui_.pane->setEncoding(doc_.localeEncoding);
+  encodingChanged();
 }
 
 void TForm1::FormShow() {
@@ -253,7 +261,7 @@ void TForm1::Print1Click() {
 void TForm1::Close1Click() {
   command([this] {
     if (!mayLoseText()) return;
-    ui_.pane->setText(text::Text());
+    ui_.pane->setText(text::Text(), doc_.localeEncoding);
     ui_.nullsReminder->setVisible(false);
   });
 }
@@ -287,6 +295,21 @@ void TForm1::Paste1Click() {
 }
 void TForm1::Fonts1Click() {
   view_->chooseFont();
+}
+
+void TForm1::EncodingWindows1252Click() {
+  const ui::BusyCursor busy;  // with word wrap on, every line is measured anew
+  ui_.pane->setEncoding(text::Encoding::Windows1252);
+}
+void TForm1::EncodingUtf8Click() {
+  const ui::BusyCursor busy;
+  ui_.pane->setEncoding(text::Encoding::Utf8);
+}
+
+void TForm1::encodingChanged() {
+  const text::Encoding encoding = ui_.pane->encoding();
+  (encoding == text::Encoding::Utf8 ? ui_.utf8Item : ui_.windows1252Item)->setChecked(true);
+  changePage_->setEncoding(encoding);
 }
 
 void TForm1::About1Click() {

@@ -45,6 +45,9 @@ struct FormOptions {
   // How long Open, a change run, Save As and Print work before their
   // progress box shows, and a hook their worker calls at every step.
   ui::WorkSettings work;
+  // The encoding a new text and a text of ASCII only take; empty: the
+  // locale's (SystemLocaleEncoding).
+  std::optional<text::Encoding> localeEncoding;
 };
 
 class TForm1 : public QMainWindow {
@@ -90,6 +93,8 @@ class TForm1 : public QMainWindow {
   void Copy1Click();
   void Paste1Click();
   void Fonts1Click();
+  void EncodingWindows1252Click();
+  void EncodingUtf8Click();
   void About1Click();
 
   // Page "Show/Edit Current Text".
@@ -125,6 +130,9 @@ class TForm1 : public QMainWindow {
   void fieldLeft(QLineEdit* field);
   void setCaption(const QString& caption);
   void textChanged();
+  // The pane reads its text in another encoding: the menu's radio items and
+  // the change page's fields follow.
+  void encodingChanged();
   // Asks "Save changes to NAME?" while the text is unsaved; true when the
   // command that would lose it may go on (saved, or discarded).
   bool mayLoseText();

@@ -46,7 +46,7 @@ constexpr unsigned kMostJobs = 1024;
 
 // The values of the options as given, before they are converted.
 struct Given {
-  std::string test, action, key, repl, jobs, outputDir, range, context;
+  std::string test, action, key, repl, jobs, outputDir, range, context, encoding;
   std::string firstLine, lastLine, length, firstChar, lastChar, replPos;
   bool retain = false, caseSensitive = false, lower = false, upper = false, crlf = false,
        lf = false, inPlace = false, stats = false, dryRun = false, explain = false, list = false,
@@ -71,6 +71,10 @@ std::string CheckJobs(const std::string& v) {
   const std::optional<unsigned long long> n = ParseCount(v);
   if (n && *n <= kMostJobs) return {};
   return "'" + v + "' is no number of jobs (0 to " + std::to_string(kMostJobs) + ")";
+}
+std::string CheckEncoding(const std::string& v) {
+  if (v == "cp1252" || v == "utf8" || v == "auto") return {};
+  return "'" + v + "' is no encoding (cp1252, utf8 or auto)";
 }
 std::string CheckRange(const std::string& v) {
   return ParseRange(v) ? std::string() : "'" + v + "' is no byte range START:END";
@@ -110,6 +114,7 @@ const OptionRow kOptionRows[] = {
     {"--repl-pos",          kRequest, "N",    "Repl Pos", &Given::replPos},
     {"--retain",            kRequest, "",     "Retain only the lines that pass the Test", &Given::retain},
     {"-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", &Given::caseSensitive},
+    {"--encoding",          kRequest, "E",    "what a character is: cp1252 (default), utf8 or auto", &Given::encoding, CheckEncoding},
     {"--lower",             kOutput,  "",     "output lower case, output upper case", &Given::lower},
     {"--upper",             kOutput,  "",     "", &Given::upper},
     {"--crlf",              kOutput,  "",     "force the output line terminator", &Given::crlf},
@@ -278,6 +283,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     o.jobs = n != 0 ? static_cast<unsigned>(n) : std::max(1U, std::thread::hardware_concurrency());
   }
   if (gave("--range")) o.range = ParseRange(given.range);
+  if (given.encoding == "utf8") q.encoding = Encoding::Utf8;
+  o.autoEncoding = given.encoding == "auto";
   q.retainPassingOnly = given.retain;
   q.caseSensitive = given.caseSensitive;
   q.outputLowerCase = given.lower;

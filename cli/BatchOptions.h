@@ -36,6 +36,9 @@ struct Options {
   bool stats = false;    // the run's figures on standard error afterwards
   bool dryRun = false;   // the figures only: no output is written
   bool explain = false;  // print what the request needs to be split, and exit
+  // --encoding auto: each input's encoding is found from its bytes (the
+  // request's encoding is then set per file), as the editor finds it.
+  bool autoEncoding = false;
 
   // Not in --help: the steps quorlin-cluster runs on its workers. --range runs
   // the request over the lines of INPUT that start in the range, from

@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "cli/GuardedOutput.h"
 #include "engine/BlockLines.h"
@@ -19,6 +20,7 @@
 #include "engine/Files.h"
 #include "engine/ParallelRun.h"
 #include "engine/Splitting.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin::batch {
 
@@ -48,6 +50,30 @@ class DiscardingWriter final : public ByteWriter {
   void write(std::string_view /*bytes*/) override {}
 };
 
+// Why --encoding auto cannot serve an input that can be read only once.
+constexpr const char* kAutoNeedsAFile =
+    "--encoding auto reads the input twice: give a file, not a pipe";
+
+// The request for one input: under --encoding auto in the encoding the
+// input's bytes call for, as the editor decides it (ASCII takes the
+// locale's). The input is read to its end from where it stands and put back
+// there; nullopt when it cannot be (a pipe).
+std::optional<ChangeRequest> RequestFor(const Options& o, std::FILE* in, const std::string& name) {
+  if (!o.autoEncoding) return o.request;
+  const long start = std::ftell(in);
+  if (start < 0) return std::nullopt;
+  QuorlinUtils::EncodingDetector detector;
+  std::vector<char> block(std::size_t{1} << 20);
+  for (std::size_t n; (n = std::fread(block.data(), 1, block.size(), in)) > 0;)
+    detector.feed(std::string_view(block.data(), n));
+  if (std::ferror(in) != 0) throw FileError(LastError(), name);
+  if (std::fseek(in, start, SEEK_SET) != 0) return std::nullopt;
+  ChangeRequest request = o.request;
+  request.encoding = detector.result(QuorlinUtils::LocaleEncoding(
+      std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")));
+  return request;
+}
+
 }  // namespace
 
 FileRunResult RunFile(const Options& o, const std::string& input, const std::string& output,
@@ -60,10 +86,12 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     in = inFile.get();
     inName = input;
   }
+  const std::optional<ChangeRequest> request = RequestFor(o, in, inName);
+  if (!request) return {false, {kAutoNeedsAFile}, {}};
   const bool count = o.stats || o.dryRun;
   // Counting a sort or the removal of duplicates compares every line with
   // the one that stood at its place: that runs on one thread.
-  if (count && NeedsOf(o.request).wholeText) jobs = 1;
+  if (count && NeedsOf(*request).wholeText) jobs = 1;
   std::optional<GuardedOutput> outFile;
   std::FILE* out = stdout;
   std::string outName = "standard output";
@@ -78,7 +106,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     BlockLineReader reader(in, inName);
     if (o.dryRun) {
       DiscardingSink nowhere;
-      const RunResult run = RunChange(o.request, reader, nowhere, &result.figures);
+      const RunResult run = RunChange(*request, reader, nowhere, &result.figures);
       if (!run.completed) return {false, run.messages, {}};
     } else {
       // Output lines end with the forced terminator, or with the input's first
@@ -89,7 +117,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
           return reader.firstTerminator().empty() ? std::string_view("\n")
                                                   : reader.firstTerminator();
         });
-      const RunResult run = RunChange(o.request, reader, writer, count ? &result.figures : nullptr);
+      const RunResult run = RunChange(*request, reader, writer, count ? &result.figures : nullptr);
       if (!run.completed) return {false, run.messages, {}};
       writer.finish();
     }
@@ -103,7 +131,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     po.terminator = o.forcedTerminator;
     po.count = count;
     ParallelResult run =
-        RunParallel(o.request, reader, o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, po);
+        RunParallel(*request, reader, o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, po);
     if (!run.run.completed) return {false, run.run.messages, {}};
     if (!o.dryRun) writer.finish();
     result.figures = run.figures;
@@ -224,6 +252,12 @@ int RunRangeStep(const Options& o) {
     return 2;
   }
   const File rest = OpenForReading(o.input);
+  // Under --encoding auto every range reads the whole input's encoding.
+  const std::optional<ChangeRequest> request = RequestFor(o, rest.get(), o.input);
+  if (!request) {
+    std::cerr << "quorlin-batch: " << kAutoNeedsAFile << '\n';
+    return 2;
+  }
   SeekTo(rest.get(), o.input, end);
   FileByteReader after(rest.get(), o.input);
   // A dry run writes no piece.
@@ -243,7 +277,7 @@ int RunRangeStep(const Options& o) {
   po.after = &after;
   po.count = o.stats || o.dryRun;
   const ParallelResult run =
-      RunParallel(o.request, reader, writer ? static_cast<ByteWriter&>(*writer) : nowhere, po);
+      RunParallel(*request, reader, writer ? static_cast<ByteWriter&>(*writer) : nowhere, po);
   if (!run.run.completed) {
     for (const std::string& m : run.run.messages) std::cerr << m << '\n';
     return 2;

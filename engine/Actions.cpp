@@ -2,8 +2,10 @@
 #include "engine/Actions.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin {
 
@@ -26,11 +28,117 @@ std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::s
   return scratch;
 }
 
+// A line's length and a character position's byte offset, in the run's
+// characters: bytes, or UTF-8 characters.
+long long Length(const ActionParams& p, std::string_view line) {
+  return static_cast<long long>(p.utf8 ? QU::CountUtf8Chars(line) : line.size());
+}
+std::size_t ByteOffset(const ActionParams& p, std::string_view line, long long chars) {
+  const auto n = static_cast<std::size_t>(chars);
+  return p.utf8 ? QU::Utf8Skip(line, n) : n;
+}
+
+// The UTF-8 characters of some bytes, one view each.
+std::vector<std::string_view> Utf8Chars(std::string_view bytes) {
+  std::vector<std::string_view> chars;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t n = QU::Utf8CharLength(bytes, i);
+    chars.push_back(bytes.substr(i, n));
+    i += n;
+  }
+  return chars;
+}
+
+// The line without characters first..last (1-based, within the line).
+std::string_view WithoutChars(const std::vector<std::string_view>& chars, std::string_view line,
+                              std::size_t first, std::size_t last, std::string& scratch) {
+  const auto offset = [&](std::size_t i) {
+    return i < chars.size() ? std::size_t(chars[i].data() - line.data()) : line.size();
+  };
+  scratch.assign(line.substr(0, offset(first - 1)));
+  scratch.append(line.substr(offset(last)));
+  return scratch;
+}
+
+// Actions 33 and 37 on UTF-8 characters, as their byte forms work on bytes:
+// the markers b and e are the first two characters of the replacement key.
+std::string_view DeleteMarkersUtf8(bool first, std::string_view line, std::string_view r,
+                                   std::string& scratch) {
+  const std::vector<std::string_view> keys = Utf8Chars(r);
+  if (keys.size() < 2) return line;
+  const std::string_view b = keys[0], e = keys[1];
+  const std::vector<std::string_view> chars = Utf8Chars(line);
+  const std::size_t n = chars.size();
+  // 1-based positions of the first and the last character equal to c within
+  // [from, to), 0 when there is none.
+  const auto firstOf = [&](std::string_view c, std::size_t from, std::size_t to) -> std::size_t {
+    for (std::size_t i = from; i < to; ++i)
+      if (chars[i] == c) return i + 1;
+    return 0;
+  };
+  const auto lastOf = [&](std::string_view c, std::size_t to) -> std::size_t {
+    for (std::size_t i = to; i > 0; --i)
+      if (chars[i - 1] == c) return i;
+    return 0;
+  };
+  std::size_t B = 0, E = 0;
+  if (first) {
+    B = firstOf(b, 0, n);
+    E = firstOf(e, 0, n);
+    if (b == e) {
+      const std::size_t next = firstOf(e, B, n);
+      E = next == 0 ? B : next;
+    }
+  } else {
+    E = lastOf(e, n);
+    B = lastOf(b, n);
+    if (b == e) B = E > 0 ? lastOf(b, E - 1) : 0;
+    if (B > E) B = E > 1 ? lastOf(b, E - 1) : 0;
+  }
+  if (B == 0 || E <= B) return line;
+  return WithoutChars(chars, line, B, E, scratch);
+}
+
+// Action 38 on UTF-8 characters: every character that occurs in r removed.
+std::string_view DeleteCharSetUtf8(std::string_view line, std::string_view r,
+                                   std::string& scratch) {
+  const std::vector<std::string_view> set = Utf8Chars(r);
+  scratch.clear();
+  bool removed = false;
+  for (std::size_t i = 0; i < line.size();) {
+    const std::string_view c = line.substr(i, QU::Utf8CharLength(line, i));
+    if (std::find(set.begin(), set.end(), c) == set.end()) {
+      scratch.append(c);
+    } else {
+      removed = true;
+    }
+    i += c.size();
+  }
+  return removed ? std::string_view(scratch) : line;
+}
+
+// Action 41 on UTF-8 characters: a backspace takes the whole character after
+// it.
+std::string_view StripOverstrikesUtf8(std::string_view line, std::string& scratch) {
+  const std::string t = QU::RemoveAll("_\b", line, false);
+  scratch.clear();
+  bool skip = false;
+  for (std::size_t i = 0; i < t.size();) {
+    const std::size_t n = QU::Utf8CharLength(t, i);
+    const bool backspace = t[i] == '\b';
+    if (backspace) skip = true;
+    if (!skip) scratch.append(t, i, n);
+    if (!backspace) skip = false;
+    i += n;
+  }
+  return scratch;
+}
+
 }  // namespace
 
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
                                    std::string_view cmpLine, std::string& scratch) {
-  const auto L = static_cast<long long>(line.size());
+  const long long L = Length(p, line);
   const std::string_view R = p.replacementKey;
   switch (p.kind) {
     case ActionCode::Trim: {
@@ -40,8 +148,9 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       return line.substr(b, e - b);
     }
     case ActionCode::Truncate:
-      return (p.lineLength > 0 && L > p.lineLength) ? line.substr(0, std::size_t(p.lineLength))
-                                                    : line;
+      return (p.lineLength > 0 && L > p.lineLength)
+                 ? line.substr(0, ByteOffset(p, line, p.lineLength))
+                 : line;
     case ActionCode::PadFront:
     case ActionCode::PadEnd: {
       if (p.lineLength < 1 || L >= p.lineLength) return line;
@@ -55,9 +164,10 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     case ActionCode::InsertAtPos: {
       const long long P = p.replPos;
       if (P < 1 || P > L + 1) return line;
-      scratch.assign(line.substr(0, std::size_t(P - 1)));
+      const std::size_t at = ByteOffset(p, line, P - 1);
+      scratch.assign(line.substr(0, at));
       scratch.append(R);
-      scratch.append(line.substr(std::size_t(P - 1)));
+      scratch.append(line.substr(at));
       return scratch;
     }
     case ActionCode::ReplaceLine:
@@ -90,8 +200,8 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       if (L < F) return line;
       const long long last = std::min(p.lastCharPos, L);
       if (last < F) return line;
-      scratch.assign(line.substr(0, std::size_t(F - 1)));
-      scratch.append(line.substr(std::size_t(last)));
+      scratch.assign(line.substr(0, ByteOffset(p, line, F - 1)));
+      scratch.append(line.substr(ByteOffset(p, line, last)));
       return scratch;
     }
     case ActionCode::KeepRange: {
@@ -99,12 +209,15 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       if (L < F) return {};
       const long long last = std::min(p.lastCharPos, L);
       if (last < F) return {};
-      return line.substr(std::size_t(F - 1), std::size_t(last - F + 1));
+      const std::size_t from = ByteOffset(p, line, F - 1);
+      return line.substr(from, ByteOffset(p, line, last) - from);
     }
     case ActionCode::DeleteFirstMarkers:
+      if (p.utf8) return DeleteMarkersUtf8(true, line, R, scratch);
       if (R.size() < 2) return line;
       return Assign(scratch, QU::DeleteFirstMarkerPair(line, R[0], R[1]));
     case ActionCode::DeleteLastMarkers:
+      if (p.utf8) return DeleteMarkersUtf8(false, line, R, scratch);
       if (R.size() < 2) return line;
       return Assign(scratch, QU::DeleteLastMarkerPair(line, R[0], R[1]));
     case ActionCode::Append:
@@ -113,9 +226,11 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       return scratch;
     case ActionCode::DeleteCharSet:
       if (line.find_first_of(R) == std::string_view::npos) return line;
+      if (p.utf8) return DeleteCharSetUtf8(line, R, scratch);
       return Assign(scratch, QU::RemoveAll(R, line, true));
     case ActionCode::StripOverstrikes:
       if (line.find('\b') == std::string_view::npos) return line;
+      if (p.utf8) return StripOverstrikesUtf8(line, scratch);
       return Assign(scratch, QU::StripOverstrikes(line));
     default:  // NoChange, and every code that is not in-line
       return line;

@@ -16,6 +16,9 @@ struct ActionParams {
   std::string_view replacementKey;  // as typed
   long long lineLength = 0, firstCharPos = 0, lastCharPos = 0, replPos = 0;
   bool caseSensitive = false;
+  // Positions and lengths count UTF-8 characters (a valid sequence or a
+  // stray byte each), as do the markers and the set of the replacement key.
+  bool utf8 = false;
 };
 
 // The result of an in-line action (ActionKind::InLine) for a passing line;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 // Mapped memory on Linux, except under the address sanitizer, which watches
 // allocated memory only (a read into a buffer already freed is reported), and
@@ -73,14 +74,15 @@ void ByteBuffer::append(std::string_view s) {
   size_ += s.size();
 }
 
-void ByteBuffer::appendExpanded(std::string_view raw, int tabWidth) {
+void ByteBuffer::appendExpanded(std::string_view raw, int tabWidth, bool utf8) {
+  const auto expand = utf8 ? QuorlinUtils::ExpandTabsUtf8Into : QuorlinUtils::ExpandTabsInto;
   const std::size_t few = raw.size() + 128;
   char* d = room(few);
-  char* end = QuorlinUtils::ExpandTabsInto(d, d + few, raw, tabWidth);
+  char* end = expand(d, d + few, raw, tabWidth);
   if (end == nullptr) {
     const std::size_t worst = raw.size() * std::size_t(tabWidth) + 32;
     d = room(worst);
-    end = QuorlinUtils::ExpandTabsInto(d, d + worst, raw, tabWidth);
+    end = expand(d, d + worst, raw, tabWidth);
   }
   size_ += std::size_t(end - d);
 }

@@ -47,7 +47,8 @@ class ByteBuffer {
   void append(std::string_view s);
   // Appends raw with its tabs expanded (stops every tabWidth columns, 2..16):
   // room for a few tabs first, for the worst case only when a line needs it.
-  void appendExpanded(std::string_view raw, int tabWidth);
+  // With utf8, a column per UTF-8 character rather than per byte.
+  void appendExpanded(std::string_view raw, int tabWidth, bool utf8 = false);
   // Keeps the first n bytes (all when there are fewer).
   void truncate(std::size_t n) { size_ = n < size_ ? n : size_; }
   void clear() { size_ = 0; }

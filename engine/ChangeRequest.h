@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "engine/Kinds.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin {
+
+using Encoding = QuorlinUtils::Encoding;
 
 // One parameter field as the request carries it.
 struct Parameter {
@@ -32,6 +35,10 @@ struct ChangeRequest {
   bool caseSensitive = false;
   bool outputLowerCase = false;
   bool outputUpperCase = false;
+
+  // How the text and the key fields are read: each byte a character, or
+  // UTF-8 characters (a valid sequence, or one stray byte).
+  Encoding encoding = Encoding::Windows1252;
 
   Parameter& operator[](Field f) {
     assert(Index(f) < kFieldCount);

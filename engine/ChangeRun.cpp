@@ -9,6 +9,7 @@
 #include "engine/LineStore.h"
 #include "engine/RunPlan.h"
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin {
 
@@ -68,7 +69,7 @@ class Run {
   [[gnu::noinline]] void noteWritten(std::string_view x);
   void emitUnchanged(Current& cur);
   std::string_view expanded(Current& cur);
-  static std::string_view expand(std::string_view raw, ByteBuffer& buf);
+  static std::string_view expand(std::string_view raw, ByteBuffer& buf, bool utf8);
   std::string_view comparison(Current& cur);
 
   std::string_view splitAtLength(std::string_view line);
@@ -131,7 +132,9 @@ void Run<Source, Sink>::noteWritten(std::string_view x) {
 // expanded straight into the output (unless the run counts what it writes).
 template <class Source, class Sink>
 void Run<Source, Sink>::emitUnchanged(Current& cur) {
-  if (!cur.expanded && plan_.outputCase == OutputCase::AsIs && !counting_)
+  // (A line of UTF-8 characters with tabs is expanded by characters, here.)
+  if (!cur.expanded && plan_.outputCase == OutputCase::AsIs && !counting_ &&
+      !(plan_.utf8 && cur.facts.hasTab && !QU::AllAscii(cur.raw)))
     sink_.writeExpanded(cur.raw, kTabWidth);
   else
     emit(expanded(cur));
@@ -140,16 +143,16 @@ void Run<Source, Sink>::emitUnchanged(Current& cur) {
 template <class Source, class Sink>
 std::string_view Run<Source, Sink>::expanded(Current& cur) {
   if (!cur.expanded) {
-    cur.line = expand(cur.raw, expanded_);
+    cur.line = expand(cur.raw, expanded_, plan_.utf8);
     cur.expanded = true;
   }
   return cur.line;
 }
 
 template <class Source, class Sink>
-std::string_view Run<Source, Sink>::expand(std::string_view raw, ByteBuffer& buf) {
+std::string_view Run<Source, Sink>::expand(std::string_view raw, ByteBuffer& buf, bool utf8) {
   buf.clear();
-  buf.appendExpanded(raw, kTabWidth);
+  buf.appendExpanded(raw, kTabWidth, utf8);
   return buf.view();
 }
 
@@ -187,7 +190,7 @@ RunResult Run<Source, Sink>::execute() {
     r.messages.emplace_back(kCharPositionsMessage);
     return r;
   }
-  if (plan_.action.kind == ActionCode::Sort) sort_.emplace(plan_.sortFrom);
+  if (plan_.action.kind == ActionCode::Sort) sort_.emplace(plan_.sortFrom, plan_.utf8);
   if (plan_.action.kind == ActionCode::RemoveDuplicates) seen_.emplace();
 
   if (counting_) {
@@ -385,6 +388,13 @@ std::string_view Run<Source, Sink>::splitAtLength(std::string_view line) {
   const long long w = plan_.action.lineLength;
   if (w < 1 || static_cast<long long>(line.size()) <= w) return line;
   const auto W = static_cast<std::size_t>(w);
+  if (plan_.utf8) {  // pieces of W characters
+    for (std::size_t cut = QU::Utf8Skip(line, W); cut < line.size(); cut = QU::Utf8Skip(line, W)) {
+      emit(line.substr(0, cut));
+      line.remove_prefix(cut);
+    }
+    return line;
+  }
   while (line.size() > W) {
     emit(line.substr(0, W));
     line.remove_prefix(W);
@@ -400,8 +410,10 @@ std::string_view Run<Source, Sink>::splitAtSeparators(std::string_view line) {
   if (w < 1) return line;
   const auto W = static_cast<std::size_t>(w);
   std::string_view rest = line;
-  while (rest.size() > W && rest.find_first_of(" ,") != std::string_view::npos) {
-    std::size_t cut = QU::LastPosInSet(" ,", rest.substr(0, W), true);
+  // The first W characters (bytes); rest is longer when they end before it.
+  const auto within = [&] { return plan_.utf8 ? QU::Utf8Skip(rest, W) : std::min(W, rest.size()); };
+  while (within() < rest.size() && rest.find_first_of(" ,") != std::string_view::npos) {
+    std::size_t cut = QU::LastPosInSet(" ,", rest.substr(0, within()), true);
     if (cut == 0) cut = QU::FirstPosInSet(" ,", rest, true);
     emit(rest.substr(0, cut));
     rest.remove_prefix(cut);
@@ -456,7 +468,7 @@ std::string_view Run<Source, Sink>::joinNext(std::string_view line) {
   }
   if (more) {
     ++number_;
-    joined_.append(nextFacts.hasTab ? expand(next, nextExpanded_) : next);
+    joined_.append(nextFacts.hasTab ? expand(next, nextExpanded_, plan_.utf8) : next);
   }
   return joined_;
 }

@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "textutil/Utf8.h"
+
 namespace quorlin {
 
 // ---------------------------------------------------------------- records
@@ -65,20 +67,24 @@ struct Entry {
   O offset;
 };
 
+// The sort key of a line: what follows its first skip characters (bytes, or
+// UTF-8 characters).
+std::string_view SortKey(std::string_view line, std::size_t skip, bool utf8) {
+  if (utf8) return line.substr(QuorlinUtils::Utf8Skip(line, skip));
+  return line.size() > skip ? line.substr(skip) : std::string_view();
+}
+
 template <class P, class O>
-void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t skip,
+void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t skip, bool utf8,
                  const std::function<void(std::string_view)>& emit) {
   using E = Entry<P, O>;
-  auto keyOf = [&](const E& e) {
-    const std::string_view line = records.lineAt(e.offset);
-    return line.size() > skip ? line.substr(skip) : std::string_view();
-  };
+  auto keyOf = [&](const E& e) { return SortKey(records.lineAt(e.offset), skip, utf8); };
   std::vector<E> entries(count);
   std::size_t offset = 0;
   for (E& e : entries) {
     std::size_t next;
     const std::string_view line = records.lineAt(offset, &next);
-    e = E{Prefix<P>(line.size() > skip ? line.substr(skip) : std::string_view()), O(offset)};
+    e = E{Prefix<P>(SortKey(line, skip, utf8)), O(offset)};
     offset = next;
   }
   std::sort(entries.begin(), entries.end(), [&](const E& a, const E& b) {
@@ -117,7 +123,8 @@ void SortRecords(const RecordBuffer& records, std::size_t count, std::size_t ski
 
 }  // namespace
 
-SortStore::SortStore(std::size_t firstCharPos) : skip_(firstCharPos > 1 ? firstCharPos - 1 : 0) {}
+SortStore::SortStore(std::size_t firstCharPos, bool utf8)
+    : skip_(firstCharPos > 1 ? firstCharPos - 1 : 0), utf8_(utf8) {}
 
 namespace {
 constexpr std::size_t kShortSlots = std::size_t{256} * 257;
@@ -161,9 +168,9 @@ void SortStore::sortedEach(const std::function<void(std::string_view)>& emit) {
     // else: records of at least 4 bytes (lines of 3 or more) leave that room.
     const bool wide = records_.size() > 0xFFFFFFFFu || count_ * 16 <= records_.size() * 2;
     if (wide)
-      SortRecords<std::uint64_t, std::uint64_t>(records_, count_, skip_, merged);
+      SortRecords<std::uint64_t, std::uint64_t>(records_, count_, skip_, utf8_, merged);
     else
-      SortRecords<std::uint32_t, std::uint32_t>(records_, count_, skip_, merged);
+      SortRecords<std::uint32_t, std::uint32_t>(records_, count_, skip_, utf8_, merged);
     count_ = 0;
   }
   emitShortBelow(nullptr);

@@ -40,14 +40,16 @@ class RecordBuffer {
 // insertion sort gives with gaps (N-1)/2 halved down to 1 (1 alone for N=2).
 class SortStore {
  public:
-  explicit SortStore(std::size_t firstCharPos);
+  // The key starts at character firstCharPos (a byte, or a UTF-8 character).
+  explicit SortStore(std::size_t firstCharPos, bool utf8 = false);
   void add(std::string_view line);
   // Sorts, then calls emit(line) for every line in order; the store is empty
   // afterwards.
   void sortedEach(const std::function<void(std::string_view)>& emit);
 
  private:
-  std::size_t skip_;  // bytes before the key
+  std::size_t skip_;  // characters before the key
+  bool utf8_;
   RecordBuffer records_;
   std::size_t count_ = 0;
   // Sorting from position 1, lines of up to two bytes are only counted: empty

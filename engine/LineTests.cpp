@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin {
 
@@ -16,6 +17,22 @@ bool BeginsWithNumber(std::string_view line, char decimalPoint) {
          std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
+namespace {
+
+// The position of the key's first occurrence, in characters when the test
+// counts UTF-8 characters (0: none).
+long long KeyPosition(const TestParams& p, std::string_view cmpLine) {
+  const std::size_t at = QuorlinUtils::KeyPos(p.cmpKey, cmpLine);
+  if (at == 0 || !p.utf8) return static_cast<long long>(at);
+  return static_cast<long long>(QuorlinUtils::CountUtf8Chars(cmpLine.substr(0, at - 1))) + 1;
+}
+
+long long Length(const TestParams& p, std::string_view line) {
+  return static_cast<long long>(p.utf8 ? QuorlinUtils::CountUtf8Chars(line) : line.size());
+}
+
+}  // namespace
+
 bool LinePasses(const TestParams& p, const TestLine& l) {
   using QuorlinUtils::KeyPos;
   switch (p.kind) {
@@ -26,15 +43,15 @@ bool LinePasses(const TestParams& p, const TestLine& l) {
     case TestCode::HasKey:
       return KeyPos(p.cmpKey, l.cmpLine) > 0;
     case TestCode::KeyAtPosition:
-      return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) == p.firstCharPos;
+      return KeyPosition(p, l.cmpLine) == p.firstCharPos;
     case TestCode::LacksKey:
       return KeyPos(p.cmpKey, l.cmpLine) == 0;
     case TestCode::KeyNotAtPosition:
-      return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) != p.firstCharPos;
+      return KeyPosition(p, l.cmpLine) != p.firstCharPos;
     case TestCode::ShorterThan:
-      return static_cast<long long>(l.line.size()) < p.lineLength;
+      return Length(p, l.line) < p.lineLength;
     case TestCode::LongerThan:
-      return static_cast<long long>(l.line.size()) > p.lineLength;
+      return Length(p, l.line) > p.lineLength;
     case TestCode::Blank:
       return QuorlinUtils::IsBlankLine(l.line);
     case TestCode::AfterBlank:

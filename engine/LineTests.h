@@ -13,6 +13,7 @@ struct TestParams {
   std::string_view cmpKey;  // the test key, upper-cased unless case-sensitive
   long long firstLineNum = 0, lastLineNum = 0, firstCharPos = 0, lineLength = 0;
   char decimalPoint = '.';  // the user's decimal separator (test 12)
+  bool utf8 = false;        // positions and lengths count UTF-8 characters
 };
 
 struct TestLine {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace quorlin {
 
@@ -86,8 +87,20 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   if (messages.size() != messagesBefore) return nullptr;
   auto number = [&](Field f) { return value[Index(f)]; };
 
+  const bool utf8 = request.encoding == Encoding::Utf8;
+  // In UTF-8 a key is looked for as characters: bytes that are not valid
+  // UTF-8 would match inside a character.
+  if (utf8 &&
+      ((testRow != nullptr && testRow->comparesKey) ||
+       (actionRow != nullptr && actionRow->comparesKey)) &&
+      !QU::IsValidUtf8(request[Field::TestKey].text)) {
+    messages.emplace_back(kKeyNotUtf8Message);
+    return nullptr;
+  }
+
   std::shared_ptr<RunPlan> plan(new RunPlan);
   RunPlan& p = *plan;
+  p.utf8 = utf8;
   p.key = request[Field::TestKey].text;
   p.replacement = request[Field::ReplacementKey].text;
   p.foldCompare = !request.caseSensitive;
@@ -116,7 +129,8 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
                       number(Field::LastLineNum),
                       number(Field::FirstCharPos),
                       number(Field::LineLength),
-                      UserDecimalPoint()};
+                      UserDecimalPoint(),
+                      utf8};
   p.action = ActionParams{request.action,
                           p.key,
                           p.cmpKey,
@@ -125,7 +139,8 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
                           number(Field::FirstCharPos),
                           number(Field::LastCharPos),
                           number(Field::ReplPos),
-                          request.caseSensitive};
+                          request.caseSensitive,
+                          utf8};
   // The actions that may stop do so at the first line, on character
   // positions that name no range.
   p.stopsAtFirstLine = actionRow != nullptr && actionRow->context == Context::MayStop &&

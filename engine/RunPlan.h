@@ -30,6 +30,9 @@ OutputCase OutputCaseOf(const ChangeRequest& request);
 // buf.
 std::string_view ApplyOutputCase(OutputCase c, std::string_view line, std::string& buf);
 
+// Why a UTF-8 run refuses a test key that is not valid UTF-8.
+inline constexpr char kKeyNotUtf8Message[] = "Test Key Text is not valid UTF-8";
+
 struct RunPlan {
   // The plan of a request that has passed ValidateRequest; null with the
   // messages when the action code names no action, or a numeric field that
@@ -64,8 +67,9 @@ struct RunPlan {
   // at its first line, before any output (actions 25 and 26).
   bool stopsAtFirstLine = false;
   bool retainPassingOnly = false;
+  bool utf8 = false;  // the text is read as UTF-8 characters
   OutputCase outputCase = OutputCase::AsIs;
-  std::size_t sortFrom = 1;  // the sort's first key position (action 32), from 1
+  std::size_t sortFrom = 1;  // the sort's first key position (action 32), from 1, in characters
 
  private:
   RunPlan() = default;

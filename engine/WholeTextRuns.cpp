@@ -45,16 +45,17 @@ class OutputLines {
   ByteBuffer buffer_;
 };
 
-// Each line of a chunk with its tabs expanded.
+// Each line of a chunk with its tabs expanded (a column per UTF-8 character
+// with utf8).
 template <class F>
-void ForEachExpandedLine(std::string_view bytes, ByteBuffer& buf, F&& f) {
+void ForEachExpandedLine(std::string_view bytes, ByteBuffer& buf, bool utf8, F&& f) {
   PieceLines lines(bytes);
   std::string_view line;
   LineFacts facts;
   while (lines.next(line, facts)) {
     if (facts.hasTab) {
       buf.clear();
-      buf.appendExpanded(line, kTabWidth);
+      buf.appendExpanded(line, kTabWidth, utf8);
       line = buf.view();
     }
     f(line);
@@ -78,11 +79,11 @@ struct ParsedChunk {
 // The chunk's lines parsed; with shards > 0 also where each ends and its
 // shard.
 std::shared_ptr<ParsedChunk> Parse(const Chunk& c, ByteBuffer& expandBuffer, BufferPool& buffers,
-                                   unsigned shards) {
+                                   unsigned shards, bool utf8) {
   auto parsed = std::make_shared<ParsedChunk>(&buffers, shards);
   ByteBuffer& lines = *parsed->lines;
   lines.room(c.bytes->size() + 64);
-  ForEachExpandedLine(c.bytes->view(), expandBuffer, [&](std::string_view line) {
+  ForEachExpandedLine(c.bytes->view(), expandBuffer, utf8, [&](std::string_view line) {
     lines.append(line);
     lines.append("\n");
     if (shards == 0) return;
@@ -111,13 +112,13 @@ class SortPerWorker {
  public:
   struct Added {};
 
-  explicit SortPerWorker(unsigned jobs) : expandBuffers_(jobs) {
+  SortPerWorker(unsigned jobs, bool utf8) : expandBuffers_(jobs), utf8_(utf8) {
     stores_.reserve(jobs);
     for (unsigned i = 0; i < jobs; ++i) stores_.emplace_back(1);
   }
   Added work(const Chunk& c, unsigned worker) {
     SortStore& store = stores_[worker];
-    ForEachExpandedLine(c.bytes->view(), expandBuffers_[worker],
+    ForEachExpandedLine(c.bytes->view(), expandBuffers_[worker], utf8_,
                         [&](std::string_view line) { store.add(line); });
     return {};
   }
@@ -127,6 +128,7 @@ class SortPerWorker {
  private:
   std::vector<SortStore> stores_;  // one per worker
   std::vector<ByteBuffer> expandBuffers_;
+  bool utf8_;
 };
 
 void SortPerWorker::merge(OutputLines& out) {
@@ -212,12 +214,12 @@ class InOrder {
           BufferPool& buffers)
       : plan_(plan), reader_(reader), out_(out), buffers_(buffers), expandBuffers_(jobs) {
     if (plan.action.kind == ActionCode::Sort)
-      sort_.emplace(plan.sortFrom);
+      sort_.emplace(plan.sortFrom, plan.utf8);
     else
       seen_.emplace();
   }
   std::shared_ptr<ParsedChunk> work(const Chunk& c, unsigned worker) {
-    return Parse(c, expandBuffers_[worker], buffers_, 0);
+    return Parse(c, expandBuffers_[worker], buffers_, 0, plan_.utf8);
   }
   bool take(const Chunk& /*c*/, const std::shared_ptr<ParsedChunk>& p) {
     if (!lines_) lines_.emplace(out_, reader_.terminator(), plan_.outputCase);
@@ -253,13 +255,13 @@ class InOrder {
 class DedupeShards {
  public:
   DedupeShards(const ChunkReader& reader, OutputCase outputCase, ByteWriter& out, unsigned jobs,
-               BufferPool& buffers);
+               BufferPool& buffers, bool utf8);
   ~DedupeShards();
   DedupeShards(const DedupeShards&) = delete;
   DedupeShards& operator=(const DedupeShards&) = delete;
 
   std::shared_ptr<ParsedChunk> work(const Chunk& c, unsigned worker) {
-    return Parse(c, expandBuffers_[worker], buffers_, unsigned(shards_.size()));
+    return Parse(c, expandBuffers_[worker], buffers_, unsigned(shards_.size()), utf8_);
   }
   bool take(const Chunk& c, std::shared_ptr<ParsedChunk> p);
   void finish();
@@ -279,14 +281,20 @@ class DedupeShards {
   ByteWriter& out_;
   BufferPool& buffers_;
   std::vector<ByteBuffer> expandBuffers_;
+  bool utf8_;
   std::vector<std::unique_ptr<Shard>> shards_;
   std::optional<OutputLines> lines_;  // once the first chunk has set the terminator
   std::deque<std::shared_ptr<ParsedChunk>> waiting_;
 };
 
 DedupeShards::DedupeShards(const ChunkReader& reader, OutputCase outputCase, ByteWriter& out,
-                           unsigned jobs, BufferPool& buffers)
-    : reader_(reader), case_(outputCase), out_(out), buffers_(buffers), expandBuffers_(jobs) {
+                           unsigned jobs, BufferPool& buffers, bool utf8)
+    : reader_(reader),
+      case_(outputCase),
+      out_(out),
+      buffers_(buffers),
+      expandBuffers_(jobs),
+      utf8_(utf8) {
   for (unsigned i = 0; i < jobs; ++i) {
     shards_.push_back(std::make_unique<Shard>());
     Shard& sh = *shards_.back();
@@ -345,12 +353,12 @@ void DedupeShards::finish() {
 ParallelResult RunWholeTextChunks(const RunPlan& plan, ChunkReader& reader, ByteWriter& out,
                                   unsigned jobs, BufferPool& buffers) {
   if (plan.action.kind == ActionCode::Sort && plan.sortFrom == 1) {
-    SortPerWorker sort(jobs);
+    SortPerWorker sort(jobs, plan.utf8);
     RunChunkPipeline(reader, jobs, sort);
     OutputLines lines(out, reader.terminator(), plan.outputCase);
     sort.merge(lines);
   } else if (plan.action.kind == ActionCode::RemoveDuplicates && jobs <= 255) {
-    DedupeShards dedupe(reader, plan.outputCase, out, jobs, buffers);
+    DedupeShards dedupe(reader, plan.outputCase, out, jobs, buffers, plan.utf8);
     RunChunkPipeline(reader, jobs, dedupe);
     dedupe.finish();
   } else {

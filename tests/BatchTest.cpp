@@ -415,6 +415,62 @@ TEST_F(BatchTest, LateSignalsKeepWhatIsWritten) {
   }
 }
 
+// --encoding says what a character is: positions, lengths and tab stops count
+// bytes (cp1252, the default) or UTF-8 characters; auto decides per file as
+// the editor does.
+TEST_F(BatchTest, TheEncodingSaysWhatACharacterIs) {
+  const std::string utf8 =
+      "caf\xC3\xA9\tx\n\xE2\x82\xAC"
+      "5\n";
+  const std::string western = "caf\xE9\tx\n";
+  Write("utf8.txt", utf8);
+  Write("western.txt", western);
+  const struct {
+    std::string args, input, out;
+  } rows[] = {
+      {"-a 16 -n 4", utf8,
+       "caf\xC3\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding cp1252 -a 16 -n 4", utf8,
+       "caf\xC3\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding utf8 -a 16 -n 4", utf8,
+       "caf\xC3\xA9\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding utf8", utf8,
+       "caf\xC3\xA9    x\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding utf8 -a 17 -n 3", utf8,
+       "caf\xC3\xA9    x\n \xE2\x82\xAC"
+       "5\n"},
+      {"--encoding utf8 -t 4 -k 5 --first-char 2 -a 14", utf8, "caf\xC3\xA9    x\n"},
+      {"--encoding utf8 -a 38 -r \"$(printf '\\303\\251')\"", utf8,
+       "caf    x\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding auto -a 16 -n 4 utf8.txt", "",
+       "caf\xC3\xA9\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding auto -a 16 -n 4 western.txt", "", "caf\xE9\n"},
+      {"--encoding auto -j 3 -a 16 -n 4", utf8,
+       "caf\xC3\xA9\n\xE2\x82\xAC"
+       "5\n"},
+      {"--encoding utf8 --lower", "\xC3\x89T\xC3\x89\n", "\xC3\x89t\xC3\x89\n"},
+  };
+  for (const auto& row : rows) {
+    const Result r = Batch(row.args, row.input);
+    EXPECT_EQ(r.exit, 0) << row.args << ": " << r.err;
+    EXPECT_EQ(r.out, row.out) << row.args;
+  }
+  // Deciding reads the input before the run: a pipe cannot be read twice.
+  const std::string cmd = "cd '" + dir_.string() +
+                          "' && cat utf8.txt | '" QUORLIN_BATCH
+                          "' --encoding auto > stdout 2> stderr";
+  const int status = std::system(cmd.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+  EXPECT_EQ(Read("stderr"), "--encoding auto reads the input twice: give a file, not a pipe\n");
+  EXPECT_EQ(Read("stdout"), "");
+}
+
 TEST_F(BatchTest, RefusalsAndBadUsage) {
   struct Case {
     std::string args;
@@ -447,6 +503,8 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
       {"-a 22 --key=", 2, "Fill In Test Key Text\n"},
       {"-j x", 2, "quorlin-batch: 'x' is no number of jobs (0 to 1024)\n" + usage},
       {"--in-place -o d f", 2, "quorlin-batch: --in-place and -o cannot be given together\n" + usage},
+      {"--encoding utf16", 2, "quorlin-batch: 'utf16' is no encoding (cp1252, utf8 or auto)\n" + usage},
+      {"--encoding utf8 -t 3 -k \"$(printf '\\251')\"", 2, "Test Key Text is not valid UTF-8\n"},
   };
   // clang-format on
   for (const auto& c : cases) {

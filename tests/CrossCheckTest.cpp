@@ -22,12 +22,14 @@
 #include "engine/ChangeRun.h"
 #include "engine/LineList.h"
 #include "engine/LineStream.h"
+#include "engine/RunPlan.h"
 #include "engine/WorkFiles.h"
 #include "tests/reference/ReferenceRun.h"
 #include "tests/support/Generator.h"
 #include "tests/support/RunHarness.h"
 #include "tests/support/Shrink.h"
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace {
 
@@ -285,6 +287,60 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
   std::cout << "[ cross-check ] " << caseNo << " cases: " << runs << " runs (" << fileRuns
             << " through work files, " << stops << " stopped by the position check), " << refused
             << " refused by validation\n";
+}
+
+// In UTF-8 every test and action works on characters exactly as it works on
+// bytes: a generated text (its bytes above 127 made characters of one to four
+// bytes, stray bytes among them) run as UTF-8 gives, character for
+// character, what the same text with every character one byte gives run
+// byte by byte.
+TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  int caseNo = 0, runs = 0, refusedKeys = 0, failures = 0;
+  for (int round = 0; round < 12; ++round) {
+    for (int test = 1; test <= 14; ++test) {
+      for (int action : kActions) {
+        const std::uint64_t seed = 0x07F8C4A2ull + static_cast<std::uint64_t>(caseNo) * 7919u;
+        const Path path = caseNo % 16 == 0  ? Path::WorkFiles
+                          : caseNo % 2 == 0 ? Path::WithFacts
+                                            : Path::Plain;
+        ++caseNo;
+        Rng rng(seed);
+        const Lines bytes = RandomLines(rng);
+        const ChangeRequest byteRequest = RandomRequest(rng, test, action, bytes);
+        if (!quorlin::ValidateRequest(byteRequest).empty()) continue;
+        Lines chars;
+        for (const std::string& line : bytes) chars.push_back(ToUtf8Characters(line));
+        ChangeRequest r = byteRequest;
+        r.encoding = quorlin::Encoding::Utf8;
+        for (const Field f : {Field::TestKey, Field::ReplacementKey})
+          r[f].text = ToUtf8Characters(byteRequest[f].text);
+
+        const refimpl::Outcome expected = RunEngine(byteRequest, bytes, Path::Plain, "");
+        refimpl::Outcome actual = RunEngine(r, chars, path, folder.path());
+        if (!QuorlinUtils::IsValidUtf8(r[Field::TestKey].text) && !actual.completed &&
+            actual.messages == std::vector<std::string>{quorlin::kKeyNotUtf8Message}) {
+          ++refusedKeys;  // a key with a stray byte could match inside a character
+          continue;
+        }
+        ++runs;
+        bool same = actual.completed == expected.completed &&
+                    actual.messages == expected.messages &&
+                    actual.lines.size() == expected.lines.size();
+        for (std::size_t i = 0; same && i < actual.lines.size(); ++i)
+          same = FromUtf8Characters(actual.lines[i]) == expected.lines[i];
+        if (same) continue;
+        ADD_FAILURE() << "case " << caseNo << " (seed " << seed << ", path "
+                      << static_cast<int>(path) << ")\n  request: " << Show(r)
+                      << "\n  input:   " << Show(chars) << "\n  bytes:   " << Show(expected)
+                      << "\n  UTF-8:   " << Show(actual);
+        if (++failures >= 5) return;
+      }
+    }
+  }
+  EXPECT_GT(runs, 4000);
+  EXPECT_GT(refusedKeys, 0);
 }
 
 // Sort and duplicate removal on texts of thousands of lines drawn from a few

@@ -188,9 +188,15 @@ TEST(ParallelRun, ChunksAndRangesGiveTheBytesOfOneRun) {
         const int test = Number(testRow.code), action = Number(actionRow.code);
         Rng rng(0x5EC7105ull + static_cast<std::uint64_t>(cases) * 104729u);
         ++cases;
-        const Lines lines = RandomLines(rng);
-        const ChangeRequest r = RandomRequest(rng, test, action, lines);
+        Lines lines = RandomLines(rng);
+        ChangeRequest r = RandomRequest(rng, test, action, lines);
         if (!ValidateRequest(r).empty()) continue;
+        if (cases % 3 == 0) {  // the same run on characters of UTF-8
+          for (std::string& line : lines) line = ToUtf8Characters(line);
+          for (const Field f : {Field::TestKey, Field::ReplacementKey})
+            r[f].text = ToUtf8Characters(r[f].text);
+          r.encoding = Encoding::Utf8;
+        }
         const std::string text = Text(rng, lines);
         const Outcome expected = RunWhole(r, text);
         const unsigned jobs = 2 + static_cast<unsigned>(cases % 3);

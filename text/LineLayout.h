@@ -12,7 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "textutil/Utf8.h"
+
 namespace quorlin::text {
+
+using Encoding = QuorlinUtils::Encoding;
 
 inline constexpr std::int64_t kUnits = 64;  // per pixel
 
@@ -59,7 +63,19 @@ class Measure {
   virtual std::int64_t advance(std::string_view bytes, std::int64_t x) const = 0;
   // No n bytes are wider than n times this.
   virtual std::int64_t widestPerByte() const = 0;
+  // Where the characters of bytes (which start at a character's start) are
+  // settled whatever bytes come after them: the end of the last character
+  // that more bytes could neither lengthen nor split, near the end of bytes
+  // (every byte, when each byte is a character). 0 when there is none.
+  virtual std::size_t settledEnd(std::string_view bytes) const { return bytes.size(); }
+  // What a character of the text is, for what else steps over characters
+  // (words).
+  virtual Encoding encoding() const { return Encoding::Windows1252; }
 };
+
+// Bytes enough to hold any one character of any measure (a longer cluster of
+// combining characters is cut into characters of at most this many bytes).
+inline constexpr std::size_t kCharReach = 64;
 
 // Every byte one character, with its advance from the font's table.
 class ByteMeasure final : public Measure {

@@ -3,9 +3,11 @@
 // text, and the word and line a double or triple click selects.
 //
 // Words: blanks (space, tab), word characters (letters and digits of the
-// Western set, and "_") and the rest are three kinds; a word move skips a run
-// of one kind and the blanks beside it, and never leaves the line except from
-// its very end or start, where it crosses the break.
+// Western set, and "_"; in UTF-8 also every character beyond ASCII but the
+// punctuation, symbols and spaces of the common blocks) and the rest are
+// three kinds; a word move skips a run of one kind and the blanks beside it,
+// and never leaves the line except from its very end or start, where it
+// crosses the break. In UTF-8 it steps by characters.
 #pragma once
 
 #include <cstddef>
@@ -51,10 +53,14 @@ struct RowMove {
 };
 RowMove MoveRows(const RowLayout& layout, std::size_t offset, std::ptrdiff_t rows, std::int64_t x);
 
-std::size_t WordStart(const Text& text, std::size_t offset);  // Ctrl+Left
-std::size_t WordEnd(const Text& text, std::size_t offset);    // Ctrl+Right
+// Ctrl+Left and Ctrl+Right.
+std::size_t WordStart(const Text& text, std::size_t offset,
+                      Encoding encoding = Encoding::Windows1252);
+std::size_t WordEnd(const Text& text, std::size_t offset,
+                    Encoding encoding = Encoding::Windows1252);
 // The run of one kind around offset (a double click), within its line.
-Selection WordAround(const Text& text, std::size_t offset);
+Selection WordAround(const Text& text, std::size_t offset,
+                     Encoding encoding = Encoding::Windows1252);
 // The line around offset with its break (a triple click).
 Selection LineAround(const Text& text, std::size_t offset);
 

@@ -5,12 +5,6 @@
 #include <string>
 
 namespace quorlin::text {
-namespace {
-
-// Bytes enough to hold any one character.
-constexpr std::size_t kCharReach = 16;
-
-}  // namespace
 
 void RowLayout::setMeasure(std::shared_ptr<const Measure> measure) {
   measure_ = std::move(measure);
@@ -18,8 +12,9 @@ void RowLayout::setMeasure(std::shared_ptr<const Measure> measure) {
   if (wrap_) wraps_.rebuild(text_, measure_, width_);
 }
 
-void RowLayout::setText(const Text& text) {
+void RowLayout::setText(const Text& text, std::shared_ptr<const Measure> measure) {
   text_ = text;
+  if (measure) measure_ = std::move(measure);
   longLines_.clear();
   if (wrap_) wraps_.rebuild(text_, measure_, width_);
 }
@@ -43,9 +38,12 @@ void RowLayout::edited(const Text& text, const Change& c) {
   const bool oneLine =
       first == before.lineAt(c.offset + c.removed) && first == text_.lineAt(c.offset + c.inserted);
   FollowChange(longLines_, c, oneLine, [&](LongLine& l) {
-    // The positions before the edit stay.
+    // The positions before the edit stay, but for those of the characters
+    // the edit may have joined to what it inserted or left.
     l.length = l.length - c.removed + c.inserted;
-    l.checkpoints.resize(std::min(l.checkpoints.size(), (c.offset - l.start) / kStride + 1));
+    const std::size_t within = c.offset - l.start;
+    while (l.checkpoints.size() > 1 && l.checkpoints.back().offset + 2 * kCharReach > within)
+      l.checkpoints.pop_back();
     l.width = -1;
     return true;
   });
@@ -89,21 +87,30 @@ const RowLayout::LongLine& RowLayout::longLine(const Row& r) const {
   }
   if (found == nullptr) {
     if (longLines_.size() >= 4) longLines_.erase(longLines_.begin());
-    longLines_.push_back({r.lineStart, r.lineEnd - r.lineStart, {0}, -1});
+    longLines_.push_back({r.lineStart, r.lineEnd - r.lineStart, {{0, 0}}, -1});
     found = &longLines_.back();
   }
   LongLine& l = *found;
   if (l.width < 0) {
-    // Measures on from the last position known, every kStride bytes.
-    std::size_t pos = (l.checkpoints.size() - 1) * kStride;
-    std::int64_t x = l.checkpoints.back();
-    text_.forEachChunk(l.start + pos, l.start + l.length, [&](std::string_view chunk) {
-      while (!chunk.empty()) {
-        const std::size_t take = std::min(kStride - pos % kStride, chunk.size());
-        x = measure_->advance(chunk.substr(0, take), x);
+    // Measures on from the last position known, saving one about every
+    // kStride bytes, where the characters are settled.
+    std::size_t pos = l.checkpoints.back().offset;
+    std::int64_t x = l.checkpoints.back().x;
+    const Measure& m = *measure_;
+    ForEachSettledPart(text_, m, l.start + pos, l.start + l.length, [&](std::string_view part) {
+      while (!part.empty()) {
+        const std::size_t want = l.checkpoints.back().offset + kStride - pos;
+        std::size_t take = part.size();
+        if (want < part.size()) {
+          take = m.settledEnd(part.substr(0, want));
+          if (take == 0) take = m.settledEnd(part.substr(0, want + 2 * kCharReach));
+          if (take == 0) take = part.size();  // the part's end is settled
+        }
+        x = m.advance(part.substr(0, take), x);
         pos += take;
-        chunk.remove_prefix(take);
-        if (pos % kStride == 0) l.checkpoints.push_back(x);
+        part.remove_prefix(take);
+        if (pos >= l.checkpoints.back().offset + kStride || !part.empty())
+          l.checkpoints.push_back({pos, x});
       }
       return true;
     });
@@ -112,15 +119,20 @@ const RowLayout::LongLine& RowLayout::longLine(const Row& r) const {
   return l;
 }
 
+const RowLayout::Checkpoint& RowLayout::checkpointBefore(const LongLine& l, std::size_t offset) {
+  const auto it = std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), offset,
+                                   [](std::size_t o, const Checkpoint& c) { return o < c.offset; });
+  return *(it - 1);
+}
+
 std::int64_t RowLayout::xAt(const Row& r, std::size_t offset) const {
   offset = std::clamp(offset, r.start, r.end);
   std::size_t from = r.start;
   std::int64_t x = 0;
   if (isLong(r)) {
-    const LongLine& l = longLine(r);
-    const std::size_t k = (offset - r.start) / kStride;
-    from = r.start + k * kStride;
-    x = l.checkpoints[std::min(k, l.checkpoints.size() - 1)];
+    const Checkpoint& c = checkpointBefore(longLine(r), offset - r.start);
+    from = r.start + c.offset;
+    x = c.x;
   }
   std::string scratch;
   return measure_->advance(text_.view(from, offset, scratch), x);
@@ -136,11 +148,11 @@ std::size_t RowLayout::firstFrom(const Row& r, std::int64_t x, std::int64_t& lef
   std::int64_t at = 0;
   if (isLong(r)) {
     const LongLine& l = longLine(r);
-    const auto it = std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), x);
-    const std::size_t k =
-        it == l.checkpoints.begin() ? 0 : std::size_t(it - l.checkpoints.begin()) - 1;
-    from = r.start + k * kStride;
-    at = l.checkpoints[k];
+    const auto it = std::upper_bound(l.checkpoints.begin(), l.checkpoints.end(), x,
+                                     [](std::int64_t v, const Checkpoint& c) { return v < c.x; });
+    const Checkpoint& c = it == l.checkpoints.begin() ? l.checkpoints.front() : *(it - 1);
+    from = r.start + c.offset;
+    at = c.x;
   }
   std::string scratch;
   while (from < r.end) {

@@ -5,8 +5,8 @@
 // row and the offset at an x. Widths and the steps from one position to the
 // next are asked of a Measure.
 //
-// A line longer than kShortLine bytes shown unwrapped keeps the x of every
-// kStride-th byte as far as it was measured (saved positions), so that the
+// A line longer than kShortLine bytes shown unwrapped keeps the x of about
+// every kStride-th byte as far as it was measured (saved positions), so that the
 // part of it on the screen is found without measuring from its start; an
 // edit inside the line keeps those before the edit, and lines elsewhere keep
 // all of theirs. With word wrap on, rows are short and found through the
@@ -40,8 +40,11 @@ class RowLayout {
   // Widths from measure from now on; set before anything is asked.
   void setMeasure(std::shared_ptr<const Measure> measure);
   const Measure& measure() const { return *measure_; }
+  Encoding encoding() const { return measure_->encoding(); }
   // A text that is not an edit of the one before: nothing measured is kept.
-  void setText(const Text& text);
+  // With a measure, widths come from it from now on (one pass where setting
+  // the measure first would make two).
+  void setText(const Text& text, std::shared_ptr<const Measure> measure = nullptr);
   // change made text out of the layout's text.
   void edited(const Text& text, const Change& change);
   // Word wrap on at width (1/64 pixel, > 0), or off.
@@ -74,13 +77,19 @@ class RowLayout {
   std::size_t previousPosition(std::size_t offset) const;
 
  private:
+  struct Checkpoint {
+    std::size_t offset = 0;  // from the line's start, where the characters are settled
+    std::int64_t x = 0;
+  };
   struct LongLine {
     std::size_t start = 0, length = 0;
-    std::vector<std::int64_t> checkpoints;  // the x of every kStride-th byte
-    std::int64_t width = -1;                // -1 until measured to its end
+    std::vector<Checkpoint> checkpoints;  // about every kStride bytes, in order
+    std::int64_t width = -1;              // -1 until measured to its end
   };
   bool isLong(const Row& r) const { return !wrap_ && r.end - r.start > kShortLine; }
   const LongLine& longLine(const Row& r) const;
+  // The last checkpoint at or before offset (from the line's start).
+  static const Checkpoint& checkpointBefore(const LongLine& l, std::size_t offset);
 
   Text text_;
   std::shared_ptr<const Measure> measure_;

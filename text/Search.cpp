@@ -24,23 +24,35 @@ constexpr std::array<unsigned char, 256> MakeFold() {
 }
 constexpr std::array<unsigned char, 256> kFold = MakeFold();
 
-// The other byte that folds as b does (b itself when it has none).
-constexpr std::array<unsigned char, 256> MakePartner() {
+// In UTF-8 only the ASCII letters have another case: a byte above 127 is a
+// part of a character, never a letter of its own.
+constexpr std::array<unsigned char, 256> MakeAsciiFold() {
   std::array<unsigned char, 256> t{};
+  for (int b = 0; b < 256; ++b) t[b] = static_cast<unsigned char>(b < 128 ? kFold[b] : b);
+  return t;
+}
+constexpr std::array<unsigned char, 256> kAsciiFold = MakeAsciiFold();
+
+using Table = std::array<unsigned char, 256>;
+
+// The other byte that folds as b does (b itself when it has none).
+constexpr Table MakePartner(const Table& fold) {
+  Table t{};
   for (int b = 0; b < 256; ++b) t[b] = static_cast<unsigned char>(b);
   for (int b = 0; b < 256; ++b) {
-    if (kFold[b] != b) {
-      t[b] = kFold[b];
-      t[kFold[b]] = static_cast<unsigned char>(b);
+    if (fold[b] != b) {
+      t[b] = fold[b];
+      t[fold[b]] = static_cast<unsigned char>(b);
     }
   }
   return t;
 }
-constexpr std::array<unsigned char, 256> kPartner = MakePartner();
+constexpr Table kPartner = MakePartner(kFold);
+constexpr Table kAsciiPartner = MakePartner(kAsciiFold);
 
-bool MatchesFolded(const char* p, std::string_view folded) {
+bool MatchesFolded(const Table& fold, const char* p, std::string_view folded) {
   for (std::size_t i = 0; i < folded.size(); ++i) {
-    if (kFold[static_cast<unsigned char>(p[i])] != static_cast<unsigned char>(folded[i]))
+    if (fold[static_cast<unsigned char>(p[i])] != static_cast<unsigned char>(folded[i]))
       return false;
   }
   return true;
@@ -52,13 +64,17 @@ unsigned char FoldByte(unsigned char b) {
   return kFold[b];
 }
 
-std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from) {
+std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from,
+                        Encoding encoding) {
   if (needle.empty() || needle.find('\n') != std::string_view::npos) return npos;
   if (from >= text.size()) return npos;
+  const bool utf8 = encoding == Encoding::Utf8;
+  const Table& fold = utf8 ? kAsciiFold : kFold;
   std::string folded(needle);
-  for (char& c : folded) c = static_cast<char>(kFold[static_cast<unsigned char>(c)]);
+  for (char& c : folded) c = static_cast<char>(fold[static_cast<unsigned char>(c)]);
   const char a = folded[0];
-  const char b = static_cast<char>(kPartner[static_cast<unsigned char>(folded[0])]);
+  const char b =
+      static_cast<char>((utf8 ? kAsciiPartner : kPartner)[static_cast<unsigned char>(folded[0])]);
   const std::size_t n = folded.size();
 
   // Candidates are found with memchr for the first byte's two cases; a match
@@ -84,10 +100,10 @@ std::size_t FindForward(const Text& text, std::string_view needle, std::size_t f
       if (c >= end) break;
       const std::size_t at = base + std::size_t(c - start);
       if (std::size_t(end - c) >= n) {
-        if (MatchesFolded(c, folded)) found = at;
+        if (MatchesFolded(fold, c, folded)) found = at;
       } else if (at + n <= text.size()) {
         const std::string_view tail = text.view(at, at + n, scratch);
-        if (MatchesFolded(tail.data(), folded)) found = at;
+        if (MatchesFolded(fold, tail.data(), folded)) found = at;
       }
       if (found != npos) return false;
       p = c + 1;

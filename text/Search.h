@@ -8,11 +8,17 @@
 // S-caron, OE, Z-caron and Y-diaeresis. Bytes without a partner in the set
 // (sharp s, the micro sign) match only themselves. Each byte folds to one
 // byte, so a match is always as long as the search text.
+//
+// In UTF-8 only the ASCII letters match their other case; every other byte
+// matches only itself. A search text of whole UTF-8 characters then matches
+// only whole characters: its first byte is no continuation byte, so it never
+// matches inside a character of the text.
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
+#include "text/LineLayout.h"
 #include "text/Text.h"
 
 namespace quorlin::text {
@@ -23,7 +29,8 @@ unsigned char FoldByte(unsigned char b);
 // The offset of the first match of needle at or after from, or npos. A needle
 // that holds a line break never matches (the search runs within lines); an
 // empty one never matches.
-std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from);
+std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from,
+                        Encoding encoding = Encoding::Windows1252);
 
 inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
 

@@ -5,6 +5,24 @@
 
 namespace quorlin::text {
 
+void ForEachSettledPart(const Text& text, const Measure& m, std::size_t from, std::size_t to,
+                        const std::function<bool(std::string_view)>& f) {
+  if (dynamic_cast<const ByteMeasure*>(&m) != nullptr) {
+    text.forEachChunk(from, to, f);
+    return;
+  }
+  constexpr std::size_t kPart = std::size_t{64} * 1024;
+  std::string scratch;
+  while (from < to) {
+    const std::size_t end = std::min(to, from + kPart);
+    const std::string_view bytes = text.view(from, end, scratch);
+    std::size_t take = end == to ? bytes.size() : m.settledEnd(bytes);
+    if (take == 0) take = bytes.size();
+    if (!f(bytes.substr(0, take))) return;
+    from += take;
+  }
+}
+
 void WrapIndex::rebuild(const Text& text, std::shared_ptr<const Measure> measure,
                         std::int64_t width) {
   text_ = text;
@@ -77,10 +95,11 @@ void WrapIndex::rewrap(LongLine& line, const Change& c) const {
     fresh.push_back(start);
     return true;
   };
-  text_.forEachChunk(
-      line.start + starts[from], line.start + newLength, [&](std::string_view chunk) {
-        return WithMeasure(*measure_, [&](const auto& m) { return breaker.feed(m, chunk, found); });
-      });
+  ForEachSettledPart(text_, *measure_, line.start + starts[from], line.start + newLength,
+                     [&](std::string_view part) {
+                       return WithMeasure(
+                           *measure_, [&](const auto& m) { return breaker.feed(m, part, found); });
+                     });
   for (std::size_t i = met; i < starts.size(); ++i) starts[i] = starts[i] - c.removed + c.inserted;
   starts.erase(starts.begin() + std::ptrdiff_t(from) + 1, starts.begin() + std::ptrdiff_t(met));
   starts.insert(starts.begin() + std::ptrdiff_t(from) + 1, fresh.begin(), fresh.end());
@@ -97,9 +116,9 @@ const WrapIndex::LongLine& WrapIndex::longLine(std::size_t start, std::size_t le
   l.length = length;
   l.starts.assign(1, 0);
   RowBreaker breaker(width_);
-  text_.forEachChunk(start, start + length, [&](std::string_view chunk) {
+  ForEachSettledPart(text_, *measure_, start, start + length, [&](std::string_view part) {
     return WithMeasure(*measure_, [&](const auto& m) {
-      return breaker.feed(m, chunk, [&](std::size_t s) {
+      return breaker.feed(m, part, [&](std::size_t s) {
         l.starts.push_back(s);
         return true;
       });

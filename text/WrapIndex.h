@@ -13,7 +13,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "text/LineLayout.h"
@@ -21,6 +23,14 @@
 #include "text/TextLines.h"
 
 namespace quorlin::text {
+
+// Calls f with the bytes [from, to) of text, where from is a character's
+// start and to a line's end, in parts that each end where the measure's
+// characters are settled (the last at to), in order; f returns false to stop.
+// A measure of one-byte characters gets the text's pieces as they lie; any
+// other, parts of about 64 KB (copied only where they cross pieces).
+void ForEachSettledPart(const Text& text, const Measure& m, std::size_t from, std::size_t to,
+                        const std::function<bool(std::string_view)>& f);
 
 class WrapIndex {
  public:

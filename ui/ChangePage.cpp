@@ -17,6 +17,7 @@
 #include "ui/BusyCursor.h"
 #include "ui/Colours.h"
 #include "ui/Dialogs.h"
+#include "ui/Encodings.h"
 #include "ui/FieldExits.h"
 #include "ui/FileNames.h"
 #include "ui/MainWindowUi.h"
@@ -40,24 +41,35 @@ void ChangePage::clearFilledFlags() {
 
 void ChangePage::leaveField(Field f) {
   QLineEdit* field = ui_.field(f);
-  const std::string text = EncodeWestern(field->text());
+  const Encoding encoding = ui_.pane->encoding();
+  const std::string text = EncodeText(field->text(), encoding);
   if (!IsNumeric(f)) {
     flags_[f].filled = TextFieldFilled(text);
     return;
   }
   // The last char position is compared with the 1st char field as it stands.
   std::optional<std::string> firstChar;
-  if (f == Field::LastCharPos) firstChar = EncodeWestern(ui_.field(Field::FirstCharPos)->text());
+  if (f == Field::LastCharPos)
+    firstChar = EncodeText(ui_.field(Field::FirstCharPos)->text(), encoding);
   const FieldCheckResult check = CheckNumericField(
       f, text, firstChar ? std::optional<std::string_view>(*firstChar) : std::nullopt);
 
-  const QString shown = DecodeWestern(check.text);
+  const QString shown = DecodeText(check.text, encoding);
   if (shown != field->text()) field->setText(shown);
   showMessages(check.messages);
   flags_[f].filled = check.filled;
   if (check.refocus) {
     if (!field->isVisible()) ui_.pages->setCurrentWidget(ui_.changesPage);
     exits_.refocus(field);
+  }
+}
+
+void ChangePage::setEncoding(Encoding encoding) {
+  const bool western = encoding == Encoding::Windows1252;
+  for (QLineEdit* field : ui_.fields) {
+    if (auto* validator = field->findChild<WesternValidator*>()) validator->setWestern(western);
+    // What the field shows is what will be stored.
+    if (western && !IsWesternOnly(field->text())) field->setText(WesternOnly(field->text()));
   }
 }
 
@@ -91,8 +103,9 @@ ChangeRequest ChangePage::readRequest() const {
   for (const auto& [code, button] : ui_.actionButtons) {
     if (button->isChecked()) request.action = code;
   }
+  request.encoding = ui_.pane->encoding();
   for (std::size_t i = 0; i < kFieldCount; ++i)
-    request.fields[i].text = EncodeWestern(ui_.fields[i]->text());
+    request.fields[i].text = EncodeText(ui_.fields[i]->text(), request.encoding);
   request.retainPassingOnly = ui_.retainPassingOnly->isChecked();
   request.caseSensitive = ui_.caseSensitive->isChecked();
   request.outputLowerCase = ui_.outputLowerCase->isChecked();
@@ -127,7 +140,7 @@ std::optional<ChangeRequest> ChangePage::previewRequest(std::vector<std::string>
 }
 
 void ChangePage::showMessages(const std::vector<std::string>& messages) {
-  for (const std::string& m : messages) dialogs_.message(DecodeWestern(m));
+  for (const std::string& m : messages) dialogs_.message(DecodeText(m, ui_.pane->encoding()));
 }
 
 void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {

@@ -37,6 +37,11 @@ class ChangePage {
   // The filled flags as the fields were last left (texts and options empty).
   const ChangeRequest& filledFlags() const { return flags_; }
 
+  // The text's encoding: the fields are read in it. In Windows-1252 a
+  // character the set cannot hold becomes "?" as it is typed (and at once,
+  // in what the fields hold); in UTF-8 every character is kept.
+  void setEncoding(Encoding encoding);
+
   // Leaving a parameter field. A text field is filled when it holds text; a
   // numeric field gets its check: its messages in order, its new text, and
   // the focus back in the field after a message.
@@ -51,8 +56,9 @@ class ChangePage {
   void caseBoxClicked(QCheckBox* clicked, QCheckBox* other);
 
   // The request as the controls hold it now: the checked buttons' codes (the
-  // last checked in button order, None when none), the field texts as bytes,
-  // the filled flags and the options.
+  // last checked in button order, None when none), the field texts as bytes
+  // in the text's encoding (which the request carries), the filled flags and
+  // the options.
   ChangeRequest readRequest() const;
   // The request OK would run now, the field being typed in checked as if it
   // were left (its new text and filled flag, without its boxes); no value

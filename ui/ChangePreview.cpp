@@ -23,11 +23,11 @@
 #include "text/TextLines.h"
 #include "ui/ChangePage.h"
 #include "ui/Colours.h"
+#include "ui/Encodings.h"
 #include "ui/MainWindowUi.h"
 #include "ui/SpokenLabel.h"
 #include "ui/TextPane.h"
 #include "ui/Timing.h"
-#include "ui/Western.h"
 
 namespace quorlin::ui {
 namespace {
@@ -95,10 +95,10 @@ QString Count(std::uint64_t n) {
   return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n));
 }
 
-// A line as the list shows it: its bytes through the Western set, each tab
-// as one tab mark, so that a short list stays readable.
-QString Shown(std::string_view line) {
-  QString s = DecodeWestern(line);
+// A line as the list shows it: its bytes read in the text's encoding, each
+// tab as one tab mark, so that a short list stays readable.
+QString Shown(std::string_view line, Encoding encoding) {
+  QString s = DecodeText(line, encoding);
   s.replace(QLatin1Char('\t'), QChar(0x21E5));
   return s;
 }
@@ -128,6 +128,7 @@ ChangePreview::ChangePreview(MainWindowUi& ui, const ChangePage& page) : ui_(ui)
   for (QLineEdit* field : ui_.fields)
     connect(field, &QLineEdit::textChanged, this, &ChangePreview::requestChanged);
   connect(ui_.pane, &TextPane::textChanged, this, &ChangePreview::requestChanged);
+  connect(ui_.pane, &TextPane::encodingChanged, this, &ChangePreview::requestChanged);
   connect(ui_.pages, &QTabWidget::currentChanged, this, [this] {
     if (stale_ && ui_.pages->currentWidget() == ui_.changesPage) start();
   });
@@ -288,8 +289,9 @@ void ChangePreview::show(const PreviewResult& r) {
   shown_ = r.figures;
   QListWidget* list = ui_.previewList;
   list->clear();
+  const Encoding encoding = ui_.pane->encoding();
   if (!r.figures) {
-    const QString why = DecodeWestern(r.why.empty() ? std::string() : r.why.front());
+    const QString why = DecodeText(r.why.empty() ? std::string() : r.why.front(), encoding);
     setFigures(QStringLiteral("<i>%1</i>").arg(why.toHtmlEscaped()), why);
     ui_.previewPage->setText(QString());
     ui_.previewPrevious->setEnabled(false);
@@ -316,12 +318,12 @@ void ChangePreview::show(const PreviewResult& r) {
         c.taken > 1 ? QStringLiteral("%1-%2").arg(Count(c.line), Count(c.line + c.taken - 1))
                     : Count(c.line);
     QStringList after;
-    for (const std::string& a : c.after) after << Shown(a);
+    for (const std::string& a : c.after) after << Shown(a, encoding);
     // A deleted line and an empty line are told in italics.
     QString now = after.join(QChar(0x23CE));
     const bool told = c.after.empty() || now.isEmpty();
     if (told) now = c.after.empty() ? QStringLiteral("(deleted)") : QStringLiteral("(empty line)");
-    auto* old = new QListWidgetItem(where + QStringLiteral(": ") + Shown(c.before), list);
+    auto* old = new QListWidgetItem(where + QStringLiteral(": ") + Shown(c.before, encoding), list);
     old->setForeground(kMaroon);
     auto* changed = new QListWidgetItem(QChar(0x2192) + QLatin1Char(' ') + now, list);
     changed->setForeground(kGreen);
@@ -330,8 +332,9 @@ void ChangePreview::show(const PreviewResult& r) {
       italic.setItalic(true);
       changed->setFont(italic);
     }
-    const QString tip = where + QStringLiteral(": ") + Shown(c.before) + QLatin1Char('\n') +
-                        QChar(0x2192) + QLatin1Char(' ') + after.join(QLatin1Char('\n'));
+    const QString tip = where + QStringLiteral(": ") + Shown(c.before, encoding) +
+                        QLatin1Char('\n') + QChar(0x2192) + QLatin1Char(' ') +
+                        after.join(QLatin1Char('\n'));
     for (QListWidgetItem* item : {old, changed}) {
       item->setFlags(Qt::ItemIsEnabled);
       item->setToolTip(tip);
@@ -339,10 +342,10 @@ void ChangePreview::show(const PreviewResult& r) {
     // Read out as words, each entry with its line number, the lines as they
     // are (a tab a tab, lines after a split each on its own line).
     QStringList spokenAfter;
-    for (const std::string& a : c.after) spokenAfter << DecodeWestern(a);
+    for (const std::string& a : c.after) spokenAfter << DecodeText(a, encoding);
     const QString line = (c.taken > 1 ? QStringLiteral("Lines ") : QStringLiteral("Line ")) + where;
     old->setData(Qt::AccessibleTextRole,
-                 line + QStringLiteral(", before: ") + DecodeWestern(c.before));
+                 line + QStringLiteral(", before: ") + DecodeText(c.before, encoding));
     changed->setData(Qt::AccessibleTextRole, line + QStringLiteral(", after: ") +
                                                  (c.after.empty() ? QStringLiteral("deleted")
                                                   : told          ? QStringLiteral("empty line")

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -104,6 +105,17 @@ void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
   ui.copyItem = AddItem(ui.editMenu, "Copy1", "Copy");
   ui.pasteItem = AddItem(ui.editMenu, "Paste1", "Paste");
   ui.fontsItem = AddItem(ui.editMenu, "Fonts1", "Fonts");
+
+  ui.viewMenu = Named(ui.menuBar->addMenu(QStringLiteral("&View")), "View1");
+  ui.encodingMenu = Named(ui.viewMenu->addMenu(QStringLiteral("&Encoding")), "Encoding1");
+  ui.windows1252Item = AddItem(ui.encodingMenu, "EncodingWindows1252", "&Windows-1252 (Western)");
+  ui.utf8Item = AddItem(ui.encodingMenu, "EncodingUtf8", "&UTF-8");
+  auto* encodings = new QActionGroup(ui.encodingMenu);
+  for (QAction* item : {ui.windows1252Item, ui.utf8Item}) {
+    item->setCheckable(true);
+    encodings->addAction(item);
+  }
+  ui.windows1252Item->setChecked(true);
 
   ui.helpMenu = Named(ui.menuBar->addMenu(QStringLiteral("&Help")), "Help1");
   ui.aboutItem = AddItem(ui.helpMenu, "About1", "About");

@@ -53,6 +53,10 @@ struct MainWindowUi {
   QAction* copyItem = nullptr;         // Copy1
   QAction* pasteItem = nullptr;        // Paste1
   QAction* fontsItem = nullptr;        // Fonts1
+  QMenu* viewMenu = nullptr;           // View1
+  QMenu* encodingMenu = nullptr;       // Encoding1: how the text's bytes are read
+  QAction* windows1252Item = nullptr;  // EncodingWindows1252, a radio item
+  QAction* utf8Item = nullptr;         // EncodingUtf8, a radio item
   QMenu* helpMenu = nullptr;           // Help1
   QAction* aboutItem = nullptr;        // About1
 

@@ -3,8 +3,6 @@
 
 #include <QMimeData>
 
-#include "ui/Western.h"
-
 namespace quorlin::ui {
 namespace {
 
@@ -14,15 +12,15 @@ constexpr std::size_t kEagerClipboard = 1 << 20;
 // The selection, converted when first read.
 class LazySelection final : public QMimeData {
  public:
-  LazySelection(text::Text text, std::size_t from, std::size_t to)
-      : text_(std::move(text)), from_(from), to_(to) {}
+  LazySelection(text::Text text, std::size_t from, std::size_t to, Encoding encoding)
+      : text_(std::move(text)), from_(from), to_(to), encoding_(encoding) {}
   QStringList formats() const override { return {QStringLiteral("text/plain")}; }
   bool hasFormat(const QString& mime) const override { return mime == QLatin1String("text/plain"); }
 
  protected:
   QVariant retrieveData(const QString& mime, QMetaType type) const override {
     if (mime != QLatin1String("text/plain")) return {};
-    if (shown_.isNull()) shown_ = DecodeWestern(text_.slice(from_, to_));
+    if (shown_.isNull()) shown_ = DecodeText(text_.slice(from_, to_), encoding_);
     if (type.id() == QMetaType::QByteArray) return shown_.toUtf8();
     return shown_;
   }
@@ -30,12 +28,13 @@ class LazySelection final : public QMimeData {
  private:
   text::Text text_;
   std::size_t from_, to_;
+  Encoding encoding_;
   mutable QString shown_;
 };
 
 }  // namespace
 
-std::string IncomingBytes(QStringView typed) {
+std::string IncomingBytes(QStringView typed, Encoding encoding) {
   QString plain;
   plain.reserve(typed.size());
   for (qsizetype i = 0; i < typed.size(); ++i) {
@@ -49,16 +48,17 @@ std::string IncomingBytes(QStringView typed) {
       plain.append(c);
     }
   }
-  return EncodeWestern(plain);
+  return EncodeText(plain, encoding);
 }
 
-QMimeData* SelectionMimeData(const text::Text& text, std::size_t from, std::size_t to) {
+QMimeData* SelectionMimeData(const text::Text& text, std::size_t from, std::size_t to,
+                             Encoding encoding) {
   if (to - from <= kEagerClipboard) {
     auto* mime = new QMimeData;
-    mime->setText(DecodeWestern(text.slice(from, to)));
+    mime->setText(DecodeText(text.slice(from, to), encoding));
     return mime;
   }
-  return new LazySelection(text, from, to);
+  return new LazySelection(text, from, to, encoding);
 }
 
 }  // namespace quorlin::ui

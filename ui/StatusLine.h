@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The status line under the pane: the line and char position of the end of
-// the selection (the caret when nothing is selected) and the number of lines.
+// the selection (the caret when nothing is selected) and the number of lines;
+// at its right end, the text's encoding. In UTF-8 the char position counts
+// characters (a valid sequence or a stray byte each), not bytes.
 //
 // It is rewritten whenever the program is about to wait for input, so it must
 // cost next to nothing on a text of millions of lines: every figure comes
@@ -11,6 +13,7 @@
 
 #include <QString>
 
+class QLabel;
 class QStatusBar;
 
 namespace quorlin::ui {
@@ -32,14 +35,16 @@ CaretPosition PanePosition(const TextPane& pane);
 // The status bar's text, kept current by update().
 class StatusLine {
  public:
-  StatusLine(const TextPane& pane, QStatusBar& bar) : pane_(pane), bar_(bar) {}
+  StatusLine(const TextPane& pane, QStatusBar& bar);
 
   // The idle moment: the figures now, written only when they changed.
   void update();
+  const QLabel& encodingLabel() const { return *encoding_; }
 
  private:
   const TextPane& pane_;
   QStatusBar& bar_;
+  QLabel* encoding_;  // a child of the bar
 };
 
 }  // namespace quorlin::ui

@@ -20,11 +20,13 @@
 #include <QStyleHints>
 
 #include "text/Moves.h"
+#include "textutil/Utf8.h"
+#include "ui/ClusterGlyphs.h"
 #include "ui/PaneGlyphs.h"
 #include "ui/PaneKeys.h"
 #include "ui/PaneTransfer.h"
+#include "ui/ShapedRow.h"
 #include "ui/TextPaneAccessible.h"
-#include "ui/Western.h"
 
 namespace quorlin::ui {
 namespace {
@@ -66,6 +68,47 @@ void TextPane::setText(text::Text t) {
   textReplaced(before);
 }
 
+void TextPane::setText(text::Text t, Encoding encoding) {
+  if (encoding == encoding_) {
+    setText(std::move(t));
+    return;
+  }
+  const text::Text before = text();
+  history_.reset(std::move(t));
+  encoding_ = encoding;
+  // The new measure comes with the new text: one pass over it, not two.
+  layout_.setText(text(), measureFor(encoding));
+  textReplaced(before);
+  emit encodingChanged();
+}
+
+void TextPane::setEncoding(Encoding encoding) {
+  if (encoding == encoding_) return;
+  const text::Text before = text();
+  encoding_ = encoding;
+  layout_.setMeasure(measureFor(encoding));
+  sel_ = {charStart(sel_.anchor), charStart(sel_.position)};
+  widest_ = 0;
+  desiredX_ = -1;
+  updateScrollBars();
+  ensureCaretVisible();
+  viewport()->update();
+  NotifyTextReplaced(this, before);  // the same bytes, other characters
+  emit encodingChanged();
+  selectionMoved(false);
+}
+
+std::shared_ptr<const text::Measure> TextPane::measureFor(Encoding encoding) {
+  if (encoding == Encoding::Windows1252) {
+    clusters_.reset();
+    shaped_.reset();
+    return std::make_shared<text::ByteMeasure>(glyphs_->metrics());
+  }
+  clusters_ = std::make_shared<ClusterGlyphs>(font(), kTabStop);
+  shaped_ = std::make_unique<ShapedRows>(*clusters_, font(), kTabStop);
+  return clusters_;
+}
+
 void TextPane::replaceAll(text::Text t) {
   const text::Text before = text();
   history_.replaceAll(std::move(t), sel_);
@@ -79,7 +122,8 @@ void TextPane::markSaved(const text::Text& saved) {
 
 void TextPane::textReplaced(const text::Text& before) {
   sel_ = {};
-  layout_.setText(text());
+  if (!layout_.text().sameAs(text())) layout_.setText(text());
+  chars_.setText(text());
   widest_ = 0;
   desiredX_ = -1;
   verticalScrollBar()->setValue(0);
@@ -107,6 +151,7 @@ void TextPane::replaceSelection(std::string_view bytes, EditKind kind) {
 
 void TextPane::changed(const text::Text& before, const text::Change& c) {
   layout_.edited(text(), c);
+  chars_.edited(text(), c);
   desiredX_ = -1;
   updateScrollBars();
   ensureCaretVisible();
@@ -117,7 +162,7 @@ void TextPane::changed(const text::Text& before, const text::Change& c) {
 }
 
 void TextPane::insertText(const QString& typed) {
-  const std::string bytes = IncomingBytes(typed);
+  const std::string bytes = IncomingBytes(typed, encoding_);
   if (bytes.empty() && !hasSelection()) return;
   replaceSelection(bytes, EditKind::Other);
 }
@@ -125,7 +170,7 @@ void TextPane::insertText(const QString& typed) {
 void TextPane::replaceRange(std::size_t from, std::size_t to, const QString& typed) {
   to = std::min(to, text().size());
   from = std::min(from, to);
-  replace(from, to, IncomingBytes(typed), EditKind::Other);
+  replace(charStart(from), charStart(to), IncomingBytes(typed, encoding_), EditKind::Other);
 }
 
 void TextPane::undo() {
@@ -140,7 +185,9 @@ void TextPane::restore(bool undo) {
   const text::Text before = text();
   const auto restored = undo ? history_.undo() : history_.redo();
   if (!restored) return;
-  sel_ = restored->selection;
+  // A selection kept from before another encoding was chosen may fall inside
+  // a character.
+  sel_ = {charStart(restored->selection.anchor), charStart(restored->selection.position)};
   changed(before, restored->change);
   if (restored->change.removed == before.size()) keepHistory();  // a run undone or redone
 }
@@ -158,8 +205,7 @@ void TextPane::keepHistory() {
 // ---- Selection and clipboard ----
 
 void TextPane::setSelection(std::size_t anchor, std::size_t position) {
-  const std::size_t size = text().size();
-  sel_ = {std::min(anchor, size), std::min(position, size)};
+  sel_ = {charStart(anchor), charStart(position)};
   desiredX_ = -1;
   history_.closeGroup();
   // The whole selection when it fits, else its caret end.
@@ -197,14 +243,15 @@ void TextPane::selectionMoved(bool byUser) {
 void TextPane::setPrimarySelection() const {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (clipboard->supportsSelection()) {
-    clipboard->setMimeData(SelectionMimeData(text(), sel_.start(), sel_.end()),
+    clipboard->setMimeData(SelectionMimeData(text(), sel_.start(), sel_.end(), encoding_),
                            QClipboard::Selection);
   }
 }
 
 void TextPane::copy() const {
   if (hasSelection())
-    QGuiApplication::clipboard()->setMimeData(SelectionMimeData(text(), sel_.start(), sel_.end()));
+    QGuiApplication::clipboard()->setMimeData(
+        SelectionMimeData(text(), sel_.start(), sel_.end(), encoding_));
 }
 
 void TextPane::cut() {
@@ -242,7 +289,7 @@ std::size_t TextPane::offsetAt(QPoint p) const {
   if (index < 0) return 0;
   const text::Row r = layout_.row(std::min(std::size_t(index), last));
   const std::int64_t x = std::int64_t(p.x() - kMargin) * text::kUnits + scrollX();
-  return layout_.caretAtX(r, x);
+  return rowCaretAt(r, x);
 }
 
 QRect TextPane::byteRect(std::size_t offset) const {
@@ -251,11 +298,76 @@ QRect TextPane::byteRect(std::size_t offset) const {
   const text::Row r = layout_.row(index);
   const int lh = glyphs_->lineHeight();
   const std::ptrdiff_t shown = std::ptrdiff_t(index) - std::ptrdiff_t(firstVisibleRow());
-  const std::int64_t x = layout_.xAt(r, offset) - scrollX();
-  const std::int64_t next =
-      offset < r.end ? layout_.xAt(r, layout_.nextPosition(offset)) - scrollX() : x + text::kUnits;
+  std::int64_t x = rowX(r, offset) - scrollX();
+  std::int64_t next =
+      offset < r.end ? rowX(r, layout_.nextPosition(offset)) - scrollX() : x + text::kUnits;
+  if (next < x) std::swap(x, next);  // a character read from right to left
   const int left = kMargin + int(x / text::kUnits);
   return {left, kMargin + int(shown) * lh, std::max<int>(1, int((next - x) / text::kUnits)), lh};
+}
+
+// ---- Characters ----
+
+std::size_t TextPane::charStart(std::size_t offset) const {
+  const text::Text& t = text();
+  offset = std::min(offset, t.size());
+  if (encoding_ == Encoding::Windows1252 || offset == 0 || offset == t.size()) return offset;
+  const std::size_t from = offset > 3 ? offset - 3 : 0;
+  std::string scratch;
+  return from + QuorlinUtils::Utf8CharStart(t.view(from, offset + 1, scratch), offset - from);
+}
+
+std::size_t TextPane::charIndex(std::size_t offset) const {
+  if (encoding_ == Encoding::Windows1252) return std::min(offset, text().size());
+  return chars_.charsBefore(offset);
+}
+
+std::size_t TextPane::charOffset(std::size_t index) const {
+  if (encoding_ == Encoding::Windows1252) return std::min(index, text().size());
+  return chars_.offsetOf(index);
+}
+
+std::size_t TextPane::byUnits(std::size_t offset, std::ptrdiff_t units) const {
+  const text::Text& t = text();
+  if (encoding_ == Encoding::Windows1252)
+    return std::size_t(
+        std::clamp<std::ptrdiff_t>(std::ptrdiff_t(offset) + units, 0, std::ptrdiff_t(t.size())));
+  std::string scratch;
+  for (; units > 0 && offset < t.size(); --units) {
+    const std::string_view bytes = t.view(offset, offset + 4, scratch);
+    const std::size_t n = QuorlinUtils::Utf8CharLength(bytes, 0);
+    if (Utf16Units(bytes) == 2) --units;
+    offset += n;
+  }
+  for (; units < 0 && offset > 0; ++units) {
+    const std::size_t from = offset > 4 ? offset - 4 : 0;
+    const std::string_view bytes = t.view(from, offset, scratch);
+    const std::size_t n = QuorlinUtils::Utf8LastCharLength(bytes);
+    if (Utf16Units(bytes.substr(bytes.size() - n)) == 2) ++units;
+    offset -= n;
+  }
+  return offset;
+}
+
+std::int64_t TextPane::rowX(const text::Row& r, std::size_t offset) const {
+  if (shaped_) {
+    std::string scratch;
+    if (const ShapedRow* row = shaped_->find(text().view(r.start, r.end, scratch)))
+      return row->xAt(std::clamp(offset, r.start, r.end) - r.start);
+  }
+  return layout_.xAt(r, offset);
+}
+
+std::size_t TextPane::rowCaretAt(const text::Row& r, std::int64_t x) const {
+  if (shaped_) {
+    std::string scratch;
+    if (const ShapedRow* row = shaped_->find(text().view(r.start, r.end, scratch))) {
+      const std::size_t at = r.start + row->offsetAt(x);
+      if (!r.lastOfLine && at >= r.end && r.end > r.start) return layout_.previousPosition(r.end);
+      return at;
+    }
+  }
+  return layout_.caretAtX(r, x);
 }
 
 QRect TextPane::caretRect() const {
@@ -307,7 +419,7 @@ void TextPane::ensureVisible(std::size_t offset) {
     v->setValue(int(index + 1 - full));
   }
   if (layout_.wraps()) return;
-  const std::int64_t x = layout_.xAt(layout_.row(index), offset) / text::kUnits;
+  const std::int64_t x = rowX(layout_.row(index), offset) / text::kUnits;
   // The range may still wait for an update that a paint asked for.
   widest_ = std::max(widest_, x * text::kUnits);
   updateScrollBars();
@@ -354,7 +466,7 @@ std::int64_t TextPane::wrapWidth() const {
 
 void TextPane::fontChanged() {
   glyphs_ = std::make_unique<PaneGlyphs>(font(), kTabStop);
-  layout_.setMeasure(std::make_shared<text::ByteMeasure>(glyphs_->metrics()));
+  layout_.setMeasure(measureFor(encoding_));
   widest_ = 0;
   updateScrollBars();
   viewport()->update();
@@ -380,6 +492,7 @@ void TextPane::paintEvent(QPaintEvent*) {
   const QColor highlight = pal.color(QPalette::Active, QPalette::Highlight);
   const QColor highlighted = pal.color(QPalette::Active, QPalette::HighlightedText);
   const QColor ink = pal.color(QPalette::Text);
+  const QColor escapeInk = pal.color(QPalette::PlaceholderText);
   const int lh = glyphs_->lineHeight();
   const std::int64_t sx = scrollX();
   const std::int64_t rightEdge = sx + std::int64_t(viewport()->width()) * text::kUnits;
@@ -397,11 +510,18 @@ void TextPane::paintEvent(QPaintEvent*) {
     const int top = kMargin + i * lh;
     const qreal baseline = top + glyphs_->ascent();
     if (!layout_.wraps()) noteWidth(layout_.rowWidth(r));
+    const ShapedRow* shapedRow =
+        shaped_ ? shaped_->find(text().view(r.start, r.end, scratch)) : nullptr;
 
     // The selection's background, with a little more for a selected break.
     if (s0 < s1 && s0 <= r.end && s1 > r.start) {
       const std::size_t a = std::max(s0, r.start), b = std::min(s1, r.end);
-      std::int64_t xa = layout_.xAt(r, a), xb = layout_.xAt(r, b);
+      std::int64_t xa = shapedRow ? 0 : layout_.xAt(r, a), xb = xa;
+      if (shapedRow) {
+        xa = xb = shapedRow->width();  // the row draws its own
+      } else {
+        xb = layout_.xAt(r, b);
+      }
       if (s1 > r.end && r.lastOfLine && r.line < text().breaks()) xb += breakWidth;
       xa = std::max(xa, sx - text::kUnits);
       xb = std::min(xb, rightEdge + text::kUnits);
@@ -411,23 +531,28 @@ void TextPane::paintEvent(QPaintEvent*) {
       }
     }
 
-    // The bytes on the screen, in up to three parts: before, in and after
-    // the selection.
-    std::int64_t x = 0;
-    std::size_t at = layout_.firstFrom(r, sx, x);
-    const std::size_t cuts[3] = {std::clamp(s0, at, r.end), std::clamp(s1, at, r.end), r.end};
-    for (int part = 0; part < 3 && x <= rightEdge; ++part) {
-      p.setPen(part == 1 ? highlighted : ink);
-      while (at < cuts[part] && x <= rightEdge) {
-        const std::size_t to = std::min(cuts[part], at + 256);
-        x = glyphs_->draw(p, left, baseline, text().view(at, to, scratch), x);
-        at = to;
+    if (shapedRow) {
+      p.setPen(ink);
+      const std::size_t a = std::clamp(s0, r.start, r.end) - r.start;
+      const std::size_t b = std::clamp(s1, r.start, r.end) - r.start;
+      shapedRow->draw(p, left, baseline - shapedRow->ascent(), a, b, highlight, highlighted,
+                      escapeInk);
+    } else {
+      // The characters on the screen, in up to three parts: before, in and
+      // after the selection.
+      std::int64_t x = 0;
+      std::size_t at = layout_.firstFrom(r, sx, x);
+      const std::size_t cuts[3] = {std::clamp(s0, at, r.end), std::clamp(s1, at, r.end), r.end};
+      for (int part = 0; part < 3 && x <= rightEdge; ++part) {
+        p.setPen(part == 1 ? highlighted : ink);
+        x = drawPart(p, left, baseline, at, cuts[part], x, rightEdge,
+                     part == 1 ? highlighted : escapeInk);
+        at = cuts[part];
       }
-      at = cuts[part];
     }
 
     if (first + std::size_t(i) == caretRow) {
-      const std::int64_t cx = layout_.xAt(r, sel_.position);
+      const std::int64_t cx = rowX(r, sel_.position);
       if (!preedit_.isEmpty()) {
         // What the input method is composing, underlined at the caret.
         const QFontMetrics fm(font());
@@ -449,6 +574,28 @@ void TextPane::paintEvent(QPaintEvent*) {
       }
     }
   }
+}
+
+std::int64_t TextPane::drawPart(QPainter& p, qreal left, qreal baseline, std::size_t at,
+                                std::size_t end, std::int64_t x, std::int64_t rightEdge,
+                                const QColor& escapeInk) const {
+  std::string scratch;
+  while (at < end && x <= rightEdge) {
+    std::size_t to = std::min(end, at + 256);
+    std::string_view bytes = text().view(at, to, scratch);
+    if (clusters_) {
+      // A piece ends where its characters are settled.
+      if (to < end) {
+        const std::size_t settled = clusters_->settledEnd(bytes);
+        if (settled > 0) bytes = bytes.substr(0, settled);
+      }
+      x = clusters_->draw(p, left, baseline, bytes, x, escapeInk);
+    } else {
+      x = glyphs_->draw(p, left, baseline, bytes, x);
+    }
+    at += bytes.size();
+  }
+  return x;
 }
 
 // ---- Keys ----
@@ -517,9 +664,9 @@ void TextPane::act(const PaneKey& key, const QString& typed) {
       if (hasSelection()) {
         replaceSelection({}, EditKind::Other);
       } else if (key.command == Command::DeleteWordBefore) {
-        replace(text::WordStart(text(), p), p, {}, EditKind::Other);
+        replace(text::WordStart(text(), p, encoding_), p, {}, EditKind::Other);
       } else if (key.command == Command::DeleteWordAfter) {
-        replace(p, text::WordEnd(text(), p), {}, EditKind::Other);
+        replace(p, text::WordEnd(text(), p, encoding_), {}, EditKind::Other);
       } else if (key.command == Command::DeleteForward && p < text().size()) {
         replace(p, layout_.nextPosition(p), {}, EditKind::Delete);
       } else if (key.command == Command::DeleteBack && p > 0) {
@@ -533,13 +680,17 @@ void TextPane::act(const PaneKey& key, const QString& typed) {
       replaceSelection("\t", EditKind::Typing);
       break;
     case Command::Type:
-      replaceSelection(IncomingBytes(typed), EditKind::Typing);
+      replaceSelection(IncomingBytes(typed, encoding_), EditKind::Typing);
       break;
   }
 }
 
 void TextPane::verticalMove(std::ptrdiff_t rows, bool select, bool scroll) {
-  const text::RowMove move = text::MoveRows(layout_, sel_.position, rows, desiredX_);
+  // The x aimed at is where the caret is drawn, in a row laid out by Qt too.
+  const std::int64_t aim =
+      desiredX_ >= 0 ? desiredX_ : rowX(layout_.row(layout_.rowOf(sel_.position)), sel_.position);
+  text::RowMove move = text::MoveRows(layout_, sel_.position, rows, aim);
+  if (shaped_) move.offset = rowCaretAt(layout_.row(move.row), move.x);
   if (scroll) {
     QScrollBar* v = verticalScrollBar();
     v->setValue(v->value() + int(std::ptrdiff_t(move.row) - std::ptrdiff_t(move.fromRow)));
@@ -582,7 +733,7 @@ void TextPane::mousePressEvent(QMouseEvent* event) {
 void TextPane::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint point = event->position().toPoint();
-  dragOrigin_ = text::WordAround(text(), offsetAt(point));
+  dragOrigin_ = text::WordAround(text(), offsetAt(point), encoding_);
   drag_ = Drag::Words;
   sinceDoubleClick_.start();
   doubleClickPoint_ = point;
@@ -597,7 +748,7 @@ void TextPane::extendDrag(QPoint point) {
     return;
   }
   const Selection unit =
-      drag_ == Drag::Words ? text::WordAround(text(), at) : text::LineAround(text(), at);
+      drag_ == Drag::Words ? text::WordAround(text(), at, encoding_) : text::LineAround(text(), at);
   if (unit.start() < dragOrigin_.start()) {
     sel_.anchor = dragOrigin_.end();
     moveCaret(unit.start(), true);
@@ -680,11 +831,11 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event) {
   if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
     std::size_t from = sel_.start(), to = sel_.end();
     if (event->replacementLength() > 0 || event->replacementStart() != 0) {
-      const auto start = std::ptrdiff_t(sel_.position) + event->replacementStart();
-      from = std::size_t(std::clamp<std::ptrdiff_t>(start, 0, std::ptrdiff_t(text().size())));
-      to = std::min(text().size(), from + std::size_t(event->replacementLength()));
+      // Counted in UTF-16 units from the caret.
+      from = byUnits(sel_.position, event->replacementStart());
+      to = byUnits(from, event->replacementLength());
     }
-    replace(from, to, IncomingBytes(event->commitString()), EditKind::Typing);
+    replace(from, to, IncomingBytes(event->commitString(), encoding_), EditKind::Typing);
   }
   preedit_ = event->preeditString();
   preeditCursor_ = int(preedit_.size());
@@ -697,15 +848,19 @@ void TextPane::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
-  // Positions are given within the caret's line, around the caret.
+  // Positions are given within the caret's line, around the caret, in UTF-16
+  // units of the text there.
   const text::Text& t = text();
   const std::size_t line = t.lineAt(sel_.position);
   const std::size_t lineStart = t.lineStart(line);
   constexpr std::size_t kAround = 1000;
   const std::size_t from =
-      std::max(lineStart, sel_.position > kAround ? sel_.position - kAround : 0);
-  const std::size_t to = std::min(t.lineEnd(line), sel_.position + kAround);
-  auto within = [&](std::size_t offset) { return int(std::clamp(offset, from, to) - from); };
+      charStart(std::max(lineStart, sel_.position > kAround ? sel_.position - kAround : 0));
+  const std::size_t to = charStart(std::min(t.lineEnd(line), sel_.position + kAround));
+  auto shown = [&](std::size_t a, std::size_t b) { return DecodeText(t.slice(a, b), encoding_); };
+  auto within = [&](std::size_t offset) {
+    return int(shown(from, std::clamp(offset, from, to)).size());
+  };
   switch (query) {
     case Qt::ImEnabled:
       return true;
@@ -718,13 +873,13 @@ QVariant TextPane::inputMethodQuery(Qt::InputMethodQuery query) const {
     case Qt::ImAnchorPosition:
       return within(sel_.anchor);
     case Qt::ImSurroundingText:
-      return DecodeWestern(t.slice(from, to));
+      return shown(from, to);
     case Qt::ImCurrentSelection:
-      return DecodeWestern(t.slice(sel_.start(), std::min(sel_.end(), sel_.start() + kAround)));
+      return shown(sel_.start(), charStart(std::min(sel_.end(), sel_.start() + kAround)));
     case Qt::ImTextBeforeCursor:
-      return DecodeWestern(t.slice(from, sel_.position));
+      return shown(from, sel_.position);
     case Qt::ImTextAfterCursor:
-      return DecodeWestern(t.slice(sel_.position, to));
+      return shown(sel_.position, to);
     case Qt::ImAbsolutePosition:
       return qlonglong(sel_.position);
     case Qt::ImHints:
@@ -744,7 +899,12 @@ TextPane::Position TextPane::endPosition() const {
   const std::size_t end = sel_.end();
   const std::size_t index = layout_.rowOf(end);
   const bool lastEmpty = t.empty() || t.at(t.size() - 1) == '\n';
-  return {index + 1, end - layout_.row(index).start + 1, layout_.rowCount() - (lastEmpty ? 1 : 0)};
+  const std::size_t rowStart = layout_.row(index).start;
+  // In UTF-8 the characters before the end in its row.
+  const std::size_t column = encoding_ == Encoding::Utf8
+                                 ? chars_.charsBefore(end) - chars_.charsBefore(rowStart)
+                                 : end - rowStart;
+  return {index + 1, column + 1, layout_.rowCount() - (lastEmpty ? 1 : 0)};
 }
 
 }  // namespace quorlin::ui

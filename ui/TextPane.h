@@ -6,11 +6,19 @@
 // and the keys' meanings are PaneKeys'. The pane itself handles events,
 // painting, scrolling, the selection and clipboard, and input methods; it
 // paints only the rows on the screen, and of a long line only the part on the
-// screen. Each byte is shown as its Western
-// (Windows-1252) character with one advance from the font's table (no
-// kerning), tabs stop every tabStopDistance() pixels, and what the user
-// types or pastes is stored through the same set: a character the set cannot
-// hold becomes "?", a line break of any kind becomes "\n".
+// screen.
+//
+// The bytes are read in the text's encoding. In Windows-1252 each byte is
+// shown as its Western character with one advance from the font's table (no
+// kerning), and what the user types or pastes is stored through the same
+// set: a character the set cannot hold becomes "?". In UTF-8 each valid
+// sequence is shown as its character, shaped by Qt with the marks that
+// combine with it (ClusterGlyphs), a row holding right-to-left text is laid
+// out by Qt as a whole (ShapedRow), a stray byte shows as "<E9>" in a muted
+// ink, and what is typed is stored as UTF-8. Either way tabs stop every
+// tabStopDistance() pixels and a line break of any kind typed becomes "\n";
+// the caret, Delete and Backspace step over whole characters (with the marks
+// that combine with them), and no byte is ever changed but by an edit.
 //
 // Offsets count bytes from the start of the text, a line break counting one.
 // With word wrap on, lines wrap at the pane's width after blanks, and the
@@ -28,12 +36,16 @@
 #include <QPoint>
 #include <QTimer>
 
+#include "text/CharCounts.h"
 #include "text/History.h"
 #include "text/RowLayout.h"
+#include "ui/Encodings.h"
 
 namespace quorlin::ui {
 
+class ClusterGlyphs;
 class PaneGlyphs;
+class ShapedRows;
 struct PaneKey;
 
 class TextPane : public QAbstractScrollArea {
@@ -47,7 +59,14 @@ class TextPane : public QAbstractScrollArea {
   const text::Text& text() const { return history_.text(); }
   // Replaces the whole text, out of the undo history (which is cleared); the
   // text counts as saved. The caret goes to the start and the view to the top.
+  // The second form reads it in encoding from now on.
   void setText(text::Text text);
+  void setText(text::Text text, Encoding encoding);
+  // How the bytes are read as characters. Another encoding shows the same
+  // bytes the other way: nothing is rewritten, the undo history stays, and a
+  // caret inside a character goes to its start.
+  Encoding encoding() const { return encoding_; }
+  void setEncoding(Encoding encoding);
   // Replaces the whole text as one step of the undo history (a change run):
   // undo brings back the text and the selection before it.
   void replaceAll(text::Text text);
@@ -65,8 +84,9 @@ class TextPane : public QAbstractScrollArea {
 
   text::Selection selection() const { return sel_; }
   bool hasSelection() const { return !sel_.empty(); }
-  // Selects from anchor to position (the caret), clamped to the text, and
-  // scrolls the caret into view.
+  // Selects from anchor to position (the caret), clamped to the text (each
+  // moved to the start of a character it falls in), and scrolls the caret
+  // into view.
   void setSelection(std::size_t anchor, std::size_t position);
   void selectAll();
 
@@ -108,14 +128,21 @@ class TextPane : public QAbstractScrollArea {
   QRect caretRect() const;
   // The offset nearest to a point of the viewport.
   std::size_t offsetAt(QPoint viewportPoint) const;
-  // The rectangle of the byte at offset in the viewport (the caret's height).
+  // The rectangle of the character at offset in the viewport (the caret's
+  // height).
   QRect byteRect(std::size_t offset) const;
+
+  // Characters as screen readers count them: the characters before offset,
+  // and where character index starts (each byte one in Windows-1252).
+  std::size_t charIndex(std::size_t offset) const;
+  std::size_t charOffset(std::size_t index) const;
 
   static constexpr qreal kTabStop = 80;
 
  signals:
   void textChanged();
   void selectionChanged();
+  void encodingChanged();
   // The history's large texts went to disk (or were given up).
   void historyKept();
 
@@ -153,6 +180,20 @@ class TextPane : public QAbstractScrollArea {
   void setPrimarySelection() const;
 
   void fontChanged();
+  // The measure and glyphs of the encoding, for the font.
+  std::shared_ptr<const text::Measure> measureFor(Encoding encoding);
+  // The start of the character offset falls in.
+  std::size_t charStart(std::size_t offset) const;
+  // offset moved by units UTF-16 units (an input method's count), a
+  // character at a time.
+  std::size_t byUnits(std::size_t offset, std::ptrdiff_t units) const;
+  // The x of offset in row r and the caret's place at x: where a row holds
+  // right-to-left text, as Qt lays it out.
+  std::int64_t rowX(const text::Row& r, std::size_t offset) const;
+  std::size_t rowCaretAt(const text::Row& r, std::int64_t x) const;
+  // Draws the bytes [at, end) of a row from x in the pen's colour.
+  std::int64_t drawPart(QPainter& p, qreal left, qreal baseline, std::size_t at, std::size_t end,
+                        std::int64_t x, std::int64_t rightEdge, const QColor& escapeInk) const;
   std::int64_t wrapWidth() const;  // 1/64 pixel
   void updateScrollBars();
   void noteWidth(std::int64_t width);
@@ -165,7 +206,11 @@ class TextPane : public QAbstractScrollArea {
   text::HistoryKeeper keeper_;  // the history's large texts to disk
   text::Selection sel_;
   std::unique_ptr<PaneGlyphs> glyphs_;
+  Encoding encoding_ = Encoding::Windows1252;
+  std::shared_ptr<const ClusterGlyphs> clusters_;  // in UTF-8
+  std::unique_ptr<ShapedRows> shaped_;             // in UTF-8
   text::RowLayout layout_;
+  text::CharCounts chars_;
   std::int64_t widest_ = 0;     // the widest line measured so far
   int hScale_ = 1;              // pixels per unit of the horizontal scroll bar
   std::int64_t desiredX_ = -1;  // where Up and Down aim, kept while they repeat

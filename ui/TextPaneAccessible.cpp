@@ -6,8 +6,8 @@
 
 #include <QAccessibleWidget>
 
+#include "ui/Encodings.h"
 #include "ui/TextPane.h"
-#include "ui/Western.h"
 
 namespace quorlin::ui {
 namespace {
@@ -18,6 +18,31 @@ constexpr std::size_t kEventTextLimit = 1 << 20;
 
 int Clamp(std::size_t n) {
   return int(std::min<std::size_t>(n, INT_MAX));
+}
+
+// Offsets count characters: each byte one in Windows-1252, each character
+// (a valid sequence or a stray byte) one in UTF-8.
+int Index(const TextPane* view, std::size_t offset) {
+  return Clamp(view->charIndex(offset));
+}
+std::size_t Offset(const TextPane* view, int index) {
+  return view->charOffset(std::size_t(std::max(0, index)));
+}
+QString Shown(const TextPane* view, const text::Text& t, std::size_t from, std::size_t to) {
+  return DecodeText(t.slice(from, to), view->encoding());
+}
+
+// The characters before UTF-16 unit units of s, and the reverse: they differ
+// by the characters beyond U+FFFF, two units each.
+int CharsOfUnits(const QString& s, int units) {
+  int chars = 0;
+  for (int i = 0; i < units && i < s.size(); ++i) chars += s[i].isLowSurrogate() ? 0 : 1;
+  return chars;
+}
+int UnitsOfChars(const QString& s, int chars) {
+  int i = 0;
+  for (; chars > 0 && i < s.size(); --chars) i += s[i].isHighSurrogate() ? 2 : 1;
+  return std::min<int>(i, int(s.size()));
 }
 
 // A piece of the text around an offset, for Qt's own word, sentence and line
@@ -78,8 +103,8 @@ class AccessibleTextPane final : public QAccessibleWidget,
   void selection(int index, int* start, int* end) const override {
     *start = *end = 0;
     if (index != 0 || !view()->hasSelection()) return;
-    *start = Clamp(view()->selection().start());
-    *end = Clamp(view()->selection().end());
+    *start = Index(view(), view()->selection().start());
+    *end = Index(view(), view()->selection().end());
   }
   int selectionCount() const override { return view()->hasSelection() ? 1 : 0; }
   void addSelection(int start, int end) override { setSelection(0, start, end); }
@@ -88,19 +113,18 @@ class AccessibleTextPane final : public QAccessibleWidget,
     view()->setSelection(caret, caret);
   }
   void setSelection(int, int start, int end) override {
-    view()->setSelection(std::size_t(std::max(0, start)), std::size_t(std::max(0, end)));
+    view()->setSelection(Offset(view(), start), Offset(view(), end));
   }
-  int cursorPosition() const override { return Clamp(view()->selection().position); }
+  int cursorPosition() const override { return Index(view(), view()->selection().position); }
   void setCursorPosition(int position) override {
-    view()->setSelection(std::size_t(std::max(0, position)), std::size_t(std::max(0, position)));
+    view()->setSelection(Offset(view(), position), Offset(view(), position));
   }
 
   // Text.
   QString text(int start, int end) const override {
-    return DecodeWestern(
-        view()->text().slice(std::size_t(std::max(0, start)), std::size_t(std::max(0, end))));
+    return Shown(view(), view()->text(), Offset(view(), start), Offset(view(), end));
   }
-  int characterCount() const override { return Clamp(view()->text().size()); }
+  int characterCount() const override { return Index(view(), view()->text().size()); }
   QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* start,
                            int* end) const override {
     return around(offset, type, start, end, &QAccessibleTextInterface::textBeforeOffset);
@@ -116,15 +140,13 @@ class AccessibleTextPane final : public QAccessibleWidget,
 
   // Geometry.
   QRect characterRect(int offset) const override {
-    const QRect r = view()->byteRect(std::size_t(std::max(0, offset)));
+    const QRect r = view()->byteRect(Offset(view(), offset));
     return {view()->viewport()->mapToGlobal(r.topLeft()), r.size()};
   }
   int offsetAtPoint(const QPoint& point) const override {
-    return Clamp(view()->offsetAt(view()->viewport()->mapFromGlobal(point)));
+    return Index(view(), view()->offsetAt(view()->viewport()->mapFromGlobal(point)));
   }
-  void scrollToSubstring(int start, int) override {
-    view()->ensureVisible(std::size_t(std::max(0, start)));
-  }
+  void scrollToSubstring(int start, int) override { view()->ensureVisible(Offset(view(), start)); }
   QString attributes(int, int* start, int* end) const override {
     *start = 0;
     *end = characterCount();
@@ -135,7 +157,7 @@ class AccessibleTextPane final : public QAccessibleWidget,
   void deleteText(int start, int end) override { replaceText(start, end, QString()); }
   void insertText(int offset, const QString& text) override { replaceText(offset, offset, text); }
   void replaceText(int start, int end, const QString& text) override {
-    view()->replaceRange(std::size_t(std::max(0, start)), std::size_t(std::max(0, end)), text);
+    view()->replaceRange(Offset(view(), start), Offset(view(), end), text);
   }
 
  private:
@@ -153,17 +175,21 @@ class AccessibleTextPane final : public QAccessibleWidget,
       *end = characterCount();
       return text(0, *end);
     }
-    const std::size_t at = std::min(std::size_t(std::max(0, offset)), t.size());
+    const std::size_t at = Offset(view(), offset);
     const std::size_t line = t.lineAt(at);
     constexpr std::size_t kReach = std::size_t{64} * 1024;
     std::size_t from = t.lineStart(line > 0 ? line - 1 : 0);
     std::size_t to = t.lineEnd(std::min(line + 1, t.breaks()));
-    from = std::max(from, at > kReach ? at - kReach : 0);
-    to = std::min(to, at + kReach);
-    const Window window(DecodeWestern(t.slice(from, to)));
-    QString found = (window.*boundary)(int(at - from), type, start, end);
-    *start += int(from);
-    *end += int(from);
+    // Within reach, from and to at characters' starts.
+    from = std::max(from, Offset(view(), Index(view(), at > kReach ? at - kReach : 0)));
+    to = std::min(to, Offset(view(), Index(view(), at + kReach)));
+    const QString shown = Shown(view(), t, from, to);
+    const Window window(shown);
+    const int first = Index(view(), from);
+    const int units = UnitsOfChars(shown, Index(view(), at) - first);
+    QString found = (window.*boundary)(units, type, start, end);
+    *start = first + CharsOfUnits(shown, *start);
+    *end = first + CharsOfUnits(shown, *end);
     return found;
   }
 };
@@ -190,19 +216,18 @@ void NotifyTextChanged(TextPane* view, const text::Text& before, const text::Cha
     NotifyTextReplaced(view, before);
     return;
   }
-  const int at = Clamp(c.offset);
+  // The text before the change is the same in both: so is its count.
+  const int at = Index(view, c.offset);
+  const QString removed = Shown(view, before, c.offset, c.offset + c.removed);
+  const QString inserted = Shown(view, view->text(), c.offset, c.offset + c.inserted);
   if (c.removed > 0 && c.inserted > 0) {
-    QAccessibleTextUpdateEvent e(
-        view, at, DecodeWestern(before.slice(c.offset, c.offset + c.removed)),
-        DecodeWestern(view->text().slice(c.offset, c.offset + c.inserted)));
+    QAccessibleTextUpdateEvent e(view, at, removed, inserted);
     QAccessible::updateAccessibility(&e);
   } else if (c.removed > 0) {
-    QAccessibleTextRemoveEvent e(view, at,
-                                 DecodeWestern(before.slice(c.offset, c.offset + c.removed)));
+    QAccessibleTextRemoveEvent e(view, at, removed);
     QAccessible::updateAccessibility(&e);
   } else if (c.inserted > 0) {
-    QAccessibleTextInsertEvent e(
-        view, at, DecodeWestern(view->text().slice(c.offset, c.offset + c.inserted)));
+    QAccessibleTextInsertEvent e(view, at, inserted);
     QAccessible::updateAccessibility(&e);
   }
 }
@@ -212,8 +237,8 @@ void NotifyTextReplaced(TextPane* view, const text::Text& before) {
   // A whole new text: told in full while it is of a size to be told.
   const text::Text& now = view->text();
   if (before.size() <= kEventTextLimit && now.size() <= kEventTextLimit) {
-    QAccessibleTextUpdateEvent e(view, 0, DecodeWestern(before.slice(0, before.size())),
-                                 DecodeWestern(now.slice(0, now.size())));
+    QAccessibleTextUpdateEvent e(view, 0, Shown(view, before, 0, before.size()),
+                                 Shown(view, now, 0, now.size()));
     QAccessible::updateAccessibility(&e);
     return;
   }
@@ -224,9 +249,9 @@ void NotifyTextReplaced(TextPane* view, const text::Text& before) {
 void NotifySelectionMoved(TextPane* view) {
   if (!QAccessible::isActive()) return;
   const text::Selection s = view->selection();
-  QAccessibleTextCursorEvent caret(view, Clamp(s.position));
+  QAccessibleTextCursorEvent caret(view, Index(view, s.position));
   QAccessible::updateAccessibility(&caret);
-  QAccessibleTextSelectionEvent selection(view, Clamp(s.start()), Clamp(s.end()));
+  QAccessibleTextSelectionEvent selection(view, Index(view, s.start()), Index(view, s.end()));
   QAccessible::updateAccessibility(&selection);
 }
 

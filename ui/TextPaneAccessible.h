@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The pane as screen readers meet it: Qt's accessible text and editable-text
-// interfaces over the pane's bytes (each byte one character, as shown), and
+// interfaces over the pane's characters (each byte one in Windows-1252; in
+// UTF-8 a valid sequence or a stray byte, read as its Western character), and
 // the events that tell them of edits, caret moves and selections.
 #pragma once
 

@@ -12,6 +12,7 @@
 #include "text/Search.h"
 #include "ui/BusyCursor.h"
 #include "ui/Dialogs.h"
+#include "ui/Encodings.h"
 #include "ui/FindDialog.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
@@ -46,10 +47,14 @@ void ViewCommands::findNext() {
   if (typed.isEmpty()) return;
   const text::Selection selection = pane.selection();
   const std::size_t from = selection.empty() ? 0 : selection.end();
-  // The pane holds only characters of the set: a search text with any other
-  // character, or a line break, is found nowhere.
+  // What is typed is looked for as the bytes that store it in the text's
+  // encoding. A Western text holds only characters of the set: a search text
+  // with any other character, or a line break, is found nowhere there.
+  const Encoding encoding = pane.encoding();
+  const std::string needle = EncodeText(typed, encoding);
   std::size_t at = text::npos;
-  if (IsWesternOnly(typed)) at = text::FindForward(pane.text(), EncodeWestern(typed), from);
+  if (encoding == Encoding::Utf8 || IsWesternOnly(typed))
+    at = text::FindForward(pane.text(), needle, from, encoding);
   if (at == text::npos) {
     dialogs_.message(QString::fromLatin1(kNoMoreInstances));
     return;
@@ -58,7 +63,7 @@ void ViewCommands::findNext() {
   ui_.pages->setCurrentWidget(ui_.textPage);
   window_.activateWindow();
   pane.setFocus(Qt::OtherFocusReason);
-  pane.setSelection(at, at + std::size_t(typed.size()));
+  pane.setSelection(at, at + needle.size());
 }
 
 void ViewCommands::returnFocusToPane() {

@@ -121,7 +121,7 @@ QString WesternOnly(QStringView text) {
 }
 
 QValidator::State WesternValidator::validate(QString& input, int& pos) const {
-  if (!IsWesternOnly(input)) {
+  if (western_ && !IsWesternOnly(input)) {
     // A surrogate pair becomes one "?": keep the cursor behind what was typed.
     const qsizetype after = WesternOnly(QStringView(input).left(pos)).size();
     input = WesternOnly(input);

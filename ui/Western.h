@@ -36,11 +36,16 @@ QString WesternOnly(QStringView text);
 bool IsWesternOnly(QStringView text);
 
 // Keeps a single-line field to the set: whatever is typed or pasted that the
-// set cannot hold turns into "?" at once. Every text is acceptable.
+// set cannot hold turns into "?" at once. Every text is acceptable. While the
+// document is UTF-8 (western false) every character is kept.
 class WesternValidator final : public QValidator {
  public:
   using QValidator::QValidator;
   State validate(QString& input, int& pos) const override;
+  void setWestern(bool western) { western_ = western; }
+
+ private:
+  bool western_ = true;
 };
 
 }  // namespace quorlin::ui

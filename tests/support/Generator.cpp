@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "tests/support/Generator.h"
 
+#include <algorithm>
+#include <array>
 #include <sstream>
+
+#include "textutil/Utf8.h"
 
 namespace quorlin::testing {
 
@@ -175,6 +179,54 @@ ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines) 
   r.outputLowerCase = outputCase < 15;
   r.outputUpperCase = outputCase >= 15 && outputCase < 30;
   return r;
+}
+
+namespace {
+
+std::array<std::string, 128> MakeUtf8Characters() {
+  std::array<std::string, 128> chars;
+  std::size_t n = 0;
+  for (int b = 0x80; b <= 0x8F; ++b) chars[n++] = std::string(1, static_cast<char>(b));
+  const auto add = [&](char32_t first, char32_t last) {
+    for (char32_t c = first; c <= last; ++c) QuorlinUtils::AppendUtf8(chars[n++], c);
+  };
+  add(0xC0, 0xFF);
+  add(0x3041, 0x3058);
+  add(0x1F600, 0x1F616);
+  chars[n++] = std::string(1, static_cast<char>(0xFF));
+  return chars;
+}
+const std::array<std::string, 128> kUtf8Characters = MakeUtf8Characters();
+
+}  // namespace
+
+std::string ToUtf8Characters(std::string_view bytes) {
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80)
+      out.push_back(c);
+    else
+      out += kUtf8Characters[b - 0x80];
+  }
+  return out;
+}
+
+std::optional<std::string> FromUtf8Characters(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = QuorlinUtils::Utf8CharLength(text, i);
+    const std::string_view c = text.substr(i, n);
+    i += n;
+    if (n == 1 && static_cast<unsigned char>(c[0]) < 0x80) {
+      out.push_back(c[0]);
+      continue;
+    }
+    const auto at = std::find(kUtf8Characters.begin(), kUtf8Characters.end(), c);
+    if (at == kUtf8Characters.end()) return std::nullopt;
+    out.push_back(static_cast<char>(0x80 + (at - kUtf8Characters.begin())));
+  }
+  return out;
 }
 
 }  // namespace quorlin::testing

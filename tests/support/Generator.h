@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/ChangeRequest.h"
@@ -44,5 +46,14 @@ std::string RandomKey(Rng& rng, const Lines& lines);
 // A request for the test and action codes, its fields mostly filled where the
 // pair needs them and mostly valid numbers.
 ChangeRequest RandomRequest(Rng& rng, int test, int action, const Lines& lines);
+
+// Each byte above 127 as one of 128 characters of UTF-8, in the same order:
+// the stray bytes 80-8F, U+00C0-U+00FF, U+3041-U+3058 (wide), U+1F600-U+1F616
+// and the stray byte FF; every other byte stays. No character's bytes begin
+// another's, so texts compare as their bytes did: a text where each character
+// is one byte becomes one of characters of one to four bytes.
+std::string ToUtf8Characters(std::string_view bytes);
+// The reverse: nullopt when the text holds a character the map does not give.
+std::optional<std::string> FromUtf8Characters(std::string_view text);
 
 }  // namespace quorlin::testing

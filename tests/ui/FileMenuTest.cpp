@@ -350,6 +350,61 @@ TEST_F(FileMenu, SaveAsProposesTheLastNamesAndChangesNothingElse) {
   EXPECT_TRUE(dialogs.texts(BoxKind::Error).isEmpty());
 }
 
+// The encoding a text opens in, whichever way it is opened, under either
+// locale; a new text takes the locale's.
+TEST_F(FileMenu, ATextOpensInTheEncodingItsBytesCallFor) {
+  constexpr auto U = text::Encoding::Utf8, W = text::Encoding::Windows1252;
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    text::Encoding locale, expected;
+  } rows[] = {
+      {"a byte-order mark", "\xEF\xBB\xBFplain\n", W, U},
+      {"valid UTF-8", "caf\xC3\xA9 \xF0\x9F\x98\x80\n", W, U},
+      {"not UTF-8 under a UTF-8 locale", "caf\xE9\n", U, W},
+      {"ASCII under a UTF-8 locale", "plain\n", U, U},
+      {"ASCII under another locale", "plain\n", W, W},
+      {"a cleaned copy of UTF-8", Bytes("caf\xC3\xA9\0\n", 7), W, U},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    localeEncoding = row.locale;
+    Start();
+    EXPECT_EQ(pane().encoding(), row.locale);  // the new, empty text
+    WriteFile(QStringLiteral("doc.txt"), row.bytes);
+    OpenFile(path(QStringLiteral("doc.txt")), {true});
+    EXPECT_EQ(pane().encoding(), row.expected);
+    EXPECT_TRUE((row.expected == U ? ui().utf8Item : ui().windows1252Item)->isChecked());
+    // Chosen by hand, then opened again from the recent entry: its bytes
+    // decide again. Closed: the locale's.
+    (row.expected == U ? ui().windows1252Item : ui().utf8Item)->trigger();
+    OpenRecent({true});
+    EXPECT_EQ(pane().encoding(), row.expected);
+    ui().closeItem->trigger();
+    EXPECT_EQ(pane().encoding(), row.locale);
+    QFile::remove(path(QStringLiteral("Tempinfile~.txt")));
+  }
+}
+
+// A UTF-8 text is written back as it stands: its byte-order mark, its stray
+// bytes, and what was typed as UTF-8.
+TEST_F(FileMenu, SavingAUtf8TextKeepsEveryByte) {
+  const QByteArray bytes =
+      "\xEF\xBB\xBF"
+      "caf\xC3\xA9 \xE9\x80\r\nnext\r\n";
+  WriteFile(QStringLiteral("in.txt"), bytes);
+  Start();
+  OpenFile(path(QStringLiteral("in.txt")));
+  ASSERT_EQ(pane().encoding(), text::Encoding::Utf8);
+  pane().setSelection(3, 3);  // after the byte-order mark
+  pane().setFocus();
+  TypeText(&pane(), QString::fromUtf8("\xC3\xA9"));
+  SaveAs(path(QStringLiteral("out.txt")));
+  EXPECT_EQ(ReadFile(QStringLiteral("out.txt")),
+            "\xEF\xBB\xBF\xC3\xA9"
+            "caf\xC3\xA9 \xE9\x80\r\nnext\r\n");
+}
+
 TEST_F(FileMenu, EveryByteButLineBreaksSurvivesOpenAndSave) {
   QByteArray bytes;
   for (int b = 1; b < 256; ++b) {

@@ -50,10 +50,10 @@ class Preview : public WindowTest {
     return preview().shownFigures();
   }
 
-  // quorlin-batch --dry-run's figures on the pane's text.
-  static RunStats BatchFigures(const Req& r, const QString& input) {
-    QStringList args{QStringLiteral("--dry-run"), QStringLiteral("-t"), QString::number(r.test),
-                     QStringLiteral("-a"), QString::number(r.action)};
+  // quorlin-batch's arguments for the request on input.
+  static QStringList BatchArguments(const Req& r, const QString& input) {
+    QStringList args{QStringLiteral("-t"), QString::number(r.test), QStringLiteral("-a"),
+                     QString::number(r.action)};
     const std::pair<const char*, const std::string*> fields[] = {{"--key", &r.key},
                                                                  {"--repl", &r.repl},
                                                                  {"--first-line", &r.firstLine},
@@ -69,9 +69,14 @@ class Preview : public WindowTest {
     if (r.cs) args << QStringLiteral("-c");
     if (r.lower) args << QStringLiteral("--lower");
     if (r.upper) args << QStringLiteral("--upper");
-    args << input;
+    return args << input;
+  }
+
+  // quorlin-batch --dry-run's figures on the pane's text.
+  static RunStats BatchFigures(const Req& r, const QString& input, const QStringList& more = {}) {
     QProcess batch;
-    batch.start(QStringLiteral(QUORLIN_BATCH), args);
+    batch.start(QStringLiteral(QUORLIN_BATCH),
+                QStringList{QStringLiteral("--dry-run")} + more + BatchArguments(r, input));
     EXPECT_TRUE(batch.waitForFinished(30000));
     const QString err = QString::fromLatin1(batch.readAllStandardError());
     static const QRegularExpression line(QStringLiteral(
@@ -116,6 +121,41 @@ TEST_F(Preview, FiguresAreThoseOfTheBatchProgramForEveryTest) {
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(*shown, BatchFigures(r, path(QStringLiteral("text.txt"))));
     EnterRequest({});  // fields emptied for the next row
+  }
+}
+
+// On a UTF-8 text the window counts characters as quorlin-batch --encoding
+// utf8 does: the same figures in the preview, the same bytes after OK.
+TEST_F(Preview, AUtf8TextChangesAsTheBatchProgramChangesIt) {
+  const Req rows[] = {
+      {.test = 1, .action = 16, .length = "4"},
+      {.test = 7, .action = 18, .length = "9"},
+      {.test = 4, .action = 25, .key = "b", .firstChar = "3", .lastChar = "4"},
+      {.test = 1, .action = 20, .length = "3"},
+      {.test = 1, .action = 32, .firstChar = "2"},
+  };
+  const QByteArray text =
+      "caf\xC3\xA9\tb\n\xE2\x82\xAC"
+      "b\xF0\x9F\x98\x80xyz\nna\xC3\xAFve\n";
+  WriteFile(QStringLiteral("text.txt"), text);
+  Start({path(QStringLiteral("text.txt"))});
+  ASSERT_EQ(pane().encoding(), text::Encoding::Utf8);
+  const QStringList utf8{QStringLiteral("--encoding"), QStringLiteral("utf8")};
+  for (const Req& r : rows) {
+    SCOPED_TRACE("test " + std::to_string(r.test) + ", action " + std::to_string(r.action));
+    EnterRequest(r);
+    const std::optional<RunStats> shown = Figures();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, BatchFigures(r, path(QStringLiteral("text.txt")), utf8));
+    QProcess batch;
+    batch.start(QStringLiteral(QUORLIN_BATCH),
+                utf8 + QStringList{QStringLiteral("--lf")} +
+                    BatchArguments(r, path(QStringLiteral("text.txt"))));
+    ASSERT_TRUE(batch.waitForFinished(30000));
+    ClickOk();
+    EXPECT_EQ(PaneBytes(), batch.readAllStandardOutput().toStdString());
+    form->Undo1Click();
+    EnterRequest({});
   }
 }
 

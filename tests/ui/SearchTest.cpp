@@ -108,6 +108,47 @@ TEST_F(FindDialogTest, FindsEachMatchInTurnThenSaysThereAreNoMore) {
   EXPECT_EQ(PaneBytes(), "alpha one\nbeta one\ngamma ONE\ndelta\n");
 }
 
+// What is typed is looked for as the text's encoding stores it. In UTF-8
+// only the ASCII letters match their other case.
+TEST_F(FindDialogTest, FindsWhatIsTypedAsTheTextsEncodingStoresIt) {
+  constexpr auto U = text::Encoding::Utf8, W = text::Encoding::Windows1252;
+  const struct {
+    const char* name;
+    text::Encoding encoding;
+    std::string line;
+    QString typed;
+    std::pair<int, int> found;  // start and length in bytes; -1: no more
+  } rows[] = {
+      {"an accent in UTF-8", U, "na\xC3\xAFve CAF\xC3\xA9", QStringLiteral("caf\u00E9"), {7, 5}},
+      {"only ASCII letters fold in UTF-8", U, "CAF\xC3\x89", QStringLiteral("caf\u00E9"), {-1, 0}},
+      {"a character beyond U+FFFF",
+       U,
+       "a\xF0\x9F\x98\x80",
+       QString::fromUcs4(U"\U0001F600"),
+       {1, 4}},
+      {"an accent in Windows-1252", W, "na\xEFve CAF\xC9", QStringLiteral("caf\u00E9"), {6, 4}},
+      {"UTF-8 bytes in Windows-1252 are two characters",
+       W,
+       "caf\xC3\xA9",
+       QStringLiteral("caf\u00E9"),
+       {-1, 0}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Start();
+    dialogs.boxes.clear();
+    pane().setText(TextOf({row.line}), row.encoding);
+    OpenAndType(row.typed);
+    PressFindNext();
+    if (row.found.first < 0) {
+      EXPECT_EQ(Messages(), QStringList{kNoMore});
+    } else {
+      EXPECT_EQ(Selection(), row.found);
+      EXPECT_TRUE(Messages().isEmpty());
+    }
+  }
+}
+
 TEST_F(FindDialogTest, SearchesFromTheEndOfTheSelectionMadeByHand) {
   Start();
   SetPaneLines({"banana", "bandana"});

@@ -49,14 +49,9 @@ class Pane : public ::testing::Test {
   }
   QPoint PointOf(std::size_t offset) { return view.byteRect(offset).topLeft() + QPoint(1, 2); }
 
-  TextPane view;
-};
-
-constexpr auto Ctrl = Qt::ControlModifier;
-constexpr auto Shift = Qt::ShiftModifier;
-
-TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
-  const struct {
+  // Keys pressed and text typed in a text read in an encoding, from a
+  // selection: the bytes and the caret after them, nothing left selected.
+  struct EditRow {
     const char* name;
     std::string start;
     std::size_t anchor, position;
@@ -64,72 +59,176 @@ TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
     QString typed;
     std::string expected;
     std::size_t caret;
-  } rows[] = {
-      {"Backspace at a line's start joins it to the line before",
-       "ab\ncd",
-       3,
-       3,
-       {{Qt::Key_Backspace}},
-       {},
-       "abcd",
-       2},
-      {"Delete at a line's end joins the next line",
-       "ab\ncd",
-       2,
-       2,
-       {{Qt::Key_Delete}},
-       {},
-       "abcd",
-       2},
-      {"Tab inserts a tab", "ab", 1, 1, {{Qt::Key_Tab}}, {}, "a\tb", 2},
-      {"Return and Shift+Return each make a line break",
-       "ab",
-       1,
-       1,
-       {{Qt::Key_Return}, {Qt::Key_Return, Shift}, {Qt::Key_Enter}},
-       {},
-       "a\n\n\nb",
-       4},
-      {"typing replaces the selection", "hello", 1, 4, {}, QStringLiteral("EY"), "hEYo", 3},
-      {"Backspace deletes the selection only", "hello", 4, 1, {{Qt::Key_Backspace}}, {}, "ho", 1},
-      {"Ctrl+Backspace deletes back to a word's start",
-       "one two",
-       6,
-       6,
-       {{Qt::Key_Backspace, Ctrl}},
-       {},
-       "one o",
-       4},
-      {"Ctrl+Delete deletes to the next word",
-       "one two",
-       0,
-       0,
-       {{Qt::Key_Delete, Ctrl}},
-       {},
-       "two",
-       0},
-      {"outside the set becomes ?, an emoji one ?",
-       "",
-       0,
-       0,
-       {},
-       QString::fromUcs4(U"a\u2192\u20AC\U0001F600\u00E9"),
-       "a?\x80?\xE9",
-       5},
-      {"Backspace at the start does nothing", "ab", 0, 0, {{Qt::Key_Backspace}}, {}, "ab", 0},
   };
-  for (const auto& row : rows) {
-    Load(row.start, row.anchor, row.position);
-    Press(row.keys);
-    TypeText(&view, row.typed);
-    EXPECT_EQ(Bytes(view), row.expected) << row.name;
-    EXPECT_EQ(view.selection().position, row.caret) << row.name;
-    EXPECT_FALSE(view.hasSelection()) << row.name;
+  void CheckEdits(const std::vector<EditRow>& rows, text::Encoding encoding) {
+    for (const EditRow& row : rows) {
+      view.setText(text::Text::fromBytes(row.start), encoding);
+      view.setSelection(row.anchor, row.position);
+      Press(row.keys);
+      TypeText(&view, row.typed);
+      EXPECT_EQ(Bytes(view), row.expected) << row.name;
+      EXPECT_EQ(view.selection().position, row.caret) << row.name;
+      EXPECT_FALSE(view.hasSelection()) << row.name;
+    }
   }
+
+  TextPane view;
+};
+
+constexpr auto Ctrl = Qt::ControlModifier;
+constexpr auto Shift = Qt::ShiftModifier;
+
+TEST_F(Pane, EditingKeysChangeTheBytesAtTheCaret) {
+  CheckEdits(
+      {
+          {"Backspace at a line's start joins it to the line before",
+           "ab\ncd",
+           3,
+           3,
+           {{Qt::Key_Backspace}},
+           {},
+           "abcd",
+           2},
+          {"Delete at a line's end joins the next line",
+           "ab\ncd",
+           2,
+           2,
+           {{Qt::Key_Delete}},
+           {},
+           "abcd",
+           2},
+          {"Tab inserts a tab", "ab", 1, 1, {{Qt::Key_Tab}}, {}, "a\tb", 2},
+          {"Return and Shift+Return each make a line break",
+           "ab",
+           1,
+           1,
+           {{Qt::Key_Return}, {Qt::Key_Return, Shift}, {Qt::Key_Enter}},
+           {},
+           "a\n\n\nb",
+           4},
+          {"typing replaces the selection", "hello", 1, 4, {}, QStringLiteral("EY"), "hEYo", 3},
+          {"Backspace deletes the selection only",
+           "hello",
+           4,
+           1,
+           {{Qt::Key_Backspace}},
+           {},
+           "ho",
+           1},
+          {"Ctrl+Backspace deletes back to a word's start",
+           "one two",
+           6,
+           6,
+           {{Qt::Key_Backspace, Ctrl}},
+           {},
+           "one o",
+           4},
+          {"Ctrl+Delete deletes to the next word",
+           "one two",
+           0,
+           0,
+           {{Qt::Key_Delete, Ctrl}},
+           {},
+           "two",
+           0},
+          {"outside the set becomes ?, an emoji one ?",
+           "",
+           0,
+           0,
+           {},
+           QString::fromUcs4(U"a\u2192\u20AC\U0001F600\u00E9"),
+           "a?\x80?\xE9",
+           5},
+          {"Backspace at the start does nothing", "ab", 0, 0, {{Qt::Key_Backspace}}, {}, "ab", 0},
+      },
+      text::Encoding::Windows1252);
   // A letter with Control or Alt types nothing.
   Load("ab", 1, 1);
   Press({{Qt::Key_B, Ctrl}, {Qt::Key_E, Ctrl}, {Qt::Key_Q, Qt::AltModifier}});
   EXPECT_EQ(Bytes(view), "ab");
+}
+
+// In UTF-8 the caret, the selection, Delete and Backspace step over whole
+// characters (an accent that combines with its letter goes with it), a stray
+// byte is one character, and what is typed is stored as UTF-8.
+TEST_F(Pane, Utf8KeysStepOverWholeCharactersAndKeepEveryByte) {
+  const std::string combined = "noe\xCC\x81l";  // e and a combining acute
+  std::string accents;                          // a line long enough to keep saved positions
+  for (int i = 0; i < 6000; ++i) accents += "\xC3\xA9\xE2\x82\xAC";
+  CheckEdits(
+      {
+          {"Right steps over a letter with its accent",
+           combined,
+           2,
+           2,
+           {{Qt::Key_Right}},
+           {},
+           combined,
+           5},
+          {"Backspace deletes a letter with its accent",
+           combined,
+           5,
+           5,
+           {{Qt::Key_Backspace}},
+           {},
+           "nol",
+           2},
+          {"Left steps back over a character beyond U+FFFF",
+           "a\xF0\x9F\x98\x80",
+           5,
+           5,
+           {{Qt::Key_Left}},
+           {},
+           "a\xF0\x9F\x98\x80",
+           1},
+          {"Shift+Right selects a wide character for typing to replace",
+           "\xE6\x97\xA5x",
+           0,
+           0,
+           {{Qt::Key_Right, Shift}},
+           QStringLiteral("\u00E9"),
+           "\xC3\xA9x",
+           2},
+          {"Delete takes one stray byte", "a\xE9\x80", 1, 1, {{Qt::Key_Delete}}, {}, "a\x80", 1},
+          {"typing beside stray bytes keeps them",
+           "\xE9\x80",
+           1,
+           1,
+           {},
+           QStringLiteral("x"),
+           "\xE9x\x80",
+           2},
+          {"a caret put inside a character goes to its start",
+           "\xC3\xA9",
+           1,
+           1,
+           {},
+           QStringLiteral("x"),
+           "x\xC3\xA9",
+           1},
+          {"every character typed is stored as UTF-8",
+           "",
+           0,
+           0,
+           {},
+           QString::fromUcs4(U"a\u2192\u20AC\U0001F600\u00E9"),
+           "a\xE2\x86\x92\xE2\x82\xAC\xF0\x9F\x98\x80\xC3\xA9",
+           13},
+          {"End and Backspace in a long line take its last character",
+           accents,
+           0,
+           0,
+           {{Qt::Key_End}, {Qt::Key_Backspace}, {Qt::Key_Left}},
+           {},
+           accents.substr(0, accents.size() - 3),
+           accents.size() - 5},
+      },
+      text::Encoding::Utf8);
+  // Copied, a stray byte reads as its Western character.
+  view.setText(text::Text::fromBytes("caf\xC3\xA9 \x80"), text::Encoding::Utf8);
+  view.selectAll();
+  view.copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUcs4(U"caf\u00E9 \u20AC"));
 }
 
 TEST_F(Pane, CaretKeysMoveAndWithShiftSelect) {

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QStatusBar>
@@ -177,6 +178,56 @@ TEST_F(ViewTest, FontChangesOnOkOnlyAndTheDialogStartsFromTheLastChoice) {
   ASSERT_EQ(dialogs.fontsOffered.size(), 3u);
   EXPECT_EQ(dialogs.fontsOffered[2], chosen);
   EXPECT_EQ(dialogs.texts(), (QStringList{reminder, reminder, reminder}));
+}
+
+// View > Encoding reads the same bytes the other way: nothing is rewritten,
+// the undo history stays, and the status line, the menu and the change
+// page's fields follow.
+TEST_F(ViewTest, AnotherEncodingShowsTheSameBytesOtherwiseAndKeepsTheHistory) {
+  localeEncoding = text::Encoding::Windows1252;
+  Start();
+  const auto* shown = form->findChild<QLabel*>(QStringLiteral("EncodingPanel"));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->text(), QStringLiteral("Windows-1252"));
+  SetPaneLines({"caf\xC3\xA9 \xE9"});  // a UTF-8 letter and a stray byte
+  Select(3, 3);
+  pane().setFocus();
+  TypeText(&pane(), QStringLiteral("x"));
+  const std::string typed = "cafx\xC3\xA9 \xE9\n";
+  ShowChangePage();
+  ui().field(Field::TestKey)->setFocus(Qt::MouseFocusReason);
+  TypeText(ui().field(Field::TestKey), QStringLiteral("caf\u00E9\u2192"));
+  EXPECT_EQ(ui().field(Field::TestKey)->text(), QStringLiteral("caf\u00E9?"));
+
+  const struct {
+    QAction* item;
+    QString name;
+    QString status;  // with the caret at the end of the line
+    QString typedInField;
+  } rows[] = {
+      {ui().utf8Item, QStringLiteral("UTF-8"), Status(1, 8, 1), QStringLiteral("caf\u00E9\u2192")},
+      {ui().windows1252Item, QStringLiteral("Windows-1252"), Status(1, 9, 1),
+       QStringLiteral("caf\u00E9?")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name.toStdString());
+    row.item->trigger();
+    EXPECT_TRUE(row.item->isChecked());
+    EXPECT_EQ(PaneBytes(), typed);
+    Select(8, 8);
+    EXPECT_EQ(StatusShown(), row.status);
+    EXPECT_EQ(shown->text(), row.name);
+    // Only the Western set turns what cannot be stored into "?".
+    ui().field(Field::TestKey)->setText(QString());
+    TypeText(ui().field(Field::TestKey), QStringLiteral("caf\u00E9\u2192"));
+    EXPECT_EQ(ui().field(Field::TestKey)->text(), row.typedInField);
+  }
+  ui().utf8Item->trigger();
+  form->Undo1Click();
+  EXPECT_EQ(PaneBytes(), "caf\xC3\xA9 \xE9\n");
+  form->Redo1Click();
+  EXPECT_EQ(PaneBytes(), typed);
+  EXPECT_EQ(pane().encoding(), text::Encoding::Utf8);
 }
 
 TEST_F(ViewTest, ClipboardKeepsEveryByte) {

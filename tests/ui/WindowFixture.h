@@ -108,6 +108,7 @@ class WindowTest : public ::testing::Test {
     options.printSystem = printSystem;
     options.work.delayMs = workDelayMs;
     options.work.hook = dialogs.WorkHook();
+    options.localeEncoding = localeEncoding;
     form = std::make_unique<TForm1>(options);
     form->show();
     form->activateWindow();
@@ -183,6 +184,8 @@ class WindowTest : public ::testing::Test {
   // Long commands show their progress box after this long: never, unless a
   // test asks for it.
   int workDelayMs = 600000;
+  // The encoding of the locale the window starts in; none: the process's.
+  std::optional<text::Encoding> localeEncoding;
   std::unique_ptr<TForm1> form;
 };
 
