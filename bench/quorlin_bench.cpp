@@ -3,10 +3,11 @@
 // a generated 1,000,000-line text, running the two in alternation, and prints
 // the median of each and their ratio (below 1.0: quorlin-batch is faster).
 // Then the streaming actions at -j 1 against cat copying the same text (the
-// copy floor; --only cat for these alone); the same for one 100 MB line
-// without a line break, from a file and from a pipe, against tr; and the peak
-// memory of the sort and the removal of duplicates on texts of empty lines,
-// of 8-byte lines and the generated text.
+// copy floor; --only cat for these alone); the same actions with
+// --encoding utf8 against the byte rules (processor seconds; --only utf8); the same for one 100 MB
+// line without a line break, from a file and from a pipe, against tr; and the peak memory of the
+// sort and the removal of duplicates on texts of empty lines, of 8-byte lines and the generated
+// text.
 //
 // With --only jobs (and only then: it makes a 1 GB text), -j 2 against -j 1
 // on that text for the key replacement, the tag strip and the sort, and the
@@ -275,6 +276,55 @@ int main(int argc, char** argv) {
     if (!baseline.empty())
       std::printf("  %10.3f %5.2f %4.2f", Median(tb), Median(tb) / mc, Median(cb) / Median(cc2));
     std::printf("  %s%s\n", job.args, ratio <= 2.0 ? "" : "   (above target)");
+  }
+
+  // Characters against bytes: the streaming actions with --encoding utf8
+  // against the byte rules, on the text with one line in five holding
+  // characters of two to four bytes, and on the text of ASCII only, where the
+  // two must cost the same.
+  if (only.empty() || only == "utf8") {
+    const std::string mixed = (dir / ("text-utf8-" + std::to_string(lines) + ".txt")).string();
+    if (!std::filesystem::exists(mixed)) {
+      std::ifstream in(text, std::ios::binary);
+      std::string line;
+      long n = 0;
+      GenerateLines(mixed, lines, [&](long) {
+        std::getline(in, line);
+        return n++ % 5 == 0 ? line +
+                                  " caf\xC3\xA9 na\xC3\xAFve \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC "
+                                  "\xF0\x9F\x99\x82"
+                            : line;
+      });
+    }
+    std::printf("\n%-11s %8s %8s %6s %6s %8s %8s %6s %6s  %s\n", "utf8", "bytes s", "utf8 s",
+                "ratio", "target", "ascii b", "ascii u", "ratio", "target",
+                "quorlin-batch -j 1 --encoding utf8 against the byte rules");
+    for (const auto& job : copyJobs) {
+      auto command = [&](const std::string& file, const char* encoding) {
+        return "LC_ALL=C '" + batch + "' -j 1 --encoding " + encoding + " " + job.args + " '" +
+               file + "' > '" + q + "'";
+      };
+      double figures[4];
+      const std::string files[2] = {mixed, text};
+      for (int f = 0; f < 2; ++f) {
+        std::vector<double> tb, tu;
+        TimeCommand(command(files[f], "utf8"));
+        for (int r = 0; r < runs; ++r) {
+          double cpu = 0;
+          TimeCommand(command(files[f], "cp1252"), nullptr, &cpu);
+          tb.push_back(cpu);
+          TimeCommand(command(files[f], "utf8"), nullptr, &cpu);
+          tu.push_back(cpu);
+        }
+        figures[2 * f] = Median(tb);
+        figures[2 * f + 1] = Median(tu);
+      }
+      const double mixedRatio = figures[1] / figures[0], asciiRatio = figures[3] / figures[2];
+      allMet = allMet && mixedRatio <= 1.2 && asciiRatio <= 1.05;
+      std::printf("%-11s %8.3f %8.3f %6.2f %6.2f %8.3f %8.3f %6.2f %6.2f  %s%s\n", job.name,
+                  figures[0], figures[1], mixedRatio, 1.2, figures[2], figures[3], asciiRatio, 1.0,
+                  job.args, mixedRatio <= 1.2 && asciiRatio <= 1.05 ? "" : "   (above target)");
+    }
   }
 
   // One 100 MB line without a break (minified data, NUL-padded exports): read
