@@ -138,7 +138,8 @@ std::string_view StripOverstrikesUtf8(std::string_view line, std::string& scratc
 
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
                                    std::string_view cmpLine, std::string& scratch) {
-  const long long L = Length(p, line);
+  // The line's length in characters, counted only by the actions that need it.
+  const auto L = [&] { return Length(p, line); };
   const std::string_view R = p.replacementKey;
   switch (p.kind) {
     case ActionCode::Trim: {
@@ -148,14 +149,12 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
       return line.substr(b, e - b);
     }
     case ActionCode::Truncate:
-      return (p.lineLength > 0 && L > p.lineLength)
-                 ? line.substr(0, ByteOffset(p, line, p.lineLength))
-                 : line;
+      return p.lineLength > 0 ? line.substr(0, ByteOffset(p, line, p.lineLength)) : line;
     case ActionCode::PadFront:
     case ActionCode::PadEnd: {
-      if (p.lineLength < 1 || L >= p.lineLength) return line;
+      if (p.lineLength < 1 || L() >= p.lineLength) return line;
       scratch.clear();
-      const auto pad = std::size_t(p.lineLength - L);
+      const auto pad = std::size_t(p.lineLength - L());
       if (p.kind == ActionCode::PadFront) scratch.append(pad, ' ');
       scratch.append(line);
       if (p.kind == ActionCode::PadEnd) scratch.append(pad, ' ');
@@ -163,7 +162,7 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     }
     case ActionCode::InsertAtPos: {
       const long long P = p.replPos;
-      if (P < 1 || P > L + 1) return line;
+      if (P < 1 || P > L() + 1) return line;
       const std::size_t at = ByteOffset(p, line, P - 1);
       scratch.assign(line.substr(0, at));
       scratch.append(R);
@@ -197,8 +196,8 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     }
     case ActionCode::DeleteRange: {
       const long long F = std::max(p.firstCharPos, 1LL);
-      if (L < F) return line;
-      const long long last = std::min(p.lastCharPos, L);
+      if (L() < F) return line;
+      const long long last = std::min(p.lastCharPos, L());
       if (last < F) return line;
       scratch.assign(line.substr(0, ByteOffset(p, line, F - 1)));
       scratch.append(line.substr(ByteOffset(p, line, last)));
@@ -206,8 +205,8 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     }
     case ActionCode::KeepRange: {
       const long long F = std::max(p.firstCharPos, 1LL);
-      if (L < F) return {};
-      const long long last = std::min(p.lastCharPos, L);
+      if (L() < F) return {};
+      const long long last = std::min(p.lastCharPos, L());
       if (last < F) return {};
       const std::size_t from = ByteOffset(p, line, F - 1);
       return line.substr(from, ByteOffset(p, line, last) - from);

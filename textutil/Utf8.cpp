@@ -203,28 +203,26 @@ Encoding LocaleEncoding(const char* lcAll, const char* lcCtype, const char* lang
 }
 
 char* ExpandTabsUtf8Into(char* dst, char* dstEnd, std::string_view s, int w) {
-  const char* const p = s.data();
-  const std::size_t n = s.size();
   if (AllAscii(s)) return ExpandTabsInto(dst, dstEnd, s, w);
+  // A tab is never part of a character of several bytes, so the bytes between
+  // two tabs are copied as they stand; only their characters are counted, for
+  // the column the next tab starts from.
   const auto width = static_cast<std::size_t>(w);
   std::size_t column = 0;
-  for (std::size_t i = 0; i < n;) {
-    const auto b = static_cast<unsigned char>(p[i]);
-    if (b == '\t') {
-      const std::size_t spaces = width - column % width;
-      if (std::size_t(dstEnd - dst) < spaces) return nullptr;
-      std::memset(dst, ' ', spaces);
-      dst += spaces;
-      column += spaces;
-      ++i;
-      continue;
-    }
-    const std::size_t length = b < 0x80 ? 1 : DecodeUtf8(p + i, n - i).length;
-    if (std::size_t(dstEnd - dst) < length) return nullptr;
-    std::memcpy(dst, p + i, length);
-    dst += length;
-    ++column;
-    i += length;
+  while (!s.empty()) {
+    const auto* tab = static_cast<const char*>(std::memchr(s.data(), '\t', s.size()));
+    const std::size_t run = tab != nullptr ? std::size_t(tab - s.data()) : s.size();
+    if (std::size_t(dstEnd - dst) < run) return nullptr;
+    if (run > 0) std::memcpy(dst, s.data(), run);
+    dst += run;
+    if (tab == nullptr) break;
+    column += CountUtf8Chars(s.substr(0, run));
+    const std::size_t spaces = width - column % width;
+    if (std::size_t(dstEnd - dst) < spaces) return nullptr;
+    std::memset(dst, ' ', spaces);
+    dst += spaces;
+    column += spaces;
+    s.remove_prefix(run + 1);
   }
   return dst;
 }
