@@ -4,10 +4,10 @@
 // keystroke takes to show (in the 3M-line text and in a 100 MB line, with word
 // wrap off and on), a find that finds nothing, and a 100 MB line; the
 // preview's figures, the memory after 20 runs and the time of an undo of a
-// run; and gvim opening the same files, timed the same way, when it is
-// installed.
+// run; a UTF-8 text opened and keyed against the same text in Windows-1252;
+// and gvim opening the same files, timed the same way, when it is installed.
 //
-//   quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys] WORK_FOLDER
+//   quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys|utf8] WORK_FOLDER
 //
 // Texts are generated in WORK_FOLDER once (1M and 3M lines of the benchmark
 // text, about 60 and 180 MB, and a 100 MB line). Every figure is the median
@@ -481,6 +481,26 @@ void MakeLongLine(const std::string& path, std::size_t bytes) {
   }
 }
 
+// The 1M-line text with one line in five ending in characters outside ASCII:
+// as UTF-8 (two to four bytes each) into utf8, and as Windows-1252 bytes, with
+// the characters it has, into cp1252; the two open in their own encodings.
+void MakeEncodedTexts(const std::string& from, const std::string& utf8, const std::string& cp1252) {
+  if (fs::exists(utf8) && fs::exists(cp1252)) return;
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream u(utf8, std::ios::binary), w(cp1252, std::ios::binary);
+  std::string line;
+  for (long n = 0; std::getline(in, line); ++n) {
+    u << line;
+    w << line;
+    if (n % 5 == 0) {
+      u << " caf\xC3\xA9 na\xC3\xAFve \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x99\x82";
+      w << " caf\xE9 na\xEFve \x97 \xA7\xB6 \xA9";
+    }
+    u << '\n';
+    w << '\n';
+  }
+}
+
 int Driver(int runs, bool gvim, const std::string& only, const fs::path& folder,
            const std::string& self) {
   fs::create_directories(folder);
@@ -575,6 +595,28 @@ int Driver(int runs, bool gvim, const std::string& only, const fs::path& folder,
     std::printf("\nfind-next through 1M lines, no match: %.1f ms\n", Median(find));
   }
 
+  // A UTF-8 text against the same text in Windows-1252: open, and the keys.
+  if (all || only == "utf8") {
+    const std::string utf8 = (folder / "text-utf8-1000000.txt").string();
+    const std::string cp1252 = (folder / "text-cp1252-1000000.txt").string();
+    MakeEncodedTexts(one, utf8, cp1252);
+    std::vector<double> shownUtf8, shownCp1252;
+    for (int r = 0; r < runs; ++r) {
+      shownUtf8.push_back(Value(RunChild({self, "--child-open", utf8}), "shown"));
+      shownCp1252.push_back(Value(RunChild({self, "--child-open", cp1252}), "shown"));
+    }
+    std::printf(
+        "\n1M lines, one in five with characters outside ASCII: main() to text shown, UTF-8 %.0f "
+        "ms, Windows-1252 %.0f ms (%.2fx)\n",
+        Median(shownUtf8), Median(shownCp1252), Median(shownUtf8) / Median(shownCp1252));
+    const std::string out = RunChild({self, "--child-keys", utf8, "100"});
+    std::printf("keys in the UTF-8 text, 100 of each (ms: median, 99th percentile, slowest):\n");
+    for (const char* key : {"type", "backspace", "right", "down", "pageDown", "typeWrapped",
+                            "rightWrapped", "downWrapped"})
+      std::printf("  %-17s %8.3f %8.3f %8.3f\n", key, Value(out, key, 0), Value(out, key, 1),
+                  Value(out, key, 2));
+  }
+
   // Each key, with word wrap off and then on, and the time to turn wrap on.
   for (const auto& [file, name, count] : {std::tuple{three, "the 3M-line text", "200"},
                                           std::tuple{longLine, "a 100 MB line", "20"}}) {
@@ -653,7 +695,7 @@ int main(int argc, char** argv) {
   }
   if (folder.empty()) {
     std::fprintf(stderr,
-                 "usage: quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys] "
+                 "usage: quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys|utf8] "
                  "WORK_FOLDER\n");
     return 2;
   }
