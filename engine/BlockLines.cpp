@@ -171,6 +171,7 @@ bool BlockLineReader::refill() {
   }
   if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
   nextTab_ = nextKey_ = kStale;  // positions moved: searched again from the next line
+  pattern_.forget();
   nextLf_ = kStale;
   lfFrom_ = pos_ + partial;
   if (crAt < partial) {
@@ -208,6 +209,8 @@ bool BlockLineReader::next(std::string_view& line, LineFacts& facts) {
     }
     facts.hasKey = nextKey_ < lineEnd ? 1 : 0;
   }
+  if (pattern_.active())
+    facts.hasKey = pattern_.holds({buf_.data(), end_}, lineStart, lineEnd, facts.hasTab);
   return true;
 }
 

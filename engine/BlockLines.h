@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/ByteBuffer.h"
+#include "engine/KeyPattern.h"
 #include "engine/LineStream.h"
 
 namespace quorlin {
@@ -30,6 +31,7 @@ class BlockLineReader final : public LineSource {
   bool next(std::string_view& line, LineFacts& facts) override;
   // Keys holding CR or LF are not watched (they never match within a line).
   void watchKey(std::string_view key) override;
+  void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
@@ -63,6 +65,7 @@ class BlockLineReader final : public LineSource {
   // these positions: the searches go on from there.
   std::size_t crFrom_ = 0, lfFrom_ = 0;
   std::string key_;
+  PatternWatch pattern_;
   std::string_view firstTerminator_;
 
   // Last, so that it goes first: its thread may be reading into ahead_ until

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <clocale>
+#include <memory>
 #include <optional>
 
 #include "engine/Actions.h"
@@ -47,7 +48,8 @@ std::optional<long long> ReadField(const ChangeRequest& q, Field f,
 class Run {
  public:
   Run(const ChangeRequest& q, LineSource& src, LineSink& sink, RunStats* stats,
-      RunObserver* observer, const PieceBoundary& start = {}, LineSource* after = nullptr)
+      RunObserver* observer, const PieceBoundary& start = {}, LineSource* after = nullptr,
+      const KeyPattern* pattern = nullptr)
       : q_(q),
         src_(src),
         sink_(sink),
@@ -60,7 +62,8 @@ class Run {
         firstNumber_(start.linesBefore),
         previousBlank_(start.lastTestedBlank),
         insideTag_(start.insideTag),
-        skipFirst_(start.firstLineJoined) {}
+        skipFirst_(start.firstLineJoined),
+        pattern_(pattern) {}
 
   RunResult execute();
   // What the run leaves to the lines after the ones it read.
@@ -135,6 +138,8 @@ class Run {
   bool joinedAfter_ = false;  // the last line joined the line after the piece
   std::optional<SortStore> sort_;
   std::optional<SeenLines> seen_;
+  const KeyPattern* pattern_;                     // the Test Key as a pattern, or null
+  std::shared_ptr<const KeyPattern> ownPattern_;  // compiled by this run
 
   // Per-line buffers, reused so that the common line costs no allocation.
   std::vector<char> expanded_, nextExpanded_;
@@ -167,6 +172,18 @@ bool Run::prepare(std::vector<std::string>& messages) {
   if (!messages.empty()) return false;
   auto number = [&](Field f) { return value[Index(f)]; };
 
+  // The Test Key as a pattern: compiled once per run, here unless handed in.
+  // It is matched in the line itself, so no comparison line is made for it.
+  if (pattern_ == nullptr && q_.keyIsPattern) {
+    KeyPattern::Compiled compiled = RequestPattern(q_);
+    if (!compiled.message.empty()) {
+      messages.push_back(std::move(compiled.message));
+      return false;
+    }
+    ownPattern_ = std::move(compiled.pattern);
+    pattern_ = ownPattern_.get();
+  }
+
   const std::string& key = q_[Field::TestKey].text;
   foldCompare_ = !q_.caseSensitive;
   cmpKey_ = foldCompare_ ? QU::UpperCase(key) : key;
@@ -178,10 +195,16 @@ bool Run::prepare(std::vector<std::string>& messages) {
   // occurrences in its raw bytes.
   const bool keyIsPlain = !key.empty() && key.find_first_of("\t ") == std::string::npos &&
                           (q_.caseSensitive || QU::UpperCase(key) == QU::LowerCase(key));
-  keyFromSource_ = (q_.test == TestCode::HasKey || q_.test == TestCode::LacksKey) && keyIsPlain;
-  if (keyFromSource_) src_.watchKey(key);
+  // A pattern's matches the source finds over many lines at once.
+  keyFromSource_ = (q_.test == TestCode::HasKey || q_.test == TestCode::LacksKey) &&
+                   (keyIsPlain || pattern_ != nullptr);
+  if (keyFromSource_ && pattern_ != nullptr)
+    src_.watchPattern(pattern_);
+  else if (keyFromSource_)
+    src_.watchKey(key);
   needCompare_ =
       (testCompares_ && !keyFromSource_) || (actionRow != nullptr && actionRow->comparesKey);
+  if (pattern_ != nullptr) testCompares_ = needCompare_ = false;
   trackBlank_ = testRow != nullptr && testRow->context == Context::LineBefore;
   actionKind_ = actionRow != nullptr ? actionRow->kind : ActionKind::InLine;
   mayStop_ = actionRow != nullptr && actionRow->context == Context::MayStop;
@@ -195,7 +218,8 @@ bool Run::prepare(std::vector<std::string>& messages) {
                      number(Field::LastLineNum),
                      number(Field::FirstCharPos),
                      number(Field::LineLength),
-                     UserDecimalPoint()};
+                     UserDecimalPoint(),
+                     pattern_};
   action_ = ActionParams{q_.action,
                          key,
                          cmpKey_,
@@ -204,7 +228,8 @@ bool Run::prepare(std::vector<std::string>& messages) {
                          number(Field::FirstCharPos),
                          number(Field::LastCharPos),
                          number(Field::ReplPos),
-                         q_.caseSensitive};
+                         q_.caseSensitive,
+                         pattern_};
   return true;
 }
 
@@ -494,6 +519,8 @@ std::string_view Run::splitAtSeparators(std::string_view line) {
 // comparison line and copied from the line. The count and the position
 // searches differ on keys that overlap themselves; the pieces follow them.
 std::string_view Run::splitBeforeKey(std::string_view line, std::string_view cmpLine) {
+  if (pattern_ != nullptr)
+    return SplitBeforeMatches(*pattern_, line, [&](std::string_view piece) { emit(piece); });
   const std::string_view key = cmpKey_;
   const std::size_t n = QU::CountKeys(cmpLine, key);
   if (n == 0) return line;
@@ -542,21 +569,21 @@ std::string_view Run::joinNext(std::string_view line) {
 }  // namespace
 
 RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
-                    RunStats* stats, RunObserver* observer) {
+                    RunStats* stats, RunObserver* observer, const KeyPattern* pattern) {
   assert(ValidateRequest(request).empty());
   if (stats != nullptr) *stats = RunStats();
-  Run run(request, source, sink, stats, observer);
+  Run run(request, source, sink, stats, observer, {}, nullptr, pattern);
   return run.execute();
 }
 
 RunResult RunPiece(const ChangeRequest& request, LineSource& piece, LineSink& sink,
                    const PieceBoundary& start, LineSource* after, PieceBoundary* end,
-                   RunStats* stats) {
+                   RunStats* stats, const KeyPattern* pattern) {
   assert(ValidateRequest(request).empty());
   assert(FindAction(request.action) == nullptr ||
          FindAction(request.action)->kind != ActionKind::WholeText);
   if (stats != nullptr) *stats = RunStats();
-  Run run(request, piece, sink, stats, nullptr, start, after);
+  Run run(request, piece, sink, stats, nullptr, start, after, pattern);
   RunResult r = run.execute();
   if (end) *end = run.end();
   return r;

@@ -98,8 +98,13 @@ struct RunResult {
 // observer it reports its first changes. Neither changes what is written. A
 // run that counts copies each line that 44 joins and, for a sort, keeps the
 // lines as read besides the sorted ones; without them it costs nothing extra.
+//
+// A request whose Test Key is a pattern has it compiled by the run, unless it
+// is handed the compiled pattern (RequestPattern of the same request), as a
+// run over many pieces hands it to each.
 RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
-                    RunStats* stats = nullptr, RunObserver* observer = nullptr);
+                    RunStats* stats = nullptr, RunObserver* observer = nullptr,
+                    const KeyPattern* pattern = nullptr);
 
 // A boundary between two pieces of one text: what the lines before it leave to
 // the lines after it. A whole text starts from the default.
@@ -121,6 +126,6 @@ struct PieceBoundary {
 // figures of the pieces add up to those of the whole text.
 RunResult RunPiece(const ChangeRequest& request, LineSource& piece, LineSink& sink,
                    const PieceBoundary& start, LineSource* after, PieceBoundary* end,
-                   RunStats* stats = nullptr);
+                   RunStats* stats = nullptr, const KeyPattern* pattern = nullptr);
 
 }  // namespace quorlin

@@ -8,12 +8,15 @@
 
 namespace quorlin {
 
+class KeyPattern;
+
 // What a source can tell about a line it hands out, found while it scans its
 // bytes anyway (and so without a pass of its own over each line).
 struct LineFacts {
   bool hasTab = false;
   // 1 or 0 when the source watches a key and the line does or does not hold
-  // it (bytes compared exactly); -1 when not known.
+  // it (bytes compared exactly), or a pattern (tabs as they are); -1 when not
+  // known.
   signed char hasKey = -1;
 };
 
@@ -33,6 +36,10 @@ class LineSource {
   // Asks the source to report whether each line holds key. A source may
   // ignore it (and report -1).
   virtual void watchKey(std::string_view /*key*/) {}
+  // The same for a match of pattern (compiled for searches over blocks),
+  // which outlives the reading. A source may report -1 for any line, and
+  // does for a line with a tab.
+  virtual void watchPattern(const KeyPattern* /*pattern*/) {}
 };
 
 class LineSink {

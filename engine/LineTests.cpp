@@ -3,9 +3,26 @@
 
 #include <cctype>
 
+#include "engine/KeyPattern.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
+
+namespace {
+
+// The position of the key in the line: of its first occurrence, 0 when none.
+std::size_t KeyPosition(const TestParams& p, const TestLine& l) {
+  if (p.pattern != nullptr) return QuorlinUtils::KeyPos(*p.pattern, l.line);
+  return QuorlinUtils::KeyPos(p.cmpKey, l.cmpLine);
+}
+
+bool EndsWithKey(const TestParams& p, const TestLine& l) {
+  if (p.pattern != nullptr) return p.pattern->endsLine(l.line);
+  return l.cmpLine.size() >= p.cmpKey.size() &&
+         l.cmpLine.substr(l.cmpLine.size() - p.cmpKey.size()) == p.cmpKey;
+}
+
+}  // namespace
 
 bool BeginsWithNumber(std::string_view line, char decimalPoint) {
   std::size_t i = 0;
@@ -17,20 +34,19 @@ bool BeginsWithNumber(std::string_view line, char decimalPoint) {
 }
 
 bool LinePasses(const TestParams& p, const TestLine& l) {
-  using QuorlinUtils::KeyPos;
   switch (p.kind) {
     case TestCode::Passes:
       return true;
     case TestCode::LineRange:
       return p.firstLineNum <= l.number && l.number <= p.lastLineNum;
     case TestCode::HasKey:
-      return KeyPos(p.cmpKey, l.cmpLine) > 0;
+      return p.pattern != nullptr ? p.pattern->contains(l.line) : KeyPosition(p, l) > 0;
     case TestCode::KeyAtPosition:
-      return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) == p.firstCharPos;
+      return static_cast<long long>(KeyPosition(p, l)) == p.firstCharPos;
     case TestCode::LacksKey:
-      return KeyPos(p.cmpKey, l.cmpLine) == 0;
+      return p.pattern != nullptr ? !p.pattern->contains(l.line) : KeyPosition(p, l) == 0;
     case TestCode::KeyNotAtPosition:
-      return static_cast<long long>(KeyPos(p.cmpKey, l.cmpLine)) != p.firstCharPos;
+      return static_cast<long long>(KeyPosition(p, l)) != p.firstCharPos;
     case TestCode::ShorterThan:
       return static_cast<long long>(l.line.size()) < p.lineLength;
     case TestCode::LongerThan:
@@ -44,8 +60,7 @@ bool LinePasses(const TestParams& p, const TestLine& l) {
     case TestCode::BeginsWithNumber:
       return BeginsWithNumber(l.line, p.decimalPoint);
     case TestCode::EndsWithKey:
-      return l.cmpLine.size() >= p.cmpKey.size() &&
-             l.cmpLine.substr(l.cmpLine.size() - p.cmpKey.size()) == p.cmpKey;
+      return EndsWithKey(p, l);
     case TestCode::SecondBlank:
       return l.number > 1 && l.previousBlank && QuorlinUtils::IsBlankLine(l.line);
     case TestCode::None:

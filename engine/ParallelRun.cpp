@@ -343,8 +343,9 @@ class Runner {
   const ParallelOptions& o_;
   const unsigned jobs_;
   Mode mode_ = Mode::Stream;
-  std::size_t sortFrom_ = 1;  // the sort's first key position
-  std::string terminator_;    // set by the reader before the first chunk goes out
+  std::size_t sortFrom_ = 1;                   // the sort's first key position
+  std::shared_ptr<const KeyPattern> pattern_;  // the Test Key as a pattern, or null
+  std::string terminator_;                     // set by the reader before the first chunk goes out
 
   mutable BufferPool buffers_;     // first: chunks and outputs give their buffers back
   std::vector<SortStore> stores_;  // one per worker (SortPerWorker)
@@ -426,7 +427,7 @@ std::shared_ptr<Runner::ChunkOutput> Runner::runChunk(const Chunk& c,
   const bool hasAfter = c.next != nullptr || o_.after != nullptr;
   PieceBoundary end;
   out->run = RunPiece(q_, lines, sink, start, hasAfter ? &after : nullptr, &end,
-                      o_.count ? &out->figures : nullptr);
+                      o_.count ? &out->figures : nullptr, pattern_.get());
   out->end = Normalised(needs_, end);
   return out;
 }
@@ -495,6 +496,13 @@ bool Runner::dispatch(const std::shared_ptr<Chunk>& c) {
 
 ParallelResult Runner::run() {
   ParallelResult result;
+  // The Test Key as a pattern: compiled once, for every chunk.
+  KeyPattern::Compiled pattern = RequestPattern(q_);
+  if (!pattern.message.empty()) {
+    result.run.messages.push_back(std::move(pattern.message));
+    return result;
+  }
+  pattern_ = std::move(pattern.pattern);
   // The checks the run makes before its first line: the numbers it reads.
   {
     PieceLines none{std::string_view()};
@@ -502,7 +510,7 @@ ParallelResult Runner::run() {
      public:
       void write(std::string_view /*line*/) override {}
     } sink;
-    result.run = RunChange(q_, none, sink);
+    result.run = RunChange(q_, none, sink, nullptr, nullptr, pattern_.get());
     if (!result.run.completed) return result;
   }
   terminator_ = o_.terminator;

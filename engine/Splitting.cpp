@@ -163,6 +163,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
     if (nextKey_ == kStale || nextKey_ < start) nextKey_ = data_.find(key_, start);
     facts.hasKey = nextKey_ < end ? 1 : 0;
   }
+  if (pattern_.active()) facts.hasKey = pattern_.holds(data_, start, end, facts.hasTab);
   return true;
 }
 

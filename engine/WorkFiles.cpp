@@ -58,6 +58,7 @@ class ToldSource final : public LineSource {
     return tell(in_.next(line, facts), line);
   }
   void watchKey(std::string_view key) override { in_.watchKey(key); }
+  void watchPattern(const KeyPattern* pattern) override { in_.watchPattern(pattern); }
 
  private:
   bool tell(bool more, std::string_view line) {
