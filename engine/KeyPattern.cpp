@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cassert>
 #include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -55,6 +56,48 @@ constexpr bool IsOctal(char c) {
 
 using ByteSet = std::bitset<256>;
 
+// The end of the escape sequence at i, as RE2 reads one (outside a class, or
+// one character inside it).
+std::size_t EscapeEnd(std::string_view p, std::size_t i) {
+  const std::size_t n = p.size();
+  const char e = p[i + 1];
+  if (IsOctal(e)) {  // up to three octal digits
+    std::size_t k = i + 2;
+    for (int more = 0; more < 2 && k < n && IsOctal(p[k]); ++more) ++k;
+    return k;
+  }
+  if (e == 'x' || e == 'p' || e == 'P') {
+    if (i + 2 < n && p[i + 2] == '{') return p.find('}', i + 3) + 1;
+    return e == 'x' ? i + 4 : i + 3;
+  }
+  return i + 2;
+}
+
+// The end of the bracketed class at i: "]" right after "[" or "[^" is a
+// member; "[:name:]" is read wherever ":]" follows; a range may end in "[".
+std::size_t ClassEnd(std::string_view p, std::size_t i) {
+  const std::size_t n = p.size();
+  std::size_t j = i + 1;
+  if (j < n && p[j] == '^') ++j;
+  auto charEnd = [&](std::size_t k) { return p[k] == '\\' ? EscapeEnd(p, k) : k + 1; };
+  for (bool first = true; j < n && (p[j] != ']' || first); first = false) {
+    if (p[j] == '[' && n - j > 2 && p[j + 1] == ':') {
+      const std::size_t close = p.find(":]", j + 2);
+      if (close != std::string_view::npos) {
+        j = close + 2;
+        continue;
+      }
+    }
+    if (p[j] == '\\' && std::string_view("pPdDsSwW").find(p[j + 1]) != std::string_view::npos) {
+      j = EscapeEnd(p, j);
+      continue;
+    }
+    j = charEnd(j);
+    if (j + 1 < n && p[j] == '-' && p[j + 1] != ']') j = charEnd(j + 1);
+  }
+  return j + 1;
+}
+
 // Rewrites a pattern that RE2 accepts, keeping what it matches but for:
 //  - fold: the letters a-z and A-Z match either case, as under RE2's own
 //    "(?i)" but without folding any other byte. Each literal letter becomes a
@@ -82,8 +125,6 @@ class Rewriter {
   // The case rule the user wrote: none, "(?i)" or "(?-i)".
   enum class UserCase { Unset, Fold, Exact };
   bool folding() const { return fold_ && userCase_ == UserCase::Unset; }
-  std::size_t escapeEnd(std::size_t i) const;
-  std::size_t classEnd(std::size_t i) const;
   std::size_t groupOpening(std::size_t i);
   void literal(unsigned value, std::string_view token);
   void quoted(unsigned char c);
@@ -118,7 +159,7 @@ std::string Rewriter::run() {
           i = end == std::string_view::npos ? n : end + 2;
           continue;
         }
-        const std::size_t end = escapeEnd(i);
+        const std::size_t end = EscapeEnd(p_, i);
         const std::string_view token = p_.substr(i, end - i);
         if (e == 'A' || e == 'z') {
           anchor(token);
@@ -142,7 +183,7 @@ std::string Rewriter::run() {
         continue;
       }
       case '[': {
-        const std::size_t end = classEnd(i);
+        const std::size_t end = ClassEnd(p_, i);
         charClass(p_.substr(i, end - i));
         i = end;
         continue;
@@ -181,48 +222,6 @@ std::string Rewriter::run() {
     }
   }
   return std::move(out_);
-}
-
-// The end of the escape sequence at i, as RE2 reads one (outside a class, or
-// one character inside it).
-std::size_t Rewriter::escapeEnd(std::size_t i) const {
-  const std::size_t n = p_.size();
-  const char e = p_[i + 1];
-  if (IsOctal(e)) {  // up to three octal digits
-    std::size_t k = i + 2;
-    for (int more = 0; more < 2 && k < n && IsOctal(p_[k]); ++more) ++k;
-    return k;
-  }
-  if (e == 'x' || e == 'p' || e == 'P') {
-    if (i + 2 < n && p_[i + 2] == '{') return p_.find('}', i + 3) + 1;
-    return e == 'x' ? i + 4 : i + 3;
-  }
-  return i + 2;
-}
-
-// The end of the bracketed class at i: "]" right after "[" or "[^" is a
-// member; "[:name:]" is read wherever ":]" follows; a range may end in "[".
-std::size_t Rewriter::classEnd(std::size_t i) const {
-  const std::size_t n = p_.size();
-  std::size_t j = i + 1;
-  if (j < n && p_[j] == '^') ++j;
-  auto charEnd = [&](std::size_t k) { return p_[k] == '\\' ? escapeEnd(k) : k + 1; };
-  for (bool first = true; j < n && (p_[j] != ']' || first); first = false) {
-    if (p_[j] == '[' && n - j > 2 && p_[j + 1] == ':') {
-      const std::size_t close = p_.find(":]", j + 2);
-      if (close != std::string_view::npos) {
-        j = close + 2;
-        continue;
-      }
-    }
-    if (p_[j] == '\\' && std::string_view("pPdDsSwW").find(p_[j + 1]) != std::string_view::npos) {
-      j = escapeEnd(j);
-      continue;
-    }
-    j = charEnd(j);
-    if (j + 1 < n && p_[j] == '-' && p_[j + 1] != ']') j = charEnd(j + 1);
-  }
-  return j + 1;
 }
 
 // The end of "(?flags)", "(?flags:" or "(?P<name>" at i, whose "(" is
@@ -337,6 +336,171 @@ const ByteSet& Rewriter::members(const std::string& pattern) {
   return members_.emplace(pattern, set).first->second;
 }
 
+// For a pattern that may match empty text: a pattern that matches wherever
+// the first matches something non-empty (and perhaps elsewhere), and never
+// matches empty text. The search for an occurrence then looks only where
+// such a match starts, instead of one byte after another. Built from the
+// pattern's structure (as rewritten, without \Q):
+//  - a byte, a class: itself; an assertion (^ $ \A \z \b \B): nothing;
+//  - A|B: the non-empty part of A | that of B;
+//  - A1..An: for each Ai that only empty matches of A1..Ai-1 stand before, the
+//    non-empty part of Ai followed by Ai+1..An;
+//  - A*, A+, A{n,m}: the non-empty part of A followed by A* (A{0,m-1});
+//    A?: the non-empty part of A.
+// Assertions before the first byte and the case flags are dropped (the
+// result folds every case when the pattern folds any): it may match more,
+// never less. Lines hold no LF, so the flags s and m change nothing here.
+class NonEmptyPart {
+ public:
+  explicit NonEmptyPart(std::string_view p) : p_(p) {}
+  // Empty when the pattern never matches anything but empty text.
+  std::optional<std::string> run() {
+    Piece all = alternation();
+    if (!all.nonEmpty) return std::nullopt;
+    return (fold_ ? "(?i)" : "") + *all.nonEmpty;
+  }
+
+ private:
+  struct Piece {
+    std::string text;                     // the piece, its flags dropped
+    bool nullable = true;                 // it may match empty text
+    std::optional<std::string> nonEmpty;  // its non-empty matches and perhaps more
+  };
+
+  static std::string Grouped(const std::string& text) { return "(?:" + text + ")"; }
+
+  bool more() const { return i_ < p_.size() && p_[i_] != '|' && p_[i_] != ')'; }
+
+  Piece alternation() {
+    Piece all = concatenation();
+    std::string nonEmpty = all.nonEmpty.value_or("");
+    bool any = all.nonEmpty.has_value();
+    while (i_ < p_.size() && p_[i_] == '|') {
+      ++i_;
+      Piece next = concatenation();
+      all.text += "|" + next.text;
+      all.nullable = all.nullable || next.nullable;
+      if (next.nonEmpty) {
+        nonEmpty += (any ? "|" : "") + *next.nonEmpty;
+        any = true;
+      }
+    }
+    if (any) all.nonEmpty = Grouped(nonEmpty);
+    return all;
+  }
+
+  Piece concatenation() {
+    std::vector<Piece> parts;
+    while (more()) parts.push_back(repeated(atom()));
+    Piece all;
+    std::string terms;
+    bool leadEmpty = true;  // all parts so far may match empty text
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      all.text += parts[k].text;
+      if (leadEmpty && parts[k].nonEmpty) {
+        std::string term = *parts[k].nonEmpty;
+        for (std::size_t j = k + 1; j < parts.size(); ++j) term += parts[j].text;
+        terms += (terms.empty() ? "" : "|") + term;
+      }
+      leadEmpty = leadEmpty && parts[k].nullable;
+    }
+    all.nullable = leadEmpty;
+    if (!terms.empty()) all.nonEmpty = Grouped(terms);
+    return all;
+  }
+
+  Piece atom() {
+    const std::size_t start = i_;
+    const char c = p_[i_];
+    if (c == '(') {
+      std::string open = "(?:";
+      if (i_ + 1 < p_.size() && p_[i_ + 1] == '?') {
+        std::size_t k = i_ + 2;
+        if (p_[k] == 'P') {
+          k = p_.find('>', k) + 1;
+        } else {
+          while (p_[k] != ')' && p_[k] != ':') fold_ = fold_ || p_[k++] == 'i';
+          if (p_[k] == ')') {  // flags alone: they match nothing
+            i_ = k + 1;
+            return Piece{"(?:)", true, std::nullopt};
+          }
+          ++k;
+        }
+        i_ = k;
+      } else {
+        ++i_;
+      }
+      Piece inner = alternation();
+      ++i_;  // ")"
+      Piece group{open + inner.text + ")", inner.nullable, std::nullopt};
+      if (inner.nonEmpty) group.nonEmpty = Grouped(*inner.nonEmpty);
+      return group;
+    }
+    if (c == '[') {
+      i_ = ClassEnd(p_, i_);
+    } else if (c == '\\') {
+      i_ = EscapeEnd(p_, i_);
+      if (std::string_view("bBAz").find(p_[start + 1]) != std::string_view::npos)
+        return Piece{std::string(p_.substr(start, 2)), true, std::nullopt};
+    } else if (c == '^' || c == '$') {
+      ++i_;
+      return Piece{std::string(1, c), true, std::nullopt};
+    } else {
+      ++i_;  // a byte, ".", or a "{" that starts no counted repetition
+    }
+    const std::string text(p_.substr(start, i_ - start));
+    return Piece{text, false, text};
+  }
+
+  // The counted repetition at i_ ("{n}", "{n,}", "{n,m}"): its bounds (max -1
+  // for none) and its end; no end when "{" is a literal there.
+  std::optional<std::size_t> counted(int& min, int& max) const {
+    std::size_t k = i_ + 1;
+    auto number = [&](int& v) {
+      const std::size_t from = k;
+      v = 0;
+      while (k < p_.size() && p_[k] >= '0' && p_[k] <= '9') v = v * 10 + (p_[k++] - '0');
+      return k > from;
+    };
+    if (!number(min)) return std::nullopt;
+    max = min;
+    if (k < p_.size() && p_[k] == ',') {
+      ++k;
+      if (!number(max)) max = -1;
+    }
+    if (k >= p_.size() || p_[k] != '}') return std::nullopt;
+    return k + 1;
+  }
+
+  Piece repeated(Piece a) {
+    if (i_ >= p_.size()) return a;
+    const std::size_t start = i_;
+    const char c = p_[i_];
+    int min = 0, max = -1;
+    if (c == '*' || c == '+' || c == '?') {
+      ++i_;
+      min = c == '+' ? 1 : 0;
+      max = c == '?' ? 1 : -1;
+    } else if (c == '{' && counted(min, max)) {
+      i_ = *counted(min, max);
+    } else {
+      return a;
+    }
+    if (i_ < p_.size() && p_[i_] == '?') ++i_;  // lazy: the same matches
+    Piece r{a.text + std::string(p_.substr(start, i_ - start)), a.nullable || min == 0,
+            std::nullopt};
+    if (a.nonEmpty && max != 0) {
+      const std::string rest = max < 0 ? "*" : "{0," + std::to_string(max - 1) + "}";
+      r.nonEmpty = Grouped(*a.nonEmpty) + (max == 1 ? "" : Grouped(a.text) + rest);
+    }
+    return r;
+  }
+
+  std::string_view p_;
+  std::size_t i_ = 0;
+  bool fold_ = false;
+};
+
 std::unique_ptr<RE2> Compile(const std::string& pattern, bool captures, std::string& error) {
   RE2::Options o = PatternOptions();
   o.set_never_capture(!captures);
@@ -366,11 +530,6 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
   k->anchored_ = kept.sawAnchor();
   k->tabBlind_ = !kept.mayMatchBlank();
   k->main_ = caseSensitive ? std::move(asTyped) : Compile(rewritten, true, error);
-  if (error.empty() && uses.lineEnd) k->atEnd_ = Compile("(?:" + rewritten + ")\\z", false, error);
-  if (error.empty() && uses.blocks)
-    k->block_ = Compile(Rewriter(key, !caseSensitive, Anchors::Dropped).run(), false, error);
-  if (error.empty() && uses.blocks && k->anchored_)
-    k->lfBlock_ = Compile(Rewriter(key, !caseSensitive, Anchors::AtEveryLf).run(), false, error);
   if (!error.empty()) {  // within RE2's syntax, but too large once rewritten
     result.message = std::string(kNotAPattern) + error;
     return result;
@@ -383,17 +542,67 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
   for (const auto& [text, at] : kPlaces)
     k->matchesEmpty_ =
         k->matchesEmpty_ || k->main_->Match(text, at, at, RE2::ANCHOR_BOTH, nullptr, 0);
+  // A pattern that may match empty text: where its non-empty matches may start.
+  // None at all: only empty matches, no occurrence ever. One too large to
+  // compile: the search goes on one byte after another.
+  auto nonEmpty = [&](const std::string& pattern) -> std::unique_ptr<RE2> {
+    const std::optional<std::string> part = NonEmptyPart(pattern).run();
+    if (!part) return nullptr;
+    std::string ignored;
+    std::unique_ptr<RE2> re = Compile(*part, false, ignored);
+    return re->ok() ? std::move(re) : nullptr;
+  };
+  if (k->matchesEmpty_) {
+    k->onlyEmpty_ = !NonEmptyPart(rewritten).run();
+    k->nonEmpty_ = nonEmpty(rewritten);
+  }
+  if (uses.lineEnd) k->atEnd_ = Compile("(?:" + rewritten + ")\\z", false, error);
+  if (error.empty() && uses.blocks) {
+    // Searches over blocks: for a pattern that may match empty text, where
+    // its non-empty matches may start (never certain, never empty).
+    for (const Anchors anchors : {Anchors::Dropped, Anchors::AtEveryLf}) {
+      if (anchors == Anchors::AtEveryLf && !k->anchored_) break;
+      const std::string text = Rewriter(key, !caseSensitive, anchors).run();
+      std::unique_ptr<RE2> re = k->matchesEmpty_ ? nonEmpty(text) : nullptr;
+      if (re == nullptr) re = Compile(text, false, error);
+      (anchors == Anchors::Dropped ? k->block_ : k->lfBlock_) = std::move(re);
+    }
+  }
+  if (!error.empty()) {
+    result.message = std::string(kNotAPattern) + error;
+    return result;
+  }
   result.pattern = std::move(k);
   return result;
 }
 
 QU::KeyMatch KeyPattern::find(std::string_view s, std::size_t from) const {
+  auto offset = [&](const re2::StringPiece& m) {
+    return static_cast<std::size_t>(m.data() - s.data());
+  };
   re2::StringPiece m;
-  while (from <= s.size()) {
-    if (!main_->Match(s, from, s.size(), RE2::UNANCHORED, &m, 1)) break;
-    const auto at = static_cast<std::size_t>(m.data() - s.data());
+  if (from > s.size() || !main_->Match(s, from, s.size(), RE2::UNANCHORED, &m, 1)) return {};
+  if (!m.empty()) return {offset(m), m.size()};
+  if (onlyEmpty_) return {};
+  // The leftmost match is empty, which is no occurrence: the search goes on
+  // one byte further, up to a place where the match the pattern prefers is
+  // not empty. Only where a non-empty match may start is it asked for.
+  for (std::size_t next = offset(m) + 1; next <= s.size();) {
+    std::size_t at = 0;
+    if (nonEmpty_ != nullptr) {
+      re2::StringPiece candidate;
+      if (!nonEmpty_->Match(s, next, s.size(), RE2::UNANCHORED, &candidate, 1)) return {};
+      at = offset(candidate);
+      if (!main_->Match(s, at, s.size(), RE2::ANCHOR_START, &m, 1)) {
+        next = at + 1;
+        continue;
+      }
+    } else {
+      if (!main_->Match(s, next, s.size(), RE2::UNANCHORED, &m, 1)) return {};
+      at = offset(m);
+    }
     if (!m.empty()) return {at, m.size()};
-    from = at + 1;  // an empty match is no occurrence
+    next = at + 1;
   }
   return {};
 }
@@ -451,6 +660,7 @@ std::string KeyPattern::replacementProblem(std::string_view r) const {
 
 KeyPattern::BlockHit KeyPattern::blockHit(std::string_view block, bool noCr) const {
   assert(block_);
+  if (onlyEmpty_) return {};
   // Where the lines end in LF alone, ^ and $ can match at each LF as they
   // would at each line's start and end; any CR makes them match anywhere.
   const bool lfOnly = noCr && lfBlock_ != nullptr;
@@ -461,11 +671,12 @@ KeyPattern::BlockHit KeyPattern::blockHit(std::string_view block, bool noCr) con
   const auto at = static_cast<std::size_t>(m.data() - block.data());
   // A match within one line is one of that line's own, unless it leaned on an
   // anchor that was dropped, or on the end of the block, where the line may
-  // go on.
+  // go on, or the pattern may match empty text (the block then finds where
+  // non-empty matches may start).
   const bool oneLine =
       std::string_view(m.data(), m.size()).find_first_of("\r\n") == std::string_view::npos;
   const bool beforeEnd = at + m.size() < block.size();
-  return {at, oneLine && beforeEnd && (!anchored_ || lfOnly), true};
+  return {at, oneLine && beforeEnd && (!anchored_ || lfOnly) && !matchesEmpty_, true};
 }
 
 signed char PatternWatch::holds(std::string_view buffer, std::size_t start, std::size_t end,

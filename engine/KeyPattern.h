@@ -98,12 +98,14 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
 
  private:
   KeyPattern();
-  std::unique_ptr<re2::RE2> main_;     // the pattern with its case rule
-  std::unique_ptr<re2::RE2> atEnd_;    // the same, ending at the end of the text
-  std::unique_ptr<re2::RE2> block_;    // the same without ^, $, \A and \z
-  std::unique_ptr<re2::RE2> lfBlock_;  // the same with them matching at every LF
-  bool anchored_ = false;              // the pattern holds one of those
-  bool matchesEmpty_ = true;           // the pattern may match empty text in a line
+  std::unique_ptr<re2::RE2> main_;      // the pattern with its case rule
+  std::unique_ptr<re2::RE2> atEnd_;     // the same, ending at the end of the text
+  std::unique_ptr<re2::RE2> block_;     // the same without ^, $, \A and \z
+  std::unique_ptr<re2::RE2> lfBlock_;   // the same with them matching at every LF
+  std::unique_ptr<re2::RE2> nonEmpty_;  // where a non-empty match may start, or null
+  bool anchored_ = false;               // the pattern holds one of those
+  bool matchesEmpty_ = true;            // the pattern may match empty text in a line
+  bool onlyEmpty_ = false;              // and never anything else
   bool tabBlind_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <re2/re2.h>
 
 #include "engine/Actions.h"
 #include "engine/BlockLines.h"
@@ -175,6 +176,45 @@ TEST(PatternRoutines, CaseRuleIsRe2sFoldingOnAscii) {
       for (int j = 0; j < n; ++j) line += "aAbBcCkKlMx1-[] _!"[rng.below(18)];
       const QU::KeyMatch a = ours->find(line, 0), b = re2Folding->find(line, 0);
       EXPECT_TRUE(a.at == b.at && a.length == b.length) << p << " on \"" << line << "\"";
+    }
+  }
+}
+
+// The search rule itself, one place after another: the occurrence is at the
+// first place at or after from where the match the pattern prefers there is
+// not empty.
+QU::KeyMatch ByTheRule(const RE2& re, std::string_view s, std::size_t from) {
+  for (std::size_t q = from; q <= s.size(); ++q) {
+    re2::StringPiece m;
+    if (re.Match(s, q, s.size(), RE2::ANCHOR_START, &m, 1) && !m.empty()) return {q, m.size()};
+  }
+  return {};
+}
+
+// Patterns that may match empty text are searched only where a non-empty
+// match may start; the occurrences must be those of the rule.
+TEST(PatternRoutines, EmptyMatchesFollowTheRule) {
+  const std::vector<std::string> patterns = {
+      "x*",      "(?:)|b", "(.*z)?",      "a?b?",          "\\bx*",   "(a|)(b|)c?",
+      "(?:ab)*", "k*$",    "^a*",         "(a*)+",         "b??a",    "(?i)a*",
+      "[^a]*",   "\\B|a",  "(?:a|b*){2}", "x{0,3}y?",      "(?U)a+|", "(?:(?:.*y)?|x)",
+      "a*?",     "(?:)",   "\\b",         "()|(?P<n>z)k*",
+  };
+  RE2::Options o;
+  o.set_encoding(RE2::Options::EncodingLatin1);
+  Rng rng(11);
+  for (const auto& p : patterns) {
+    const auto ours = Compile(p, true);
+    const RE2 re(p, o);
+    if (!ours) continue;
+    for (int i = 0; i < 60; ++i) {
+      std::string line;
+      for (int j = rng.range(0, 14); j > 0; --j) line += "abxyzk A-"[rng.below(9)];
+      for (std::size_t from = 0; from <= line.size() + 1; ++from) {
+        const QU::KeyMatch a = ours->find(line, from), b = ByTheRule(re, line, from);
+        EXPECT_TRUE(a.at == b.at && a.length == b.length)
+            << p << " on \"" << line << "\" from " << from << ": " << a.at << "/" << b.at;
+      }
     }
   }
 }
