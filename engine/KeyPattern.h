@@ -80,11 +80,12 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
   // starts at a line's start and holds lines each ended by CR, LF or CR LF
   // (the last one may be unended); noCr tells that it holds no CR. at: no
   // line that ends before offset at holds a match (npos: no line does);
-  // certain: the line in which at lies holds one. Both hold for lines without
-  // tabs (the lines a run tests have their tabs expanded, which the raw bytes
-  // of a block do not show), and for all lines when tabBlind. Not usable
-  // (usable false) when it met a match of empty text: the lines are then
-  // searched one by one.
+  // certain: the line in which at lies holds one (never for a pattern that
+  // may match empty text: its blocks show where non-empty matches may start).
+  // Both hold for lines without tabs (the lines a run tests have their tabs
+  // expanded, which the raw bytes of a block do not show), and for all lines
+  // when tabBlind. Not usable (usable false) when it met a match of empty
+  // text: the lines are then searched one by one.
   struct BlockHit {
     std::size_t at = std::string_view::npos;
     bool certain = false;

@@ -377,14 +377,6 @@ TEST(PatternRequests, MeanTheSameAsAPlainKey) {
 
 // --- Searches over blocks of lines --------------------------------------------------
 
-std::string ReadAll(std::FILE* f) {
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-  return s;
-}
-
 // Tests 3 and 5 read from a file in small blocks (the lines' matches found
 // over a block at once, then mapped to lines) and in chunks on two threads
 // write what the search line by line writes.
@@ -419,7 +411,7 @@ TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
           ASSERT_TRUE(RunChange(r, reader, writer).completed);
           writer.finish();
         }
-        EXPECT_EQ(ReadAll(out), want)
+        EXPECT_EQ(ReadBack(out), want)
             << "blocks: pattern " << p << ", test " << test << ", round " << round;
         std::fclose(in);
         std::fclose(out);
