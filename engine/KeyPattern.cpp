@@ -367,7 +367,7 @@ class NonEmptyPart {
     std::optional<std::string> nonEmpty;  // its non-empty matches and perhaps more
   };
 
-  static std::string Grouped(const std::string& text) { return "(?:" + text + ")"; }
+  static std::string grouped(const std::string& text) { return "(?:" + text + ")"; }
 
   bool more() const { return i_ < p_.size() && p_[i_] != '|' && p_[i_] != ')'; }
 
@@ -385,7 +385,7 @@ class NonEmptyPart {
         any = true;
       }
     }
-    if (any) all.nonEmpty = Grouped(nonEmpty);
+    if (any) all.nonEmpty = grouped(nonEmpty);
     return all;
   }
 
@@ -405,7 +405,7 @@ class NonEmptyPart {
       leadEmpty = leadEmpty && parts[k].nullable;
     }
     all.nullable = leadEmpty;
-    if (!terms.empty()) all.nonEmpty = Grouped(terms);
+    if (!terms.empty()) all.nonEmpty = grouped(terms);
     return all;
   }
 
@@ -433,7 +433,7 @@ class NonEmptyPart {
       Piece inner = alternation();
       ++i_;  // ")"
       Piece group{open + inner.text + ")", inner.nullable, std::nullopt};
-      if (inner.nonEmpty) group.nonEmpty = Grouped(*inner.nonEmpty);
+      if (inner.nonEmpty) group.nonEmpty = grouped(*inner.nonEmpty);
       return group;
     }
     if (c == '[') {
@@ -491,7 +491,7 @@ class NonEmptyPart {
             std::nullopt};
     if (a.nonEmpty && max != 0) {
       const std::string rest = max < 0 ? "*" : "{0," + std::to_string(max - 1) + "}";
-      r.nonEmpty = Grouped(*a.nonEmpty) + (max == 1 ? "" : Grouped(a.text) + rest);
+      r.nonEmpty = grouped(*a.nonEmpty) + (max == 1 ? "" : grouped(a.text) + rest);
     }
     return r;
   }
