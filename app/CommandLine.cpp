@@ -27,16 +27,17 @@ std::string EditorHelpText() {
          "These options count only as the first argument. Qt's own options, such as\n"
          "-platform NAME and -style NAME, may come before FILE.\n"
          "\n"
-         "Work files \"~QLtmp1~.txt\", \"~QLtmp2~.txt\" and \"Tempinfile~.txt\" go to the\n"
-         "program's folder, or to FILE's folder when FILE is given, or, when that folder\n"
-         "cannot be written, to the folder \"quorlin\" in the temporary folder; closing\n"
-         "the window deletes them.\n"
+         "Work files \"~QLtmp1~.txt\", \"~QLtmp2~.txt\" and \"Tempinfile~.txt\" go to FILE's\n"
+         "folder when FILE is given, or to the program's folder when it runs from a\n"
+         "build or an unpacked folder of its own; when that folder is one others may\n"
+         "write, or the program is installed (under /usr, /opt or ~/.local), to the\n"
+         "folder \"quorlin\" in the temporary folder. Closing the window deletes them.\n"
          "\n"
          "quorlin-batch(1) makes the same changes without a window.\n";
 }
 
 std::string EditorVersionText() {
-  return std::string("quorlin ") + kVersion + "\n";
+  return std::string("quorlin ") + kVersion + "\n" + kCopyright + "\n" + kLicenceLine + "\n";
 }
 
 }  // namespace quorlin::app

@@ -22,6 +22,7 @@
 
 #include "app/Printing.h"
 #include "engine/FileError.h"
+#include "engine/Files.h"
 #include "text/Text.h"
 #include "text/TextLines.h"
 #include "textutil/QuorlinUtils.h"
@@ -147,19 +148,11 @@ std::string_view SaveTerminator(const DocumentState& state) {
 
 namespace {
 
-// The new file takes the owner and group of the one it replaces where this
-// process may give them (a file saved by root over a user's file stays the
-// user's), then the old permissions again, which a change of owner may clear.
+// The new file keeps the owner, group and permissions of the one it
+// replaces, as the engine's safe output does.
 void KeepOwner([[maybe_unused]] const QString& path, [[maybe_unused]] QSaveFile& file) {
 #ifndef Q_OS_WIN
-  struct stat old {};
-  if (::stat(QFile::encodeName(path).constData(), &old) != 0) return;  // a new file
-  const int fd = file.handle();
-  if (fd < 0) return;
-  if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-    [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-  }
-  ::fchmod(fd, old.st_mode & 07777);
+  if (file.handle() >= 0) KeepOwnerAndMode(QFile::encodeName(path).toStdString(), file.handle());
 #endif
 }
 

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "app/Document.h"
+#include "app/DocumentLoading.h"
 #include "app/PrintSystem.h"
 
 namespace quorlin::text {

@@ -1,35 +1,104 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/Printing.h"
 
+#include <cstdlib>
+
+#include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
-#include <QTextOption>
 
-#include "ui/Western.h"
+#include "text/LineLayout.h"
+#include "ui/PaneGlyphs.h"
 
 namespace quorlin::app {
 namespace {
 
-// The distance to give a layout on the device so that its tabs stop every
-// `wanted` device dots. Qt 6.4 multiplies a layout's tab distance by the
-// device's resolution over 96 (1 on the pane's screen, 6.25 on a 600-dpi
-// printer). The stop is measured on a probe line rather than assumed, so
-// that it comes out right whether or not a Qt version scales it.
-qreal LayoutTabDistance(const QFont& font, QPaintDevice* device, qreal wanted) {
-  QTextLayout probe(QStringLiteral("\tx"), font, device);
-  QTextOption option;
-  option.setTabStopDistance(wanted);
-  probe.setTextOption(option);
-  probe.beginLayout();
-  QTextLine line = probe.createLine();
-  line.setLineWidth(wanted * 1000);
-  probe.endLayout();
-  const qreal reached = line.cursorToX(1);
-  return reached > 0 ? wanted * wanted / reached : wanted;
+class WesternGlyphs final : public PrintGlyphs {
+ public:
+  WesternGlyphs(const QFont& font, qreal tabStop) : glyphs_(font, tabStop) {
+    // A printed line is as tall as a line of the font laid out on the device,
+    // the font's leading included.
+    QTextLayout probe(QStringLiteral("x"), font);
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
+    line.setLeadingIncluded(true);
+    probe.endLayout();
+    lineHeight_ = line.height();
+    ascent_ = line.ascent();
+  }
+
+  qreal lineHeight() const override { return lineHeight_; }
+  qreal ascent() const override { return ascent_; }
+
+  void rowStarts(std::string_view line, qreal width,
+                 std::vector<std::size_t>& starts) const override {
+    text::WrapRowStarts(glyphs_.metrics(), line, std::int64_t(width * text::kUnits), starts);
+  }
+
+  void addRow(std::string_view row, QPointF origin, PageGlyphs& page) const override {
+    const text::Metrics& metrics = glyphs_.metrics();
+    const std::vector<QRawFont>& fonts = glyphs_.fonts();
+    std::int64_t x = 0;
+    for (const char c : row) {
+      const auto b = static_cast<unsigned char>(c);
+      if (b != ' ' && b != '\t') {
+        page.add(fonts[glyphs_.fontOf(b)], glyphs_.glyph(b),
+                 QPointF(origin.x() + qreal(x) / text::kUnits, origin.y()));
+      }
+      x += text::StepAt(metrics, b, x);
+    }
+  }
+
+ private:
+  ui::PaneGlyphs glyphs_;
+  qreal lineHeight_ = 1;
+  qreal ascent_ = 0;
+};
+
+// Qt's PDF writer takes two buffers of 10 MB for each page it writes out and
+// frees them after it. glibc's malloc serves them from its heap but gives the
+// memory back to the system after every page (its trim threshold is twice the
+// largest mapped block freed so far), so that each page faults it in again:
+// a third of the time of a long print. Freeing one mapped block larger than
+// them raises both thresholds (see mallopt(3), M_MMAP_THRESHOLD), as any
+// such block in the program would: the pages then reuse the same memory,
+// which stays as small as one page needs.
+void KeepPageBuffers() {
+#ifdef __GLIBC__
+  void* volatile block = std::malloc(std::size_t(24) << 20);
+  std::free(block);
+#endif
 }
 
 }  // namespace
+
+void PageGlyphs::add(const QRawFont& font, quint32 glyph, QPointF position) {
+  if (used_ == 0 || runs_[used_ - 1].font != &font) {
+    if (used_ == runs_.size()) runs_.emplace_back();
+    runs_[used_++].font = &font;
+  }
+  Run& run = runs_[used_ - 1];
+  run.glyphs.append(glyph);
+  run.positions.append(position);
+}
+
+void PageGlyphs::paint(QPainter& painter) {
+  for (std::size_t n = 0; n < used_; ++n) {
+    Run& run = runs_[n];
+    {
+      QGlyphRun glyphs;
+      glyphs.setRawFont(*run.font);
+      glyphs.setGlyphIndexes(run.glyphs);
+      glyphs.setPositions(run.positions);
+      painter.drawGlyphRun(QPointF(), glyphs);
+    }
+    // Emptied with their room kept, now that the glyph run shares them no more.
+    run.glyphs.clear();
+    run.positions.clear();
+  }
+  used_ = 0;
+}
 
 QRect PrintableRect(int dpiX, int dpiY, int pageWidth, int pageHeight) {
   const int left = 3 * dpiX / 4;
@@ -51,52 +120,56 @@ QFont PrintFont(const QFont& paneFont) {
   return font;
 }
 
-bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
-                qreal tabStop, const std::atomic<bool>* stop) {
+std::unique_ptr<PrintGlyphs> WesternPrintGlyphs(const QFont& font, const QPaintDevice& device,
+                                                qreal tabStop) {
+  // The font sized for the device's resolution, as a layout on it would be.
+  return std::make_unique<WesternGlyphs>(QFont(font, &device),
+                                         tabStop * device.logicalDpiX() / 96.0);
+}
+
+bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines,
+                const PrintGlyphs& glyphs, const std::atomic<bool>* stop) {
   if (rect.isEmpty()) return false;  // a page smaller than its margins
   QPainter painter;
+  KeepPageBuffers();
   if (!painter.begin(&device)) return false;
   painter.setPen(Qt::black);
 
-  QTextOption option;
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  option.setTabStopDistance(
-      LayoutTabDistance(font, &device, tabStop * device.logicalDpiX() / 96.0));
-  // One layout, given each line in turn: the pages are painted as they are
-  // laid out, so a long text never has all its lines laid out at once.
-  QTextLayout layout(QString(), font, &device);
-  layout.setTextOption(option);
-
-  const qreal width = rect.width();
   const qreal height = rect.height();
+  const qreal lineHeight = glyphs.lineHeight();
   qreal y = 0;  // from the rectangle's top on the current page
   bool ok = true;
   std::string_view text;
+  std::vector<std::size_t> starts;
+  PageGlyphs page;
+  const auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
   while (ok && lines.next(text)) {
-    if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+    if (stopped()) {
       ok = false;
       break;
     }
-    layout.setText(ui::DecodeWestern(text));
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-      line.setLeadingIncluded(true);
-      line.setLineWidth(width);
-      line.setPosition(QPointF(0, 0));
-    }
-    layout.endLayout();
-    for (int n = 0; ok && n < layout.lineCount(); ++n) {
-      const QTextLine line = layout.lineAt(n);
+    glyphs.rowStarts(text, rect.width(), starts);
+    for (std::size_t n = 0; ok && n < starts.size(); ++n) {
       // A line taller than the whole rectangle still prints, alone on a page.
-      if (y > 0 && y + line.height() > height) {
-        if (!device.newPage()) ok = false;
+      // A stop is also seen between the pages of one long line.
+      if (y > 0 && y + lineHeight > height) {
+        page.paint(painter);
+        ok = !stopped() && device.newPage();
         y = 0;
       }
-      if (ok) line.draw(&painter, QPointF(rect.left(), rect.top() + y));
-      y += line.height();
+      const std::size_t end = n + 1 < starts.size() ? starts[n + 1] : text.size();
+      glyphs.addRow(text.substr(starts[n], end - starts[n]),
+                    QPointF(rect.left(), rect.top() + y + glyphs.ascent()), page);
+      y += lineHeight;
     }
   }
+  if (ok) page.paint(painter);
   return painter.end() && ok;
+}
+
+bool PrintLines(QPagedPaintDevice& device, const QRect& rect, LineSource& lines, const QFont& font,
+                qreal tabStop, const std::atomic<bool>* stop) {
+  return PrintLines(device, rect, lines, *WesternPrintGlyphs(font, device, tabStop), stop);
 }
 
 }  // namespace quorlin::app

@@ -96,7 +96,7 @@ void TForm1::FormCreate() {
   CommandLineHandled = false;
   const QString folder =
       options_.programFolder.isEmpty() ? ProgramFolder() : options_.programFolder;
-  doc_.workFolder = WorkFolderFor(folder, CanHoldWorkFiles, &doc_.madeFolders);
+  doc_.workFolder = WorkFolderForProgram(folder, &doc_.madeFolders);
   ui_.pane->setHistoryFolder(ui::SystemName(doc_.workFolder));
   changePage_->checkDefaultButtons();
 }

@@ -12,7 +12,7 @@
 #include <QSize>
 #include <QStringList>
 
-#include "app/Document.h"
+#include "app/DocumentLoading.h"
 #include "app/PrintSystem.h"
 #include "ui/BackgroundWork.h"
 #include "ui/MainWindowUi.h"

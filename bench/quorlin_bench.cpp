@@ -2,14 +2,17 @@
 // quorlin-bench: times quorlin-batch against the GNU tool doing the same job on
 // a generated 1,000,000-line text, running the two in alternation, and prints
 // the median of each and their ratio (below 1.0: quorlin-batch is faster).
-// Then the same for one 100 MB line without a line break, from a file and
-// from a pipe, against tr; and the peak memory of the sort and the removal of
-// duplicates on texts of empty lines, of 8-byte lines and the generated text.
+// Then the streaming actions at -j 1 against cat copying the same text (the
+// copy floor; --only cat for these alone); the same for one 100 MB line
+// without a line break, from a file and from a pipe, against tr; and the peak
+// memory of the sort and the removal of duplicates on texts of empty lines,
+// of 8-byte lines and the generated text.
 //
 // With --only jobs (and only then: it makes a 1 GB text), -j 2 against -j 1
 // on that text for the key replacement, the tag strip and the sort, and the
-// peak memory of -j 2; with --baseline OTHER_BATCH_PROGRAM also that
-// program's -j 1, to show that one thread has not slowed down.
+// peak memory of -j 2. With --baseline OTHER_BATCH_PROGRAM also that
+// program's -j 1 there and beside the streaming actions, to show that one
+// thread has not slowed down.
 //
 //   quorlin-bench [--lines N] [--runs R] [--only NAME] [--baseline PROGRAM]
 //                 BATCH_PROGRAM WORK_FOLDER
@@ -35,8 +38,8 @@ extern char** environ;
 namespace {
 
 // Runs cmd through sh; returns seconds and sets maxRssKb to the peak resident
-// size of the command.
-double TimeCommand(const std::string& cmd, long* maxRssKb = nullptr) {
+// size of the command and cpu to its processor seconds (user and system).
+double TimeCommand(const std::string& cmd, long* maxRssKb = nullptr, double* cpu = nullptr) {
   const char* argv[] = {"sh", "-c", cmd.c_str(), nullptr};
   const auto t0 = std::chrono::steady_clock::now();
   pid_t pid;
@@ -54,6 +57,10 @@ double TimeCommand(const std::string& cmd, long* maxRssKb = nullptr) {
     std::exit(1);
   }
   if (maxRssKb) *maxRssKb = ru.ru_maxrss;
+  if (cpu) {
+    *cpu = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  }
   return std::chrono::duration<double>(t1 - t0).count();
 }
 
@@ -202,6 +209,56 @@ int main(int argc, char** argv) {
     std::printf("%-11s peak memory: quorlin %.1f MB (%.2fx the text), gnu %.1f MB\n", "",
                 rssQ / 1024.0, rssQ * 1024.0 / double(bytes), rssG / 1024.0);
   }
+  // The streaming actions against the copy floor: cat copying the same text
+  // between the same files, one thread each.
+  const struct {
+    const char* name;
+    const char* args;
+  } copyJobs[] = {
+      {"expand", "-t 1 -a 13"},
+      {"delete-key", "-t 3 -k KEY -a 14"},
+      {"replace-key", "-a 31 -k KEY -r XY"},
+      {"strip-tags", "-a 30"},
+      {"upper", "--upper"},
+      {"cut", "-a 16 -n 40"},
+  };
+  // On a busy machine the processor seconds (user and system) vary less than
+  // the elapsed ones: both are shown.
+  bool copyHeader = false;
+  for (const auto& job : copyJobs) {
+    if (!only.empty() && only != "cat" && job.name != only) continue;
+    if (!copyHeader) {
+      std::printf("\n%-11s %10s %10s %7s %7s %9s%s  %s\n", "streaming", "quorlin s", "cat s",
+                  "ratio", "target", "cpu ratio", baseline.empty() ? "" : "  baseline s ratio cpu",
+                  "quorlin-batch -j 1 against cat < in > out");
+      copyHeader = true;
+    }
+    auto command = [&](const std::string& program) {
+      return "LC_ALL=C '" + program + "' -j 1 " + job.args + " '" + text + "' > '" + q + "'";
+    };
+    const std::string cc = "cat < '" + text + "' > '" + g + "'";
+    std::vector<double> tq, tc, tb, cq, cc2, cb;
+    TimeCommand(command(batch));
+    TimeCommand(cc);
+    for (int r = 0; r < runs; ++r) {
+      double cpu = 0;
+      tq.push_back(TimeCommand(command(batch), nullptr, &cpu));
+      cq.push_back(cpu);
+      tc.push_back(TimeCommand(cc, nullptr, &cpu));
+      cc2.push_back(cpu);
+      if (baseline.empty()) continue;
+      tb.push_back(TimeCommand(command(baseline), nullptr, &cpu));
+      cb.push_back(cpu);
+    }
+    const double mq = Median(tq), mc = Median(tc), ratio = mq / mc;
+    allMet = allMet && ratio <= 2.0;
+    std::printf("%-11s %10.3f %10.3f %7.2f %7.2f %9.2f", job.name, mq, mc, ratio, 2.0,
+                Median(cq) / Median(cc2));
+    if (!baseline.empty())
+      std::printf("  %10.3f %5.2f %4.2f", Median(tb), Median(tb) / mc, Median(cb) / Median(cc2));
+    std::printf("  %s%s\n", job.args, ratio <= 2.0 ? "" : "   (above target)");
+  }
+
   // One 100 MB line without a break (minified data, NUL-padded exports): read
   // in linear time, from a file and from a pipe.
   const std::string longLine = (dir / "long-line-100MB.txt").string();

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <thread>
 #include <utility>
+#include <variant>
 
 #include <CLI/CLI.hpp>
 
@@ -42,20 +44,217 @@ std::optional<ByteRange> ParseRange(const std::string& s) {
 
 constexpr unsigned kMostJobs = 1024;
 
+// The values of the options as given, before they are converted.
+struct Given {
+  std::string test, action, key, repl, jobs, outputDir, range, context;
+  std::string firstLine, lastLine, length, firstChar, lastChar, replPos;
+  bool retain = false, caseSensitive = false, lower = false, upper = false, crlf = false,
+       lf = false, inPlace = false, stats = false, dryRun = false, explain = false, list = false,
+       help = false, version = false, facts = false, chain = false;
+};
+
+// Why a value is refused ("" when it is taken), in the words of the usage
+// message.
+using Check = std::string (*)(const std::string& value);
+
+std::string CheckTest(const std::string& v) {
+  const std::optional<int> c = ParseCode(v);
+  if (c && FindTest(TestCode(*c)) != nullptr) return {};
+  return "'" + v + "' is no line test code (see --list)";
+}
+std::string CheckAction(const std::string& v) {
+  const std::optional<int> c = ParseCode(v);
+  if (c && FindAction(ActionCode(*c)) != nullptr) return {};
+  return "'" + v + "' is no change action code (see --list)";
+}
+std::string CheckJobs(const std::string& v) {
+  const std::optional<unsigned long long> n = ParseCount(v);
+  if (n && *n <= kMostJobs) return {};
+  return "'" + v + "' is no number of jobs (0 to " + std::to_string(kMostJobs) + ")";
+}
+std::string CheckRange(const std::string& v) {
+  return ParseRange(v) ? std::string() : "'" + v + "' is no byte range START:END";
+}
+
+// Every option of the program: how it is named and shown in the help, where
+// its value goes, and what checks it. The help lists the options in this
+// order; an option in the hidden group is left out (the steps quorlin-cluster
+// runs on its workers), and one whose help is empty shares the line of the
+// option before it. CLI11 checks the values in this order too.
+struct OptionRow {
+  const char* names;  // as CLI11 takes them: "-t,--test"
+  const char* group;  // "" hides the option
+  const char* value;  // what the help shows after the names; "" for a flag's nothing
+  const char* help;
+  std::variant<std::string Given::*, bool Given::*> into;
+  Check check = nullptr;
+};
+
+constexpr const char* kRequest = "The request";
+constexpr const char* kOutput = "Output";
+constexpr const char* kFiles = "Files and threads";
+constexpr const char* kInformation = "Information";
+constexpr const char* kHidden = "";
+
+// clang-format off
+const OptionRow kOptionRows[] = {
+    {"-t,--test",           kRequest, "N",    "line test code 1-14 (default 1)", &Given::test, CheckTest},
+    {"-a,--action",         kRequest, "N",    "change action code (default 13)", &Given::action, CheckAction},
+    {"-k,--key",            kRequest, "TEXT", "Test Key Text", &Given::key},
+    {"-r,--repl",           kRequest, "TEXT", "Replacement Key Text", &Given::repl},
+    {"--first-line",        kRequest, "N",    "1st Line Num", &Given::firstLine},
+    {"--last-line",         kRequest, "N",    "Last Line Num", &Given::lastLine},
+    {"-n,--length",         kRequest, "N",    "Linelength Num Chars", &Given::length},
+    {"--first-char",        kRequest, "N",    "1st char position #", &Given::firstChar},
+    {"--last-char",         kRequest, "N",    "Last char position", &Given::lastChar},
+    {"--repl-pos",          kRequest, "N",    "Repl Pos", &Given::replPos},
+    {"--retain",            kRequest, "",     "Retain only the lines that pass the Test", &Given::retain},
+    {"-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", &Given::caseSensitive},
+    {"--lower",             kOutput,  "",     "output lower case, output upper case", &Given::lower},
+    {"--upper",             kOutput,  "",     "", &Given::upper},
+    {"--crlf",              kOutput,  "",     "force the output line terminator", &Given::crlf},
+    {"--lf",                kOutput,  "",     "", &Given::lf},
+    {"-j,--jobs",           kFiles,   "N",    "threads to run on (default 1; 0: one per core)", &Given::jobs, CheckJobs},
+    {"--in-place",          kFiles,   "",     "replace each FILE with its changed text", &Given::inPlace},
+    {"-o",                  kFiles,   "DIR",  "write each FILE's changed text into DIR, same name", &Given::outputDir},
+    {"--stats",             kInformation, "", "after the run, its figures on standard error", &Given::stats},
+    {"--dry-run",           kInformation, "", "the figures only; no output is written", &Given::dryRun},
+    {"--explain",           kInformation, "", "print what the request needs to be split, and exit", &Given::explain},
+    {"--list",              kInformation, "", "print every test and action code with its caption", &Given::list},
+    {"-h,--help",           kInformation, "", "this help", &Given::help},
+    {"--version",           kInformation, "", "the program's name and version", &Given::version},
+    {"--range",             kHidden,  "B:E",  "run the lines that start in the byte range", &Given::range, CheckRange},
+    {"--context",           kHidden,  "C",    "the context the range starts from", &Given::context},
+    {"--facts",             kHidden,  "",     "what the range tells the ranges after it", &Given::facts},
+    {"--chain",             kHidden,  "",     "the context of each range from their facts", &Given::chain},
+};
+// clang-format on
+
 // The numeric fields by their options, in the order they are checked.
 struct NumericOption {
   const char* names;
+  std::string Given::*value;
   Field field;
 };
-constexpr NumericOption kNumeric[] = {
-    {"--first-line", Field::FirstLineNum}, {"--last-line", Field::LastLineNum},
-    {"-n,--length", Field::LineLength},    {"--first-char", Field::FirstCharPos},
-    {"--last-char", Field::LastCharPos},   {"--repl-pos", Field::ReplPos},
+const NumericOption kNumericOptions[] = {
+    {"--first-line", &Given::firstLine, Field::FirstLineNum},
+    {"--last-line", &Given::lastLine, Field::LastLineNum},
+    {"-n,--length", &Given::length, Field::LineLength},
+    {"--first-char", &Given::firstChar, Field::FirstCharPos},
+    {"--last-char", &Given::lastChar, Field::LastCharPos},
+    {"--repl-pos", &Given::replPos, Field::ReplPos},
 };
+
+// Options that cannot be given together, in the order they are reported.
+const std::pair<const char*, const char*> kExclusive[] = {
+    {"--lower", "--upper"},
+    {"--crlf", "--lf"},
+    {"--in-place", "-o"},
+};
+
+// The options as CLI11 parses them, into given.
+struct Parser {
+  explicit Parser(Given& given) {
+    app.set_help_flag();
+    app.allow_extras();  // unknown options are reported in our words
+    for (const OptionRow& row : kOptionRows) {
+      CLI::Option* opt;
+      if (const auto* text = std::get_if<std::string Given::*>(&row.into)) {
+        opt = app.add_option(row.names, given.**text)
+                  ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+      } else {
+        opt = app.add_flag(row.names, given.*std::get<bool Given::*>(row.into))
+                  ->disable_flag_override();
+      }
+      opt->group(row.group)->description(row.help);
+      if (row.check != nullptr) {
+        opt->check(CLI::Validator(
+            [this, check = row.check](const std::string& v) {
+              std::string why = check(v);
+              if (!why.empty() && refusal.empty()) refusal = why;
+              return why;
+            },
+            row.value));
+      }
+      options.push_back(opt);
+    }
+    for (const auto& [a, b] : kExclusive) option(a)->excludes(option(b));
+    app.add_option("files", positional);
+  }
+  CLI::Option* option(std::string_view names) const {
+    for (std::size_t i = 0; i < std::size(kOptionRows); ++i)
+      if (names == kOptionRows[i].names) return options[i];
+    return nullptr;
+  }
+  // The first pair of options given together that may not be.
+  std::string exclusion() const {
+    for (const auto& [a, b] : kExclusive)
+      if (option(a)->count() > 0 && option(b)->count() > 0)
+        return std::string(a) + " and " + b + " cannot be given together";
+    return {};
+  }
+  // Parses args; the reason for the usage message when they are refused.
+  std::string parse(const std::vector<std::string>& args);
+  // The first argument that names no option.
+  std::string unknown() const {
+    for (const std::string& extra : app.remaining())
+      if (extra != "--") return "unknown option '" + extra + "'";
+    return {};
+  }
+
+  CLI::App app;
+  std::vector<CLI::Option*> options;  // by row
+  std::vector<std::string> positional;
+  std::string refusal;  // the first value a check refused
+};
+
+std::string Parser::parse(const std::vector<std::string>& args) {
+  // "--name=" gives the option an empty value (the parser would take the
+  // next argument instead); "--flag=..." is refused.
+  for (const std::string& a : args) {
+    if (a == "--") break;
+    const std::size_t eq = a.find('=');
+    if (a.rfind("--", 0) != 0 || eq == std::string::npos) continue;
+    const CLI::Option* opt = app.get_option_no_throw(a.substr(0, eq));
+    if (opt != nullptr && opt->get_items_expected_max() == 0)
+      return "option '" + a.substr(0, eq) + "' takes no value";
+  }
+  std::vector<std::string> words;
+  bool optionsEnded = false;
+  for (const std::string& a : args) {
+    optionsEnded = optionsEnded || a == "--";
+    if (!optionsEnded && a.rfind("--", 0) == 0 && a.size() > 2 && a.back() == '=') {
+      words.push_back(a.substr(0, a.size() - 1));
+      words.emplace_back();
+    } else {
+      words.push_back(a);
+    }
+  }
+  // An unknown option is reported before a refused value, and a refused value
+  // before options given together that may not be.
+  try {
+    std::vector<std::string> reversed(words.rbegin(), words.rend());
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& e) {
+    // A value option with nothing after it: the last argument.
+    if (!words.empty() && app.get_option_no_throw(words.back()) != nullptr)
+      return "option '" + words.back() + "' needs a value";
+    return e.what();
+  } catch (const CLI::ValidationError& e) {
+    const std::string why = unknown();
+    return !why.empty() ? why : !refusal.empty() ? refusal : e.what();
+  } catch (const CLI::ExcludesError& e) {
+    const std::string why = unknown();
+    return !why.empty() ? why : !exclusion().empty() ? exclusion() : e.what();
+  } catch (const CLI::ParseError& e) {
+    return e.what();
+  }
+  return unknown();
+}
 
 }  // namespace
 
-ParseResult ParseOptions(const std::vector<std::string>& given) {
+ParseResult ParseOptions(const std::vector<std::string>& args) {
   ParseResult r;
   Options& o = r.options;
   ChangeRequest& q = o.request;
@@ -64,117 +263,40 @@ ParseResult ParseOptions(const std::vector<std::string>& given) {
     r.messages.assign(1, reason);
     return r;
   };
+  Given given;
+  Parser parser(given);
+  if (const std::string usage = parser.parse(args); !usage.empty()) return bad(usage);
 
-  CLI::App app;
-  app.set_help_flag();
-  app.allow_extras();  // unknown options are reported below, in our words
-  auto text = [&](const char* names, std::string& into) {
-    return app.add_option(names, into)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  };
-  auto flag = [&](const char* names, bool& into) {
-    return app.add_flag(names, into)->disable_flag_override();
-  };
-  std::string test, action, key, repl, jobs, range;
-  std::string numeric[std::size(kNumeric)];
-  bool lower = false, upper = false, crlf = false, lf = false;
-  std::vector<std::string> positional;
-  CLI::Option* testOpt = text("-t,--test", test);
-  CLI::Option* actionOpt = text("-a,--action", action);
-  CLI::Option* keyOpt = text("-k,--key", key);
-  CLI::Option* replOpt = text("-r,--repl", repl);
-  CLI::Option* numericOpt[std::size(kNumeric)];
-  for (std::size_t i = 0; i < std::size(kNumeric); ++i)
-    numericOpt[i] = text(kNumeric[i].names, numeric[i]);
-  CLI::Option* jobsOpt = text("-j,--jobs", jobs);
-  CLI::Option* dirOpt = text("-o", o.outputDir);
-  flag("--retain", q.retainPassingOnly);
-  flag("-c,--case-sensitive", q.caseSensitive);
-  flag("--lower", lower);
-  flag("--upper", upper);
-  flag("--crlf", crlf);
-  flag("--lf", lf);
-  flag("--in-place", o.inPlace);
-  flag("--list", o.list);
-  flag("--stats", o.stats);
-  flag("--dry-run", o.dryRun);
-  flag("--explain", o.explain);
-  flag("-h,--help", o.help);
-  flag("--version", o.version);
-  CLI::Option* rangeOpt = text("--range", range);
-  text("--context", o.context);
-  flag("--facts", o.facts);
-  flag("--chain", o.chain);
-  app.add_option("files", positional);
+  // The values the checks passed.
+  auto gave = [&](std::string_view names) { return parser.option(names)->count() > 0; };
+  if (gave("-t,--test")) q.test = TestCode(*ParseCode(given.test));
+  if (gave("-a,--action")) q.action = ActionCode(*ParseCode(given.action));
+  if (gave("-k,--key")) q[Field::TestKey] = {given.key, TextFieldFilled(given.key)};
+  if (gave("-r,--repl")) q[Field::ReplacementKey] = {given.repl, TextFieldFilled(given.repl)};
+  if (gave("-j,--jobs")) {
+    const unsigned long long n = *ParseCount(given.jobs);
+    o.jobs = n != 0 ? static_cast<unsigned>(n) : std::max(1U, std::thread::hardware_concurrency());
+  }
+  if (gave("--range")) o.range = ParseRange(given.range);
+  q.retainPassingOnly = given.retain;
+  q.caseSensitive = given.caseSensitive;
+  q.outputLowerCase = given.lower;
+  q.outputUpperCase = given.upper;
+  o.forcedTerminator = given.crlf ? "\r\n" : given.lf ? "\n" : "";
+  o.inPlace = given.inPlace;
+  o.outputDir = given.outputDir;
+  o.stats = given.stats;
+  o.dryRun = given.dryRun;
+  o.explain = given.explain;
+  o.list = given.list;
+  o.help = given.help;
+  o.version = given.version;
+  o.context = given.context;
+  o.facts = given.facts;
+  o.chain = given.chain;
 
-  // "--name=" gives the option an empty value (the parser would take the
-  // next argument instead); "--flag=..." is refused as before.
-  std::vector<std::string> args;
-  for (const std::string& a : given) {
-    if (a == "--") break;
-    const std::size_t eq = a.find('=');
-    if (a.rfind("--", 0) != 0 || eq == std::string::npos) continue;
-    const CLI::Option* opt = app.get_option_no_throw(a.substr(0, eq));
-    if (opt != nullptr && opt->get_items_expected_max() == 0)
-      return bad("option '" + a.substr(0, eq) + "' takes no value");
-  }
-  bool optionsEnded = false;
-  for (const std::string& a : given) {
-    optionsEnded = optionsEnded || a == "--";
-    if (!optionsEnded && a.rfind("--", 0) == 0 && a.size() > 2 && a.back() == '=') {
-      args.push_back(a.substr(0, a.size() - 1));
-      args.emplace_back();
-    } else {
-      args.push_back(a);
-    }
-  }
-  try {
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    app.parse(reversed);
-  } catch (const CLI::ArgumentMismatch& e) {
-    // A value option with nothing after it: the last argument.
-    if (!args.empty() && app.get_option_no_throw(args.back()) != nullptr)
-      return bad("option '" + args.back() + "' needs a value");
-    return bad(e.what());
-  } catch (const CLI::ParseError& e) {
-    return bad(e.what());
-  }
-  for (const std::string& extra : app.remaining())
-    if (extra != "--") return bad("unknown option '" + extra + "'");
-
-  auto code = [&](const std::string& v, bool isTest) -> std::optional<int> {
-    const std::optional<int> c = ParseCode(v);
-    const bool known =
-        c && (isTest ? FindTest(TestCode(*c)) != nullptr : FindAction(ActionCode(*c)) != nullptr);
-    return known ? c : std::nullopt;
-  };
-  if (testOpt->count() > 0) {
-    const auto c = code(test, true);
-    if (!c) return bad("'" + test + "' is no line test code (see --list)");
-    q.test = TestCode(*c);
-  }
-  if (actionOpt->count() > 0) {
-    const auto c = code(action, false);
-    if (!c) return bad("'" + action + "' is no change action code (see --list)");
-    q.action = ActionCode(*c);
-  }
-  if (keyOpt->count() > 0) q[Field::TestKey] = {key, TextFieldFilled(key)};
-  if (replOpt->count() > 0) q[Field::ReplacementKey] = {repl, TextFieldFilled(repl)};
-  if (jobsOpt->count() > 0) {
-    const auto n = ParseCount(jobs);
-    if (!n || *n > kMostJobs)
-      return bad("'" + jobs + "' is no number of jobs (0 to " + std::to_string(kMostJobs) + ")");
-    o.jobs =
-        *n != 0 ? static_cast<unsigned>(*n) : std::max(1U, std::thread::hardware_concurrency());
-  }
-  if (rangeOpt->count() > 0) {
-    o.range = ParseRange(range);
-    if (!o.range) return bad("'" + range + "' is no byte range START:END");
-  }
-
-  if (lower && upper) return bad("--lower and --upper cannot be given together");
-  if (crlf && lf) return bad("--crlf and --lf cannot be given together");
-  const bool many = o.inPlace || dirOpt->count() > 0;
-  if (o.inPlace && dirOpt->count() > 0) return bad("--in-place and -o cannot be given together");
+  const std::vector<std::string>& positional = parser.positional;
+  const bool many = o.inPlace || gave("-o");
   if (o.chain) {
     o.chainFacts = positional;
   } else if (many) {
@@ -190,59 +312,56 @@ ParseResult ParseOptions(const std::vector<std::string>& given) {
   }
   if (o.range && (o.input == "-" || (!o.facts && o.output == "-")))
     return bad("--range needs an input file and, to run, an output file");
-  q.outputLowerCase = lower;
-  q.outputUpperCase = upper;
-  o.forcedTerminator = crlf ? "\r\n" : lf ? "\n" : "";
 
   // The field checks, in field order; 1st and last char are compared only when
   // both are given.
-  for (std::size_t k = 0; k < std::size(kNumeric); ++k) {
-    if (numericOpt[k]->count() == 0) continue;
-    const Field f = kNumeric[k].field;
+  const bool firstCharGiven = !given.firstChar.empty();
+  for (const NumericOption& numeric : kNumericOptions) {
+    if (parser.option(numeric.names)->count() == 0) continue;
     std::optional<std::string_view> firstChar;
-    if (f == Field::LastCharPos && numericOpt[3]->count() > 0 && !numeric[3].empty())
+    if (numeric.field == Field::LastCharPos && firstCharGiven)
       firstChar = q[Field::FirstCharPos].text;
-    FieldCheckResult c = CheckNumericField(f, numeric[k], firstChar);
+    FieldCheckResult c = CheckNumericField(numeric.field, given.*numeric.value, firstChar);
     for (std::string& m : c.messages) r.messages.push_back(std::move(m));
-    q[f] = {std::move(c.text), c.filled};
+    q[numeric.field] = {std::move(c.text), c.filled};
   }
   if (!r.messages.empty()) r.status = ParseResult::Status::Refused;
   return r;
 }
 
 std::string HelpText() {
-  return std::string(kUsageLine) +
-         "\n"
-         "       quorlin-batch [options] --in-place FILE...\n"
-         "       quorlin-batch [options] -o DIR FILE...\n"
-         "Streams a text through one line test and one change action.\n"
-         "INPUT absent or \"-\": standard input; OUTPUT absent or \"-\": standard output.\n"
-         "\n"
-         "  -t, --test N            line test code 1-14 (default 1)\n"
-         "  -a, --action N          change action code (default 13)\n"
-         "  -k, --key TEXT          Test Key Text\n"
-         "  -r, --repl TEXT         Replacement Key Text\n"
-         "      --first-line N      1st Line Num\n"
-         "      --last-line N       Last Line Num\n"
-         "  -n, --length N          Linelength Num Chars\n"
-         "      --first-char N      1st char position #\n"
-         "      --last-char N       Last char position\n"
-         "      --repl-pos N        Repl Pos\n"
-         "      --retain            Retain only the lines that pass the Test\n"
-         "  -c, --case-sensitive    Test Key case sensitive\n"
-         "      --lower, --upper    output lower case, output upper case\n"
-         "      --crlf, --lf        force the output line terminator\n"
-         "  -j, --jobs N            threads to run on (default 1; 0: one per core)\n"
-         "      --in-place          replace each FILE with its changed text\n"
-         "  -o DIR                  write each FILE's changed text into DIR, same name\n"
-         "      --stats             after the run, its figures on standard error\n"
-         "      --dry-run           the figures only; no output is written\n"
-         "      --explain           print what the request needs to be split, and exit\n"
-         "      --list              print every test and action code with its caption\n"
-         "  -h, --help              this help\n"
-         "      --version           the program's name and version\n"
-         "\n"
-         "Exit status: 0 done, 1 file error, 2 bad usage or refused request.\n";
+  std::string s =
+      std::string(kUsageLine) +
+      "\n"
+      "       quorlin-batch [options] --in-place FILE...\n"
+      "       quorlin-batch [options] -o DIR FILE...\n"
+      "Streams a text through one line test and one change action.\n"
+      "INPUT absent or \"-\": standard input; OUTPUT absent or \"-\": standard output.\n"
+      "\n";
+  // "-t,--test" with "N" is shown "  -t, --test N", a long name alone
+  // indented as if a short one stood before it.
+  auto shown = [](const OptionRow& row) {
+    const std::string_view names = row.names;
+    const std::size_t comma = names.find(',');
+    std::string out;
+    if (comma != std::string_view::npos)
+      out = std::string(names.substr(0, comma)) + ", " + std::string(names.substr(comma + 1));
+    else
+      out = names.rfind("--", 0) == 0 ? "    " + std::string(names) : std::string(names);
+    if (*row.value != '\0') out += std::string(" ") + row.value;
+    return out;
+  };
+  const std::size_t n = std::size(kOptionRows);
+  for (std::size_t i = 0; i < n; ++i) {
+    const OptionRow& row = kOptionRows[i];
+    if (*row.group == '\0' || *row.help == '\0') continue;
+    std::string left = "  " + shown(row);
+    if (i + 1 < n && *kOptionRows[i + 1].help == '\0')
+      left += ", " + std::string(kOptionRows[i + 1].names);
+    left.resize(std::max<std::size_t>(left.size() + 1, 26), ' ');
+    s += left + row.help + "\n";
+  }
+  return s + "\nExit status: 0 done, 1 file error, 2 bad usage or refused request.\n";
 }
 
 std::string StatsLine(const RunStats& f) {
@@ -252,7 +371,7 @@ std::string StatsLine(const RunStats& f) {
 }
 
 std::string VersionText() {
-  return std::string("quorlin-batch ") + kVersion + "\n";
+  return std::string("quorlin-batch ") + kVersion + "\n" + kCopyright + "\n" + kLicenceLine + "\n";
 }
 
 std::string ListText() {

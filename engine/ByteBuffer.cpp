@@ -2,7 +2,10 @@
 #include "engine/ByteBuffer.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
+
+#include "textutil/QuorlinUtils.h"
 
 // Mapped memory on Linux, except under the address sanitizer, which watches
 // allocated memory only (a read into a buffer already freed is reported), and
@@ -10,7 +13,7 @@
 // again for another for memory the two share.
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #if defined(__has_feature)
-#if !__has_feature(address_sanitizer)
+#if !__has_feature(address_sanitizer) && !__has_feature(thread_sanitizer)
 #define QUORLIN_MAPPED_BUFFERS 1
 #endif
 #else
@@ -37,38 +40,63 @@ std::size_t Pages(std::size_t bytes) {
 ByteBuffer::~ByteBuffer() {
   if (data_ == nullptr) return;
 #ifdef QUORLIN_MAPPED_BUFFERS
-  ::munmap(data_, Pages(size_));
+  ::munmap(data_, capacity_);
 #else
   std::free(data_);
 #endif
 }
 
-void ByteBuffer::resize(std::size_t size) {
-  if (size == size_) return;
+void ByteBuffer::grow(std::size_t capacity) {
+  if (capacity <= capacity_) return;
 #ifdef QUORLIN_MAPPED_BUFFERS
-  void* p;
-  if (size == 0) {
-    ::munmap(data_, Pages(size_));
-    p = nullptr;
-  } else if (data_ == nullptr) {
-    p = ::mmap(nullptr, Pages(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  } else if (Pages(size) == Pages(size_)) {
-    p = data_;
-  } else {
-    p = ::mremap(data_, Pages(size_), Pages(size), MREMAP_MAYMOVE);
-  }
+  capacity = Pages(capacity);
+  void* p = data_ == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                             : ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
   if (p == MAP_FAILED) throw std::bad_alloc();
 #else
-  void* p = nullptr;
-  if (size == 0) {
-    std::free(data_);
-  } else {
-    p = std::realloc(data_, size);
-    if (p == nullptr) throw std::bad_alloc();
-  }
+  void* p = std::realloc(data_, capacity);
+  if (p == nullptr) throw std::bad_alloc();
 #endif
   data_ = static_cast<char*>(p);
+  capacity_ = capacity;
+}
+
+void ByteBuffer::resize(std::size_t size) {
+  grow(size);
   size_ = size;
+}
+
+void ByteBuffer::append(std::string_view s) {
+  if (s.empty()) return;  // an empty view may hold a null pointer
+  std::memcpy(room(s.size()), s.data(), s.size());
+  size_ += s.size();
+}
+
+void ByteBuffer::appendExpanded(std::string_view raw, int tabWidth) {
+  const std::size_t few = raw.size() + 128;
+  char* d = room(few);
+  char* end = QuorlinUtils::ExpandTabsInto(d, d + few, raw, tabWidth);
+  if (end == nullptr) {
+    const std::size_t worst = raw.size() * std::size_t(tabWidth) + 32;
+    d = room(worst);
+    end = QuorlinUtils::ExpandTabsInto(d, d + worst, raw, tabWidth);
+  }
+  size_ += std::size_t(end - d);
+}
+
+void BufferPool::take(ByteBuffer& b) {
+  const std::lock_guard lock(mutex_);
+  if (!free_.empty()) {
+    b.swap(free_.back());
+    free_.pop_back();
+  }
+  b.clear();
+}
+
+void BufferPool::give(ByteBuffer& b) {
+  const std::lock_guard lock(mutex_);
+  if (free_.size() < 64) free_.push_back(std::move(b));
 }
 
 }  // namespace quorlin

@@ -15,11 +15,11 @@
 namespace quorlin {
 
 FileByteReader::FileByteReader(std::FILE* f, std::string path, unsigned long long limit)
-    : f_(f), path_(std::move(path)), left_(limit) {
-  std::setvbuf(f_, nullptr, _IONBF, 0);
+    : file_(f), path_(std::move(path)), left_(limit) {
+  std::setvbuf(file_, nullptr, _IONBF, 0);
 #ifndef _WIN32
   struct stat st {};
-  mayWait_ = ::fstat(::fileno(f_), &st) != 0 || !S_ISREG(st.st_mode);
+  mayWait_ = ::fstat(::fileno(file_), &st) != 0 || !S_ISREG(st.st_mode);
 #endif
 }
 
@@ -30,7 +30,7 @@ std::size_t FileByteReader::read(char* to, std::size_t n) {
   // Input that may never come is waited for in short steps, so that a run
   // that has ended meanwhile is not held up.
   while (mayWait_) {
-    pollfd p{::fileno(f_), POLLIN, 0};
+    pollfd p{::fileno(file_), POLLIN, 0};
     const int ready = ::poll(&p, 1, 100);
     if (cancelled_) return 0;
     if (ready > 0 || (ready < 0 && errno != EINTR)) break;
@@ -38,12 +38,12 @@ std::size_t FileByteReader::read(char* to, std::size_t n) {
 #endif
 #ifdef _WIN32
   errno = 0;
-  const std::size_t got = std::fread(to, 1, n, f_);
-  if (got < n && std::ferror(f_)) throw FileError(LastError(), path_);
+  const std::size_t got = std::fread(to, 1, n, file_);
+  if (got < n && std::ferror(file_)) throw FileError(LastError(), path_);
 #else
   ssize_t got;
   do {
-    got = ::read(::fileno(f_), to, n);
+    got = ::read(::fileno(file_), to, n);
   } while (got < 0 && errno == EINTR);
   if (got < 0) throw FileError(LastError(), path_);
 #endif
@@ -51,19 +51,19 @@ std::size_t FileByteReader::read(char* to, std::size_t n) {
   return static_cast<std::size_t>(got);
 }
 
-FileByteWriter::FileByteWriter(std::FILE* f, std::string path) : f_(f), path_(std::move(path)) {
-  std::setvbuf(f_, nullptr, _IONBF, 0);
+FileByteWriter::FileByteWriter(std::FILE* f, std::string path) : file_(f), path_(std::move(path)) {
+  std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 void FileByteWriter::write(std::string_view bytes) {
   errno = 0;
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
+  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
     throw FileError(LastError(), path_);
 }
 
 void FileByteWriter::finish() {
   errno = 0;
-  if (std::fflush(f_) != 0) throw FileError(LastError(), path_);
+  if (std::fflush(file_) != 0) throw FileError(LastError(), path_);
 }
 
 void SeekTo(std::FILE* f, const std::string& path, unsigned long long offset) {

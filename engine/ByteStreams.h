@@ -39,7 +39,7 @@ class FileByteReader final : public ByteReader {
   void cancel() override { cancelled_ = true; }
 
  private:
-  std::FILE* f_;
+  std::FILE* file_;
   std::string path_;
   unsigned long long left_;
   bool mayWait_ = false;  // a pipe or a terminal, whose reads wait for input
@@ -53,7 +53,7 @@ class FileByteWriter final : public ByteWriter {
   void finish();  // flushes; throws FileError
 
  private:
-  std::FILE* f_;
+  std::FILE* file_;
   std::string path_;
 };
 

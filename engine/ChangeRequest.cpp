@@ -167,7 +167,11 @@ KeyPattern::Compiled RequestPattern(const ChangeRequest& q) {
   if (!q.keyIsPattern || !LooksForKey(q)) return {};
   KeyPattern::Uses uses;
   uses.lineEnd = q.test == TestCode::EndsWithKey;
-  uses.blocks = q.test == TestCode::HasKey || q.test == TestCode::LacksKey;
+  // Tests 3 and 5 ask only whether a line holds a match; an action leaves a
+  // line without one as it is: both can be told over many lines at once.
+  const ActionRow* a = FindAction(q.action);
+  uses.blocks = q.test == TestCode::HasKey || q.test == TestCode::LacksKey ||
+                (a != nullptr && a->comparesKey);
   return KeyPattern::compile(q[Field::TestKey].text, q.caseSensitive, uses);
 }
 

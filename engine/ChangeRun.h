@@ -98,13 +98,8 @@ struct RunResult {
 // observer it reports its first changes. Neither changes what is written. A
 // run that counts copies each line that 44 joins and, for a sort, keeps the
 // lines as read besides the sorted ones; without them it costs nothing extra.
-//
-// A request whose Test Key is a pattern has it compiled by the run, unless it
-// is handed the compiled pattern (RequestPattern of the same request), as a
-// run over many pieces hands it to each.
 RunResult RunChange(const ChangeRequest& request, LineSource& source, LineSink& sink,
-                    RunStats* stats = nullptr, RunObserver* observer = nullptr,
-                    const KeyPattern* pattern = nullptr);
+                    RunStats* stats = nullptr, RunObserver* observer = nullptr);
 
 // A boundary between two pieces of one text: what the lines before it leave to
 // the lines after it. A whole text starts from the default.
@@ -116,16 +111,18 @@ struct PieceBoundary {
   bool operator==(const PieceBoundary&) const = default;
 };
 
-// Runs a validated request over one piece of a longer text, starting from
-// start, and writes what the run over the whole text writes for the piece's
-// lines. When the piece's last line joins the next one (action 44), that line
-// is read from after (when given). end, when given, receives what the piece
+struct RunPlan;
+
+// Runs the plan of a validated request over one piece of a longer text,
+// starting from start, and writes what the run over the whole text writes for
+// the piece's lines. When the piece's last line joins the next one (action
+// 44), that line is read from after (when given). end, when given, receives what the piece
 // leaves to the piece after it. Not for whole-text actions (32, 43).
 // stats, when given, receives the figures of the piece's lines: a line joined
 // to the piece's last one counts with that piece, not with the next, so the
 // figures of the pieces add up to those of the whole text.
-RunResult RunPiece(const ChangeRequest& request, LineSource& piece, LineSink& sink,
+RunResult RunPiece(const RunPlan& plan, LineSource& piece, LineSink& sink,
                    const PieceBoundary& start, LineSource* after, PieceBoundary* end,
-                   RunStats* stats = nullptr, const KeyPattern* pattern = nullptr);
+                   RunStats* stats = nullptr);
 
 }  // namespace quorlin

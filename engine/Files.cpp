@@ -33,22 +33,22 @@ std::filesystem::path FsPath(const std::string& path) {
 
 File& File::operator=(File&& o) noexcept {
   if (this != &o) {
-    if (f_) std::fclose(f_);
-    f_ = o.f_;
+    if (file_) std::fclose(file_);
+    file_ = o.file_;
     path_ = std::move(o.path_);
-    o.f_ = nullptr;
+    o.file_ = nullptr;
   }
   return *this;
 }
 
 File::~File() {
-  if (f_) std::fclose(f_);
+  if (file_) std::fclose(file_);
 }
 
 void File::close() {
-  if (!f_) return;
-  std::FILE* f = f_;
-  f_ = nullptr;
+  if (!file_) return;
+  std::FILE* f = file_;
+  file_ = nullptr;
   errno = 0;
   const bool bad = std::ferror(f) != 0;
   if (std::fclose(f) != 0 || bad) throw FileError(LastError(), path_);
@@ -87,6 +87,18 @@ File CreateFreshFile(const std::string& path) {
 #endif
   return {f, path};
 }
+
+#ifndef _WIN32
+bool KeepOwnerAndMode(const std::string& path, int fd) {
+  struct stat old {};
+  if (::stat(path.c_str(), &old) != 0) return false;
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  ::fchmod(fd, old.st_mode & 07777);  // last: a change of owner clears set-id bits
+  return true;
+}
+#endif
 
 void RemoveFileQuietly(const std::string& path) {
   std::error_code ec;
@@ -145,21 +157,14 @@ SafeOutputFile::SafeOutputFile(std::string target) : target_(std::move(target)) 
     if (!taken || attempt > 100) throw FileError(LastError(), target_);
   }
 #ifndef _WIN32
-  // Keep the target's owner, group and permissions (the mode last: a change
-  // of owner clears set-id bits); a new file gets the usual ones.
+  // Keep the target's owner, group and permissions; a new file gets the
+  // usual ones.
   const int fd = ::fileno(file_.get());
-  mode_t mode;
-  if (replacing) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-    }
-    mode = old.st_mode & 07777;
-  } else {
+  if (!replacing || !KeepOwnerAndMode(path.string(), fd)) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    mode = 0666 & ~mask;
+    ::fchmod(fd, 0666 & ~mask);
   }
-  ::fchmod(fd, mode);
 #endif
   real_ = path.string();
 }

@@ -12,21 +12,21 @@ namespace quorlin {
 class File {
  public:
   File() = default;
-  File(std::FILE* f, std::string path) : f_(f), path_(std::move(path)) {}
-  File(File&& o) noexcept : f_(o.f_), path_(std::move(o.path_)) { o.f_ = nullptr; }
+  File(std::FILE* f, std::string path) : file_(f), path_(std::move(path)) {}
+  File(File&& o) noexcept : file_(o.file_), path_(std::move(o.path_)) { o.file_ = nullptr; }
   File& operator=(File&& o) noexcept;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   ~File();
 
-  std::FILE* get() const { return f_; }
+  std::FILE* get() const { return file_; }
   const std::string& path() const { return path_; }
-  explicit operator bool() const { return f_ != nullptr; }
+  explicit operator bool() const { return file_ != nullptr; }
   // Closes the file; throws FileError when the close reports an error.
   void close();
 
  private:
-  std::FILE* f_ = nullptr;
+  std::FILE* file_ = nullptr;
   std::string path_;
 };
 
@@ -66,6 +66,15 @@ class SafeOutputFile {
   File file_;
   bool done_ = false;
 };
+
+#ifndef _WIN32
+// The file open on fd takes the owner and group of the file at path where
+// this process may give them (a file saved by root over a user's file stays
+// the user's; else the group alone, where it may), then that file's
+// permissions, which a change of owner may clear. False, and nothing
+// changed, when there is no file at path.
+bool KeepOwnerAndMode(const std::string& path, int fd);
+#endif
 
 // Removes a file, ignoring every failure.
 void RemoveFileQuietly(const std::string& path);

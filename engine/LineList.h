@@ -50,14 +50,14 @@ class LineListSource final : public LineSource {
  public:
   explicit LineListSource(const LineList& lines) : lines_(lines) {}
   bool next(std::string_view& line) override {
-    if (at_ >= lines_.size()) return false;
-    line = lines_[at_++];
+    if (next_ >= lines_.size()) return false;
+    line = lines_[next_++];
     return true;
   }
 
  private:
   const LineList& lines_;
-  std::size_t at_ = 0;
+  std::size_t next_ = 0;
 };
 
 // Calls f(line) for every line of bytes, split as LineList::FromBytes does.

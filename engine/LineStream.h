@@ -3,6 +3,7 @@
 // lines. Lines carry no terminator.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -33,12 +34,13 @@ class LineSource {
     facts.hasKey = -1;
     return more;
   }
-  // Asks the source to report whether each line holds key. A source may
-  // ignore it (and report -1).
-  virtual void watchKey(std::string_view /*key*/) {}
+  // Asks the source to report whether each line holds key, compared exactly
+  // or, with caseBlind, folding the letters A-Z. A source may ignore it (and
+  // report -1).
+  virtual void watchKey(std::string_view /*key*/, bool /*caseBlind*/) {}
   // The same for a match of pattern (compiled for searches over blocks),
   // which outlives the reading. A source may report -1 for any line, and
-  // does for a line with a tab.
+  // does for a line with a tab that the pattern may tell from spaces.
   virtual void watchPattern(const KeyPattern* /*pattern*/) {}
 };
 
@@ -52,6 +54,27 @@ class LineSink {
 
  private:
   std::string expanded_;
+};
+
+// The key a source watches for while it scans its bytes: one that holds no CR
+// or LF, so that an occurrence found in a block lies within one line.
+class KeyWatch {
+ public:
+  // Watches key (none when it is empty or holds a CR or LF).
+  void set(std::string_view key, bool caseBlind);
+  bool active() const { return !key_.empty(); }
+  // The offset of the first occurrence in bytes at or after from; npos when
+  // there is none. Calls on the same bytes with from rising look at each byte
+  // once; reset() before other bytes.
+  std::size_t find(std::string_view bytes, std::size_t from);
+  void reset() { nextLower_ = nextUpper_ = kUnknown; }
+
+ private:
+  static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+  std::string key_;
+  bool caseBlind_ = false;
+  // Folding A-Z: the next places of the key's first byte in either case.
+  std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;
 };
 
 }  // namespace quorlin

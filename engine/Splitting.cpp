@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "engine/LineBreaks.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
@@ -92,10 +93,7 @@ PieceFacts ScanPiece(std::string_view bytes, const SplitNeeds& needs) {
       }
     }
   }
-  const std::size_t brk = bytes.find_first_of("\r\n");
-  if (brk != std::string_view::npos) {
-    f.firstTerminator = d[brk] == '\n' ? "\n" : (brk + 1 < n && d[brk + 1] == '\n') ? "\r\n" : "\r";
-  }
+  f.firstTerminator = FirstTerminator(bytes);
   return f;
 }
 
@@ -128,48 +126,32 @@ std::size_t WholeLinesLength(std::string_view bytes) {
 
 // ---------------------------------------------------------------- lines
 
-namespace {
-std::size_t Find(std::string_view data, std::size_t from, char c) {
-  const void* p = std::memchr(data.data() + from, c, data.size() - from);
-  return p ? std::size_t(static_cast<const char*>(p) - data.data()) : std::string_view::npos;
-}
-}  // namespace
-
 bool PieceLines::next(std::string_view& line) {
-  if (pos_ >= data_.size()) return false;
-  if (nextLf_ == kStale || nextLf_ < pos_) nextLf_ = Find(data_, pos_, '\n');
-  if (nextCr_ == kStale || nextCr_ < pos_) nextCr_ = Find(data_, pos_, '\r');
-  const std::size_t stop = std::min(nextLf_, nextCr_);
-  if (stop == std::string_view::npos) {
-    line = data_.substr(pos_);
-    pos_ = data_.size();
-    return true;
-  }
-  line = data_.substr(pos_, stop - pos_);
-  pos_ = stop + 1;
-  if (data_[stop] == '\r' && pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
-  return true;
+  LineFacts facts;
+  return next(line, facts);
 }
 
 bool PieceLines::next(std::string_view& line, LineFacts& facts) {
-  if (!next(line)) return false;
-  const auto start = std::size_t(line.data() - data_.data());
-  const std::size_t end = start + line.size();
-  if (nextTab_ == kStale || nextTab_ < start) nextTab_ = Find(data_, start, '\t');
-  facts.hasTab = nextTab_ < end;
+  if (pos_ >= data_.size()) return false;
+  const char* const base = data_.data();
+  bool tabs;
+  const auto stop = std::size_t(FindLineEnd(base + pos_, base + data_.size(), tabs) - base);
+  line = data_.substr(pos_, stop - pos_);
+  facts.hasTab = tabs;
   facts.hasKey = -1;
-  if (!key_.empty()) {
-    // A key without CR or LF found in the bytes lies within a single line.
-    if (nextKey_ == kStale || nextKey_ < start) nextKey_ = data_.find(key_, start);
-    facts.hasKey = nextKey_ < end ? 1 : 0;
+  if (key_.active()) {
+    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+    facts.hasKey = nextKey_ < stop ? 1 : 0;
   }
-  if (pattern_.active()) facts.hasKey = pattern_.holds(data_, start, end, facts.hasTab);
+  if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
+  pos_ = stop + 1;
+  if (stop < data_.size() && base[stop] == '\r' && pos_ < data_.size() && base[pos_] == '\n')
+    ++pos_;
   return true;
 }
 
-void PieceLines::watchKey(std::string_view key) {
-  key_.clear();
-  if (key.find_first_of("\r\n") == std::string_view::npos) key_ = key;
+void PieceLines::watchKey(std::string_view key, bool caseBlind) {
+  key_.set(key, caseBlind);
   nextKey_ = kStale;
 }
 

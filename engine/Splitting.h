@@ -78,7 +78,7 @@ class PieceLines final : public LineSource {
   explicit PieceLines(std::string_view bytes) : data_(bytes) {}
   bool next(std::string_view& line) override;
   bool next(std::string_view& line, LineFacts& facts) override;
-  void watchKey(std::string_view key) override;
+  void watchKey(std::string_view key, bool caseBlind) override;
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   // The bytes not yet handed out.
   std::string_view rest() const { return data_.substr(pos_); }
@@ -86,11 +86,11 @@ class PieceLines final : public LineSource {
  private:
   std::string_view data_;
   std::size_t pos_ = 0;
-  // The next CR, LF, tab and watched key at or after pos_ (npos when none),
-  // found once per occurrence rather than once per line.
+  // The next watched key at or after pos_ (npos when none), found once per
+  // occurrence rather than once per line.
   static constexpr std::size_t kStale = std::string_view::npos - 1;
-  std::size_t nextCr_ = kStale, nextLf_ = kStale, nextTab_ = kStale, nextKey_ = kStale;
-  std::string key_;
+  std::size_t nextKey_ = kStale;
+  KeyWatch key_;
   PatternWatch pattern_;
 };
 

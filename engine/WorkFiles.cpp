@@ -52,13 +52,13 @@ namespace {
 // The run's input, told to `read` as it goes.
 class ToldSource final : public LineSource {
  public:
-  ToldSource(LineSource& in, const WorkRunRead& read) : in_(in), read_(read) {}
-  bool next(std::string_view& line) override { return tell(in_.next(line), line); }
+  ToldSource(LineSource& in, const WorkRunRead& read) : source_(in), read_(read) {}
+  bool next(std::string_view& line) override { return tell(source_.next(line), line); }
   bool next(std::string_view& line, LineFacts& facts) override {
-    return tell(in_.next(line, facts), line);
+    return tell(source_.next(line, facts), line);
   }
-  void watchKey(std::string_view key) override { in_.watchKey(key); }
-  void watchPattern(const KeyPattern* pattern) override { in_.watchPattern(pattern); }
+  void watchKey(std::string_view key, bool caseBlind) override { source_.watchKey(key, caseBlind); }
+  void watchPattern(const KeyPattern* pattern) override { source_.watchPattern(pattern); }
 
  private:
   bool tell(bool more, std::string_view line) {
@@ -71,7 +71,7 @@ class ToldSource final : public LineSource {
     return more;
   }
   static constexpr std::uint64_t kEvery = 1 << 16;
-  LineSource& in_;
+  LineSource& source_;
   const WorkRunRead& read_;
   std::uint64_t pending_ = 0;
 };

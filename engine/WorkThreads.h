@@ -69,7 +69,7 @@ class WorkerPool {
       std::lock_guard lock(mutex_);
       tasks_.push_back(std::move(task));
     }
-    cv_.notify_one();
+    changed_.notify_one();
   }
   // Runs the tasks already given, then ends the threads.
   void stop() {
@@ -77,7 +77,7 @@ class WorkerPool {
       std::lock_guard lock(mutex_);
       stopping_ = true;
     }
-    cv_.notify_all();
+    changed_.notify_all();
     for (std::thread& t : threads_)
       if (t.joinable()) t.join();
   }
@@ -88,7 +88,7 @@ class WorkerPool {
       std::function<void(unsigned)> task;
       {
         std::unique_lock lock(mutex_);
-        cv_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        changed_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
         if (tasks_.empty()) return;
         task = std::move(tasks_.front());
         tasks_.pop_front();
@@ -98,7 +98,7 @@ class WorkerPool {
   }
   std::vector<std::thread> threads_;
   std::mutex mutex_;
-  std::condition_variable cv_;
+  std::condition_variable changed_;
   std::deque<std::function<void(unsigned)>> tasks_;
   bool stopping_ = false;
 };

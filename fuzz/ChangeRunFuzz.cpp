@@ -28,20 +28,21 @@ using namespace quorlin;
 
 class Input {
  public:
-  Input(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
-  std::uint8_t byte() { return p_ < end_ ? *p_++ : 0; }
+  Input(const std::uint8_t* data, std::size_t size) : next_(data), end_(data + size) {}
+  std::uint8_t byte() { return next_ < end_ ? *next_++ : 0; }
   std::string text(std::size_t maxLength) {
-    const std::size_t n = std::min<std::size_t>(byte() % (maxLength + 1), std::size_t(end_ - p_));
-    std::string s(reinterpret_cast<const char*>(p_), n);
-    p_ += n;
+    const std::size_t n =
+        std::min<std::size_t>(byte() % (maxLength + 1), std::size_t(end_ - next_));
+    std::string s(reinterpret_cast<const char*>(next_), n);
+    next_ += n;
     return s;
   }
   std::string_view rest() const {
-    return std::string_view(reinterpret_cast<const char*>(p_), std::size_t(end_ - p_));
+    return std::string_view(reinterpret_cast<const char*>(next_), std::size_t(end_ - next_));
   }
 
  private:
-  const std::uint8_t* p_;
+  const std::uint8_t* next_;
   const std::uint8_t* end_;
 };
 
@@ -82,20 +83,6 @@ ChangeRequest ReadRequest(Input& in) {
   }
   return q;
 }
-
-class ListSource final : public LineSource {
- public:
-  explicit ListSource(const LineList& lines) : lines_(lines) {}
-  bool next(std::string_view& line) override {
-    if (i_ >= lines_.size()) return false;
-    line = lines_[i_++];
-    return true;
-  }
-
- private:
-  const LineList& lines_;
-  std::size_t i_ = 0;
-};
 
 class JoinSink final : public LineSink {
  public:
@@ -149,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view first =
       ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
   const std::string terminator = first.empty() ? "\n" : std::string(first);
-  ListSource source(lines);
+  LineListSource source(lines);
   JoinSink sink(terminator);
   RunStats figures;
   const RunResult expected = RunChange(q, source, sink, &figures);

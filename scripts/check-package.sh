@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# Checks what a packager checks, on a build made by scripts/build.sh: the
-# desktop entry and AppStream metainfo validate, the manual pages format
-# without warnings and name every option, `cmake --install` puts each file
-# where the desktop expects it, and `cpack -G DEB` makes a package that holds
-# the same files and whose dependencies resolve.
+# Checks what a packager checks, on a build made by scripts/build.sh: every
+# source file names its licence, the desktop entry and AppStream metainfo
+# validate, the manual pages format without warnings and name every option,
+# `cmake --install` puts each file where the desktop expects it, and
+# `cpack -G DEB` makes a package that holds the same files, whose
+# dependencies resolve and which lintian passes but for the tags below.
 #   scripts/check-package.sh [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
-bash scripts/deps.sh desktop-file-utils appstream man-db dpkg-dev file
+bash scripts/deps.sh desktop-file-utils appstream man-db dpkg-dev file lintian
 
 id=io.github.quorlin.Quorlin
 scratch=$(mktemp -d)
@@ -30,8 +31,9 @@ else
   echo "ok   SPDX lines: every source file"
 fi
 
+cmp -s LICENSE /usr/share/common-licenses/Apache-2.0 || fail "LICENSE is not the Apache License 2.0"
 desktop-file-validate "data/$id.desktop" || fail "desktop-file-validate"
-appstreamcli validate --no-net "data/$id.metainfo.xml" || fail "appstreamcli validate"
+appstreamcli validate --no-net "$build/data/$id.metainfo.xml" || fail "appstreamcli validate"
 
 # Manual pages: no formatting warnings, and every long option of --help.
 for prog in quorlin quorlin-batch; do
@@ -49,6 +51,8 @@ done
 expected="bin/quorlin
 bin/quorlin-batch
 share/applications/$id.desktop
+share/doc/quorlin/changelog.gz
+share/doc/quorlin/copyright
 share/icons/hicolor/128x128/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
@@ -66,13 +70,20 @@ check_tree() {
       fail "$what: the ${size}px icon is not $size by $size"
   done
   desktop-file-validate "$usr/share/applications/$id.desktop" || fail "$what: desktop entry"
+  grep -qx "License: Apache-2.0" "$usr/share/doc/quorlin/copyright" ||
+    fail "$what: the copyright file names no licence"
+  gzip -dc "$usr/share/doc/quorlin/changelog.gz" >"$scratch/changelog"
+  [ "$(dpkg-parsechangelog -l "$scratch/changelog" -S Version 2>/dev/null)" = 3.4 ] ||
+    fail "$what: the changelog's last entry is not 3.4"
   grep -qx "Icon=$id" "$usr/share/applications/$id.desktop" || fail "$what: Icon= is not $id"
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
     "$usr/share/metainfo/$id.metainfo.xml" || fail "$what: metainfo does not launch $id.desktop"
   # The programs answer without a display.
   for prog in quorlin quorlin-batch; do
-    [ "$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/$prog" --version)" = "$prog 3.4" ] ||
-      fail "$what: $prog --version"
+    env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/$prog" --version >"$scratch/version"
+    [ "$(head -1 "$scratch/version")" = "$prog 3.4" ] || fail "$what: $prog --version"
+    grep -qx "Licence: Apache License 2.0 (Apache-2.0)" "$scratch/version" ||
+      fail "$what: $prog --version does not name the licence"
   done
   echo "ok   $what: every file in place under $prefix"
 }
@@ -91,4 +102,15 @@ for lib in libc6 libstdc++6 libqt6widgets6 libcups2; do
   [[ "$depends" == *"$lib "* ]] || fail "$(basename "$deb") does not depend on $lib"
 done
 apt-get install --simulate -qq "./$deb" >/dev/null || fail "apt-get cannot install $deb"
+
+# lintian: no error and no warning but these, which come from the maintainer
+# named without an address (QUORLIN_MAINTAINER; the README says why).
+allowed="malformed-contact syntax-error-in-debian-changelog"
+lintian --no-tag-display-limit "$deb" 2>/dev/null >"$scratch/lintian" || true
+while read -r level _ tag rest; do
+  case "$level" in E: | W:) ;; *) continue ;; esac
+  [[ " $allowed " == *" $tag "* ]] && continue
+  fail "lintian: $level $tag $rest"
+done <"$scratch/lintian"
+echo "ok   lintian: $(grep -c '^[EW]:' "$scratch/lintian" || true) error and warning lines, all of them named"
 exit "$failed"

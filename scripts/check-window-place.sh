@@ -5,6 +5,10 @@
 # outer corner at (2, 2), so that the title bar is on the screen, and the
 # inside of the window at the size of the screen's tier; the About box's frame
 # at (162, 107). Headless tests cannot see this: they have no window manager.
+# On a high-density screen (2560x2048 at QT_SCALE_FACTOR 2 and 1.5) the same
+# places hold in device pixels, and quorlin_layout_check takes a picture of
+# each page and dialog and compares every control's place: no caption cut off,
+# no two controls overlapping (the pictures stay in BUILD_FOLDER/window-place/).
 #   scripts/check-window-place.sh [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -55,9 +59,13 @@ expect() { # what, got, wanted
   fi
 }
 
-# Screen size, then the main window's inside size for that screen's tiers:
-# the tier's outer size less the design's frame (8 wide, 30 high).
-while read -r screen inside; do
+# Screen size and scale, then, in device pixels, the main window's frame
+# corner and inside size for that screen's tiers (the tier's outer size less
+# the design's frame, 8 wide and 30 high, times the scale) and the About box's
+# frame corner.
+pictures="$build/window-place"
+while read -r screen scale corner inside about; do
+  export QT_SCALE_FACTOR=$scale
   rm -f "$scratch/display"
   Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$scratch/display" 2>/dev/null &
   pids+=($!)
@@ -69,19 +77,31 @@ while read -r screen inside; do
   "$editor" >"$scratch/editor.log" 2>&1 &
   pids+=($!)
 
+  at="$screen at scale $scale"
   read -r x y w h < <(frame_of "Quorlin 3.4 DataFile Text Editor")
-  expect "$screen main window frame corner" "$x,$y" "2,2"
-  expect "$screen main window inside" "${w}x$h" "$inside"
+  expect "$at main window frame corner" "$x,$y" "$corner"
+  expect "$at main window inside" "${w}x$h" "$inside"
 
   # Help > About: the menu by its access letter, its only item with Enter.
   xdotool search --onlyvisible --name "^Quorlin 3.4" windowactivate --sync key alt+h
   sleep 0.3
   xdotool key Return
   read -r x y w h < <(frame_of "About Quorlin")
-  expect "$screen About box frame corner" "$x,$y" "162,107"
+  expect "$at About box frame corner" "$x,$y" "$about"
+  kill "${pids[-1]}"
+
+  if "$build/tests/ui/quorlin_layout_check" "$pictures/$screen-x$scale" >"$scratch/layout" 2>/dev/null; then
+    echo "ok   $at layout: $(tail -1 "$scratch/layout" | sed 's/^ok *//')"
+  else
+    echo "FAIL $at layout:" >&2
+    grep '^FAIL' "$scratch/layout" >&2
+    failed=1
+  fi
   stop_all
 done <<'EOF'
-1280x1024 1261x936
-1024x768 1005x680
+1280x1024 1 2,2 1261x936 162,107
+1024x768 1 2,2 1005x680 162,107
+2560x2048 2 4,4 2522x1872 324,214
+2560x2048 1.5 3,3 1892x1404 243,161
 EOF
 exit "$failed"

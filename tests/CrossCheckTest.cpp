@@ -56,13 +56,20 @@ class ScribbledSource : public quorlin::LineSource {
     if (!withFacts_) return LineSource::next(line, facts);
     const bool more = next(line);
     facts.hasTab = more && line.find('\t') != std::string_view::npos;
-    facts.hasKey = !watching_ || !more ? -1 : (line.find(key_) != std::string_view::npos ? 1 : 0);
+    if (!watching_ || !more) {
+      facts.hasKey = -1;
+    } else if (caseBlind_) {
+      facts.hasKey = QU::UpperCase(line).find(QU::UpperCase(key_)) != std::string::npos ? 1 : 0;
+    } else {
+      facts.hasKey = line.find(key_) != std::string_view::npos ? 1 : 0;
+    }
     return more;
   }
-  void watchKey(std::string_view key) override {
+  void watchKey(std::string_view key, bool caseBlind) override {
     if (!withFacts_) return;
     watching_ = true;
     key_ = key;
+    caseBlind_ = caseBlind;
   }
 
  private:
@@ -72,6 +79,7 @@ class ScribbledSource : public quorlin::LineSource {
   std::string buffer_;
   bool watching_ = false;
   std::string key_;
+  bool caseBlind_ = false;
 };
 
 enum class Path { Plain, WithFacts, WorkFiles };
@@ -501,7 +509,9 @@ long long L(std::size_t v) {
 TEST(CrossCheck, LineRoutinesAgreeWithReference) {
   Rng rng(0xC0DE5EED);
   for (int i = 0; i < 20000; ++i) {
-    const std::string s = Short(rng, 10);
+    // Every fourth text is long enough for the routines that work on 16 bytes
+    // at a time, their last bytes included.
+    const std::string s = Short(rng, i % 4 == 0 ? 48 : 10);
     const std::string k = Short(rng, 3);
     const std::string k1 = k.substr(0, std::min<std::size_t>(k.size(), 1));
     const std::string r = Short(rng, 3);

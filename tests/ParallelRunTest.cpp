@@ -14,6 +14,7 @@
 
 #include "engine/BlockLines.h"
 #include "engine/ChangeRun.h"
+#include "engine/Kinds.h"
 #include "engine/ParallelRun.h"
 #include "engine/Splitting.h"
 #include "tests/support/Generator.h"
@@ -163,19 +164,21 @@ std::string Escaped(const std::string& s) {
 }
 
 TEST(ParallelRun, ChunksAndRangesGiveTheBytesOfOneRun) {
-  const std::vector<int> actions = {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27,
-                                    28, 29, 30, 31, 32, 33, 34, 35, 37, 38, 39, 40, 41, 43, 44};
   int cases = 0, failures = 0, ranged = 0;
   // Tests and actions that both carry something across a boundary meet more
   // often: line numbers or the line before, with the tag state or a join.
-  auto rounds = [](int test, int action) {
-    const bool testCarries = test == 2 || test == 10 || test == 14;
-    return testCarries && (action == 30 || action == 44) ? 24 : 3;
+  auto rounds = [](const TestRow& test, const ActionRow& action) {
+    const bool testCarries =
+        test.context == Context::LineNumber || test.context == Context::LineBefore;
+    const bool actionCarries =
+        action.context == Context::CarriedState || action.context == Context::NextLine;
+    return testCarries && actionCarries ? 24 : 3;
   };
   for (int round = 0; round < 24; ++round) {
-    for (int test = 1; test <= 14; ++test) {
-      for (const int action : actions) {
-        if (round >= rounds(test, action)) continue;
+    for (const TestRow& testRow : TestRows()) {
+      for (const ActionRow& actionRow : ActionRows()) {
+        if (round >= rounds(testRow, actionRow)) continue;
+        const int test = Number(testRow.code), action = Number(actionRow.code);
         Rng rng(0x5EC7105ull + static_cast<std::uint64_t>(cases) * 104729u);
         ++cases;
         const Lines lines = RandomLines(rng);

@@ -24,29 +24,55 @@ std::int64_t Advance(const Metrics& m, std::string_view bytes, std::int64_t x) {
   return x;
 }
 
-std::size_t OffsetAt(const Metrics& m, std::string_view bytes, std::int64_t x, std::int64_t start) {
+std::size_t OffsetAt(const Measure& m, std::string_view bytes, std::int64_t x, std::int64_t start) {
   std::int64_t at = start;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const std::int64_t step = StepAt(m, static_cast<unsigned char>(bytes[i]), at);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t n = m.charLength(bytes.substr(i));
+    const std::int64_t step = m.charWidth(bytes.substr(i, n), at);
     if (x < at + step / 2) return i;
     at += step;
+    i += n;
   }
   return bytes.size();
 }
 
-std::size_t WrapRowCount(const Metrics& m, std::string_view line, std::int64_t width) {
-  // Most lines fit a row: a plain sum of their advances says so, cheaper than
-  // looking for where each would break.
-  if (std::int64_t(line.size()) * m.widest > width && Advance(m, line) <= width) return 1;
-  std::size_t rows = 1;
-  ForEachWrap(m, line, width, [&](std::size_t) { ++rows; });
-  return rows;
+std::size_t WrapRowCount(const Measure& m, std::string_view line, std::int64_t width) {
+  return WithMeasure(m, [&](const auto& measure) { return WrapRowsOf(measure, line, width); });
+}
+
+namespace {
+
+// A font's table as the wrapping templates take a measure, not copied.
+struct TableMeasure {
+  const Metrics& metrics;
+  static std::size_t charLength(std::string_view /*bytes*/) { return 1; }
+  std::int64_t charWidth(std::string_view character, std::int64_t x) const {
+    return StepAt(metrics, static_cast<unsigned char>(character[0]), x);
+  }
+  std::int64_t widestPerByte() const { return metrics.widest; }
+};
+
+template <class M>
+void RowStartsOf(const M& m, std::string_view line, std::int64_t width,
+                 std::vector<std::size_t>& starts) {
+  starts.assign(1, 0);
+  if (std::int64_t(line.size()) * m.widestPerByte() <= width) return;
+  RowBreaker(width).feed(m, line, [&](std::size_t start) {
+    starts.push_back(start);
+    return true;
+  });
+}
+
+}  // namespace
+
+void WrapRowStarts(const Measure& m, std::string_view line, std::int64_t width,
+                   std::vector<std::size_t>& starts) {
+  WithMeasure(m, [&](const auto& measure) { RowStartsOf(measure, line, width, starts); });
 }
 
 void WrapRowStarts(const Metrics& m, std::string_view line, std::int64_t width,
                    std::vector<std::size_t>& starts) {
-  starts.assign(1, 0);
-  ForEachWrap(m, line, width, [&](std::size_t start) { starts.push_back(start); });
+  RowStartsOf(TableMeasure{m}, line, width, starts);
 }
 
 }  // namespace quorlin::text

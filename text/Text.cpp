@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "engine/LineBreaks.h"
+
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -280,14 +282,7 @@ Text Text::adopt(std::string bytes, std::string* firstBreak) {
   const std::size_t size = bytes.size();
   char* cr = static_cast<char*>(std::memchr(data, '\r', size));
   if (firstBreak) {
-    const char* lf =
-        static_cast<const char*>(std::memchr(data, '\n', cr ? std::size_t(cr - data) : size));
-    std::string_view found;
-    if (lf) {
-      found = "\n";
-    } else if (cr) {
-      found = cr + 1 < data + size && cr[1] == '\n' ? "\r\n" : "\r";
-    }
+    const std::string_view found = FirstTerminator(bytes);
     firstBreak->assign(found.data(), found.size());
   }
   if (cr) bytes.resize(CompactBreaks(data, size, cr));
@@ -320,6 +315,8 @@ std::size_t Text::lineStart(std::size_t line) const {
     k -= leftBreaks;
     base += Len(n->left);
     if (k <= n->breaks) {
+      // A long piece's one break is its last byte: it is not searched for.
+      if (n->length > kPieceTarget) return base + n->length;
       const char* p = n->bytes;
       const char* const end = n->bytes + n->length;
       for (;;) {
@@ -461,6 +458,37 @@ std::vector<std::shared_ptr<const Buffer>> Text::buffers() const {
     if (n->right) stack.push_back(n->right.get());
   }
   return out;
+}
+
+std::string Text::checkInvariants() const {
+  std::vector<const Node*> stack;
+  if (root_) stack.push_back(root_.get());
+  while (!stack.empty()) {
+    const Node* n = stack.back();
+    stack.pop_back();
+    const std::size_t at = Len(n->left);  // within the subtree
+    auto failed = [&](const char* what) {
+      return std::string(what) + " (a piece of " + std::to_string(n->length) + " bytes, " +
+             std::to_string(n->breaks) + " breaks)";
+    };
+    if (n->length == 0) return failed("an empty piece");
+    if (!n->buffer || n->bytes < n->buffer->data() ||
+        n->bytes + n->length > n->buffer->data() + n->buffer->size())
+      return failed("a piece outside its buffer");
+    if (CountBreaks(n->bytes, n->length) != n->breaks)
+      return failed("a piece miscounts its breaks");
+    if (n->length > kPieceTarget && n->breaks > (n->bytes[n->length - 1] == '\n' ? 1u : 0u))
+      return failed("a long piece with a break before its end");
+    if (n->totalLength != at + n->length + Len(n->right) ||
+        n->totalBreaks != Breaks(n->left) + n->breaks + Breaks(n->right))
+      return failed("a subtree's totals are wrong");
+    for (const NodePtr& child : {n->left, n->right}) {
+      if (!child) continue;
+      if (child->priority > n->priority) return failed("a child above its parent's priority");
+      stack.push_back(child.get());
+    }
+  }
+  return {};
 }
 
 // ---- BufferSwap ----

@@ -26,7 +26,8 @@
 //
 // Finding a line's start or the line of an offset descends the tree and then
 // scans at most one piece; pieces with many breaks are at most ~64 KB, and a
-// longer piece holds at most one break, at its end.
+// longer piece holds at most one break, at its end. checkInvariants() checks
+// this and the rest of the tree's shape.
 #pragma once
 
 #include <cstddef>
@@ -73,6 +74,54 @@ class Buffer {
 
 struct Node;
 using NodePtr = std::shared_ptr<const Node>;
+
+// What an edit did: bytes [offset, offset + removed) of the text before were
+// replaced by bytes [offset, offset + inserted) of the text after.
+struct Change {
+  std::size_t offset = 0;
+  std::size_t removed = 0;
+  std::size_t inserted = 0;
+
+  // What became of a line that was bytes [start, start + length) of the
+  // text before (its break not counted): it lies before the change, after
+  // it (moved by inserted - removed), holds it (when the change neither
+  // removed nor inserted a line break: oneLine), or the change reached
+  // across one of its ends.
+  enum class Line { Before, After, Within, Gone };
+  Line lineFate(std::size_t start, std::size_t length, bool oneLine) const {
+    if (start + length < offset) return Line::Before;
+    if (start > offset + removed) return Line::After;
+    return oneLine ? Line::Within : Line::Gone;
+  }
+};
+
+// Carries what is kept about lines (records with members start and length, a
+// line of the text before change each) over to the text after it: records of
+// lines before the change stay, those after it move with their lines, the
+// one whose line holds the change goes to within(record), which updates it
+// and says whether to keep it, and those the change reached across are
+// dropped.
+template <class Record, class Within>
+void FollowChange(std::vector<Record>& records, const Change& c, bool oneLine, Within&& within) {
+  std::size_t kept = 0;
+  for (Record& r : records) {
+    switch (c.lineFate(r.start, r.length, oneLine)) {
+      case Change::Line::Before:
+        break;
+      case Change::Line::After:
+        r.start = r.start - c.removed + c.inserted;
+        break;
+      case Change::Line::Within:
+        if (!within(r)) continue;
+        break;
+      case Change::Line::Gone:
+        continue;
+    }
+    if (&records[kept] != &r) records[kept] = std::move(r);
+    ++kept;
+  }
+  records.resize(kept);
+}
 
 // Bytes typed one insertion after another go into shared chunks, so that
 // consecutive insertions grow one piece instead of adding one each.
@@ -137,6 +186,15 @@ class Text {
 
   // Every buffer the text's pieces lie in, each once.
   std::vector<std::shared_ptr<const Buffer>> buffers() const;
+
+  // The tree's shape, checked node by node (a walk over every byte, for
+  // tests and debugging): every piece holds at least one byte, lies within
+  // its buffer and counts its own line breaks; a piece longer than the
+  // pieces a file is cut into holds at most one break, at its end; every
+  // node's totals are those of its subtree; no node has a lower priority
+  // than a child (the treap's balance order). An empty string when all
+  // holds, else what failed first.
+  std::string checkInvariants() const;
 
  private:
   explicit Text(NodePtr root) : root_(std::move(root)) {}

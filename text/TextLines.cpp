@@ -32,32 +32,53 @@ bool TextLineSource::next(std::string_view& line) {
   }
 }
 
-ShownLines::ShownLines(const Text& text, std::size_t line)
-    : cursor_(text, text.lineStart(line)), done_(line > text.breaks()) {}
+ShownLines::ShownLines(const Text& text, std::size_t line, std::size_t longFrom)
+    : text_(text),
+      cursor_(text, text.lineStart(line)),
+      longFrom_(longFrom),
+      line_(line),
+      nextStart_(text.lineStart(line)),
+      done_(line > text.breaks()) {}
 
 std::string_view ShownLines::next() {
   carry_.clear();
+  start_ = nextStart_;
+  length_ = 0;
   if (done_) return {};
-  bool carrying = false;
+  bool carrying = false;  // the line crosses pieces: its start is in carry_
   for (;;) {
     if (chunk_.empty() && !cursor_.next(chunk_)) {
       done_ = true;
       return carry_;
     }
-    const void* lf = std::memchr(chunk_.data(), '\n', chunk_.size());
+    // No further than shows the line long.
+    const std::size_t left = longFrom_ - std::min(longFrom_, length_);
+    const std::size_t reach = left < chunk_.size() ? left + 1 : chunk_.size();
+    const void* lf = std::memchr(chunk_.data(), '\n', reach);
+    const std::size_t part = lf ? std::size_t(static_cast<const char*>(lf) - chunk_.data()) : reach;
+    length_ += part;
+    std::string_view line = chunk_.substr(0, part);
+    chunk_.remove_prefix(lf ? part + 1 : part);
+    if (length_ > longFrom_) {
+      carry_.clear();
+      const std::size_t end = text_.lineEnd(line_++);
+      length_ = end - start_;
+      nextStart_ = end + 1;
+      done_ = end >= text_.size();
+      if (!done_) cursor_ = ChunkCursor(text_, nextStart_);
+      chunk_ = {};
+      return {};
+    }
+    if (carrying || !lf) {
+      carry_.append(line);
+      line = carry_;
+    }
     if (lf) {
-      const auto length = std::size_t(static_cast<const char*>(lf) - chunk_.data());
-      std::string_view line = chunk_.substr(0, length);
-      if (carrying) {
-        carry_.append(line);
-        line = carry_;
-      }
-      chunk_.remove_prefix(length + 1);
+      nextStart_ = start_ + length_ + 1;
+      ++line_;
       return line;
     }
-    carry_.append(chunk_);
     carrying = true;
-    chunk_ = {};
   }
 }
 

@@ -27,16 +27,26 @@ class TextLineSource final : public LineSource {
 
 // The lines as shown, from a line on: each call gives the next one (an empty
 // view past the last). The last line shown is empty when the text ends with a
-// break.
+// break. A line longer than longFrom bytes comes back as an empty view, and
+// the walk finds its end through the text's line index: walking past it
+// neither copies nor reads it. length() tells it from an empty line.
 class ShownLines {
  public:
-  ShownLines(const Text& text, std::size_t line);
+  static constexpr auto kAll = static_cast<std::size_t>(-1);
+  ShownLines(const Text& text, std::size_t line, std::size_t longFrom = kAll);
   std::string_view next();
+  // The offset and length of the line next() gave last.
+  std::size_t start() const { return start_; }
+  std::size_t length() const { return length_; }
 
  private:
+  Text text_;
   ChunkCursor cursor_;
   std::string_view chunk_;
   std::string carry_;
+  std::size_t longFrom_;
+  std::size_t line_;  // of the next line
+  std::size_t start_ = 0, length_ = 0, nextStart_;
   bool done_ = false;
 };
 

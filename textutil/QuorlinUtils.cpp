@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace QuorlinUtils {
 
 namespace {
@@ -31,6 +35,19 @@ std::size_t FindKeyFolded(std::string_view s, std::string_view k) {
     if (j == k.size()) return i;
   }
   return std::string_view::npos;
+}
+
+// Copies n < 16 bytes with at most two overlapping moves of 8, 4 or 1 bytes.
+inline void CopyShort(char* d, const char* s, std::size_t n) {
+  if (n >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
 }
 
 constexpr std::size_t Pos(std::size_t offset) {
@@ -97,18 +114,44 @@ std::string LowerCase(std::string_view s) {
   return out;
 }
 
+namespace {
+
+// s with the letters from first on (the 26 of one case) in the other case,
+// appended to out. Sixteen bytes at a time where the processor can, the last
+// block overlapping the one before.
+void AppendFolded(std::string& out, std::string_view s, char first) {
+  const std::size_t base = out.size(), n = s.size();
+  out.resize(base + n);
+  char* const d = out.data() + base;
+  auto fold = [first](char c) {
+    return char(static_cast<unsigned char>(c - first) < 26 ? c ^ 0x20 : c);
+  };
+#if defined(__SSE2__)
+  if (n >= 16) {
+    const __m128i from = _mm_set1_epi8(first), last = _mm_set1_epi8(25), bit = _mm_set1_epi8(0x20);
+    auto block = [&](std::size_t at) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at));
+      const __m128i t = _mm_sub_epi8(x, from);
+      const __m128i letter = _mm_cmpeq_epi8(_mm_min_epu8(t, last), t);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at),
+                       _mm_xor_si128(x, _mm_and_si128(letter, bit)));
+    };
+    for (std::size_t at = 0; at + 16 <= n; at += 16) block(at);
+    block(n - 16);
+    return;
+  }
+#endif
+  for (std::size_t i = 0; i < n; ++i) d[i] = fold(s[i]);
+}
+
+}  // namespace
+
 void AppendUpperCase(std::string& out, std::string_view s) {
-  const std::size_t base = out.size();
-  out.resize(base + s.size());
-  char* d = out.data() + base;
-  for (char c : s) *d++ = UpperAscii(c);
+  AppendFolded(out, s, 'a');
 }
 
 void AppendLowerCase(std::string& out, std::string_view s) {
-  const std::size_t base = out.size();
-  out.resize(base + s.size());
-  char* d = out.data() + base;
-  for (char c : s) *d++ = LowerAscii(c);
+  AppendFolded(out, s, 'A');
 }
 
 void KeyFinder::appendReplacement(std::string& out, std::string_view /*s*/, KeyMatch /*m*/,
@@ -307,6 +350,45 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w) {
     ++p;
   };
   if (!roomFor()) return nullptr;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: copy a block, stop at its first tab if any. The
+  // last bytes of a text of 16 or more are looked at in its last 16 bytes and
+  // copied by two overlapping moves. With room for every byte a tab, the
+  // room needs no further check.
+  const bool ample = std::size_t(dstEnd - dst) >= s.size() * width + 32;
+  const __m128i tabs = _mm_set1_epi8('\t');
+  while (end - p >= 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
+    const auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, tabs)));
+    if (found == 0) {
+      dst += 16;
+      p += 16;
+      continue;
+    }
+    const int k = std::countr_zero(found);
+    dst += k;
+    p += k;
+    if (!ample && !roomFor()) return nullptr;
+    tab();
+  }
+  if (s.size() >= 16) {
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    const auto inLast = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(last, tabs)));
+    while (p < end) {
+      const auto rem = std::size_t(end - p);
+      const unsigned found = inLast >> (16 - rem);
+      const std::size_t k = found == 0 ? rem : std::size_t(std::countr_zero(found));
+      CopyShort(dst, p, k);
+      dst += k;
+      p += k;
+      if (p == end) break;
+      if (!ample && !roomFor()) return nullptr;
+      tab();
+    }
+    return dst;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     // Eight bytes at a time: copy a block, stop at its first tab if any. The
     // last few bytes of a line of 8 or more come from an overlapping load of

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "quorlin/Version.h"
 #include "ui/Colours.h"
 #include "ui/Fonts.h"
 
@@ -20,8 +21,8 @@ constexpr LabelSpec kLabels[] = {
     {"Label1", 16, 8, "Quorlin Text File Editor and Formatter "},
     {"Label3", 304, 8, "Version 3.4.1.1  "},
     {"Label4", 16, 24, "Designed to Strip and Simplify ASCII Text and Data Files  "},
-    {"Label5", 16, 40, " "},
-    {"Label6", 16, 56, "    "},
+    {"Label5", 16, 40, kCopyright},
+    {"Label6", 16, 56, kLicenceLine},
 };
 
 }  // namespace

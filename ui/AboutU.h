@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The About box: a small window with the program's name and version and an
-// OK button that closes it. Each press of Help > About opens another one.
+// The About box: a small window with the program's name and version, its
+// copyright and licence, and an OK button that closes it. Each press of
+// Help > About opens another one.
 #pragma once
 
 #include <QDialog>

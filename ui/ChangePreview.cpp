@@ -24,6 +24,7 @@
 #include "ui/ChangePage.h"
 #include "ui/Colours.h"
 #include "ui/MainWindowUi.h"
+#include "ui/SpokenLabel.h"
 #include "ui/TextPane.h"
 #include "ui/Timing.h"
 #include "ui/Western.h"
@@ -111,7 +112,11 @@ ChangePreview::ChangePreview(MainWindowUi& ui, const ChangePage& page) : ui_(ui)
   counting_.setSingleShot(true);
   counting_.setInterval(300);
   connect(&counting_, &QTimer::timeout, this,
-          [this] { ui_.previewFigures->setText(QStringLiteral("Counting...")); });
+          [this] { setFigures(QStringLiteral("Counting..."), QStringLiteral("Counting...")); });
+  // Long enough for a pause in typing, short enough to follow it.
+  announce_.setSingleShot(true);
+  announce_.setInterval(800);
+  connect(&announce_, &QTimer::timeout, this, &ChangePreview::announce);
 
   for (const auto& [code, button] : ui_.testButtons)
     connect(button, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
@@ -179,6 +184,7 @@ std::optional<RunStats> ChangePreview::shownFigures() const {
 
 void ChangePreview::requestChanged() {
   ++generation_;  // whatever runs now is out of date
+  announce_.stop();
   first_ = 0;
   stale_ = true;
   pending_ = true;
@@ -283,9 +289,8 @@ void ChangePreview::show(const PreviewResult& r) {
   QListWidget* list = ui_.previewList;
   list->clear();
   if (!r.figures) {
-    ui_.previewFigures->setText(
-        QStringLiteral("<i>%1</i>")
-            .arg(DecodeWestern(r.why.empty() ? std::string() : r.why.front()).toHtmlEscaped()));
+    const QString why = DecodeWestern(r.why.empty() ? std::string() : r.why.front());
+    setFigures(QStringLiteral("<i>%1</i>").arg(why.toHtmlEscaped()), why);
     ui_.previewPage->setText(QString());
     ui_.previewPrevious->setEnabled(false);
     ui_.previewNext->setEnabled(false);
@@ -297,10 +302,14 @@ void ChangePreview::show(const PreviewResult& r) {
     return QStringLiteral("<tr><td>%1</td><td align=\"right\">&nbsp;%2</td></tr>")
         .arg(QLatin1String(what), Count(n));
   };
-  ui_.previewFigures->setText(QStringLiteral("<b>If OK is pressed:</b><table cellspacing=\"0\">") +
-                              row("passing", f.passed) + row("changed", f.changed) +
-                              row("deleted", f.deleted) + row("added", f.added) +
-                              row("lines after", f.linesOut) + QStringLiteral("</table>"));
+  setFigures(QStringLiteral("<b>If OK is pressed:</b><table cellspacing=\"0\">") +
+                 row("passing", f.passed) + row("changed", f.changed) + row("deleted", f.deleted) +
+                 row("added", f.added) + row("lines after", f.linesOut) +
+                 QStringLiteral("</table>"),
+             QStringLiteral("If OK is pressed: passing %1, changed %2, deleted %3, added %4, "
+                            "lines after %5")
+                 .arg(Count(f.passed), Count(f.changed), Count(f.deleted), Count(f.added),
+                      Count(f.linesOut)));
 
   for (const PreviewChange& c : r.changes) {
     const QString where =
@@ -327,6 +336,17 @@ void ChangePreview::show(const PreviewResult& r) {
       item->setFlags(Qt::ItemIsEnabled);
       item->setToolTip(tip);
     }
+    // Read out as words, each entry with its line number, the lines as they
+    // are (a tab a tab, lines after a split each on its own line).
+    QStringList spokenAfter;
+    for (const std::string& a : c.after) spokenAfter << DecodeWestern(a);
+    const QString line = (c.taken > 1 ? QStringLiteral("Lines ") : QStringLiteral("Line ")) + where;
+    old->setData(Qt::AccessibleTextRole,
+                 line + QStringLiteral(", before: ") + DecodeWestern(c.before));
+    changed->setData(Qt::AccessibleTextRole, line + QStringLiteral(", after: ") +
+                                                 (c.after.empty() ? QStringLiteral("deleted")
+                                                  : told          ? QStringLiteral("empty line")
+                                                         : spokenAfter.join(QLatin1Char('\n'))));
   }
   if (r.changes.empty()) {
     ui_.previewPage->setText(r.first == 0 ? QStringLiteral("No line changes") : QString());
@@ -337,6 +357,20 @@ void ChangePreview::show(const PreviewResult& r) {
   ui_.previewPrevious->setEnabled(r.first > 0);
   ui_.previewNext->setEnabled(r.more);
   emit shown();
+}
+
+void ChangePreview::setFigures(const QString& shown, const QString& words) {
+  ui_.previewFigures->setText(shown);
+  SetSpokenWords(ui_.previewFigures, words);
+  if (!pending_) announce_.start();
+}
+
+void ChangePreview::announce() {
+  const QString words = SpokenWords(ui_.previewFigures);
+  if (pending_ || words == announced_ || !ui_.previewFigures->isVisible()) return;
+  announced_ = words;
+  AnnounceSpokenWords(ui_.previewFigures);
+  emit announced();
 }
 
 }  // namespace quorlin::ui

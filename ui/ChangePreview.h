@@ -4,7 +4,10 @@
 // (lines passing, changed, deleted, added, and the count after the run) and
 // a list of its first changes, a page at a time. It runs the engine on a
 // worker thread over a snapshot of the text; a newer request cancels an
-// older one, and the window never waits for it.
+// older one, and the window never waits for it. Screen readers read the
+// figures (or why there are none) as words in the figures' description, and
+// hear them once they have settled; each entry of the list reads as the line
+// before or after the change.
 #pragma once
 
 #include <atomic>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include <QObject>
+#include <QString>
 #include <QTimer>
 
 #include "engine/ChangeRequest.h"
@@ -69,6 +73,8 @@ class ChangePreview : public QObject {
  signals:
   // A result was shown (also one that says why there are none).
   void shown();
+  // The figures, or why there are none, were told to screen readers.
+  void announced();
 
  private:
   struct Job {
@@ -83,12 +89,16 @@ class ChangePreview : public QObject {
   void step(int pages);
   void finished(std::uint64_t generation);
   void show(const PreviewResult& result);
+  void setFigures(const QString& shown, const QString& words);
+  void announce();
   void work();
 
   MainWindowUi& ui_;
   const ChangePage& page_;
-  QTimer settle_;    // lets a burst of keystrokes end before a preview starts
-  QTimer counting_;  // says "Counting..." when a preview takes a while
+  QTimer settle_;      // lets a burst of keystrokes end before a preview starts
+  QTimer counting_;    // says "Counting..." when a preview takes a while
+  QTimer announce_;    // tells screen readers the figures once they have settled
+  QString announced_;  // the words they were last told
   bool pending_ = false, stale_ = true;
   std::uint64_t first_ = 0;
   std::optional<RunStats> shown_;

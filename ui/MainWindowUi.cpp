@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "ui/MainWindowUi.h"
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 
@@ -16,16 +17,19 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyleOption>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "engine/Kinds.h"
 #include "ui/Colours.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/SpokenLabel.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
 
@@ -69,6 +73,9 @@ QAction* AddSeparator(QMenu* menu, const char* name) {
 void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
   ui.menuBar = Named(new QMenuBar(window), "MainMenu1");
   window->setMenuBar(ui.menuBar);
+  // The button that shows the menus a narrow window has no room for.
+  if (auto* more = ui.menuBar->findChild<QToolButton*>(QStringLiteral("qt_menubar_ext_button")))
+    more->setAccessibleName(QStringLiteral("More menus"));
 
   ui.fileMenu = Named(ui.menuBar->addMenu(QStringLiteral("&File")), "File1");
   ui.openItem = AddItem(ui.fileMenu, "Open1", "&Open");
@@ -209,6 +216,7 @@ void MakeField(QWidget* page, MainWindowUi& ui, Field f, const char* name, const
 void BuildPreview(MainWindowUi& ui) {
   QWidget* page = ui.changesPage;
   ui.previewFigures = Named(new QLabel(page), "PreviewFigures");
+  MakeSpokenLabel(ui.previewFigures);  // the figures themselves in its description
   ui.previewFigures->setFont(SansSerifFont(11, false));
   ui.previewFigures->setTextFormat(Qt::RichText);
   ui.previewFigures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -280,9 +288,11 @@ void BuildChangePage(MainWindowUi& ui) {
   SetCaptionColour(ui.okLabel, kBlack);
 
   ui.okButton = MakeButton(page, "Button1", "OK", 15, &kGreen);
-  // The words beside OK say what it does.
+  // Named "OK", as seen and as a voice command says it; the words beside it
+  // describe what it does. Enter on it runs it, as Space does.
   ui.okLabel->setBuddy(ui.okButton);
-  ui.okButton->setAccessibleName(ui.okLabel->text().simplified());
+  ui.okButton->setAccessibleDescription(ui.okLabel->text().simplified());
+  ui.okButton->setAutoDefault(true);
 
   ui.retainPassingOnly =
       MakeOptionBox(page, "CheckBox1", " Retain only the lines that pass the Test", 12);
@@ -290,24 +300,56 @@ void BuildChangePage(MainWindowUi& ui) {
   ui.caseSensitive = MakeOptionBox(page, "CheckBox2", "Test Key case sensitive", 12);
   ui.outputLowerCase = MakeOptionBox(page, "LCaseCheckBox", "Output lower case ", 12);
 
-  // Test buttons in code order; action buttons in code order but for NO
-  // CHANGE, which comes after action 29; then the rest.
+  BuildPreview(ui);
+
+  // Tab follows the page in reading order: the left column from the test
+  // group down through the fields, the action group and the option boxes,
+  // then the right column, OK and the preview's list and buttons. Each radio
+  // group is one stop, its checked button (see OneTabStopPerGroup), in which
+  // the arrow keys move; inside a group the chain keeps code order, with NO
+  // CHANGE after action 29.
   std::vector<QWidget*> chain;
   for (const auto& [code, button] : ui.testButtons) chain.push_back(button);
+  for (const Field f :
+       {Field::FirstLineNum, Field::LastLineNum, Field::LineLength, Field::FirstCharPos,
+        Field::LastCharPos, Field::ReplPos, Field::TestKey, Field::ReplacementKey})
+    chain.push_back(ui.field(f));
   QRadioButton* noChange = ui.actionButton(ActionCode::NoChange);
   for (const auto& [code, button] : ui.actionButtons) {
     if (code != ActionCode::NoChange) chain.push_back(button);
     if (code == ActionCode::ReplaceRightOfKey) chain.push_back(noChange);
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
-           ui.field(Field::TestKey), ui.field(Field::ReplacementKey), ui.field(Field::FirstLineNum),
-           ui.field(Field::LastLineNum), ui.field(Field::LineLength), ui.okButton,
-           ui.field(Field::FirstCharPos), ui.field(Field::LastCharPos), ui.retainPassingOnly,
-           ui.field(Field::ReplPos), ui.caseSensitive, ui.outputLowerCase, ui.outputUpperCase}) {
+           ui.retainPassingOnly, ui.outputUpperCase, ui.caseSensitive, ui.outputLowerCase,
+           ui.okButton, ui.previewList, ui.previewPrevious, ui.previewNext})
     chain.push_back(w);
-  }
   SetTabChain(chain);
-  BuildPreview(ui);
+}
+
+// Tab stops at one button of a radio group, the checked one (the first while
+// none is), as in a system dialog; the arrow keys move and check within the
+// group, and a click still reaches every button.
+void OneTabStopPerGroup(const std::vector<QRadioButton*>& group) {
+  const auto update = [group] {
+    const bool anyChecked =
+        std::any_of(group.begin(), group.end(), [](QRadioButton* b) { return b->isChecked(); });
+    for (QRadioButton* b : group) {
+      const bool stop = b->isChecked() || (!anyChecked && b == group.front());
+      b->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+  };
+  for (QRadioButton* b : group) QObject::connect(b, &QAbstractButton::toggled, b, update);
+  update();
+}
+
+// A scroll bar is named for what it scrolls: "Current text, vertical".
+void NameScrollBars(QWidget* window) {
+  for (QAbstractScrollArea* area : window->findChildren<QAbstractScrollArea*>()) {
+    const QString name = area->accessibleName();
+    if (name.isEmpty()) continue;
+    area->verticalScrollBar()->setAccessibleName(name + QStringLiteral(", vertical"));
+    area->horizontalScrollBar()->setAccessibleName(name + QStringLiteral(", horizontal"));
+  }
 }
 
 }  // namespace
@@ -352,6 +394,13 @@ void BuildMainWindowUi(QMainWindow* window, MainWindowUi& ui) {
         qobject_cast<QRadioButton*>(button) != nullptr)
       button->setStyle(clickStyle);
   }
+
+  std::vector<QRadioButton*> tests, actions;
+  for (const auto& [code, button] : ui.testButtons) tests.push_back(button);
+  for (const auto& [code, button] : ui.actionButtons) actions.push_back(button);
+  OneTabStopPerGroup(tests);
+  OneTabStopPerGroup(actions);
+  NameScrollBars(window);
 
   ApplyPlaces(window, DesignPlaces());
 }

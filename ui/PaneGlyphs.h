@@ -37,6 +37,12 @@ class PaneGlyphs {
   std::int64_t draw(QPainter& painter, qreal left, qreal baseline, std::string_view bytes,
                     std::int64_t x) const;
 
+  // The glyph that shows byte b, in font fonts()[fontOf(b)]; for those who
+  // place the glyphs themselves.
+  const std::vector<QRawFont>& fonts() const { return fonts_; }
+  std::size_t fontOf(unsigned char b) const { return fontOf_[b]; }
+  quint32 glyph(unsigned char b) const { return glyph_[b]; }
+
  private:
   std::vector<QRawFont> fonts_;  // [0] the font itself, then fallbacks
   std::array<quint8, 256> fontOf_{};

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 // The editing pane: an editable view of the document's bytes.
 //
-// The text is a text::Document (bytes in a piece tree with a line index);
-// the view lays out and paints only the rows on the screen, and of a long
-// line only the part on the screen. Each byte is shown as its Western
+// The text and its undo history are a text::History (bytes in a piece tree
+// with a line index); where its rows and positions fall is a text::RowLayout,
+// and the keys' meanings are PaneKeys'. The pane itself handles events,
+// painting, scrolling, the selection and clipboard, and input methods; it
+// paints only the rows on the screen, and of a long line only the part on the
+// screen. Each byte is shown as its Western
 // (Windows-1252) character with one advance from the font's table (no
 // kerning), tabs stop every tabStopDistance() pixels, and what the user
 // types or pastes is stored through the same set: a character the set cannot
@@ -19,22 +22,19 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <vector>
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QPoint>
 #include <QTimer>
 
-#include "text/Document.h"
-#include "text/WrapIndex.h"
-
-class QMimeData;
+#include "text/History.h"
+#include "text/RowLayout.h"
 
 namespace quorlin::ui {
 
 class PaneGlyphs;
+struct PaneKey;
 
 class TextPane : public QAbstractScrollArea {
   Q_OBJECT
@@ -44,7 +44,7 @@ class TextPane : public QAbstractScrollArea {
 
   // The text as it stands: a snapshot, cheap to copy, that another thread may
   // read while the pane goes on editing.
-  const text::Text& text() const { return doc_.text(); }
+  const text::Text& text() const { return history_.text(); }
   // Replaces the whole text, out of the undo history (which is cleared); the
   // text counts as saved. The caret goes to the start and the view to the top.
   void setText(text::Text text);
@@ -52,7 +52,7 @@ class TextPane : public QAbstractScrollArea {
   // undo brings back the text and the selection before it.
   void replaceAll(text::Text text);
   // Whether the text is another than the one last set or marked saved.
-  bool modified() const { return doc_.modified(); }
+  bool modified() const { return history_.modified(); }
   // saved (a snapshot of this pane's text) was written to a file.
   void markSaved(const text::Text& saved);
   // Large texts that only the undo history holds are moved to files in
@@ -79,12 +79,12 @@ class TextPane : public QAbstractScrollArea {
   void paste();
   void undo();
   void redo();
-  bool canUndo() const { return doc_.canUndo(); }
-  bool canRedo() const { return doc_.canRedo(); }
+  bool canUndo() const { return history_.canUndo(); }
+  bool canRedo() const { return history_.canRedo(); }
   // Whole-text steps (runs) the history holds.
-  std::size_t runsKept() const { return doc_.wholeSteps(); }
+  std::size_t runsKept() const { return history_.wholeSteps(); }
 
-  bool wordWrap() const { return wrap_; }
+  bool wordWrap() const { return layout_.wraps(); }
   void setWordWrap(bool on);
   // Pixels between tab stops.
   qreal tabStopDistance() const { return kTabStop; }
@@ -138,83 +138,34 @@ class TextPane : public QAbstractScrollArea {
   bool focusNextPrevChild(bool next) override;
 
  private:
-  // A displayed row: bytes [start, end) of a line, without its break.
-  struct Row {
-    std::size_t line = 0;
-    std::size_t lineStart = 0, lineEnd = 0;
-    std::size_t start = 0, end = 0;
-    bool lastOfLine = true;
-  };
-  // Where the x positions of a long line are known, every kStride bytes.
-  struct LongLine {
-    std::uint64_t version = 0;
-    std::size_t start = 0, length = 0;
-    std::vector<std::int64_t> checkpoints;
-    std::int64_t width = 0;
-  };
-  struct RowStarts {
-    std::uint64_t version = ~std::uint64_t(0);
-    std::size_t line = 0;
-    std::vector<std::size_t> starts;  // from the line's start
-  };
-
-  std::size_t rowCount() const;
-  Row row(std::size_t index) const;
-  std::size_t rowOf(std::size_t offset) const;
-  const std::vector<std::size_t>& rowStartsOf(std::size_t line) const;
-  const LongLine& longLine(std::size_t lineStart, std::size_t lineEnd) const;
-  bool isLong(const Row& r) const { return !wrap_ && r.end - r.start > kShortLine; }
-  // x of offset (within the row) from the row's left edge, 1/64 pixel.
-  std::int64_t xAt(const Row& r, std::size_t offset) const;
-  std::size_t offsetAtX(const Row& r, std::int64_t x) const;
-  std::int64_t rowWidth(const Row& r) const;
-  // The first byte of the row whose right edge passes x, and its left edge.
-  std::size_t firstByteFrom(const Row& r, std::int64_t x, std::int64_t& left) const;
-
-  std::size_t wordStart(std::size_t offset) const;  // Ctrl+Left
-  std::size_t wordEnd(std::size_t offset) const;    // Ctrl+Right
-  text::Selection wordAround(std::size_t offset) const;
-  text::Selection lineAround(std::size_t offset) const;
-
   void replace(std::size_t from, std::size_t to, std::string_view bytes, text::EditKind kind);
-  void textReplaced(const text::Text& before);
-  void keepHistory();
-  void historyCopied(const text::BufferSwap::Swaps& swaps);
   void replaceSelection(std::string_view bytes, text::EditKind kind);
+  void textReplaced(const text::Text& before);
   void changed(const text::Text& before, const text::Change& change);
+  void restore(bool undo);  // an undo, else a redo
+  void keepHistory();
   void moveCaret(std::size_t position, bool select);
   void selectionMoved(bool byUser);
-  bool moveKey(QKeyEvent* event);
-  bool editKey(QKeyEvent* event);
+  void act(const PaneKey& key, const QString& typed);
   void verticalMove(std::ptrdiff_t rows, bool select, bool scroll);
   void extendDrag(QPoint viewportPoint);
   void autoScroll();
   void setPrimarySelection() const;
-  QMimeData* selectionMime() const;
 
   void fontChanged();
-  void rewrap();
+  std::int64_t wrapWidth() const;  // 1/64 pixel
   void updateScrollBars();
   void noteWidth(std::int64_t width);
   std::int64_t scrollX() const;  // 1/64 pixel
   void restartBlink();
 
   static constexpr int kMargin = 4;  // pixels left of the text and above the first row
-  static constexpr std::size_t kShortLine = 4096;
-  static constexpr std::size_t kStride = 4096;
 
-  text::Document doc_;
+  text::History history_;
+  text::HistoryKeeper keeper_;  // the history's large texts to disk
   text::Selection sel_;
-  std::string historyFolder_;
-  std::thread historyCopier_;  // copies the history's large texts to disk
-  bool copyingHistory_ = false, historyAgain_ = false;
-  std::uint64_t version_ = 0;  // goes up with every change of the text or the layout
   std::unique_ptr<PaneGlyphs> glyphs_;
-  bool wrap_ = false;
-  std::int64_t wrapWidth_ = 0;
-  text::WrapIndex wraps_;
-  mutable RowStarts rowStarts_;
-  mutable std::vector<LongLine> longLines_;
+  text::RowLayout layout_;
   std::int64_t widest_ = 0;     // the widest line measured so far
   int hScale_ = 1;              // pixels per unit of the horizontal scroll bar
   std::int64_t desiredX_ = -1;  // where Up and Down aim, kept while they repeat

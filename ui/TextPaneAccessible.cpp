@@ -117,7 +117,7 @@ class AccessibleTextPane final : public QAccessibleWidget,
   // Geometry.
   QRect characterRect(int offset) const override {
     const QRect r = view()->byteRect(std::size_t(std::max(0, offset)));
-    return QRect(view()->viewport()->mapToGlobal(r.topLeft()), r.size());
+    return {view()->viewport()->mapToGlobal(r.topLeft()), r.size()};
   }
   int offsetAtPoint(const QPoint& point) const override {
     return Clamp(view()->offsetAt(view()->viewport()->mapFromGlobal(point)));
@@ -155,13 +155,13 @@ class AccessibleTextPane final : public QAccessibleWidget,
     }
     const std::size_t at = std::min(std::size_t(std::max(0, offset)), t.size());
     const std::size_t line = t.lineAt(at);
-    constexpr std::size_t kReach = 64 * 1024;
+    constexpr std::size_t kReach = std::size_t{64} * 1024;
     std::size_t from = t.lineStart(line > 0 ? line - 1 : 0);
     std::size_t to = t.lineEnd(std::min(line + 1, t.breaks()));
     from = std::max(from, at > kReach ? at - kReach : 0);
     to = std::min(to, at + kReach);
     const Window window(DecodeWestern(t.slice(from, to)));
-    const QString found = (window.*boundary)(int(at - from), type, start, end);
+    QString found = (window.*boundary)(int(at - from), type, start, end);
     *start += int(from);
     *end += int(from);
     return found;

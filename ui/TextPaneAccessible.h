@@ -4,7 +4,7 @@
 // the events that tell them of edits, caret moves and selections.
 #pragma once
 
-#include "text/Document.h"
+#include "text/History.h"
 
 namespace quorlin::ui {
 

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // The editor window on very large texts: how long until a text is shown, what
 // a change run adds to the engine's own time, the memory it takes, how long a
-// keystroke takes to show, a find that finds nothing, and a 100 MB line; the
+// keystroke takes to show (in the 3M-line text and in a 100 MB line, with word
+// wrap off and on), a find that finds nothing, and a 100 MB line; the
 // preview's figures, the memory after 20 runs and the time of an undo of a
 // run; and gvim opening the same files, timed the same way, when it is
 // installed.
 //
-//   quorlin_window_bench [--runs R] [--no-gvim] [--only history] WORK_FOLDER
+//   quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys] WORK_FOLDER
 //
 // Texts are generated in WORK_FOLDER once (1M and 3M lines of the benchmark
 // text, about 60 and 180 MB, and a 100 MB line). Every figure is the median
@@ -32,6 +33,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QApplication>
@@ -173,8 +175,9 @@ int ChildOpen(const std::string& path, bool run) {
   return 0;
 }
 
-// Child: keystrokes, caret moves, Ctrl+End and PageDown in a large text.
-int ChildKeys(const std::string& path) {
+// Child: keystrokes, caret moves, Ctrl+End and PageDown in a large text,
+// count of each (a quarter as many Ctrl+End), with word wrap off and then on.
+int ChildKeys(const std::string& path, int count) {
   Window w;
   w.form->show();
   if (!QTest::qWaitForWindowExposed(w.form.get())) return 1;
@@ -210,16 +213,18 @@ int ChildKeys(const std::string& path) {
       std::printf("wrapOn %.1f 0 0\n", MsSince(t));
     }
     const std::string suffix = wrap ? "Wrapped" : "";
-    timed(("type" + suffix).c_str(), 200, anywhere, [&] { QTest::keyClick(w.pane, Qt::Key_X); });
-    timed(("typeRun" + suffix).c_str(), 200, nothing, [&] { QTest::keyClick(w.pane, Qt::Key_Y); });
-    timed(("backspace" + suffix).c_str(), 200, anywhere,
+    timed(("type" + suffix).c_str(), count, anywhere, [&] { QTest::keyClick(w.pane, Qt::Key_X); });
+    timed(("typeRun" + suffix).c_str(), count, nothing,
+          [&] { QTest::keyClick(w.pane, Qt::Key_Y); });
+    timed(("backspace" + suffix).c_str(), count, anywhere,
           [&] { QTest::keyClick(w.pane, Qt::Key_Backspace); });
-    timed(("right" + suffix).c_str(), 200, anywhere,
+    timed(("right" + suffix).c_str(), count, anywhere,
           [&] { QTest::keyClick(w.pane, Qt::Key_Right); });
-    timed(("down" + suffix).c_str(), 200, anywhere, [&] { QTest::keyClick(w.pane, Qt::Key_Down); });
-    timed(("ctrlEnd" + suffix).c_str(), 50, anywhere,
+    timed(("down" + suffix).c_str(), count, anywhere,
+          [&] { QTest::keyClick(w.pane, Qt::Key_Down); });
+    timed(("ctrlEnd" + suffix).c_str(), std::max(1, count / 4), anywhere,
           [&] { QTest::keyClick(w.pane, Qt::Key_End, Qt::ControlModifier); });
-    timed(("pageDown" + suffix).c_str(), 200, anywhere,
+    timed(("pageDown" + suffix).c_str(), count, anywhere,
           [&] { QTest::keyClick(w.pane, Qt::Key_PageDown); });
   }
   std::printf("memory %.1f 0 0\n", PeakMb());
@@ -483,9 +488,10 @@ int Driver(int runs, bool gvim, const std::string& only, const fs::path& folder,
   const std::string three = (folder / "text-v3-3000000.txt").string();
   const std::string longLine = (folder / "line-100MB.txt").string();
   const bool all = only.empty();
+  const bool keys = all || only == "keys";
   if (!fs::exists(one)) quorlin::bench::Generate(one, 1000000);
-  if (all && !fs::exists(three)) quorlin::bench::Generate(three, 3000000);
-  if (all && !fs::exists(longLine)) MakeLongLine(longLine, 100u << 20);
+  if (keys && !fs::exists(three)) quorlin::bench::Generate(three, 3000000);
+  if (keys && !fs::exists(longLine)) MakeLongLine(longLine, 100u << 20);
   const double oneMb = double(fs::file_size(one)) / (1 << 20);
   std::printf(
       "platform: %s; medians of %d runs; texts in %s\n",
@@ -562,28 +568,33 @@ int Driver(int runs, bool gvim, const std::string& only, const fs::path& folder,
         Median(undo), Median(redo), Median(undoAll));
   }
 
-  if (!all) return 0;
-  {
+  if (all) {
     std::vector<double> find;
     for (int r = 0; r < runs; ++r)
       find.push_back(Value(RunChild({self, "--child-find", one}), "findMiss"));
     std::printf("\nfind-next through 1M lines, no match: %.1f ms\n", Median(find));
   }
 
-  {
+  // Each key, with word wrap off and then on, and the time to turn wrap on.
+  for (const auto& [file, name, count] : {std::tuple{three, "the 3M-line text", "200"},
+                                          std::tuple{longLine, "a 100 MB line", "20"}}) {
+    if (!keys) break;
     std::printf(
-        "\nkeys in the 3M-line text (ms: median, 99th percentile, slowest; each key and "
-        "the paint that shows it):\n");
-    const std::string out = RunChild({self, "--child-keys", three});
+        "\nkeys in %s, %s of each (ms: median, 99th percentile, slowest; each key and "
+        "the paint that shows it):\n",
+        name, count);
+    double wall = 0;
+    const std::string out = RunChild({self, "--child-keys", file, count}, &wall);
     for (const char* key : {"type", "typeRun", "backspace", "right", "down", "ctrlEnd", "pageDown",
                             "wrapOn", "typeWrapped", "typeRunWrapped", "backspaceWrapped",
                             "rightWrapped", "downWrapped", "ctrlEndWrapped", "pageDownWrapped"}) {
       std::printf("  %-17s %8.3f %8.3f %8.3f\n", key, Value(out, key, 0), Value(out, key, 1),
                   Value(out, key, 2));
     }
+    std::printf("  (all of it, open included: %.1f s)\n", wall / 1000);
   }
 
-  {
+  if (all) {
     std::vector<double> open, end, home, edit, memory;
     std::string last;
     for (int r = 0; r < runs; ++r) {
@@ -619,7 +630,8 @@ int main(int argc, char** argv) {
     quorlin::ui::RegisterFontSubstitutes();
     const std::string& mode = args[1];
     if (mode == "--child-open") return ChildOpen(args[2], args.size() > 3);
-    if (mode == "--child-keys") return ChildKeys(args[2]);
+    if (mode == "--child-keys")
+      return ChildKeys(args[2], args.size() > 3 ? std::stoi(args[3]) : 200);
     if (mode == "--child-find") return ChildFind(args[2]);
     if (mode == "--child-long") return ChildLongLine(args[2]);
     if (mode == "--child-history") return ChildHistory(args[2]);
@@ -641,7 +653,7 @@ int main(int argc, char** argv) {
   }
   if (folder.empty()) {
     std::fprintf(stderr,
-                 "usage: quorlin_window_bench [--runs R] [--no-gvim] [--only history] "
+                 "usage: quorlin_window_bench [--runs R] [--no-gvim] [--only history|keys] "
                  "WORK_FOLDER\n");
     return 2;
   }

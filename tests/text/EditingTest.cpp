@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // Editing on top of the text model: undo and redo steps grouped as a user
-// expects, the case-blind search, and lines laid out across the pane (tabs,
-// wrapping, and the row index kept current through edits).
+// expects, the history's large texts on disk, and the case-blind search.
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "text/Document.h"
-#include "text/LineLayout.h"
+#include "text/History.h"
 #include "text/Search.h"
-#include "text/TextLines.h"
-#include "text/WrapIndex.h"
 
 namespace quorlin::text {
 namespace {
@@ -30,7 +26,7 @@ struct Action {
   std::size_t at = 0;  // for a click
 };
 
-void Apply(Document& doc, std::size_t& caret, const Action& a) {
+void Apply(History& doc, std::size_t& caret, const Action& a) {
   const Selection before{caret, caret};
   switch (a.kind) {
     case 't':
@@ -58,7 +54,7 @@ void Apply(Document& doc, std::size_t& caret, const Action& a) {
   }
 }
 
-TEST(DocumentUndo, StepsAreGroupedAsTyped) {
+TEST(UndoHistory, StepsAreGroupedAsTyped) {
   const struct {
     const char* name;
     std::string start;
@@ -81,7 +77,7 @@ TEST(DocumentUndo, StepsAreGroupedAsTyped) {
        {"xaPP", "xa", "x"}},
   };
   for (const auto& row : rows) {
-    Document doc;
+    History doc;
     doc.reset(Text::fromBytes(row.start));
     std::size_t caret = 0;
     for (const Action& a : row.actions) Apply(doc, caret, a);
@@ -97,9 +93,9 @@ TEST(DocumentUndo, StepsAreGroupedAsTyped) {
 
 // Each undo and redo reports the region it changed, so that the window can
 // recount only what changed; the region must describe the texts exactly.
-TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
+TEST(UndoHistory, RestoredRegionsAndSelectionsDescribeTheChange) {
   std::mt19937 rng(7);
-  Document doc;
+  History doc;
   doc.reset(Text::fromBytes("one\ntwo\nthree\n"));
   std::size_t caret = 4;
   for (int i = 0; i < 300; ++i) {
@@ -112,6 +108,7 @@ TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
     if (pick == 3) a = {'n', "\n"};
     if (pick == 4 && rng() % 8 == 0) a = {'r', std::string(rng() % 12, "xy\n"[rng() % 3])};
     Apply(doc, caret, a);
+    ASSERT_EQ(doc.text().checkInvariants(), "") << "edit " << i;
   }
   EXPECT_TRUE(doc.modified());
   std::vector<std::string> texts{All(doc.text())};
@@ -120,6 +117,7 @@ TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
     const auto r = doc.undo();
     if (!r) break;
     const Text& after = doc.text();
+    ASSERT_EQ(after.checkInvariants(), "");
     texts.push_back(All(after));
     // Outside the region both texts agree; inside it they are the step's bytes.
     const Change& c = r->change;
@@ -141,8 +139,8 @@ TEST(DocumentUndo, RestoredRegionsAndSelectionsDescribeTheChange) {
 // Change runs among hand edits: the oldest runs go with the edits before
 // them, the texts of the history move to disk byte for byte, and the
 // document's own texts keep telling saved from modified.
-TEST(DocumentUndo, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
-  Document doc;
+TEST(UndoHistory, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
+  History doc;
   const std::string opened(2 << 20, 'o');
   doc.reset(Text::fromBytes(opened));
   std::vector<std::string> texts{opened};
@@ -154,19 +152,17 @@ TEST(DocumentUndo, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
     texts.push_back(All(doc.text()));
     if (run == 10) doc.markSaved();
   }
-  EXPECT_EQ(doc.wholeSteps(), Document::kMaxWholeSteps);
+  EXPECT_EQ(doc.wholeSteps(), History::kMaxWholeSteps);
   EXPECT_TRUE(doc.modified());
 
-  const auto history = doc.historyOnlyBuffers(std::size_t(1) << 20);
-  ASSERT_EQ(history.size(), Document::kMaxWholeSteps);  // every run's text but the last
-  BufferSwap::Swaps swaps;
-  for (const auto& b : history) {
-    auto copy = Buffer::copyToDisk(*b, ::testing::TempDir());
-    ASSERT_TRUE(copy && copy->onDisk());
-    swaps.emplace_back(b.get(), std::move(copy));
-  }
+  // Every run's text but the last: the history alone holds them.
+  const auto forDisk = doc.buffersForDisk();
+  ASSERT_EQ(forDisk.size(), History::kMaxWholeSteps);
+  const BufferSwap::Swaps swaps = CopyToDisk(forDisk, ::testing::TempDir());
+  ASSERT_EQ(swaps.size(), forDisk.size());
   doc.swapBuffers(swaps);
-  for (const auto& b : doc.historyOnlyBuffers(std::size_t(1) << 20)) EXPECT_TRUE(b->onDisk());
+  EXPECT_TRUE(doc.buffersForDisk().empty());
+  for (const auto& b : doc.historyOnlyBuffers(History::kOnDiskFrom)) EXPECT_TRUE(b->onDisk());
 
   // Undo goes back through the last 20 runs and the edits between them.
   for (std::size_t i = texts.size() - 1; doc.canUndo(); --i) {
@@ -174,7 +170,7 @@ TEST(DocumentUndo, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
     doc.undo();
   }
   // The run before the 20 kept ones.
-  EXPECT_EQ(All(doc.text()), texts[texts.size() - 1 - 2 * Document::kMaxWholeSteps]);
+  EXPECT_EQ(All(doc.text()), texts[texts.size() - 1 - 2 * History::kMaxWholeSteps]);
   EXPECT_TRUE(doc.modified());
   while (doc.canRedo()) {
     doc.redo();
@@ -218,89 +214,6 @@ TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
   // A match that crosses from one piece into the next.
   const Text split = Text::fromBytes("xxxxAB").insert(5, "-").erase(5, 6);
   EXPECT_EQ(FindForward(split, "ab", 0), 4u);
-}
-
-// Every byte 8 pixels wide, tabs every 32 pixels.
-Metrics Even() {
-  std::array<std::int32_t, 256> advance{};
-  advance.fill(8 * kUnits);
-  return Metrics::make(advance, 32 * kUnits);
-}
-
-TEST(LineLayout, TabsGoToTheNextStopAndClicksToTheNearestBoundary) {
-  const Metrics m = Even();
-  EXPECT_EQ(Advance(m, "ab") / kUnits, 16);
-  EXPECT_EQ(Advance(m, "\t") / kUnits, 32);
-  EXPECT_EQ(Advance(m, "abc\t") / kUnits, 32);
-  EXPECT_EQ(Advance(m, "abcd\t") / kUnits, 64);  // at a stop, a tab goes to the next one
-  EXPECT_EQ(OffsetAt(m, "abc", 3 * kUnits), 0u);
-  EXPECT_EQ(OffsetAt(m, "abc", 4 * kUnits), 1u);
-  EXPECT_EQ(OffsetAt(m, "a\tb", 25 * kUnits), 2u);  // past the tab's middle
-  EXPECT_EQ(OffsetAt(m, "abc", 999 * kUnits), 3u);
-}
-
-TEST(LineLayout, LinesWrapAfterBlanksOrWhereAWordNoLongerFits) {
-  const Metrics m = Even();
-  const std::int64_t width = 10 * 8 * kUnits;  // ten bytes
-  const struct {
-    const char* name;
-    std::string line;
-    std::vector<std::size_t> starts;
-  } rows[] = {
-      {"fits", "0123456789", {0}},
-      {"after the last blank that fits", "aaaa bbbb cccc", {0, 10}},
-      {"blanks hang past the edge", "aaaaaaaaa     b", {0, 14}},
-      {"a word longer than a row is cut", "aaaaaaaaaaaaaaaaaaaaaaa", {0, 10, 20}},
-      {"a tab is a blank", "aaaa\tbbbbbbb", {0, 5}},
-      {"empty", "", {0}},
-  };
-  for (const auto& row : rows) {
-    std::vector<std::size_t> starts;
-    WrapRowStarts(m, row.line, width, starts);
-    EXPECT_EQ(starts, row.starts) << row.name;
-    EXPECT_EQ(WrapRowCount(m, row.line, width), row.starts.size()) << row.name;
-  }
-}
-
-// The index kept through edits gives what counting every line afresh gives.
-TEST(WrapIndex, KeptThroughEditsAgreesWithARecount) {
-  std::mt19937 rng(11);
-  const Metrics m = Even();
-  const std::int64_t width = 20 * 8 * kUnits;
-  std::string bytes;
-  for (int i = 0; i < 5000; ++i) {
-    bytes += std::string(rng() % 60, "ab "[rng() % 3]);
-    bytes += '\n';
-  }
-  Document doc;
-  doc.reset(Text::fromBytes(bytes));
-  WrapIndex kept;
-  kept.rebuild(doc.text(), m, width);
-  for (int i = 0; i < 60; ++i) {
-    const Text before = doc.text();
-    const std::size_t at = rng() % (before.size() + 1);
-    const std::size_t to = std::min(before.size(), at + rng() % (i % 10 == 0 ? 200000 : 100));
-    std::string insert;
-    if (rng() % 2) insert.assign(rng() % 90, 'w').append("\n x");
-    doc.replace(at, to, insert, EditKind::Other, {}, {});
-    const std::size_t first = before.lineAt(at);
-    kept.update(doc.text(), first, before.lineAt(to) - first + 1,
-                doc.text().lineAt(at + insert.size()) - first + 1);
-
-    WrapIndex fresh;
-    fresh.rebuild(doc.text(), m, width);
-    ASSERT_EQ(kept.rows(), fresh.rows()) << "edit " << i;
-    for (int k = 0; k < 20; ++k) {
-      const std::size_t line = rng() % doc.text().shownLines();
-      ASSERT_EQ(kept.rowOfLine(line), fresh.rowOfLine(line));
-      const std::size_t row = rng() % fresh.rows();
-      const auto a = kept.lineOfRow(row);
-      const auto b = fresh.lineOfRow(row);
-      ASSERT_EQ(a.line, b.line);
-      ASSERT_EQ(a.row, b.row);
-      ASSERT_EQ(kept.rowOfLine(a.line) + a.row, row);
-    }
-  }
 }
 
 }  // namespace

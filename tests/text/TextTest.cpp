@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The text model against a plain std::string: adopting a file's bytes, the
-// line index, and random edits with snapshots that must never change.
+// line index, and random edits with snapshots that must never change and a
+// tree whose shape is checked after every one.
 #include <algorithm>
 #include <cstdint>
 #include <random>
@@ -78,6 +79,7 @@ struct Reference {
 };
 
 void ExpectSame(const Text& t, Reference& ref, std::mt19937& rng, const std::string& what) {
+  ASSERT_EQ(t.checkInvariants(), "") << what;
   ref.index();
   ASSERT_EQ(t.size(), ref.s.size()) << what;
   ASSERT_EQ(t.slice(0, t.size()), ref.s) << what;

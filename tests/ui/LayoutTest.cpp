@@ -199,7 +199,7 @@ TEST_F(Layout, EveryControlHasAnAccessibleName) {
       {ui().field(Field::LineLength), "Linelength Num Chars"}, {ui().field(Field::FirstCharPos), "1st char position #"},
       {ui().field(Field::LastCharPos), "Last char position"},   {ui().field(Field::ReplPos), "Repl Pos"},
       {ui().field(Field::TestKey), "Test Key Text"},        {ui().field(Field::ReplacementKey), "Replacement Key Text"},
-      {ui().okButton, "Make Changes To Current Text"}, {ui().pane, "Current text"},
+      {ui().okButton, "OK"}, {ui().pane, "Current text"},
   };
   // clang-format on
   for (const auto& [widget, name] : names) {
@@ -208,29 +208,86 @@ TEST_F(Layout, EveryControlHasAnAccessibleName) {
   }
 }
 
-// Each button carries its code's caption and its name on the form: a test
-// button its place among the form's buttons (codes 13 and 14 are RadioButton36
-// and RadioButton42), an action button its code.
+// Each button carries its code's caption, exactly as written here (a blank at
+// the end included), and its name on the form: a test button its place among
+// the form's buttons (codes 13 and 14 are RadioButton36 and RadioButton42), an
+// action button its code.
 TEST_F(Layout, ChangePageHoldsEveryTestAndActionWithItsCaption) {
+  struct Caption {
+    int code;
+    const char* text;
+  };
+  // clang-format off
+  const Caption tests[] = {
+      {1, "PASSES - Each Line Passes, will be changed if possible"},
+      {2, "Is Contained within a specific range of text line numbers"},
+      {3, "Contains the Test Key anywhere "},
+      {4, "Contains the Test Key starting at the position shown in 1st char position # "},
+      {5, "Does NOT Contain the Test Key anywhere "},
+      {6, "Does NOT Contain the Test Key starting at position shown in 1st char position # "},
+      {7, "Is Shorter than Linelength Num Characters "},
+      {8, "Is Longer than Linelength Num Characters "},
+      {9, "Contains only whitespace or is empty "},
+      {10, "Occurs right after a blank (whitespace) line "},
+      {11, "Appears to contain all or parts of HTML tags <  >"},
+      {12, "Begins With A Number (ignoring whitespace) "},
+      {13, "Contains the Test Key Text at the end of the line"},
+      {14, "Is 2nd of 2 sequential blank lines in file "},
+  };
+  const Caption actions[] = {
+      {13, "NO CHANGE in the line except spaces in place of Tabs"},
+      {14, "DELETE the entire line "},
+      {15, "Delete any whitespace at the beginning and end of the line"},
+      {16, "Truncate right side of the line to Linelength Num Chars "},
+      {17, "Insert spaces at line beginning to make Linelength Num Chars "},
+      {18, "Insert spaces at line end to make Linelength Num Chars "},
+      {19, "Insert Replacement Key Text at Repl Pos character #"},
+      {20, "Start new line exactly at Linelength Num Characters "},
+      {21, "Replace entire line with Replacement Key Text "},
+      {22, "Delete Test Key Text from the line"},
+      {23, "Delete the line segment right of the Test Key Text "},
+      {24, "Delete the line segment left of the Test Key Text "},
+      {25, "Delete a specific range of character positions"},
+      {26, "Retain only a specific range of character positions "},
+      {27, "Insert a NEW line containing Replacement Key after test line"},
+      {28, "Replace line segment left of the Test Key with the Replacement Key Text"},
+      {29, "Replace line segment right of the Test Key with the Replacement Key Text"},
+      {30, "Attempt to Strip HTML tags, including multi-line"},
+      {31, "Replace the Test Key Text with the Replacement Key Text"},
+      {32, "Sort Current Text by 1st char position # entry - Ignore Test"},
+      {33, "Treat 1st two chars in Replacement key as phrase begin/end markers-delete FIRST pair "
+           "of markers in the line and chars in between"},
+      {34, "Insert a NEW line containing Replacement Key before test line "},
+      {35, "Add Replacement Key Text at end of line"},
+      {37, "Treat 1st two chars in Replacement key as phrase begin/end markers-delete LAST pair "
+           "of markers in the line and chars in between"},
+      {38, "Delete from the line every character appearing in the Replacement Key Text "},
+      {39, "Start Newline (hard CR) on spaces or commas at Linelength Num Chars "},
+      {40, "Start new line at beginning of each Test Key Text"},
+      {41, "Strip Backspaced Overstrikes and Underlines"},
+      {43, "Remove All Duplicate Lines [Case Sensitive] - Ignore Test"},
+      {44, "Move (Unwrap) next line to end of Test line"},
+  };
+  // clang-format on
   Start();
-  ASSERT_EQ(ui().testButtons.size(), TestRows().size());
-  for (std::size_t i = 0; i < TestRows().size(); ++i) {
+  ASSERT_EQ(ui().testButtons.size(), std::size(tests));
+  for (std::size_t i = 0; i < std::size(tests); ++i) {
     const auto& [code, button] = ui().testButtons[i];
     const int number = Number(code);
-    EXPECT_EQ(code, TestRows()[i].code);
+    EXPECT_EQ(number, tests[i].code);
     EXPECT_EQ(button->objectName(), QStringLiteral("RadioButton%1")
                                         .arg(number == 13   ? 36
                                              : number == 14 ? 42
                                                             : number));
-    EXPECT_EQ(button->text().toStdString(), TestRows()[i].caption);
+    EXPECT_EQ(button->text().toStdString(), tests[i].text) << number;
     EXPECT_EQ(button->parentWidget(), ui().testGroup);
   }
-  ASSERT_EQ(ui().actionButtons.size(), ActionRows().size());
-  for (std::size_t i = 0; i < ActionRows().size(); ++i) {
+  ASSERT_EQ(ui().actionButtons.size(), std::size(actions));
+  for (std::size_t i = 0; i < std::size(actions); ++i) {
     const auto& [code, button] = ui().actionButtons[i];
-    EXPECT_EQ(code, ActionRows()[i].code);
+    EXPECT_EQ(Number(code), actions[i].code);
     EXPECT_EQ(button->objectName(), QStringLiteral("RadioButton%1").arg(Number(code)));
-    EXPECT_EQ(button->text().toStdString(), ActionRows()[i].caption);
+    EXPECT_EQ(button->text().toStdString(), actions[i].text) << Number(code);
     EXPECT_EQ(button->parentWidget(), ui().actionGroup);
   }
   // Test 1 and action 13 are chosen at creation, and only they.

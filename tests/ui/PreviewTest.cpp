@@ -2,12 +2,14 @@
 // The preview on the change page: its figures are those quorlin-batch
 // --stats gives on the same text and request, it follows the request and
 // the text, and its list steps through the changes a page at a time.
+#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTextDocument>
 
 #include "WindowFixture.h"
 #include "ui/ChangePreview.h"
@@ -174,6 +176,86 @@ TEST_F(Preview, FollowsTheRequestAndTheTextAndStepsThroughTheChanges) {
   f = Figures();
   ASSERT_TRUE(f);
   EXPECT_EQ(list->item(1)->text(), QStringLiteral("\u2192 xline 1!!"));
+  dialogs.saveAnswers = {ui::SaveChoice::Discard};
+}
+
+// The object's interface as a screen reader coming now meets it. (Qt's cached
+// interface of a list keeps the cells of its last model while no assistive
+// tool listens, as none does here.)
+QAccessibleInterface* Fresh(QObject* object) {
+  QAccessible::deleteAccessibleInterface(
+      QAccessible::uniqueId(QAccessible::queryAccessibleInterface(object)));
+  return QAccessible::queryAccessibleInterface(object);
+}
+
+// The words and numbers of a text, without its layout and punctuation.
+QStringList Words(const QString& text) {
+  QStringList words;
+  QRegularExpressionMatchIterator it =
+      QRegularExpression(QStringLiteral("[\\w.]+")).globalMatch(text);
+  while (it.hasNext()) words << it.next().captured();
+  return words;
+}
+
+// Screen readers read the figures as the words and numbers the screen shows
+// (or the refusal shown instead), and each entry of the list as the line
+// before or after its change; they hear the figures once, when they have
+// settled, not at every key typed or preview counted on the way.
+TEST_F(Preview, ScreenReadersReadTheFiguresAndHearThemOnceTheySettle) {
+  Start();
+  SetPaneLines({"alpha one", "beta", "", "all"});
+  ShowChangePage();
+  QSignalSpy told(&preview(), &ui::ChangePreview::announced);
+  QAccessibleInterface* figures = QAccessible::queryAccessibleInterface(ui().previewFigures);
+  const struct {
+    const char* name;
+    Req request;
+    const char* typed;  // then typed into the test key, a key at a time
+    const char* words;  // the figures' description
+    QStringList entries;
+  } rows[] = {
+      {"refused: no key", {.test = 3, .action = 14}, "", "Fill In Test Key Text", {}},
+      {"deleting the lines that hold the key typed",
+       {.test = 3, .action = 14},
+       "al",
+       "If OK is pressed: passing 2, changed 0, deleted 2, added 0, lines after 2",
+       {QStringLiteral("Line 1, before: alpha one"), QStringLiteral("Line 1, after: deleted"),
+        QStringLiteral("Line 4, before: all"), QStringLiteral("Line 4, after: deleted")}},
+      {"another request: an ending added to every line",
+       {.test = 1, .action = 35, .repl = "!"},
+       "",
+       "If OK is pressed: passing 4, changed 4, deleted 0, added 0, lines after 4",
+       {QStringLiteral("Line 1, before: alpha one"), QStringLiteral("Line 1, after: alpha one!"),
+        QStringLiteral("Line 2, before: beta"), QStringLiteral("Line 2, after: beta!"),
+        QStringLiteral("Line 3, before: "), QStringLiteral("Line 3, after: !"),
+        QStringLiteral("Line 4, before: all"), QStringLiteral("Line 4, after: all!")}},
+  };
+  int announced = 0;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    EnterRequest(r.request);
+    QLineEdit* key = ui().field(Field::TestKey);
+    for (const char* c = r.typed; *c != '\0'; ++c) {
+      key->setFocus();
+      TypeText(key, QString(QLatin1Char(*c)));
+      ASSERT_TRUE(Figures());  // counted and shown at every key
+    }
+    Figures();
+    // Once, after a pause; then no more.
+    for (int i = 0; i < 40 && told.count() == announced; ++i) QTest::qWait(50);
+    QTest::qWait(900);
+    EXPECT_EQ(told.count(), ++announced);
+
+    QTextDocument shown;
+    shown.setHtml(ui().previewFigures->text());
+    EXPECT_EQ(figures->text(QAccessible::Name), QStringLiteral("Figures of the change"));
+    EXPECT_EQ(figures->text(QAccessible::Description), QLatin1String(r.words));
+    EXPECT_EQ(Words(figures->text(QAccessible::Description)), Words(shown.toPlainText()));
+    QStringList entries;
+    QAccessibleInterface* list = Fresh(ui().previewList);
+    for (int i = 0; i < list->childCount(); ++i) entries << list->child(i)->text(QAccessible::Name);
+    EXPECT_EQ(entries, r.entries);
+  }
   dialogs.saveAnswers = {ui::SaveChoice::Discard};
 }
 

@@ -254,6 +254,62 @@ TEST_F(Printing, LinesTabsAndMarginsOnThePage) {
   }
 }
 
+// What a reader finds on the page is what the pane shows: each byte through
+// the Western set, tabs between fields, a line wider than the page broken
+// between its words, and a word wider than a row broken inside it.
+TEST_F(Printing, TheBytesReadBackAsThePaneShowsThem) {
+  std::string wrapped;
+  for (int w = 0; w < 60; ++w) wrapped += " wrapword";
+  const struct {
+    const char* name;
+    std::string line;
+    QString words;  // the printed words, one space apart
+    bool pieces;    // the words are pieces of one word, joined without space
+  } rows[] = {
+      {"Windows-1252 signs",
+       "\x93quoted\x94 \x80"
+       "5 \x85 \x99",
+       QStringLiteral(u"“quoted” €5 … ™"), false},
+      {"accented letters", "na\xefve caf\xe9 \xc5ngstr\xf6m",
+       QStringLiteral(u"naïve café Ångström"), false},
+      {"fields between tabs", "one\ttwo\t\tthree", QStringLiteral("one two three"), false},
+      {"words wrapped whole", wrapped, QString::fromLatin1(wrapped).trimmed(), false},
+      {"a word wider than a row", std::string(400, 'x'), QString(400, QLatin1Char('x')), true},
+  };
+  std::vector<std::string> text;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    std::string line(1, 'T');
+    line += std::to_string(i);
+    line += ' ';
+    line += rows[i].line;
+    text.push_back(line);
+  }
+  const auto system = UsePdf(600, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
+  Start();
+  SetPaneLines(text);
+  ui().printItem->trigger();
+
+  // The printed lines of each text line: from its tag to the next tag.
+  std::vector<QStringList> printed;
+  for (const auto& line : PrintedLines(ReadPdf(path(QStringLiteral("out.pdf"))))) {
+    for (const Word& w : line) {
+      if (w.text == QStringLiteral("T%1").arg(printed.size())) {
+        printed.emplace_back();
+      } else if (!printed.empty()) {
+        printed.back() << w.text;
+      }
+    }
+  }
+  ASSERT_EQ(printed.size(), std::size(rows));
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const auto& r = rows[i];
+    EXPECT_EQ(printed[i].join(r.pieces ? QString() : QStringLiteral(" ")), r.words) << r.name;
+    if (r.pieces) {
+      EXPECT_GT(printed[i].size(), 2) << r.name;
+    }
+  }
+}
+
 TEST_F(Printing, AnEmptyTextIsOneBlankPage) {
   const auto system = UsePdf(600, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
   Start();

@@ -21,8 +21,8 @@
 
 #include "WindowFixture.h"
 #include "app/CommandLine.h"
-#include "app/Document.h"
-#include "engine/DocumentFile.h"
+#include "app/DocumentLoading.h"
+#include "engine/DocumentReading.h"
 #include "quorlin/Version.h"
 
 namespace quorlin::testing {
@@ -73,9 +73,11 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
   const struct {
     const char* argument;
     QString firstLine;
+    const char* holds;
   } rows[] = {
-      {"--version", QStringLiteral("quorlin ") + QLatin1String(kVersion)},
-      {"--help", QStringLiteral("Usage: quorlin [--] [FILE]")},
+      {"--version", QStringLiteral("quorlin ") + QLatin1String(kVersion),
+       "\nLicence: Apache License 2.0 (Apache-2.0)\n"},
+      {"--help", QStringLiteral("Usage: quorlin [--] [FILE]"), "installed"},
   };
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.remove(QStringLiteral("DISPLAY"));
@@ -88,8 +90,9 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
     ASSERT_TRUE(editor.waitForFinished(10000)) << r.argument;
     EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit) << r.argument;
     EXPECT_EQ(editor.exitCode(), 0) << r.argument;
-    EXPECT_EQ(QString::fromUtf8(editor.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0),
-              r.firstLine);
+    const QString out = QString::fromUtf8(editor.readAllStandardOutput());
+    EXPECT_EQ(out.section(QLatin1Char('\n'), 0, 0), r.firstLine);
+    EXPECT_TRUE(out.contains(QLatin1String(r.holds))) << out.toStdString();
   }
   // Only the first argument is an option, and not after "--".
   EXPECT_EQ(app::ReadStartRequest({"--", "--help"}), app::StartRequest::OpenWindow);
@@ -128,6 +131,81 @@ TEST(Paths, UnwritableFolderFallsBackToAPrivateFolder) {
     qunsetenv("TMPDIR");
   } else {
     qputenv("TMPDIR", savedTmp);
+  }
+}
+#endif
+
+#ifdef Q_OS_UNIX
+// An environment variable set for as long as it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
+    qputenv(name, QFile::encodeName(value));
+  }
+  ~ScopedEnv() {
+    if (saved_.isNull())
+      qunsetenv(name_);
+    else
+      qputenv(name_, saved_);
+  }
+
+ private:
+  const char* name_;
+  QByteArray saved_;
+};
+
+// The work folder at start, for the program's own folder and the user who
+// runs it: an installed program never writes beside itself; a build tree or
+// an unpacked folder holds the work files when only its user may write it.
+TEST(Paths, InstalledProgramsNeverWriteBesideThemselves) {
+  QTemporaryDir top;
+  ASSERT_TRUE(top.isValid());
+  const auto at = [&](const char* name) { return top.filePath(QString::fromLatin1(name)); };
+  const auto folder = [&](const char* name, mode_t mode) {
+    EXPECT_TRUE(QDir().mkpath(at(name)));
+    EXPECT_EQ(::chmod(QFile::encodeName(at(name)).constData(), mode), 0);
+    return at(name);
+  };
+  ::chmod(QFile::encodeName(top.path()).constData(), 0755);  // the other user may come in
+  const QString tmp = folder("tmp", 01777);
+  folder("home/.local/bin", 0755);
+  const app::InstallPlaces places{folder("prefix/bin", 0755), at("home")};
+  const QString build = folder("build", 0755), theirs = folder("theirs", 0755);
+  folder("shared", 0777);
+  ASSERT_TRUE(QFile::link(QStringLiteral("/usr/bin"), at("link")));
+  const bool switches = CanSwitchUser();
+  if (switches) {
+    ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), kOtherUser, -1), 0);
+  }
+  const ScopedEnv tmpdir("TMPDIR", tmp);
+
+  const struct {
+    const char* name;
+    QString folder;
+    bool otherUser;  // run by the other user (skipped where users cannot be switched)
+    bool own;        // the work files go beside the program, else to the private folder
+  } rows[] = {
+      {"a build tree of this user", build, false, true},
+      {"a folder everybody may write", at("shared"), false, false},
+      {"the install prefix's binary folder", places.binFolder, false, false},
+      {"a user's install under ~/.local", at("home/.local/bin"), false, false},
+      {"the system's /usr/bin, for its owner", QStringLiteral("/usr/bin"), false, false},
+      {"a package under /opt", QStringLiteral("/opt/quorlin/bin"), false, false},
+      {"a link to /usr/bin", at("link"), false, false},
+      {"the system's /usr/bin, for another user", QStringLiteral("/usr/bin"), true, false},
+      {"an unpacked folder of another user", build, true, false},
+      {"an unpacked folder of the user who runs it", theirs, true, true},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (r.otherUser && !switches) continue;
+    const auto choose = [&] { return app::WorkFolderForProgram(r.folder, nullptr, places); };
+    const QString wanted = r.own ? r.folder + QLatin1Char('/') : tmp + QStringLiteral("/quorlin");
+    if (r.otherUser) {
+      EXPECT_TRUE(AsOtherUser([&] { return choose().startsWith(wanted); }));
+    } else {
+      EXPECT_TRUE(choose().startsWith(wanted)) << choose().toStdString();
+    }
   }
 }
 #endif
@@ -266,24 +344,6 @@ TEST_F(Startup, ClosingTheWindowRemovesTheTemporaryFilesSilently) {
 }
 
 #ifdef Q_OS_UNIX
-// An environment variable set for as long as it lives.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
-    qputenv(name, QFile::encodeName(value));
-  }
-  ~ScopedEnv() {
-    if (saved_.isNull())
-      qunsetenv(name_);
-    else
-      qputenv(name_, saved_);
-  }
-
- private:
-  const char* name_;
-  QByteArray saved_;
-};
-
 // A document in a folder that others may write: the change run's work files
 // go to the user's private folder, and names that another user planted next
 // to the document are left as they are.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Document: the text being edited, with its undo and redo history.
+// History: the text being edited, with its undo and redo history, and where
+// the history keeps its large texts.
 //
 // Each history step keeps the whole text before and after it: a Text is a
 // snapshot sharing all but the edited path with its neighbours, so a step
@@ -14,41 +15,33 @@
 // change run) is one step among the edits; the last kMaxWholeSteps of them
 // are kept, with the edits between them.
 //
-// The text as last opened or saved is remembered: the document is modified
-// while its text is another text object than that one (an undo back to it
-// makes it unmodified again; an edit and its reverse by hand do not).
+// The text as last opened or saved is remembered: the text is modified while
+// it is another text object than that one (an undo back to it makes it
+// unmodified again; an edit and its reverse by hand do not).
+//
+// The texts of whole-text steps are what makes a history large. Those of at
+// least kOnDiskFrom bytes that only the history holds go to unnamed files on
+// disk (HistoryKeeper); what stays in memory is kept within twice the text's
+// size (at least kMemoryFloor): the oldest runs go first.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "text/Selection.h"
 #include "text/Text.h"
 
 namespace quorlin::text {
 
-struct Selection {
-  std::size_t anchor = 0;
-  std::size_t position = 0;
-  std::size_t start() const { return anchor < position ? anchor : position; }
-  std::size_t end() const { return anchor < position ? position : anchor; }
-  bool empty() const { return anchor == position; }
-  bool operator==(const Selection&) const = default;
-};
-
-// What an edit did: bytes [offset, offset + removed) of the text before were
-// replaced by bytes [offset, offset + inserted) of the text after.
-struct Change {
-  std::size_t offset = 0;
-  std::size_t removed = 0;
-  std::size_t inserted = 0;
-};
-
 enum class EditKind { Typing, Backspace, Delete, Other };
 
-class Document {
+class History {
  public:
   const Text& text() const { return text_; }
 
@@ -88,9 +81,21 @@ class Document {
   // before it; false when there is none.
   bool dropOldestWholeStep();
 
+  // Texts of at least this size that only the history holds belong on disk:
+  // a file each for smaller ones would cost more than it saves.
+  static constexpr std::size_t kOnDiskFrom = std::size_t(1) << 20;
+  static constexpr std::size_t kMemoryFloor = std::size_t(64) << 20;
+  // The buffers of at least kOnDiskFrom bytes that only the history holds
+  // and that are still in memory.
+  std::vector<std::shared_ptr<const Buffer>> buffersForDisk() const;
+  // Forgets the oldest whole-text steps (never the last) while the buffers
+  // only the history holds in memory take more than twice the text, or
+  // kMemoryFloor when that is more.
+  void capMemory();
+
   // Whether the current text is another than the one last opened or saved.
   bool modified() const { return !text_.sameAs(saved_); }
-  // text (a snapshot of this document's) is the one saved.
+  // text (a snapshot of this history's) is the one saved.
   void markSaved(Text text) { saved_ = std::move(text); }
   void markSaved() { saved_ = text_; }
 
@@ -98,7 +103,7 @@ class Document {
   // the whole-text steps hold and the current text does not, each once.
   std::vector<std::shared_ptr<const Buffer>> historyOnlyBuffers(std::size_t minSize) const;
   // Puts each replacement in place of its buffer (byte for byte the same) in
-  // every text the document holds.
+  // every text the history holds.
   void swapBuffers(const BufferSwap::Swaps& swaps);
 
  private:
@@ -118,6 +123,43 @@ class Document {
   AppendChunks chunks_;
   std::vector<Step> undo_, redo_;
   bool open_ = false;
+};
+
+// Copies of buffers in unnamed files of folder (Buffer::copyToDisk), each
+// beside the buffer it replaces; one that could not be made is left out.
+// Safe on any thread: the buffers are immutable.
+BufferSwap::Swaps CopyToDisk(const std::vector<std::shared_ptr<const Buffer>>& buffers,
+                             const std::string& folder);
+
+// Moves a history's large texts to disk after each whole-text step, on a
+// thread of its own so that the window goes on meanwhile: one copy at a
+// time, and a step during a copy asks for another after it. Without a
+// folder, or where copies fail, the texts stay in memory within the
+// history's cap.
+class HistoryKeeper {
+ public:
+  // post(task) runs task later on the thread that owns the history; a task
+  // posted while the owner is being destroyed may be dropped.
+  using Post = std::function<void(std::function<void()>)>;
+  HistoryKeeper(History& history, Post post) : history_(history), post_(std::move(post)) {}
+  HistoryKeeper(const HistoryKeeper&) = delete;
+  HistoryKeeper& operator=(const HistoryKeeper&) = delete;
+  ~HistoryKeeper();  // waits for a copy under way
+
+  void setFolder(std::string folder) { folder_ = std::move(folder); }
+  // After a whole-text step. kept() runs on the owner's thread once the
+  // history's texts are on disk (or were left in memory and capped).
+  void keep(std::function<void()> kept);
+
+ private:
+  void copied(const BufferSwap::Swaps& swaps);
+
+  History& history_;
+  Post post_;
+  std::string folder_;
+  std::function<void()> kept_;
+  std::thread copier_;
+  bool copying_ = false, again_ = false;
 };
 
 }  // namespace quorlin::text

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "text/Document.h"
+#include "text/History.h"
 
 #include <algorithm>
 #include <unordered_set>
 
 namespace quorlin::text {
 
-void Document::reset(Text text) {
+void History::reset(Text text) {
   text_ = std::move(text);
   saved_ = text_;
   undo_.clear();
@@ -14,7 +14,7 @@ void Document::reset(Text text) {
   open_ = false;
 }
 
-void Document::push(Step step) {
+void History::push(Step step) {
   const bool whole = step.wholeText;
   undo_.push_back(std::move(step));
   redo_.clear();
@@ -22,7 +22,7 @@ void Document::push(Step step) {
   if (whole && wholeSteps() > kMaxWholeSteps) dropOldestWholeStep();
 }
 
-Change Document::replaceAll(Text text, Selection before) {
+Change History::replaceAll(Text text, Selection before) {
   const Change change{0, text_.size(), text.size()};
   push({text_, text, before, {}, change, EditKind::Other, true});
   text_ = std::move(text);
@@ -30,12 +30,12 @@ Change Document::replaceAll(Text text, Selection before) {
   return change;
 }
 
-std::size_t Document::wholeSteps() const {
+std::size_t History::wholeSteps() const {
   return std::size_t(
       std::count_if(undo_.begin(), undo_.end(), [](const Step& s) { return s.wholeText; }));
 }
 
-bool Document::dropOldestWholeStep() {
+bool History::dropOldestWholeStep() {
   const auto oldest =
       std::find_if(undo_.begin(), undo_.end(), [](const Step& s) { return s.wholeText; });
   if (oldest == undo_.end()) return false;
@@ -43,7 +43,7 @@ bool Document::dropOldestWholeStep() {
   return true;
 }
 
-std::vector<std::shared_ptr<const Buffer>> Document::historyOnlyBuffers(std::size_t minSize) const {
+std::vector<std::shared_ptr<const Buffer>> History::historyOnlyBuffers(std::size_t minSize) const {
   std::unordered_set<const Buffer*> current;
   for (const auto& b : text_.buffers()) current.insert(b.get());
   std::unordered_set<const Buffer*> seen;
@@ -64,7 +64,7 @@ std::vector<std::shared_ptr<const Buffer>> Document::historyOnlyBuffers(std::siz
   return out;
 }
 
-void Document::swapBuffers(const BufferSwap::Swaps& swaps) {
+void History::swapBuffers(const BufferSwap::Swaps& swaps) {
   // Every text is swapped before any is replaced: the swap recognises parts
   // by their address, which must not be freed and reused meanwhile.
   if (swaps.empty()) return;
@@ -89,7 +89,26 @@ void Document::swapBuffers(const BufferSwap::Swaps& swaps) {
   }
 }
 
-bool Document::extends(const Step& step, std::size_t from, std::size_t to, EditKind kind) const {
+std::vector<std::shared_ptr<const Buffer>> History::buffersForDisk() const {
+  std::vector<std::shared_ptr<const Buffer>> out;
+  for (auto& b : historyOnlyBuffers(kOnDiskFrom)) {
+    if (!b->onDisk()) out.push_back(std::move(b));
+  }
+  return out;
+}
+
+void History::capMemory() {
+  auto inMemory = [this] {
+    std::size_t bytes = 0;
+    for (const auto& b : buffersForDisk()) bytes += b->size();
+    return bytes;
+  };
+  const std::size_t budget = std::max(2 * text_.size(), kMemoryFloor);
+  while (inMemory() > budget && wholeSteps() > 1 && dropOldestWholeStep()) {
+  }
+}
+
+bool History::extends(const Step& step, std::size_t from, std::size_t to, EditKind kind) const {
   if (!open_ || kind != step.kind || kind == EditKind::Other) return false;
   const std::size_t caret = step.selectionAfter.position;
   switch (kind) {
@@ -105,8 +124,8 @@ bool Document::extends(const Step& step, std::size_t from, std::size_t to, EditK
   return false;
 }
 
-Change Document::replace(std::size_t from, std::size_t to, std::string_view bytes, EditKind kind,
-                         Selection before, Selection after) {
+Change History::replace(std::size_t from, std::size_t to, std::string_view bytes, EditKind kind,
+                        Selection before, Selection after) {
   to = std::min(to, text_.size());
   from = std::min(from, to);
   const Change change{from, to - from, bytes.size()};
@@ -132,7 +151,7 @@ Change Document::replace(std::size_t from, std::size_t to, std::string_view byte
   return change;
 }
 
-std::optional<Document::Restored> Document::undo() {
+std::optional<History::Restored> History::undo() {
   if (undo_.empty()) return std::nullopt;
   Step step = std::move(undo_.back());
   undo_.pop_back();
@@ -144,7 +163,7 @@ std::optional<Document::Restored> Document::undo() {
   return r;
 }
 
-std::optional<Document::Restored> Document::redo() {
+std::optional<History::Restored> History::redo() {
   if (redo_.empty()) return std::nullopt;
   Step step = std::move(redo_.back());
   redo_.pop_back();
@@ -153,6 +172,55 @@ std::optional<Document::Restored> Document::redo() {
   Restored r{step.change, step.selectionAfter};
   undo_.push_back(std::move(step));
   return r;
+}
+
+BufferSwap::Swaps CopyToDisk(const std::vector<std::shared_ptr<const Buffer>>& buffers,
+                             const std::string& folder) {
+  BufferSwap::Swaps swaps;
+  for (const auto& b : buffers) {
+    if (auto copy = Buffer::copyToDisk(*b, folder)) swaps.emplace_back(b.get(), std::move(copy));
+  }
+  return swaps;
+}
+
+// ---- HistoryKeeper ----
+
+HistoryKeeper::~HistoryKeeper() {
+  if (copier_.joinable()) copier_.join();
+}
+
+void HistoryKeeper::keep(std::function<void()> kept) {
+  kept_ = std::move(kept);
+  if (copying_) {
+    again_ = true;
+    return;
+  }
+  std::vector<std::shared_ptr<const Buffer>> buffers;
+  if (!folder_.empty()) buffers = history_.buffersForDisk();
+  if (buffers.empty()) {
+    copied({});
+    return;
+  }
+  copying_ = true;
+  if (copier_.joinable()) copier_.join();
+  copier_ = std::thread([this, buffers = std::move(buffers), folder = folder_] {
+    BufferSwap::Swaps swaps = CopyToDisk(buffers, folder);
+    // The buffers travel with the swaps: the history may drop them meanwhile,
+    // and the swap recognises them by address.
+    post_([this, swaps = std::move(swaps), buffers] { copied(swaps); });
+  });
+}
+
+void HistoryKeeper::copied(const BufferSwap::Swaps& swaps) {
+  copying_ = false;
+  history_.swapBuffers(swaps);
+  history_.capMemory();
+  if (again_) {
+    again_ = false;
+    keep(std::move(kept_));
+    return;
+  }
+  if (kept_) kept_();
 }
 
 }  // namespace quorlin::text

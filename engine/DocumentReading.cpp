@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "engine/DocumentFile.h"
+#include "engine/DocumentReading.h"
 
 #include <algorithm>
 #include <cerrno>
