@@ -48,9 +48,9 @@ constexpr unsigned kMostJobs = 1024;
 struct Given {
   std::string test, action, key, repl, jobs, outputDir, range, context;
   std::string firstLine, lastLine, length, firstChar, lastChar, replPos;
-  bool retain = false, caseSensitive = false, lower = false, upper = false, crlf = false,
-       lf = false, inPlace = false, stats = false, dryRun = false, explain = false, list = false,
-       help = false, version = false, facts = false, chain = false;
+  bool retain = false, caseSensitive = false, pattern = false, lower = false, upper = false,
+       crlf = false, lf = false, inPlace = false, stats = false, dryRun = false, explain = false,
+       list = false, help = false, version = false, facts = false, chain = false;
 };
 
 // Why a value is refused ("" when it is taken), in the words of the usage
@@ -110,6 +110,7 @@ const OptionRow kOptionRows[] = {
     {"--repl-pos",          kRequest, "N",    "Repl Pos", &Given::replPos},
     {"--retain",            kRequest, "",     "Retain only the lines that pass the Test", &Given::retain},
     {"-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", &Given::caseSensitive},
+    {"-E,--pattern",        kRequest, "",     "Test Key is a pattern (RE2 syntax, on bytes)", &Given::pattern},
     {"--lower",             kOutput,  "",     "output lower case, output upper case", &Given::lower},
     {"--upper",             kOutput,  "",     "", &Given::upper},
     {"--crlf",              kOutput,  "",     "force the output line terminator", &Given::crlf},
@@ -280,6 +281,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   if (gave("--range")) o.range = ParseRange(given.range);
   q.retainPassingOnly = given.retain;
   q.caseSensitive = given.caseSensitive;
+  q.keyIsPattern = given.pattern;
   q.outputLowerCase = given.lower;
   q.outputUpperCase = given.upper;
   o.forcedTerminator = given.crlf ? "\r\n" : given.lf ? "\n" : "";

@@ -3,8 +3,8 @@
 """quorlin-cluster on a local Dask cluster of two worker processes on loopback
 gives the bytes, messages and exit status of one quorlin-batch run, for
 requests that carry line numbers, the line before, the tag state and joins
-across range boundaries, and for one that stops; and refuses one that needs
-the whole text.
+across range boundaries, for patterns, and for one that stops or is refused;
+and refuses one that needs the whole text.
 
     ClusterTest.py QUORLIN_BATCH QUORLIN_CLUSTER
 """
@@ -61,6 +61,10 @@ def main(batch, cluster_script):
         (["-t", "14", "-a", "44", "--crlf"], "joins after a blank line, and the line before"),
         (["-t", "2", "--first-line", "1", "--last-line", "1500", "-a", "44"], "joins and line numbers"),
         (["-a", "25", "--first-char", "0", "--last-char", "0"], "a stop: nothing written"),
+        (["-E", "-t", "2", "--first-line", "300", "--last-line", "2500", "-a", "31", "-k",
+          r"(K[A-Z]*|\d+)\b", "-r", r"[\1]"], "line numbers, a pattern"),
+        (["--pattern", "-t", "10", "-a", "40", "-k", r"\ba\b|<"], "the line before, a pattern's cuts"),
+        (["-E", "-t", "3", "-k", "(ab"], "a refused pattern: nothing written"),
     ]
     module = load(cluster_script)
     failures = 0

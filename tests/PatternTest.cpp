@@ -377,9 +377,10 @@ TEST(PatternRequests, MeanTheSameAsAPlainKey) {
 
 // --- Searches over blocks of lines --------------------------------------------------
 
-// Tests 3 and 5 read from a file in small blocks (the lines' matches found
-// over a block at once, then mapped to lines) and in chunks on two threads
-// write what the search line by line writes.
+// Tests 3 and 5, and the actions that leave a line without a match as it is,
+// read from a file in small blocks (the lines' matches found over a block at
+// once, then mapped to lines) and in chunks on two threads write what the
+// search line by line writes.
 TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
   const std::vector<std::string> patterns = {
       "a",    "ab|k", "^a",    "b$",     "\\bk",     "a\\s+b", "[^q]*z", "x*",      "\\bx*",
@@ -395,8 +396,14 @@ TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
     for (const auto& line : lines) text += line + term;
     if (round % 4 == 0 && !text.empty()) text.pop_back();  // the last line unended
     for (const auto& p : patterns) {
-      for (int test : {3, 5}) {
-        const Req r{.test = test, .action = 14, .key = p, .cs = round % 2 == 0, .pattern = true};
+      for (const auto& [test, action] : std::initializer_list<std::pair<int, int>>{
+               {3, 14}, {5, 14}, {1, 22}, {1, 31}, {5, 40}}) {
+        const Req r{.test = test,
+                    .action = action,
+                    .key = p,
+                    .repl = "<\\0>",
+                    .cs = round % 2 == 0,
+                    .pattern = true};
         const RunOutput expected = RunLines(r, Lines(lines));
         std::string want;
         for (const auto& line : expected.lines) want += line + term;
@@ -411,8 +418,8 @@ TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
           ASSERT_TRUE(RunChange(r, reader, writer).completed);
           writer.finish();
         }
-        EXPECT_EQ(ReadBack(out), want)
-            << "blocks: pattern " << p << ", test " << test << ", round " << round;
+        EXPECT_EQ(ReadBack(out), want) << "blocks: pattern " << p << ", test " << test
+                                       << ", action " << action << ", round " << round;
         std::fclose(in);
         std::fclose(out);
 
@@ -439,8 +446,8 @@ TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
         o.chunkBytes = 40;
         o.terminator = term;
         ASSERT_TRUE(RunParallel(r, source, sink, o).run.completed);
-        EXPECT_EQ(sink.s, want) << "chunks: pattern " << p << ", test " << test << ", round "
-                                << round;
+        EXPECT_EQ(sink.s, want) << "chunks: pattern " << p << ", test " << test << ", action "
+                                << action << ", round " << round;
       }
     }
   }
