@@ -18,7 +18,6 @@ namespace QU = QuorlinUtils;
 
 namespace {
 
-constexpr std::string_view kNotAPattern = "The Test Key is not a valid pattern: ";
 constexpr std::string_view kNotAReplacement =
     "The Replacement Key Text is not a valid replacement for the pattern: ";
 

@@ -38,6 +38,10 @@ namespace quorlin {
 // typed one, while a larger one is refused within a fraction of a second.
 inline constexpr std::int64_t kPatternMemory = std::int64_t(8) << 20;
 
+// How a message about a Test Key that is not a valid pattern starts; RE2's
+// words follow.
+inline constexpr std::string_view kNotAPattern = "The Test Key is not a valid pattern: ";
+
 class KeyPattern final : public QuorlinUtils::KeyFinder {
  public:
   // What a run asks of a pattern beyond finding its matches.

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "engine/KeyPattern.h"
 #include "text/Text.h"
 
 namespace quorlin::text {
@@ -26,5 +27,14 @@ unsigned char FoldByte(unsigned char b);
 std::size_t FindForward(const Text& text, std::string_view needle, std::size_t from);
 
 inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// The first non-empty match of pattern that starts at or after from, as the
+// key searches find one: within a line, the line never cut (a match at from
+// sees the bytes before it, and "^" is only the line's start). at is npos
+// when there is none.
+struct PatternMatch {
+  std::size_t at = npos, length = 0;
+};
+PatternMatch FindPatternForward(const Text& text, const KeyPattern& pattern, std::size_t from);
 
 }  // namespace quorlin::text

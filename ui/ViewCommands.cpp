@@ -49,7 +49,28 @@ void ViewCommands::findNext() {
   // The pane holds only characters of the set: a search text with any other
   // character, or a line break, is found nowhere.
   std::size_t at = text::npos;
-  if (IsWesternOnly(typed)) at = text::FindForward(pane.text(), EncodeWestern(typed), from);
+  std::size_t length = std::size_t(typed.size());
+  if (find_->isPattern()) {
+    const std::string bytes = EncodeWestern(typed);
+    if (!findPattern_ || bytes != findPatternText_) {
+      // Case-blind as the plain search, for the letters a-z.
+      KeyPattern::Compiled c = KeyPattern::compile(bytes, false, {});
+      if (!c.pattern) {
+        dialogs_.message(DecodeWestern("The search text is not a valid pattern: " +
+                                       c.message.substr(kNotAPattern.size())));
+        return;
+      }
+      findPattern_ = std::move(c.pattern);
+      findPatternText_ = bytes;
+    }
+    if (IsWesternOnly(typed)) {
+      const text::PatternMatch m = text::FindPatternForward(pane.text(), *findPattern_, from);
+      at = m.at;
+      length = m.length;
+    }
+  } else if (IsWesternOnly(typed)) {
+    at = text::FindForward(pane.text(), EncodeWestern(typed), from);
+  }
   if (at == text::npos) {
     dialogs_.message(QString::fromLatin1(kNoMoreInstances));
     return;
@@ -58,7 +79,7 @@ void ViewCommands::findNext() {
   ui_.pages->setCurrentWidget(ui_.textPage);
   window_.activateWindow();
   pane.setFocus(Qt::OtherFocusReason);
-  pane.setSelection(at, at + std::size_t(typed.size()));
+  pane.setSelection(at, at + length);
 }
 
 void ViewCommands::returnFocusToPane() {
