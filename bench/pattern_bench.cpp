@@ -10,14 +10,13 @@
 //  - the pattern (a+)+$ on one 100 MB line of a's ending in b, against a plain
 //    key search of the same line (target 3.0): linear time where a
 //    backtracking engine takes hours.
-// The engine's side is this program again (--run), which runs the request as
-// quorlin-batch does: blocks read and written on threads of their own.
+// The engine's side is quorlin-batch -E (the one built beside this program,
+// or --batch PATH).
 // With --baseline OLD NEW (two quorlin-batch programs) it also times plain-key
 // runs of both, to show that a plain key has not slowed down.
 //
-//   quorlin_pattern_bench [--runs R] [--only NAME] [--baseline OLD NEW] WORK_FOLDER
-//   quorlin_pattern_bench --run TEST ACTION CASE PATTERN REPLACEMENT IN OUT
-#include <cerrno>
+//   quorlin_pattern_bench [--runs R] [--only NAME] [--batch PATH] [--baseline OLD NEW]
+//                         WORK_FOLDER
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,46 +28,11 @@
 
 #include "bench/GeneratedText.h"
 #include "bench/Timing.h"
-#include "engine/BlockLines.h"
-#include "engine/ChangeRequest.h"
-#include "engine/ChangeRun.h"
-#include "engine/FileError.h"
-#include "engine/Files.h"
 
 namespace {
 
 using quorlin::bench::MedianOf;
 using quorlin::bench::SecondsOf;
-
-// One run of a request with a pattern key: what quorlin-batch -E will do.
-int RunOnce(char** a) {
-  quorlin::ChangeRequest q;
-  q.test = quorlin::TestCode(std::atoi(a[0]));
-  q.action = quorlin::ActionCode(std::atoi(a[1]));
-  q.caseSensitive = std::string(a[2]) == "exact";
-  q.keyIsPattern = true;
-  q[quorlin::Field::TestKey] = {a[3], true};
-  q[quorlin::Field::ReplacementKey] = {a[4], a[4][0] != '\0'};
-  for (const std::string& m : quorlin::ValidateRequest(q)) std::cerr << m << '\n';
-  if (!quorlin::ValidateRequest(q).empty()) return 2;
-  try {
-    quorlin::File in = quorlin::OpenForReading(a[5]);
-    quorlin::File out(std::fopen(a[6], "wb"), a[6]);
-    if (!out) throw quorlin::FileError(errno, a[6]);
-    quorlin::BlockLineReader reader(in.get(), a[5]);
-    quorlin::BlockLineWriter writer(out.get(), a[6], "");
-    writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
-      return reader.firstTerminator().empty() ? std::string_view("\n") : reader.firstTerminator();
-    });
-    if (!quorlin::RunChange(q, reader, writer).completed) return 2;
-    writer.finish();
-    out.close();
-  } catch (const quorlin::FileError& e) {
-    std::cerr << e.what() << '\n';
-    return 1;
-  }
-  return 0;
-}
 
 std::string Quoted(const std::string& s) {
   std::string q = "'";
@@ -109,9 +73,8 @@ bool Compare(const std::vector<Job>& jobs, const std::string& only, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 9 && std::string(argv[1]) == "--run") return RunOnce(argv + 2);
   int runs = 7;
-  std::string only, oldBatch, newBatch;
+  std::string only, oldBatch, newBatch, batch = QUORLIN_BATCH;
   std::vector<std::string> pos;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -119,6 +82,8 @@ int main(int argc, char** argv) {
       runs = std::atoi(argv[++i]);
     } else if (a == "--only" && i + 1 < argc) {
       only = argv[++i];
+    } else if (a == "--batch" && i + 1 < argc) {
+      batch = std::filesystem::absolute(argv[++i]).string();
     } else if (a == "--baseline" && i + 2 < argc) {
       oldBatch = std::filesystem::absolute(argv[++i]).string();
       newBatch = std::filesystem::absolute(argv[++i]).string();
@@ -127,13 +92,12 @@ int main(int argc, char** argv) {
     }
   }
   if (pos.size() != 1 || runs < 1) {
-    std::cerr << "usage: quorlin_pattern_bench [--runs R] [--only NAME] [--baseline OLD NEW] "
-                 "WORK_FOLDER\n";
+    std::cerr << "usage: quorlin_pattern_bench [--runs R] [--only NAME] [--batch PATH] "
+                 "[--baseline OLD NEW] WORK_FOLDER\n";
     return 2;
   }
   const std::filesystem::path dir = pos[0];
   std::filesystem::create_directories(dir);
-  const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const std::string text = (dir / "text-v3-1000000.txt").string();
   if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, 1000000);
   const std::string longLine = (dir / "a-line-100MB-b.txt").string();
@@ -147,9 +111,9 @@ int main(int argc, char** argv) {
   const std::string theirs = (dir / "out-gnu.txt").string();
   auto engine = [&](int test, int action, bool exact, const std::string& pattern,
                     const std::string& repl, const std::string& in) {
-    return Quoted(self) + " --run " + std::to_string(test) + " " + std::to_string(action) + " " +
-           (exact ? "exact" : "folded") + " " + Quoted(pattern) + " " + Quoted(repl) + " " +
-           Quoted(in) + " " + Quoted(ours);
+    return "LC_ALL=C " + Quoted(batch) + " -E -t " + std::to_string(test) + " -a " +
+           std::to_string(action) + (exact ? " -c" : "") + " -k " + Quoted(pattern) +
+           (repl.empty() ? "" : " -r " + Quoted(repl)) + " " + Quoted(in) + " " + Quoted(ours);
   };
   auto gnu = [&](const std::string& tool) {
     return "LC_ALL=C " + tool + " < " + Quoted(text) + " > " + Quoted(theirs);
@@ -167,7 +131,7 @@ int main(int argc, char** argv) {
     jobs.push_back({"replace " + p, engine(1, r.empty() ? 22 : 31, true, p, r, text),
                     gnu("sed -E " + Quoted("s/" + p + "/" + r + "/g")), 0.7, "sed -E s///g"});
   const std::string plainKey =
-      Quoted(self) + " --run 3 13 exact ab '' " + Quoted(longLine) + " " + Quoted(ours);
+      "LC_ALL=C " + Quoted(batch) + " -t 3 -a 13 -c -k ab " + Quoted(longLine) + " " + Quoted(ours);
   jobs.push_back({"(a+)+$ long line", engine(3, 13, true, "(a+)+$", "", longLine), plainKey, 3.0,
                   "a plain key (ab) on the same line"});
 
