@@ -3,6 +3,7 @@
 
 #include <sys/socket.h>
 
+#include <cmath>
 #include <memory>
 
 #include <QDir>
@@ -102,7 +103,7 @@ int PrinterResolution(http_t* http, cups_dest_t* dest, cups_dinfo_t* info) {
     int down = 0;
     ipp_res_t units = IPP_RES_PER_INCH;
     int across = ippGetResolution(attr, 0, &down, &units);
-    if (units == IPP_RES_PER_CM) across = int(across * 2.54 + 0.5);
+    if (units == IPP_RES_PER_CM) across = static_cast<int>(std::lround(across * 2.54));
     if (across >= 72 && across <= 9600) return across;
   }
   return 600;

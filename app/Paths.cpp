@@ -99,7 +99,7 @@ QString PrivateWorkFolder(QStringList* made) {
   // The name is taken by something that is not this user's folder.
   QByteArray fresh = QFile::encodeName(base + QStringLiteral("/quorlin-XXXXXX"));
   if (::mkdtemp(fresh.data()) != nullptr) {
-    const QString folder = QFile::decodeName(fresh) + QLatin1Char('/');
+    QString folder = QFile::decodeName(fresh) + QLatin1Char('/');
     if (made) made->append(folder);
     return folder;
   }

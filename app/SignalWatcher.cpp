@@ -24,7 +24,7 @@ void (*gSavedFileSize)(int) = SIG_DFL;
 
 extern "C" void WriteSignal(int sig) {
   const int saved = errno;
-  const unsigned char b = static_cast<unsigned char>(sig);
+  const auto b = static_cast<unsigned char>(sig);
   [[maybe_unused]] const ssize_t n = ::write(gWriteEnd, &b, 1);
   errno = saved;
 }

@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "cli/Signals.h"
+#include "cli/GuardedOutput.h"
 #include "engine/BlockLines.h"
 #include "engine/ChangeRun.h"
 #include "engine/FileError.h"
@@ -68,7 +68,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
   std::FILE* out = stdout;
   std::string outName = "standard output";
   if (!o.dryRun && output != "-") {
-    outFile.emplace(output);
+    outFile.emplace(output, input);
     out = outFile->get();
     outName = output;
   }
@@ -152,21 +152,26 @@ int RunManyFiles(const Options& o) {
   };
   auto work = [&] {
     for (std::size_t i; (i = next++) < n;) {
+      bool written = false;
       if (!failures[i].empty()) {
         fail(failures[i], true);
-        continue;
+      } else {
+        try {
+          const FileRunResult r = RunFile(o, o.files[i], targets[i], jobsPerFile);
+          for (const std::string& m : r.messages) fail(o.files[i] + ": " + m, false);
+          if (r.completed) figures[i] = r.figures;
+          written = r.completed;
+        } catch (const FileError& e) {
+          fail(e.path() + ": " + e.text(), true);
+        } catch (const std::bad_alloc&) {
+          fail(o.files[i] + ": Not enough memory", true);
+        }
       }
-      try {
-        const FileRunResult r = RunFile(o, o.files[i], targets[i], jobsPerFile);
-        for (const std::string& m : r.messages) fail(o.files[i] + ": " + m, false);
-        if (r.completed) figures[i] = r.figures;
-      } catch (const FileError& e) {
-        fail(e.path() + ": " + e.text(), true);
-      } catch (const std::bad_alloc&) {
-        fail(o.files[i] + ": Not enough memory", true);
-      }
+      if (!written && !o.dryRun) GiveUpOutput();
     }
   };
+  // A stop names the files already written; a signal after the last is late.
+  if (!o.dryRun) ExpectOutputs(n);
   std::vector<std::thread> threads;
   for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work);
   work();
@@ -221,8 +226,14 @@ int RunRangeStep(const Options& o) {
   const File rest = OpenForReading(o.input);
   SeekTo(rest.get(), o.input, end);
   FileByteReader after(rest.get(), o.input);
-  GuardedOutput out(o.output);
-  FileByteWriter writer(out.get(), o.output);
+  // A dry run writes no piece.
+  std::optional<GuardedOutput> out;
+  std::optional<FileByteWriter> writer;
+  DiscardingWriter nowhere;
+  if (!o.dryRun) {
+    out.emplace(o.output);
+    writer.emplace(out->get(), o.output);
+  }
   ParallelOptions po;
   po.jobs = o.jobs;
   po.chunkBytes = ChunkBytes();
@@ -230,14 +241,18 @@ int RunRangeStep(const Options& o) {
       o.forcedTerminator.empty() ? std::string(context->terminator) : o.forcedTerminator;
   po.start = context->at;
   po.after = &after;
-  const ParallelResult run = RunParallel(o.request, reader, writer, po);
+  po.count = o.stats || o.dryRun;
+  const ParallelResult run =
+      RunParallel(o.request, reader, writer ? static_cast<ByteWriter&>(*writer) : nowhere, po);
   if (!run.run.completed) {
     for (const std::string& m : run.run.messages) std::cerr << m << '\n';
     return 2;
   }
-  writer.finish();
-  out.commit();
+  if (writer) writer->finish();
+  if (out) out->commit();
+  // The context the range leaves, then, when counted, its figures.
   std::cout << EncodeContext({run.end, context->terminator}) << '\n';
+  if (po.count) std::cout << StatsLine(run.figures) << '\n';
   return 0;
 }
 

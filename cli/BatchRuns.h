@@ -32,7 +32,9 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
 int RunManyFiles(const Options& o);
 
 // --chain, --range with --facts, and --range: the steps quorlin-cluster runs.
-// Prints the step's token on standard output; returns the exit status.
+// Prints the step's token on standard output (a range run under --stats or
+// --dry-run then its figures' line; under --dry-run it writes no piece);
+// returns the exit status.
 int RunRangeStep(const Options& o);
 
 }  // namespace quorlin::batch

@@ -14,7 +14,7 @@
 
 #include "cli/BatchOptions.h"
 #include "cli/BatchRuns.h"
-#include "cli/Signals.h"
+#include "cli/GuardedOutput.h"
 #include "engine/FileError.h"
 #include "engine/Splitting.h"
 

@@ -3,8 +3,8 @@
 # The code's habits, checked on a configured build (scripts/build.sh):
 # - every C++ file is formatted as .clang-format says (clang-format 14),
 #   except regions between "// clang-format off" and "// clang-format on";
-# - the standard C++ folders (textutil/, engine/, text/) and cli/ have no
-#   clang-tidy findings (clang-tidy 14 with the repo's .clang-tidy, over the
+# - every folder's sources (textutil/, engine/, text/, cli/, ui/, app/) have
+#   no clang-tidy findings (clang-tidy 14 with the repo's .clang-tidy, over the
 #   build's compile_commands.json);
 # - no folder includes a header of a layer above it (textutil -> engine ->
 #   text -> ui -> app; cli over the engine), which the linker checks for calls;
@@ -28,7 +28,7 @@ else
 fi
 
 [ -f "$build/compile_commands.json" ] || { echo "no $build/compile_commands.json: build first" >&2; exit 1; }
-mapfile -t tidied < <(git ls-files 'textutil/*.cpp' 'engine/*.cpp' 'text/*.cpp' 'cli/*.cpp')
+mapfile -t tidied < <(git ls-files 'textutil/*.cpp' 'engine/*.cpp' 'text/*.cpp' 'cli/*.cpp' 'ui/*.cpp' 'app/*.cpp')
 start=$(date +%s)
 # The file arguments are patterns on the database's absolute paths.
 status=0

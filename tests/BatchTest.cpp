@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <set>
@@ -135,13 +136,24 @@ TEST_F(BatchTest, FiguresAfterTheRunOrInsteadOfIt) {
 
 // Runs quorlin-batch in folder with args, as the other user when asOther,
 // under a file-size limit when one is given. With a signal, standard input
-// stays open until the temporary output file exists, and then the signal is
-// sent; otherwise standard input is empty. Returns the wait status.
+// stays open until ready() (by default: until the temporary output file
+// exists), and then the signal is sent; otherwise standard input is empty.
+// With holdErr, standard error is a full pipe until then, so that the program
+// waits at its first message. Standard error goes to errPath. Returns the
+// wait status.
 int RunBatchAs(const std::string& folder, const std::vector<std::string>& args, bool asOther,
-               rlim_t fileSizeLimit, int signal, const std::string& errPath) {
-  int input[2];
-  if (::pipe(input) != 0) return -1;
-  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+               rlim_t fileSizeLimit, int signal, const std::string& errPath,
+               const std::function<bool()>& ready = {}, bool holdErr = false) {
+  int input[2], held[2] = {-1, -1};
+  if (::pipe(input) != 0 || (holdErr && ::pipe(held) != 0)) return -1;
+  std::size_t filler = 0;
+  if (holdErr) {
+    const char block[4096] = {};
+    ::fcntl(held[1], F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = ::write(held[1], block, sizeof block)) > 0;) filler += std::size_t(n);
+    ::fcntl(held[1], F_SETFL, 0);
+  }
+  const int err = holdErr ? held[1] : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(folder.c_str()) != 0) ::_exit(125);
@@ -168,10 +180,17 @@ int RunBatchAs(const std::string& folder, const std::vector<std::string>& args, 
         if (e.path().filename().string().find(".quorlin-") != std::string::npos) return true;
       return false;
     };
-    for (int i = 0; i < 2000 && !temporaryExists(); ++i) ::usleep(5000);
+    for (int i = 0; i < 2000 && !(ready ? ready() : temporaryExists()); ++i) ::usleep(5000);
     ::kill(pid, signal);
   }
   ::close(input[1]);
+  if (holdErr) {
+    std::string bytes;
+    char block[4096];
+    for (ssize_t n; (n = ::read(held[0], block, sizeof block)) > 0;) bytes.append(block, n);
+    ::close(held[0]);
+    std::ofstream(errPath, std::ios::binary) << bytes.substr(std::min(filler, bytes.size()));
+  }
   int status = 0;
   ::waitpid(pid, &status, 0);
   return status;
@@ -334,6 +353,65 @@ TEST_F(BatchTest, ManyFilesFailOneByOne) {
     EXPECT_EQ(st.st_mode & 07777, 0640U);
     for (const auto& e : fs::recursive_directory_iterator(folder))
       EXPECT_EQ(e.path().filename().string().find(".quorlin-"), std::string::npos) << e.path();
+  }
+}
+
+// Signals that come once output files are in place: a run with nothing left
+// to write finishes as if none had come; a run over many files that a signal
+// stops names the files already written, so that a script can resume without
+// changing a file twice.
+TEST_F(BatchTest, LateSignalsKeepWhatIsWritten) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> ready;  // sent once these files hold these
+    bool holdErr;  // the program then waits at its figures
+    int exitCode;  // -1: ended by the signal
+    std::string err;
+  };
+  const std::string one = "passed 1, changed 1, deleted 0, added 0, lines in 1, lines out 1";
+  const std::vector<std::string> add = {"-a", "35", "-r", "!"};
+  auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), add.begin(), add.end());
+    return more;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {"one file in place, then the signal: done", with({"--stats", "a.txt", "out.txt"}),
+       {{"out.txt", "a!\n"}}, true, 0, one + "\n"},
+      {"every file in place, then the signal: done",
+       with({"--stats", "--in-place", "a.txt", "b.txt"}), {{"a.txt", "a!\n"}, {"b.txt", "b!\n"}},
+       true, 0, "a.txt: " + one + "\nb.txt: " + one +
+       "\ntotal: passed 2, changed 2, deleted 0, added 0, lines in 2, lines out 2\n"},
+      {"a stop names the files written before it", with({"-o", "out", "a.txt", "fifo", "b.txt"}),
+       {{"out/a.txt", "a!\n"}}, false, -1, "quorlin-batch: a.txt: written before the stop\n"},
+  };
+  // clang-format on
+  int n = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string folder = Path("late" + std::to_string(n++));
+    fs::create_directories(folder + "/out");
+    std::ofstream(folder + "/a.txt") << "a\n";
+    std::ofstream(folder + "/b.txt") << "b\n";
+    ASSERT_EQ(::mkfifo((folder + "/fifo").c_str(), 0644), 0);
+    auto ready = [&] {
+      for (const auto& [name, bytes] : row.ready) {
+        std::ifstream in(folder + "/" + name, std::ios::binary);
+        if (std::string(std::istreambuf_iterator<char>(in), {}) != bytes) return false;
+      }
+      return true;
+    };
+    const int status =
+        RunBatchAs(folder, row.args, false, 0, SIGTERM, Path("err.txt"), ready, row.holdErr);
+    if (row.exitCode < 0) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.exitCode) << status;
+    }
+    EXPECT_EQ(Read("err.txt"), row.err);
+    EXPECT_TRUE(ready());
+    EXPECT_FALSE(fs::exists(folder + "/out/fifo") || fs::exists(folder + "/out/b.txt"));
   }
 }
 

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "cli/Signals.h"
+#include "cli/GuardedOutput.h"
 
 #include <atomic>
 #include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <poll.h>
@@ -22,16 +23,22 @@ namespace quorlin::batch {
 
 namespace {
 
-// The temporary files in use, and the lock under which they are created,
+// The output files: the temporary files in use, the outputs in place and
+// how many are still to come, and the lock under which they are created,
 // committed, removed and, at an ending signal, removed for good. Neither is
 // ever destroyed: the signal may come while the program exits.
-std::mutex& TemporariesLock() {
+struct Outputs {
+  std::set<std::string> temporaries;
+  std::vector<std::string> committed;  // the names of the outputs in place
+  std::size_t left = 1;                // outputs neither committed nor given up
+};
+std::mutex& OutputsLock() {
   static auto* m = new std::mutex;
   return *m;
 }
-std::set<std::string>& Temporaries() {
-  static auto* s = new std::set<std::string>;
-  return *s;
+Outputs& TheOutputs() {
+  static auto* o = new Outputs;
+  return *o;
 }
 
 #ifndef _WIN32
@@ -89,8 +96,26 @@ void HandleEndingSignals() {
     while (::sigwait(&set, &sig) != 0) {
     }
     gEnding = true;
-    TemporariesLock().lock();  // held until the end: no temporary file is made after this
-    for (const std::string& t : Temporaries()) ::unlink(t.c_str());
+    std::unique_lock lock(OutputsLock());
+    Outputs& outputs = TheOutputs();
+    for (const std::string& t : outputs.temporaries) ::unlink(t.c_str());
+    if (outputs.left == 0) {
+      // Every output is in place: the signal stops nothing. The program
+      // finishes as it would have, unless a second signal comes.
+      lock.unlock();
+      while (::sigwait(&set, &sig) != 0) {
+      }
+    } else {
+      // The lock is held until the end: no temporary file is made after this.
+      std::string done;
+      for (const std::string& name : outputs.committed)
+        done += "quorlin-batch: " + name + ": written before the stop\n";
+      for (std::size_t at = 0; at < done.size();) {
+        const ssize_t n = ::write(2, done.data() + at, done.size() - at);
+        if (n <= 0) break;
+        at += static_cast<std::size_t>(n);
+      }
+    }
     std::signal(sig, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -104,29 +129,43 @@ void HandleEndingSignals() {
 void HandleEndingSignals() {}
 #endif
 
-GuardedOutput::GuardedOutput(const std::string& target) {
-  const std::lock_guard lock(TemporariesLock());
+void ExpectOutputs(std::size_t count) {
+  const std::lock_guard lock(OutputsLock());
+  TheOutputs().left = count;
+}
+
+void GiveUpOutput() {
+  const std::lock_guard lock(OutputsLock());
+  if (TheOutputs().left > 0) --TheOutputs().left;
+}
+
+GuardedOutput::GuardedOutput(const std::string& target, const std::string& name)
+    : name_(name.empty() ? target : name) {
+  const std::lock_guard lock(OutputsLock());
   file_.emplace(target);
   temporary_ = file_->temporary();
-  if (!temporary_.empty()) Temporaries().insert(temporary_);
+  if (!temporary_.empty()) TheOutputs().temporaries.insert(temporary_);
 }
 
 GuardedOutput::~GuardedOutput() {
-  const std::lock_guard lock(TemporariesLock());
+  const std::lock_guard lock(OutputsLock());
   file_.reset();
-  if (!temporary_.empty()) Temporaries().erase(temporary_);
+  if (!temporary_.empty()) TheOutputs().temporaries.erase(temporary_);
 }
 
 void GuardedOutput::commit() {
-  std::unique_lock lock(TemporariesLock());
+  std::unique_lock lock(OutputsLock());
   // A signal that came before the end wins: the target stays as it was.
   if (Ending()) {
     lock.unlock();
     for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
   }
   file_->commit();
-  if (!temporary_.empty()) Temporaries().erase(temporary_);
+  Outputs& outputs = TheOutputs();
+  if (!temporary_.empty()) outputs.temporaries.erase(temporary_);
   temporary_.clear();
+  outputs.committed.push_back(name_);
+  if (outputs.left > 0) --outputs.left;
 }
 
 }  // namespace quorlin::batch
