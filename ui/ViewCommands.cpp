@@ -49,7 +49,7 @@ void ViewCommands::findNext() {
   // The pane holds only characters of the set: a search text with any other
   // character, or a line break, is found nowhere.
   std::size_t at = text::npos;
-  std::size_t length = std::size_t(typed.size());
+  auto length = std::size_t(typed.size());
   if (find_->isPattern()) {
     const std::string bytes = EncodeWestern(typed);
     if (!findPattern_ || bytes != findPatternText_) {
