@@ -9,14 +9,14 @@ namespace quorlin::ui {
 
 inline constexpr char kPatternSyntax[] =
     "A pattern (RE2 syntax) over the bytes of each line:\n"
-    ".\tany byte\n"
-    "[abc]  [a-z]  [^0-9]\tone byte of the set, or not of it\n"
-    "*  +  ?\tthe item before: any number of times, once or more, at most once\n"
-    "a|b\teither\n"
-    "( )\ta group\n"
-    "^  $\tthe start and the end of the line\n"
-    "\\d  \\w  \\b\ta digit, a letter or digit or _, a word's edge\n"
-    "\\.  \\*  \\(  \\\\\tthe byte itself\n"
+    ".   any byte\n"
+    "[abc]  [a-z]  [^0-9]   one byte of the set, or not of it\n"
+    "*  +  ?   the item before: any number of times, once or more, at most once\n"
+    "a|b   either\n"
+    "( )   a group\n"
+    "^  $   the start and the end of the line\n"
+    "\\d  \\w  \\b   a digit, a letter or digit or _, a word's edge\n"
+    "\\.  \\*  \\(  \\\\   the byte itself\n"
     "Without case sensitivity only a-z and A-Z match either case.";
 
 // The tooltip of the change page's box: the syntax, and what a replacement
