@@ -91,6 +91,8 @@ void TForm1::connectHandlers() {
   connect(ui_.caseSensitive, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
   connect(ui_.outputLowerCase, &QCheckBox::toggled, this, &TForm1::LCaseCheckBoxClick);
   connect(ui_.outputUpperCase, &QCheckBox::toggled, this, &TForm1::UCasecheckboxClick);
+  connect(ui_.keyIsPattern, &QCheckBox::toggled, this,
+          [this] { ui::ChangePage::colourOptionBox(ui_.keyIsPattern); });
   connect(ui_.okButton, &QPushButton::clicked, this, &TForm1::Button1Click);
 }
 

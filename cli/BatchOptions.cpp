@@ -48,9 +48,9 @@ constexpr unsigned kMostJobs = 1024;
 struct Given {
   std::string test, action, key, repl, jobs, outputDir, range, context, encoding;
   std::string firstLine, lastLine, length, firstChar, lastChar, replPos;
-  bool retain = false, caseSensitive = false, lower = false, upper = false, crlf = false,
-       lf = false, inPlace = false, stats = false, dryRun = false, explain = false, list = false,
-       help = false, version = false, facts = false, chain = false;
+  bool retain = false, caseSensitive = false, pattern = false, lower = false, upper = false,
+       crlf = false, lf = false, inPlace = false, stats = false, dryRun = false, explain = false,
+       list = false, help = false, version = false, facts = false, chain = false;
 };
 
 // Why a value is refused ("" when it is taken), in the words of the usage
@@ -115,6 +115,7 @@ const OptionRow kOptionRows[] = {
     {"--retain",            kRequest, "",     "Retain only the lines that pass the Test", &Given::retain},
     {"-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", &Given::caseSensitive},
     {"--encoding",          kRequest, "E",    "what a character is: cp1252 (default), utf8 or auto", &Given::encoding, CheckEncoding},
+    {"-E,--pattern",        kRequest, "",     "Test Key is a pattern (RE2 syntax, on bytes)", &Given::pattern},
     {"--lower",             kOutput,  "",     "output lower case, output upper case", &Given::lower},
     {"--upper",             kOutput,  "",     "", &Given::upper},
     {"--crlf",              kOutput,  "",     "force the output line terminator", &Given::crlf},
@@ -287,6 +288,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   o.autoEncoding = given.encoding == "auto";
   q.retainPassingOnly = given.retain;
   q.caseSensitive = given.caseSensitive;
+  q.keyIsPattern = given.pattern;
   q.outputLowerCase = given.lower;
   q.outputUpperCase = given.upper;
   o.forcedTerminator = given.crlf ? "\r\n" : given.lf ? "\n" : "";

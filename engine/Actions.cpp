@@ -2,8 +2,10 @@
 #include "engine/Actions.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
+#include "engine/KeyPattern.h"
 #include "textutil/QuorlinUtils.h"
 #include "textutil/Utf8.h"
 
@@ -22,6 +24,11 @@ std::string_view Assign(std::string& scratch, std::string s) {
 // when the key does not occur.
 std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::string_view cmpLine,
                             std::string_view r, std::string& scratch) {
+  if (p.pattern != nullptr) {
+    scratch.clear();
+    return QU::AppendReplaceAllKeys(scratch, line, *p.pattern, r) ? std::string_view(scratch)
+                                                                  : line;
+  }
   if (QU::KeyPos(p.cmpKey, cmpLine) == 0) return line;
   scratch.clear();
   QU::AppendReplaceAllKeys(scratch, line, p.testKey, r, p.caseSensitive);
@@ -134,6 +141,17 @@ std::string_view StripOverstrikesUtf8(std::string_view line, std::string& scratc
   return scratch;
 }
 
+// The first occurrence of the key: its 1-based position (0 when none) and
+// its length.
+std::pair<std::size_t, std::size_t> FirstKey(const ActionParams& p, std::string_view line,
+                                             std::string_view cmpLine) {
+  if (p.pattern != nullptr) {
+    const QU::KeyMatch m = p.pattern->find(line, 0);
+    return {m.found() ? m.at + 1 : 0, m.length};
+  }
+  return {QU::KeyPos(p.cmpKey, cmpLine), p.cmpKey.size()};
+}
+
 }  // namespace
 
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
@@ -179,9 +197,9 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     case ActionCode::DeleteLeftOfKey:
     case ActionCode::ReplaceLeftOfKey:
     case ActionCode::ReplaceRightOfKey: {
-      const std::size_t at = QU::KeyPos(p.cmpKey, cmpLine);
+      const auto [at, keyLength] = FirstKey(p, line, cmpLine);
       if (at == 0) return line;
-      const std::size_t keyEnd = at - 1 + p.cmpKey.size();  // bytes up to and with the key
+      const std::size_t keyEnd = at - 1 + keyLength;  // bytes up to and with the key
       if (p.kind == ActionCode::DeleteRightOfKey) return line.substr(0, keyEnd);
       if (p.kind == ActionCode::DeleteLeftOfKey) return line.substr(at - 1);
       scratch.clear();

@@ -6,8 +6,11 @@
 #include <string_view>
 
 #include "engine/Kinds.h"
+#include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
+
+class KeyPattern;
 
 struct ActionParams {
   ActionCode kind = ActionCode::NoChange;
@@ -19,6 +22,9 @@ struct ActionParams {
   // Positions and lengths count UTF-8 characters (a valid sequence or a
   // stray byte each), as do the markers and the set of the replacement key.
   bool utf8 = false;
+  // When the key is a pattern: matched in the line itself, in place of
+  // cmpKey in the comparison line; the match's length is the key's.
+  const KeyPattern* pattern = nullptr;
 };
 
 // The result of an in-line action (ActionKind::InLine) for a passing line;
@@ -27,5 +33,24 @@ struct ActionParams {
 // either changes.
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
                                    std::string_view cmpLine, std::string& scratch);
+
+// Action 40 with a pattern: the line cut immediately before every match, the
+// matches taken left to right without overlapping. The text before the first
+// match (when there is any) and each piece up to the next match go to emit,
+// in order; the piece from the last match on is returned. A line without a
+// match comes back whole.
+template <class Emit>
+std::string_view SplitBeforeMatches(const QuorlinUtils::KeyFinder& k, std::string_view line,
+                                    Emit&& emit) {
+  QuorlinUtils::KeyMatch m = k.find(line, 0);
+  if (!m.found()) return line;
+  if (m.at > 0) emit(line.substr(0, m.at));
+  for (;;) {
+    const QuorlinUtils::KeyMatch next = k.find(line, m.at + m.length);
+    if (!next.found()) return line.substr(m.at);
+    emit(line.substr(m.at, next.at - m.at));
+    m = next;
+  }
+}
 
 }  // namespace quorlin

@@ -172,6 +172,7 @@ bool BlockLineReader::refill() {
   scanFrom_ = pos_ + scanned;
   nextKey_ = kStale;  // positions moved: searched again from the next line
   key_.reset();
+  pattern_.forget();
   if (transfer_) readAhead();
   return true;
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "engine/ByteBuffer.h"
+#include "engine/KeyPattern.h"
 #include "engine/LineBreaks.h"
 #include "engine/LineStream.h"
 #include "textutil/QuorlinUtils.h"
@@ -46,6 +47,7 @@ class BlockLineReader final : public LineSource {
   }
   // Keys holding CR or LF are not watched (they never match within a line).
   void watchKey(std::string_view key, bool caseBlind) override;
+  void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
@@ -56,12 +58,17 @@ class BlockLineReader final : public LineSource {
   void take(std::string_view& line, LineFacts& facts, std::size_t stop, std::size_t after) {
     line = std::string_view(block_.data() + pos_, stop - pos_);
     facts.hasTab = scanTab_;
-    facts.hasKey = !key_.active() ? -1 : holdsKey(pos_, stop) ? 1 : 0;
+    facts.hasKey = key_.active()       ? (holdsKey(pos_, stop) ? 1 : 0)
+                   : pattern_.active() ? holdsPattern(pos_, stop)
+                                       : -1;
     pos_ = scanFrom_ = after;
     scanTab_ = false;
   }
   bool refill();  // more bytes after pos_; false at end of file
   bool holdsKey(std::size_t start, std::size_t stop);
+  signed char holdsPattern(std::size_t start, std::size_t stop) {
+    return pattern_.holds({block_.data(), end_}, start, stop, scanTab_);
+  }
   void readAhead();
 
   // Bytes kept in front of a block for the unfinished line of the block before.
@@ -89,6 +96,7 @@ class BlockLineReader final : public LineSource {
   static constexpr std::size_t kStale = ~std::size_t(0);
   std::size_t nextKey_ = kStale;
   KeyWatch key_;
+  PatternWatch pattern_;
   std::string_view firstTerminator_;
 
   // Last, so that it goes first: its thread may be reading into ahead_ until

@@ -144,7 +144,35 @@ std::vector<std::string> ValidateRequest(const ChangeRequest& q) {
   if (const ActionRow* a = FindAction(q.action);
       a != nullptr && !(AllFilled(q, a->needs) && ConditionMet(q, a->condition)))
     m.emplace_back(a->refusal);
+  // A key that is not there was refused above.
+  if (q.keyIsPattern && q[Field::TestKey].filled) {
+    const KeyPattern::Compiled c = RequestPattern(q);
+    if (!c.message.empty()) {
+      m.push_back(c.message);
+    } else if (c.pattern && q.action == ActionCode::ReplaceKey && q[Field::ReplacementKey].filled) {
+      std::string problem = c.pattern->replacementProblem(q[Field::ReplacementKey].text);
+      if (!problem.empty()) m.push_back(std::move(problem));
+    }
+  }
   return m;
+}
+
+bool LooksForKey(const ChangeRequest& q) {
+  const TestRow* t = FindTest(q.test);
+  const ActionRow* a = FindAction(q.action);
+  return (t != nullptr && t->comparesKey) || (a != nullptr && a->comparesKey);
+}
+
+KeyPattern::Compiled RequestPattern(const ChangeRequest& q) {
+  if (!q.keyIsPattern || !LooksForKey(q)) return {};
+  KeyPattern::Uses uses;
+  uses.lineEnd = q.test == TestCode::EndsWithKey;
+  // Tests 3 and 5 ask only whether a line holds a match; an action leaves a
+  // line without one as it is: both can be told over many lines at once.
+  const ActionRow* a = FindAction(q.action);
+  uses.blocks = q.test == TestCode::HasKey || q.test == TestCode::LacksKey ||
+                (a != nullptr && a->comparesKey);
+  return KeyPattern::compile(q[Field::TestKey].text, q.caseSensitive, uses);
 }
 
 }  // namespace quorlin

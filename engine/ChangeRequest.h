@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/KeyPattern.h"
 #include "engine/Kinds.h"
 #include "textutil/Utf8.h"
 
@@ -35,6 +36,9 @@ struct ChangeRequest {
   bool caseSensitive = false;
   bool outputLowerCase = false;
   bool outputUpperCase = false;
+  // The Test Key is a pattern (KeyPattern) wherever a test or action looks
+  // for it; the Replacement Key Text of action 31 may then name its groups.
+  bool keyIsPattern = false;
 
   // How the text and the key fields are read: each byte a character, or
   // UTF-8 characters (a valid sequence, or one stray byte).
@@ -92,7 +96,17 @@ inline bool TextFieldFilled(std::string_view text) {
 }
 
 // Pre-run validation by the rows of the chosen test and action: the test's
-// refusal (if any) first, then the action's. Empty when the run may start.
+// refusal (if any) first, then the action's, then what is wrong with a
+// pattern key or with the replacement that action 31 makes of it. Empty
+// when the run may start.
 std::vector<std::string> ValidateRequest(const ChangeRequest& request);
+
+// Whether the request's test or action looks for the Test Key.
+bool LooksForKey(const ChangeRequest& request);
+
+// The Test Key compiled as a pattern, for a request whose key is one and is
+// looked for (else no pattern and no message), with what its test asks of
+// it. No pattern, and a message, when the key does not compile.
+KeyPattern::Compiled RequestPattern(const ChangeRequest& request);
 
 }  // namespace quorlin

@@ -174,6 +174,7 @@ template <class Source, class Sink>
 RunResult Run<Source, Sink>::execute() {
   RunResult r;
   if (plan_.watchKey) source_.watchKey(plan_.key, plan_.foldCompare);
+  if (plan_.watchPattern) source_.watchPattern(plan_.pattern.get());
 
   std::string_view raw;
   LineFacts facts;
@@ -366,7 +367,8 @@ void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
       result = splitAtSeparators(expanded(cur));
       break;
     case ActionCode::SplitBeforeKey:
-      result = splitBeforeKey(expanded(cur), comparison(cur));
+      result = splitBeforeKey(expanded(cur),
+                              plan_.actionCompares ? comparison(cur) : std::string_view());
       break;
     case ActionCode::JoinNext:
       result = joinNext(expanded(cur));
@@ -427,6 +429,8 @@ std::string_view Run<Source, Sink>::splitAtSeparators(std::string_view line) {
 template <class Source, class Sink>
 std::string_view Run<Source, Sink>::splitBeforeKey(std::string_view line,
                                                    std::string_view cmpLine) {
+  if (plan_.pattern != nullptr)
+    return SplitBeforeMatches(*plan_.pattern, line, [&](std::string_view piece) { emit(piece); });
   const std::string_view key = plan_.cmpKey;
   const std::size_t n = QU::CountKeys(cmpLine, key);
   if (n == 0) return line;

@@ -9,12 +9,15 @@
 
 namespace quorlin {
 
+class KeyPattern;
+
 // What a source can tell about a line it hands out, found while it scans its
 // bytes anyway (and so without a pass of its own over each line).
 struct LineFacts {
   bool hasTab = false;
   // 1 or 0 when the source watches a key and the line does or does not hold
-  // it (bytes compared exactly); -1 when not known.
+  // it (bytes compared exactly), or a pattern (tabs as they are); -1 when not
+  // known.
   signed char hasKey = -1;
 };
 
@@ -35,6 +38,10 @@ class LineSource {
   // or, with caseBlind, folding the letters A-Z. A source may ignore it (and
   // report -1).
   virtual void watchKey(std::string_view /*key*/, bool /*caseBlind*/) {}
+  // The same for a match of pattern (compiled for searches over blocks),
+  // which outlives the reading. A source may report -1 for any line, and
+  // does for a line with a tab that the pattern may tell from spaces.
+  virtual void watchPattern(const KeyPattern* /*pattern*/) {}
 };
 
 class LineSink {

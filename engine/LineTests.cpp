@@ -3,10 +3,31 @@
 
 #include <cctype>
 
+#include "engine/KeyPattern.h"
 #include "textutil/QuorlinUtils.h"
 #include "textutil/Utf8.h"
 
 namespace quorlin {
+
+namespace {
+
+// The position of the key's first occurrence (0: none), in characters when
+// the test counts UTF-8 characters. A pattern is matched in the line itself,
+// a key in the comparison line (of the same length).
+long long KeyPosition(const TestParams& p, const TestLine& l) {
+  const std::size_t at = p.pattern != nullptr ? QuorlinUtils::KeyPos(*p.pattern, l.line)
+                                              : QuorlinUtils::KeyPos(p.cmpKey, l.cmpLine);
+  if (at == 0 || !p.utf8) return static_cast<long long>(at);
+  return static_cast<long long>(QuorlinUtils::CountUtf8Chars(l.line.substr(0, at - 1))) + 1;
+}
+
+bool EndsWithKey(const TestParams& p, const TestLine& l) {
+  if (p.pattern != nullptr) return p.pattern->endsLine(l.line);
+  return l.cmpLine.size() >= p.cmpKey.size() &&
+         l.cmpLine.substr(l.cmpLine.size() - p.cmpKey.size()) == p.cmpKey;
+}
+
+}  // namespace
 
 bool BeginsWithNumber(std::string_view line, char decimalPoint) {
   std::size_t i = 0;
@@ -19,14 +40,6 @@ bool BeginsWithNumber(std::string_view line, char decimalPoint) {
 
 namespace {
 
-// The position of the key's first occurrence, in characters when the test
-// counts UTF-8 characters (0: none).
-long long KeyPosition(const TestParams& p, std::string_view cmpLine) {
-  const std::size_t at = QuorlinUtils::KeyPos(p.cmpKey, cmpLine);
-  if (at == 0 || !p.utf8) return static_cast<long long>(at);
-  return static_cast<long long>(QuorlinUtils::CountUtf8Chars(cmpLine.substr(0, at - 1))) + 1;
-}
-
 long long Length(const TestParams& p, std::string_view line) {
   return static_cast<long long>(p.utf8 ? QuorlinUtils::CountUtf8Chars(line) : line.size());
 }
@@ -34,20 +47,19 @@ long long Length(const TestParams& p, std::string_view line) {
 }  // namespace
 
 bool LinePasses(const TestParams& p, const TestLine& l) {
-  using QuorlinUtils::KeyPos;
   switch (p.kind) {
     case TestCode::Passes:
       return true;
     case TestCode::LineRange:
       return p.firstLineNum <= l.number && l.number <= p.lastLineNum;
     case TestCode::HasKey:
-      return KeyPos(p.cmpKey, l.cmpLine) > 0;
+      return p.pattern != nullptr ? p.pattern->contains(l.line) : KeyPosition(p, l) > 0;
     case TestCode::KeyAtPosition:
-      return KeyPosition(p, l.cmpLine) == p.firstCharPos;
+      return KeyPosition(p, l) == p.firstCharPos;
     case TestCode::LacksKey:
-      return KeyPos(p.cmpKey, l.cmpLine) == 0;
+      return p.pattern != nullptr ? !p.pattern->contains(l.line) : KeyPosition(p, l) == 0;
     case TestCode::KeyNotAtPosition:
-      return KeyPosition(p, l.cmpLine) != p.firstCharPos;
+      return KeyPosition(p, l) != p.firstCharPos;
     case TestCode::ShorterThan:
       return Length(p, l.line) < p.lineLength;
     case TestCode::LongerThan:
@@ -61,8 +73,7 @@ bool LinePasses(const TestParams& p, const TestLine& l) {
     case TestCode::BeginsWithNumber:
       return BeginsWithNumber(l.line, p.decimalPoint);
     case TestCode::EndsWithKey:
-      return l.cmpLine.size() >= p.cmpKey.size() &&
-             l.cmpLine.substr(l.cmpLine.size() - p.cmpKey.size()) == p.cmpKey;
+      return EndsWithKey(p, l);
     case TestCode::SecondBlank:
       return l.number > 1 && l.previousBlank && QuorlinUtils::IsBlankLine(l.line);
     case TestCode::None:

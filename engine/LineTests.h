@@ -8,12 +8,17 @@
 
 namespace quorlin {
 
+class KeyPattern;
+
 struct TestParams {
   TestCode kind = TestCode::Passes;
   std::string_view cmpKey;  // the test key, upper-cased unless case-sensitive
   long long firstLineNum = 0, lastLineNum = 0, firstCharPos = 0, lineLength = 0;
   char decimalPoint = '.';  // the user's decimal separator (test 12)
   bool utf8 = false;        // positions and lengths count UTF-8 characters
+  // When the key is a pattern: matched in the line itself (its case rule is
+  // its own), in place of cmpKey in the comparison line.
+  const KeyPattern* pattern = nullptr;
 };
 
 struct TestLine {

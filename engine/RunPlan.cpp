@@ -101,6 +101,12 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   std::shared_ptr<RunPlan> plan(new RunPlan);
   RunPlan& p = *plan;
   p.utf8 = utf8;
+  KeyPattern::Compiled compiled = RequestPattern(request);
+  if (!compiled.message.empty()) {
+    messages.push_back(std::move(compiled.message));
+    return nullptr;
+  }
+  p.pattern = std::move(compiled.pattern);
   p.key = request[Field::TestKey].text;
   p.replacement = request[Field::ReplacementKey].text;
   p.foldCompare = !request.caseSensitive;
@@ -114,10 +120,14 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   // occurrences while it scans for line breaks. Tests 3 and 5 ask only that;
   // an action that looks for the key leaves a line without it as it is.
   const bool keyIsPlain = !p.key.empty() && p.key.find_first_of("\t ") == std::string::npos;
+  // A pattern's matches the source finds over many lines at once.
+  const bool keyWatched = keyIsPlain || p.pattern != nullptr;
   p.keyFromSource =
-      (request.test == TestCode::HasKey || request.test == TestCode::LacksKey) && keyIsPlain;
-  p.actionKeyFromSource = p.actionCompares && keyIsPlain;
-  p.watchKey = p.keyFromSource || p.actionKeyFromSource;
+      (request.test == TestCode::HasKey || request.test == TestCode::LacksKey) && keyWatched;
+  p.actionKeyFromSource = p.actionCompares && keyWatched;
+  p.watchPattern = (p.keyFromSource || p.actionKeyFromSource) && p.pattern != nullptr;
+  p.watchKey = (p.keyFromSource || p.actionKeyFromSource) && p.pattern == nullptr;
+  if (p.pattern != nullptr) p.testCompares = p.actionCompares = false;
   p.trackBlank = testRow != nullptr && testRow->context == Context::LineBefore;
   p.actionKind = actionRow != nullptr ? actionRow->kind : ActionKind::InLine;
   p.retainPassingOnly = request.retainPassingOnly;
@@ -130,7 +140,8 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
                       number(Field::FirstCharPos),
                       number(Field::LineLength),
                       UserDecimalPoint(),
-                      utf8};
+                      utf8,
+                      p.pattern.get()};
   p.action = ActionParams{request.action,
                           p.key,
                           p.cmpKey,
@@ -140,7 +151,8 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
                           number(Field::LastCharPos),
                           number(Field::ReplPos),
                           request.caseSensitive,
-                          utf8};
+                          utf8,
+                          p.pattern.get()};
   // The actions that may stop do so at the first line, on character
   // positions that name no range.
   p.stopsAtFirstLine = actionRow != nullptr && actionRow->context == Context::MayStop &&

@@ -47,6 +47,10 @@ struct RunPlan {
   // The two keys as typed and the test key as compared: upper-cased unless
   // the comparison is case-sensitive. The views below point into these.
   std::string key, replacement, cmpKey;
+  // The Test Key as a pattern, when the request says so and looks for it:
+  // matched in the line itself (no comparison line is made for it), and
+  // shared by every run over the pieces of a text.
+  std::shared_ptr<const KeyPattern> pattern;
   TestParams test;
   ActionParams action;
   ActionKind actionKind = ActionKind::InLine;
@@ -62,7 +66,8 @@ struct RunPlan {
   // as it is.
   bool keyFromSource = false;
   bool actionKeyFromSource = false;
-  bool watchKey = false;  // either: the source is asked to watch the key
+  bool watchKey = false;      // either: the source is asked to watch the key
+  bool watchPattern = false;  // or, for a pattern, its matches
   // The action's character positions name no range: a text with a line stops
   // at its first line, before any output (actions 25 and 26).
   bool stopsAtFirstLine = false;

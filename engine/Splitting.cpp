@@ -143,6 +143,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
     if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
     facts.hasKey = nextKey_ < stop ? 1 : 0;
   }
+  if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
   pos_ = stop + 1;
   if (stop < data_.size() && base[stop] == '\r' && pos_ < data_.size() && base[pos_] == '\n')
     ++pos_;

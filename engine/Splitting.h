@@ -79,6 +79,7 @@ class PieceLines final : public LineSource {
   bool next(std::string_view& line) override;
   bool next(std::string_view& line, LineFacts& facts) override;
   void watchKey(std::string_view key, bool caseBlind) override;
+  void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   // The bytes not yet handed out.
   std::string_view rest() const { return data_.substr(pos_); }
 
@@ -90,6 +91,7 @@ class PieceLines final : public LineSource {
   static constexpr std::size_t kStale = std::string_view::npos - 1;
   std::size_t nextKey_ = kStale;
   KeyWatch key_;
+  PatternWatch pattern_;
 };
 
 // Where a piece starts in a longer text, as a one-line token that programs

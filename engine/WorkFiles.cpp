@@ -58,6 +58,7 @@ class ToldSource final : public LineSource {
     return tell(source_.next(line, facts), line);
   }
   void watchKey(std::string_view key, bool caseBlind) override { source_.watchKey(key, caseBlind); }
+  void watchPattern(const KeyPattern* pattern) override { source_.watchPattern(pattern); }
 
  private:
   bool tell(bool more, std::string_view line) {

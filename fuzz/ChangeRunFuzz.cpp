@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
-// Fuzz target: the first bytes choose a change request, the rest is the text.
+// Fuzz target: the first bytes choose a change request (its Test Key at times
+// a pattern), the rest is the text.
 // The run goes through the engine twice, on lines held in memory and through
 // the block reader and writer with small blocks (from a file or a pipe), and
 // both must give the same result, byte for byte.
@@ -61,6 +62,32 @@ std::string FieldText(std::uint8_t b) {
   }
 }
 
+// A pattern made of the key's bytes: as they are (often no valid pattern:
+// then the request is refused), as a literal, or inside one of the
+// constructs that matter to the searches (anchors, alternation, repetition,
+// groups, classes, and patterns that may match empty text).
+std::string PatternOf(const std::string& key, std::uint8_t how) {
+  std::string literal;
+  for (const char c : key) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= '0' && b <= '9') || ((b | 0x20) >= 'a' && (b | 0x20) <= 'z')) {
+      literal += c;
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      literal += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+    }
+  }
+  static constexpr const char* kForms[] = {
+      "@",  "@",     "(@)", "^@",    "@$",    "\\b@", "@|\\s", "(?:@)+",
+      "@*", "(@)?x", "[@]", "[^@]+", "\\w+@", "@.*$", "(?i)@", "(@)|(\\d)",
+  };
+  const std::string form = kForms[how % std::size(kForms)];
+  if (how >= 120) return key;  // as typed
+  std::string pattern;
+  for (const char c : form) pattern += c == '@' ? literal : std::string(1, c);
+  return pattern;
+}
+
 ChangeRequest ReadRequest(Input& in) {
   ChangeRequest q;
   q.test = TestRows()[in.byte() % TestRows().size()].code;
@@ -80,6 +107,13 @@ ChangeRequest ReadRequest(Input& in) {
   for (const Field f : {Field::TestKey, Field::ReplacementKey}) {
     q[f].text = in.text(6);
     if (q[f].text.empty()) q[f].filled = false;
+  }
+  const std::uint8_t pattern = in.byte();
+  if (pattern & 1) {
+    q.keyIsPattern = true;
+    q[Field::TestKey].text = PatternOf(q[Field::TestKey].text, pattern >> 1);
+    // Groups in replacements, sometimes.
+    if (pattern & 2 && q[Field::ReplacementKey].filled) q[Field::ReplacementKey].text += "<\\0\\1>";
   }
   return q;
 }

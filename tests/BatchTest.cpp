@@ -505,6 +505,10 @@ TEST_F(BatchTest, RefusalsAndBadUsage) {
       {"--in-place -o d f", 2, "quorlin-batch: --in-place and -o cannot be given together\n" + usage},
       {"--encoding utf16", 2, "quorlin-batch: 'utf16' is no encoding (cp1252, utf8 or auto)\n" + usage},
       {"--encoding utf8 -t 3 -k \"$(printf '\\251')\"", 2, "Test Key Text is not valid UTF-8\n"},
+      {"-E -t 3 -k '(ab'", 2, "The Test Key is not a valid pattern: missing ): (ab\n"},
+      {"--pattern -a 31 -k 'a(b)' -r '\\2' -j 2", 2,
+       "The Replacement Key Text is not a valid replacement for the pattern: \\2 names a group "
+       "the pattern does not have (it has 1)\n"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -584,6 +588,10 @@ TEST_F(BatchTest, AgreesWithTheStandardTools) {
       {"-a 20 -n 1", "fold -b -w 1", "plain.txt"},
       {"-t 9 -a 14", "grep -v -E '^ *$'", "plain.txt"},
       {"-a 30", "sed 's/<[^>]*>//g'", "plain.txt"},  // tags here never span lines
+      {"-E -t 3 -k 'key|[0-9]+\\b' -a 14", "grep -v -i -E 'key|[0-9]+\\b'", "plain.txt"},
+      {"-E -a 31 -c -k '([a-z]+) (-?[0-9]+)' -r '\\2=\\1'",
+       "sed -E 's/([a-z]+) (-?[0-9]+)/\\2=\\1/g'", "plain.txt"},
+      {"-E -a 22 -k '<[^>]*>|\\xe9'", "sed -E 's/<[^>]*>|[\\xe9]//g'", "plain.txt"},
   };
   // Also on three threads, in chunks of 4 kB.
   ::setenv("QUORLIN_CHUNK_BYTES", "4096", 1);
@@ -601,7 +609,7 @@ TEST_F(BatchTest, AgreesWithTheStandardTools) {
 TEST(BatchOptions, ParsesIntoTheRequest) {
   const batch::ParseResult p =
       batch::ParseOptions({"-t", "2", "--first-line=3", "--last-line", "9", "-a", "31", "-k", "ab",
-                           "-r", "", "--upper", "-c", "--retain", "in", "out"});
+                           "-r", "", "--upper", "-c", "--retain", "-E", "in", "out"});
   ASSERT_EQ(p.status, batch::ParseResult::Status::Ok);
   const ChangeRequest& q = p.options.request;
   EXPECT_EQ(q.test, TestCode::LineRange);
@@ -611,7 +619,7 @@ TEST(BatchOptions, ParsesIntoTheRequest) {
               q[Field::TestKey].filled);
   EXPECT_FALSE(q[Field::ReplacementKey].filled);
   EXPECT_FALSE(q[Field::LineLength].filled);
-  EXPECT_TRUE(q.outputUpperCase && q.caseSensitive && q.retainPassingOnly);
+  EXPECT_TRUE(q.outputUpperCase && q.caseSensitive && q.retainPassingOnly && q.keyIsPattern);
   EXPECT_FALSE(q.outputLowerCase);
   EXPECT_EQ(p.options.input, "in");
   EXPECT_EQ(p.options.output, "out");

@@ -4,7 +4,8 @@
 
 Requests: the bytes, messages, exit status and figures of one quorlin-batch
 run, for requests that carry line numbers, the line before, the tag state and
-joins across range boundaries, one that stops, and --stats and --dry-run.
+joins across range boundaries, patterns, one that stops, one refused, and
+--stats and --dry-run.
 Faults: bad arguments, files that cannot be read or written, a scheduler that
 does not answer, a cluster without workers, a worker killed in each step, one
 killed more often than the cluster allows, the last worker lost, and INPUT
@@ -93,6 +94,10 @@ REQUESTS = [
     (["-t", "2", "--first-line", "1", "--last-line", "1500", "-a", "44"], "joins and line numbers"),
     (["-a", "25", "--first-char", "0", "--last-char", "0"], "a stop in every piece: told once"),
     (["-t", "3", "-k", "KEY", "-a", "30", "--dry-run"], "a dry run: the figures, nothing written"),
+    (["-E", "-t", "2", "--first-line", "300", "--last-line", "2500", "-a", "31", "-k",
+      r"(K[A-Z]*|\d+)\b", "-r", r"[\1]"], "line numbers, a pattern"),
+    (["--pattern", "-t", "10", "-a", "40", "-k", r"\ba\b|<"], "the line before, a pattern's cuts"),
+    (["-E", "-t", "3", "-k", "(ab"], "a refused pattern: nothing written"),
 ]
 
 # options: the script's ({...} names a cluster below); source and target: the

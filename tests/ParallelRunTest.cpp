@@ -18,6 +18,7 @@
 #include "engine/ParallelRun.h"
 #include "engine/Splitting.h"
 #include "tests/support/Generator.h"
+#include "tests/support/RunHarness.h"
 #include "tests/support/Shrink.h"
 
 namespace {
@@ -32,14 +33,6 @@ struct Outcome {
   RunStats figures;  // counted by the chunks when the request is no whole-text one
   bool operator==(const Outcome&) const = default;
 };
-
-std::string ReadBack(std::FILE* f) {
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-  return s;
-}
 
 // What quorlin-batch -j 1 does: blocks read from and written to files.
 Outcome RunWhole(const ChangeRequest& r, const std::string& text) {

@@ -114,4 +114,16 @@ std::size_t FindForward(const Text& text, std::string_view needle, std::size_t f
   return found;
 }
 
+PatternMatch FindPatternForward(const Text& text, const KeyPattern& pattern, std::size_t from) {
+  if (from > text.size()) return {};
+  std::string scratch;
+  for (std::size_t i = text.lineAt(from); i <= text.breaks(); ++i) {
+    const std::size_t start = text.lineStart(i);
+    const std::string_view line = text.line(i, scratch);
+    const QuorlinUtils::KeyMatch m = pattern.find(line, from > start ? from - start : 0);
+    if (m.found()) return {start + m.at, m.length};
+  }
+  return {};
+}
+
 }  // namespace quorlin::text

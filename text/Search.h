@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "engine/KeyPattern.h"
 #include "text/LineLayout.h"
 #include "text/Text.h"
 
@@ -33,5 +34,14 @@ std::size_t FindForward(const Text& text, std::string_view needle, std::size_t f
                         Encoding encoding = Encoding::Windows1252);
 
 inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// The first non-empty match of pattern that starts at or after from, as the
+// key searches find one: within a line, the line never cut (a match at from
+// sees the bytes before it, and "^" is only the line's start). at is npos
+// when there is none.
+struct PatternMatch {
+  std::size_t at = npos, length = 0;
+};
+PatternMatch FindPatternForward(const Text& text, const KeyPattern& pattern, std::size_t from);
 
 }  // namespace quorlin::text

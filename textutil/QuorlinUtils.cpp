@@ -54,6 +54,52 @@ constexpr std::size_t Pos(std::size_t offset) {
   return offset == std::string_view::npos ? 0 : offset + 1;
 }
 
+// The key routines over any finder. The plain-key versions instantiate them
+// with PlainKey, whose calls are direct (the class is final).
+template <class Finder>
+std::size_t KeyPosWith(const Finder& k, std::string_view s) {
+  return Pos(k.find(s, 0).at);
+}
+
+template <class Finder>
+std::string TextAfterKeyWith(std::string_view s, const Finder& k) {
+  const KeyMatch m = k.find(s, 0);
+  if (!m.found()) return std::string(s);
+  return std::string(s.substr(m.at + m.length));
+}
+
+// Each search starts one byte after the start of the previous match.
+template <class Finder>
+std::size_t NthKeyPosWith(std::string_view s, const Finder& k, long long n) {
+  if (n <= 0) return 0;
+  KeyMatch m = k.find(s, 0);
+  for (long long i = 1; i < n && m.found(); ++i) m = k.find(s, m.at + 1);
+  return Pos(m.at);
+}
+
+// Each search starts where the previous match ends.
+template <class Finder>
+std::size_t CountKeysWith(std::string_view s, const Finder& k) {
+  std::size_t count = 0;
+  for (KeyMatch m = k.find(s, 0); m.found(); m = k.find(s, m.at + m.length)) ++count;
+  return count;
+}
+
+template <class Finder>
+bool AppendReplaceAllKeysWith(std::string& out, std::string_view s, const Finder& k,
+                              std::string_view r) {
+  std::size_t done = 0;
+  bool any = false;
+  for (KeyMatch m = k.find(s, 0); m.found(); m = k.find(s, done)) {
+    out.append(s.substr(done, m.at - done));
+    k.appendReplacement(out, s, m, r);
+    done = m.at + m.length;
+    any = true;
+  }
+  out.append(s.substr(done));
+  return any;
+}
+
 }  // namespace
 
 std::string UpperCase(std::string_view s) {
@@ -108,14 +154,30 @@ void AppendLowerCase(std::string& out, std::string_view s) {
   AppendFolded(out, s, 'A');
 }
 
+void KeyFinder::appendReplacement(std::string& out, std::string_view /*s*/, KeyMatch /*m*/,
+                                  std::string_view r) const {
+  out.append(r);
+}
+
+KeyMatch PlainKey::find(std::string_view s, std::size_t from) const {
+  if (from > s.size()) return {};
+  std::size_t at = caseSensitive_ ? FindKey(s, key_, from) : FindKeyFolded(s.substr(from), key_);
+  if (at != std::string_view::npos && !caseSensitive_) at += from;
+  return {at, key_.size()};
+}
+
 std::size_t KeyPos(std::string_view k, std::string_view s) {
   return Pos(FindKey(s, k));
 }
+std::size_t KeyPos(const KeyFinder& k, std::string_view s) {
+  return KeyPosWith(k, s);
+}
 
 std::string TextAfterKey(std::string_view s, std::string_view k) {
-  const std::size_t at = FindKey(s, k);
-  if (at == std::string_view::npos) return std::string(s);
-  return std::string(s.substr(at + k.size()));
+  return TextAfterKeyWith(s, PlainKey(k, true));
+}
+std::string TextAfterKey(std::string_view s, const KeyFinder& k) {
+  return TextAfterKeyWith(s, k);
 }
 
 std::size_t LastPosOfChar(std::string_view k, std::string_view s) {
@@ -138,31 +200,26 @@ std::size_t LastPosInSet(std::string_view q, std::string_view s, bool any) {
 }
 
 std::size_t NthKeyPos(std::string_view s, std::string_view k, long long n) {
-  if (n <= 0) return 0;
-  std::size_t at = FindKey(s, k);
-  for (long long i = 1; i < n && at != std::string_view::npos; ++i) at = FindKey(s, k, at + 1);
-  return Pos(at);
+  return NthKeyPosWith(s, PlainKey(k, true), n);
+}
+std::size_t NthKeyPos(std::string_view s, const KeyFinder& k, long long n) {
+  return NthKeyPosWith(s, k, n);
 }
 
 std::size_t CountKeys(std::string_view s, std::string_view k) {
-  std::size_t count = 0;
-  for (std::size_t at = FindKey(s, k); at != std::string_view::npos;
-       at = FindKey(s, k, at + k.size()))
-    ++count;
-  return count;
+  return CountKeysWith(s, PlainKey(k, true));
+}
+std::size_t CountKeys(std::string_view s, const KeyFinder& k) {
+  return CountKeysWith(s, k);
 }
 
 void AppendReplaceAllKeys(std::string& out, std::string_view s, std::string_view k,
                           std::string_view r, bool caseSensitive) {
-  std::string_view rest = s;
-  for (;;) {
-    const std::size_t at = caseSensitive ? FindKey(rest, k) : FindKeyFolded(rest, k);
-    if (at == std::string_view::npos) break;
-    out.append(rest.substr(0, at));
-    out.append(r);
-    rest.remove_prefix(at + k.size());
-  }
-  out.append(rest);
+  AppendReplaceAllKeysWith(out, s, PlainKey(k, caseSensitive), r);
+}
+bool AppendReplaceAllKeys(std::string& out, std::string_view s, const KeyFinder& k,
+                          std::string_view r) {
+  return AppendReplaceAllKeysWith(out, s, k, r);
 }
 
 std::string ReplaceAllKeys(std::string_view s, std::string_view k, std::string_view r,

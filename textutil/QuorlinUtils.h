@@ -37,6 +37,53 @@ void AppendLowerCase(std::string& out, std::string_view s);
 // Position of the first occurrence of k in s; 0 when k is absent or empty.
 std::size_t KeyPos(std::string_view k, std::string_view s);
 
+// One occurrence of a key in a text: its offset and its length (never 0);
+// at is npos when there is none.
+struct KeyMatch {
+  std::size_t at = std::string_view::npos;
+  std::size_t length = 0;
+  bool found() const { return at != std::string_view::npos; }
+};
+
+// What the key routines look for: a fixed key (PlainKey), or in the engine a
+// pattern. The routines below that take a finder use it for every search and
+// for every length of an occurrence.
+class KeyFinder {
+ public:
+  virtual ~KeyFinder() = default;
+  // The first occurrence in s that starts at or after offset from. s is
+  // always the whole line, so that a search that goes on along the line still
+  // sees the bytes before from.
+  virtual KeyMatch find(std::string_view s, std::size_t from) const = 0;
+  // Appends what replaces the occurrence m of s: r itself, unless the finder
+  // gives r a meaning of its own.
+  virtual void appendReplacement(std::string& out, std::string_view s, KeyMatch m,
+                                 std::string_view r) const;
+};
+
+// A fixed key, compared byte for byte or ignoring the case of A-Z only. An
+// empty key is never found. The key's bytes must outlive the finder.
+class PlainKey final : public KeyFinder {
+ public:
+  PlainKey(std::string_view key, bool caseSensitive) : key_(key), caseSensitive_(caseSensitive) {}
+  KeyMatch find(std::string_view s, std::size_t from) const override;
+
+ private:
+  std::string_view key_;
+  bool caseSensitive_;
+};
+
+// The key routines below, with a finder in place of the key: the same rules,
+// each search and each length taken from the finder. A search that goes on
+// after an occurrence goes on along the same line (s is never cut).
+std::size_t KeyPos(const KeyFinder& k, std::string_view s);
+std::string TextAfterKey(std::string_view s, const KeyFinder& k);
+std::size_t NthKeyPos(std::string_view s, const KeyFinder& k, long long n);
+std::size_t CountKeys(std::string_view s, const KeyFinder& k);
+// Returns whether anything was replaced.
+bool AppendReplaceAllKeys(std::string& out, std::string_view s, const KeyFinder& k,
+                          std::string_view r);
+
 // Everything right of the first occurrence of k (the key removed); s itself
 // when k is absent.
 std::string TextAfterKey(std::string_view s, std::string_view k);

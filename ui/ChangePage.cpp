@@ -110,6 +110,7 @@ ChangeRequest ChangePage::readRequest() const {
   request.caseSensitive = ui_.caseSensitive->isChecked();
   request.outputLowerCase = ui_.outputLowerCase->isChecked();
   request.outputUpperCase = ui_.outputUpperCase->isChecked();
+  request.keyIsPattern = ui_.keyIsPattern->isChecked();
   return request;
 }
 
@@ -200,7 +201,7 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
          outputLines, runMs, clock.elapsed() - runMs);
 
   QCheckBox* const options[] = {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
-                                ui_.outputUpperCase};
+                                ui_.outputUpperCase, ui_.keyIsPattern};
   bool anyChecked = false;
   for (QCheckBox* box : options) anyChecked = anyChecked || box->isChecked();
   if (anyChecked) dialogs_.message(QString::fromLatin1(kCheckBoxReminder));

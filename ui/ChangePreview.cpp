@@ -122,8 +122,8 @@ ChangePreview::ChangePreview(MainWindowUi& ui, const ChangePage& page) : ui_(ui)
     connect(button, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
   for (const auto& [code, button] : ui_.actionButtons)
     connect(button, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
-  for (QCheckBox* box :
-       {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase, ui_.outputUpperCase})
+  for (QCheckBox* box : {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
+                         ui_.outputUpperCase, ui_.keyIsPattern})
     connect(box, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
   for (QLineEdit* field : ui_.fields)
     connect(field, &QLineEdit::textChanged, this, &ChangePreview::requestChanged);
@@ -170,7 +170,11 @@ void ChangePreview::place() {
   const int listLeft = actions.right() + 1 + kGap;
   const int listTop = ok.bottom() + 1 + kGap;
   const int listWidth = page->width() - listLeft - kGap;
-  const int listHeight = page->height() - listTop - kGap;
+  // Down to the page's foot, or to the row of option boxes where it reaches
+  // below the list.
+  const QRect lastBox = ui_.keyIsPattern->geometry();
+  const int listBottom = lastBox.right() >= listLeft ? lastBox.top() : page->height();
+  const int listHeight = listBottom - listTop - kGap;
   // Room for the page's buttons and at least two changes.
   const bool room = listWidth >= 80 && listHeight >= 110;
   ui_.previewChanges->setGeometry(listLeft, listTop, std::max(listWidth, 0),

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include "ui/PatternHelp.h"
 
 namespace quorlin::ui {
 namespace {
@@ -37,6 +40,10 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent) {
   text_->setObjectName(QStringLiteral("FindText"));
   text_->setMinimumWidth(180);
   label->setBuddy(text_);
+  pattern_ = new QCheckBox(QStringLiteral("&Pattern"), this);
+  pattern_->setObjectName(QStringLiteral("FindPattern"));
+  pattern_->setAccessibleDescription(QStringLiteral("The search text is a pattern"));
+  pattern_->setToolTip(QString::fromLatin1(kPatternSyntax));
 
   findNext_ = new QPushButton(QStringLiteral("&Find Next"), this);
   findNext_->setObjectName(QStringLiteral("FindNext"));
@@ -50,6 +57,7 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent) {
   field->addWidget(text_, 1);
   auto* left = new QVBoxLayout;
   left->addLayout(field);
+  left->addWidget(pattern_);
   left->addStretch(1);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(findNext_);
@@ -75,6 +83,10 @@ QString FindDialog::searchText() const {
 
 void FindDialog::setSearchText(const QString& text) {
   text_->setText(text);
+}
+
+bool FindDialog::isPattern() const {
+  return pattern_->isChecked();
 }
 
 void FindDialog::openAt(const QPoint& topLeft) {

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // The find dialog: a small window that stays open beside the main window
-// while the user goes on editing. It holds only the search text and the
-// buttons Find Next and Cancel; every press of Find Next asks the window to
+// while the user goes on editing. It holds only the search text, whether it
+// is a pattern, and the buttons Find Next and Cancel; every press of Find Next asks the window to
 // search from the pane's selection at that moment.
 #pragma once
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -19,8 +20,11 @@ class FindDialog : public QDialog {
 
   QString searchText() const;
   void setSearchText(const QString& text);
+  // Whether the search text is a pattern.
+  bool isPattern() const;
 
   QLineEdit* searchField() const { return text_; }
+  QCheckBox* patternBox() const { return pattern_; }
   QPushButton* findNextButton() const { return findNext_; }
   QPushButton* cancelButton() const { return cancel_; }
 
@@ -35,6 +39,7 @@ class FindDialog : public QDialog {
 
  private:
   QLineEdit* text_ = nullptr;
+  QCheckBox* pattern_ = nullptr;
   QPushButton* findNext_ = nullptr;
   QPushButton* cancel_ = nullptr;
 };

@@ -44,6 +44,7 @@ constexpr Place kFixedPlaces[] = {
     {"UCasecheckbox", 288, 465, 137, 17},
     {"CheckBox2", 440, 465, 161, 17},
     {"LCaseCheckBox", 616, 465, 129, 17},
+    {"PatternCheckBox", 760, 465, 177, 17},
 };
 
 // Radio button grids: rows 16 pixels apart from top 16, two columns. An empty
@@ -135,7 +136,7 @@ constexpr std::string_view kNumberFields[] = {"Edit3", "Edit4", "Edit5", "Edit6"
 constexpr std::string_view kKeyLabels[] = {"Label1", "Label5"};
 constexpr std::string_view kKeyFields[] = {"Edit1", "Edit2"};
 constexpr std::string_view kCheckRow[] = {"CheckBox1", "UCasecheckbox", "CheckBox2",
-                                          "LCaseCheckBox"};
+                                          "LCaseCheckBox", "PatternCheckBox"};
 
 Place& At(std::vector<Place>& places, std::string_view name) {
   return *std::find_if(places.begin(), places.end(),

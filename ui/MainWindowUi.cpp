@@ -30,6 +30,7 @@
 #include "ui/Colours.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowLayout.h"
+#include "ui/PatternHelp.h"
 #include "ui/SpokenLabel.h"
 #include "ui/TextPane.h"
 #include "ui/Western.h"
@@ -311,6 +312,8 @@ void BuildChangePage(MainWindowUi& ui) {
   ui.outputUpperCase = MakeOptionBox(page, "UCasecheckbox", "Output upper case", 11);
   ui.caseSensitive = MakeOptionBox(page, "CheckBox2", "Test Key case sensitive", 12);
   ui.outputLowerCase = MakeOptionBox(page, "LCaseCheckBox", "Output lower case ", 12);
+  ui.keyIsPattern = MakeOptionBox(page, "PatternCheckBox", "Test Key is a pattern", 12);
+  ui.keyIsPattern->setToolTip(Latin1(KeyPatternTip()));
 
   BuildPreview(ui);
 
@@ -333,7 +336,7 @@ void BuildChangePage(MainWindowUi& ui) {
   }
   for (QWidget* w : std::initializer_list<QWidget*>{
            ui.retainPassingOnly, ui.outputUpperCase, ui.caseSensitive, ui.outputLowerCase,
-           ui.okButton, ui.previewList, ui.previewPrevious, ui.previewNext})
+           ui.keyIsPattern, ui.okButton, ui.previewList, ui.previewPrevious, ui.previewNext})
     chain.push_back(w);
   SetTabChain(chain);
 }

@@ -87,6 +87,7 @@ struct MainWindowUi {
   QCheckBox* caseSensitive = nullptr;              // CheckBox2
   QCheckBox* outputLowerCase = nullptr;            // LCaseCheckBox
   QCheckBox* outputUpperCase = nullptr;            // UCasecheckbox
+  QCheckBox* keyIsPattern = nullptr;               // PatternCheckBox
 
   // The preview of the change, in the page's free space.
   QLabel* previewFigures = nullptr;        // the run's figures, right of the test group

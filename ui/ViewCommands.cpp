@@ -53,8 +53,30 @@ void ViewCommands::findNext() {
   const Encoding encoding = pane.encoding();
   const std::string needle = EncodeText(typed, encoding);
   std::size_t at = text::npos;
-  if (encoding == Encoding::Utf8 || IsWesternOnly(typed))
+  std::size_t length = needle.size();
+  const bool findable = encoding == Encoding::Utf8 || IsWesternOnly(typed);
+  if (find_->isPattern()) {
+    if (!findPattern_ || needle != findPatternText_) {
+      // Case-blind as the plain search, for the letters a-z. The pattern is
+      // matched on the text's bytes, in either encoding.
+      KeyPattern::Compiled c = KeyPattern::compile(needle, false, {});
+      if (!c.pattern) {
+        dialogs_.message(DecodeText(
+            "The search text is not a valid pattern: " + c.message.substr(kNotAPattern.size()),
+            encoding));
+        return;
+      }
+      findPattern_ = std::move(c.pattern);
+      findPatternText_ = needle;
+    }
+    if (findable) {
+      const text::PatternMatch m = text::FindPatternForward(pane.text(), *findPattern_, from);
+      at = m.at;
+      length = m.length;
+    }
+  } else if (findable) {
     at = text::FindForward(pane.text(), needle, from, encoding);
+  }
   if (at == text::npos) {
     dialogs_.message(QString::fromLatin1(kNoMoreInstances));
     return;
@@ -63,7 +85,7 @@ void ViewCommands::findNext() {
   ui_.pages->setCurrentWidget(ui_.textPage);
   window_.activateWindow();
   pane.setFocus(Qt::OtherFocusReason);
-  pane.setSelection(at, at + needle.size());
+  pane.setSelection(at, at + length);
 }
 
 void ViewCommands::returnFocusToPane() {

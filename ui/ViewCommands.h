@@ -6,9 +6,12 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <QFont>
 #include <QObject>
+
+#include "engine/KeyPattern.h"
 
 class QLineEdit;
 class QWidget;
@@ -73,6 +76,9 @@ class ViewCommands : public QObject {
   FindDialog* find_ = nullptr;  // a child of the window
   std::unique_ptr<StatusLine> status_;
   std::optional<QFont> fontDialogFont_;  // the font last chosen in the dialog
+  // The search text last searched for as a pattern, compiled once.
+  std::string findPatternText_;
+  std::shared_ptr<const KeyPattern> findPattern_;
 };
 
 }  // namespace quorlin::ui

@@ -14,6 +14,7 @@ struct Req {
   int test = 1, action = 13;
   std::string key, repl, firstLine, lastLine, length, firstChar, lastChar, replPos;
   bool retain = false, cs = false, lower = false, upper = false;
+  bool pattern = false;  // the key is a pattern
 
   operator ChangeRequest() const;  // rows convert implicitly
 };

@@ -20,6 +20,7 @@ Req::operator ChangeRequest() const {
   q.caseSensitive = cs;
   q.outputLowerCase = lower;
   q.outputUpperCase = upper;
+  q.keyIsPattern = pattern;
   return q;
 }
 

@@ -3,6 +3,7 @@
 // every test.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,5 +48,14 @@ inline RunOutput RunLines(const ChangeRequest& q, const std::vector<std::string>
 }
 
 using Lines = std::vector<std::string>;
+
+// Everything a file holds, read from its start.
+inline std::string ReadBack(std::FILE* f) {
+  std::rewind(f);
+  std::string s;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+  return s;
+}
 
 }  // namespace quorlin::testing

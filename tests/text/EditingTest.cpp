@@ -216,5 +216,35 @@ TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
   EXPECT_EQ(FindForward(split, "ab", 0), 4u);
 }
 
+TEST(FindPatternForward, MatchesWithinLinesFromAnOffset) {
+  const struct {
+    const char* name;
+    std::string text;
+    std::string pattern;
+    std::size_t from;
+    PatternMatch expected;
+  } rows[] = {
+      {"first match and its length", "xx ab12 cd", "[a-z]+\\d+", 0, {3, 4}},
+      {"^ is a line's start, not the offset", "ab ab\nab", "^ab", 1, {6, 2}},
+      {"\\b sees the byte before the offset", "xab ab", "\\bab", 1, {4, 2}},
+      {"an empty match is none", "abc", "x*", 0, {}},
+      {"a-z either case, accented letters not", "\xC9 ABC", "\xE9|abc", 0, {2, 3}},
+      {"on the last line, unended", "one\ntwo", "t.o", 0, {4, 3}},
+      {"never across a line break", "ab\ncd", "b\\ncd", 0, {}},
+      {"offset past the end", "abc", "a", 99, {}},
+  };
+  for (const auto& row : rows) {
+    const auto p = KeyPattern::compile(row.pattern, false, {}).pattern;
+    ASSERT_TRUE(p) << row.name;
+    const PatternMatch m = FindPatternForward(Text::fromBytes(row.text), *p, row.from);
+    EXPECT_TRUE(m.at == row.expected.at && m.length == row.expected.length)
+        << row.name << ": " << m.at << "+" << m.length;
+  }
+  const Text split = Text::fromBytes("xxxxAB").insert(5, "-").erase(5, 6);
+  const PatternMatch m =
+      FindPatternForward(split, *KeyPattern::compile("a.", false, {}).pattern, 0);
+  EXPECT_TRUE(m.at == 4 && m.length == 2);
+}
+
 }  // namespace
 }  // namespace quorlin::text

@@ -126,6 +126,7 @@ TEST_F(Accessibility, ChangePageWorksByKeysAlone) {
       ui().outputUpperCase,
       ui().caseSensitive,
       ui().outputLowerCase,
+      ui().keyIsPattern,
       ui().okButton,
       ui().previewList,
   };
@@ -158,7 +159,7 @@ TEST_F(Accessibility, ChangePageWorksByKeysAlone) {
   ASSERT_EQ(Focus(), ui().outputUpperCase);
   Press(Qt::Key_Space);
   EXPECT_TRUE(ui().outputUpperCase->isChecked());
-  for (int i = 0; i < 3; ++i) Press(Qt::Key_Tab);
+  for (int i = 0; i < 4; ++i) Press(Qt::Key_Tab);
   ASSERT_EQ(Focus(), ui().okButton);
   Press(Qt::Key_Return);
   EXPECT_EQ(PaneLines(), (std::vector<std::string>{"ALPHA", "GAMMA"}));

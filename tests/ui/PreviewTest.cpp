@@ -50,8 +50,8 @@ class Preview : public WindowTest {
     return preview().shownFigures();
   }
 
-  // quorlin-batch's arguments for the request on input.
-  static QStringList BatchArguments(const Req& r, const QString& input) {
+  // quorlin-batch's options for the request.
+  static QStringList BatchArgs(const Req& r) {
     QStringList args{QStringLiteral("-t"), QString::number(r.test), QStringLiteral("-a"),
                      QString::number(r.action)};
     const std::pair<const char*, const std::string*> fields[] = {{"--key", &r.key},
@@ -69,16 +69,24 @@ class Preview : public WindowTest {
     if (r.cs) args << QStringLiteral("-c");
     if (r.lower) args << QStringLiteral("--lower");
     if (r.upper) args << QStringLiteral("--upper");
-    return args << input;
+    if (r.pattern) args << QStringLiteral("-E");
+    return args;
   }
 
-  // quorlin-batch --dry-run's figures on the pane's text.
-  static RunStats BatchFigures(const Req& r, const QString& input, const QStringList& more = {}) {
+  // What quorlin-batch writes with these arguments: standard output, then
+  // standard error.
+  static std::pair<QByteArray, QByteArray> Batch(const QStringList& args) {
     QProcess batch;
-    batch.start(QStringLiteral(QUORLIN_BATCH),
-                QStringList{QStringLiteral("--dry-run")} + more + BatchArguments(r, input));
+    batch.start(QStringLiteral(QUORLIN_BATCH), args);
     EXPECT_TRUE(batch.waitForFinished(30000));
-    const QString err = QString::fromLatin1(batch.readAllStandardError());
+    return {batch.readAllStandardOutput(), batch.readAllStandardError()};
+  }
+
+  // quorlin-batch --dry-run's figures on the pane's text (more: options put
+  // before the request's).
+  static RunStats BatchFigures(const Req& r, const QString& input, const QStringList& more = {}) {
+    const QString err = QString::fromLatin1(
+        Batch(more + BatchArgs(r) << QStringLiteral("--dry-run") << input).second);
     static const QRegularExpression line(QStringLiteral(
         "^passed (\\d+), changed (\\d+), deleted (\\d+), added (\\d+), lines in (\\d+), lines out "
         "(\\d+)\\n$"));
@@ -147,16 +155,65 @@ TEST_F(Preview, AUtf8TextChangesAsTheBatchProgramChangesIt) {
     const std::optional<RunStats> shown = Figures();
     ASSERT_TRUE(shown.has_value());
     EXPECT_EQ(*shown, BatchFigures(r, path(QStringLiteral("text.txt")), utf8));
-    QProcess batch;
-    batch.start(QStringLiteral(QUORLIN_BATCH),
-                utf8 + QStringList{QStringLiteral("--lf")} +
-                    BatchArguments(r, path(QStringLiteral("text.txt"))));
-    ASSERT_TRUE(batch.waitForFinished(30000));
+    const QByteArray written = Batch(utf8 + QStringList{QStringLiteral("--lf")} + BatchArgs(r)
+                                     << path(QStringLiteral("text.txt")))
+                                   .first;
     ClickOk();
-    EXPECT_EQ(PaneBytes(), batch.readAllStandardOutput().toStdString());
+    EXPECT_EQ(PaneBytes(), written.toStdString());
     form->Undo1Click();
     EnterRequest({});
   }
+}
+
+// A pattern gives the preview the figures of quorlin-batch -E, and OK the
+// bytes it writes on one thread and on three; a refused pattern is shown in
+// the preview and in a box on OK as the batch program prints it.
+TEST_F(Preview, PatternsAgreeWithTheBatchProgram) {
+  // clang-format off
+  const Req rows[] = {
+      {.test = 3, .action = 31, .key = "(\\w+) (-?\\d+)", .repl = "\\2=\\1", .pattern = true},
+      {.test = 5, .action = 40, .key = "\\bk|<", .pattern = true},
+      {.test = 13, .action = 22, .key = "[a-z]+", .cs = true, .pattern = true},
+      {.test = 4, .action = 24, .key = "<[^>]*>", .firstChar = "1", .pattern = true},
+      {.test = 1, .action = 29, .key = "e.", .repl = "|", .upper = true, .pattern = true},
+      {.test = 3, .action = 14, .key = "(key", .pattern = true},
+  };
+  // clang-format on
+  std::string text;
+  for (const std::string& l : kText) text += l + "\n";
+  WriteFile(QStringLiteral("text.txt"), QByteArray::fromStdString(text));
+  const QString input = path(QStringLiteral("text.txt"));
+  Start({input});
+  for (const Req& r : rows) {
+    SCOPED_TRACE("pattern " + r.key + ", test " + std::to_string(r.test) + ", action " +
+                 std::to_string(r.action));
+    SetPaneLines(kText);
+    EnterRequest(r);
+    const auto [out, err] = Batch(BatchArgs(r) << input);
+    if (!err.isEmpty()) {  // refused
+      const QString why = QString::fromLatin1(err).trimmed();
+      Figures();
+      EXPECT_EQ(ui().previewFigures->text(), "<i>" + why.toHtmlEscaped() + "</i>");
+      ClickOk();
+      EXPECT_EQ(dialogs.texts(), QStringList{why});
+      EXPECT_EQ(PaneLines(), kText);
+      dialogs.boxes.clear();
+      continue;
+    }
+    const std::optional<RunStats> shown = Figures();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(*shown, BatchFigures(r, input));
+    EXPECT_EQ(Batch(BatchArgs(r) << QStringLiteral("-j") << QStringLiteral("3") << input).first,
+              out);
+    ClickOk();
+    std::string written;
+    for (const std::string& l : PaneLines()) written += l + "\n";
+    EXPECT_EQ(QByteArray::fromStdString(written), out);
+    EXPECT_NE(written, text);
+    dialogs.boxes.clear();
+    EXPECT_FALSE(ui().keyIsPattern->isChecked());  // unchecked after the run, as the others
+  }
+  dialogs.saveAnswers = {ui::SaveChoice::Discard};
 }
 
 // The preview says why there are no figures while the request is refused,

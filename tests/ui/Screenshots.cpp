@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Takes a picture of each page of the main window as it shows at first show
-// on a 1024x768 and a 1920x1080 screen, for looking at the layout by eye:
+// on a 1024x768 and a 1920x1080 screen, and the find dialog, for looking at the
+// layout by eye:
 //   quorlin_screenshots OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
@@ -12,9 +13,11 @@
 #include "engine/LineList.h"
 #include "text/Text.h"
 #include "ui/AboutU.h"
+#include "ui/FindDialog.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindowUi.h"
 #include "ui/TextPane.h"
+#include "ui/ViewCommands.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -40,6 +43,11 @@ int main(int argc, char** argv) {
       const QString file = QStringLiteral("%1/page%2-%3.png").arg(out).arg(page + 1).arg(size);
       if (!form.grab().save(file)) return 1;
     }
+    quorlin::ui::FindDialog& find = form.view().findDialog();
+    find.openAt(form.geometry().center());
+    QCoreApplication::processEvents();
+    if (!find.grab().save(QStringLiteral("%1/find-%2.png").arg(out).arg(size))) return 1;
+    find.hide();
     form.close();
   }
   quorlin::ui::TAboutQuorlin about;

@@ -2,6 +2,7 @@
 // Searching the pane: the case-blind comparison of the set's letters, and the
 // find dialog driven as a user would (open, type, Find Next, the message at
 // the end, the selection kept).
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -168,6 +169,29 @@ TEST_F(FindDialogTest, SearchesFromTheEndOfTheSelectionMadeByHand) {
     EXPECT_EQ(Selection(), row.expected) << row.anchor << "-" << row.position;
   }
   EXPECT_TRUE(Messages().isEmpty());
+}
+
+// With Pattern checked, Find Next selects the next match, as long as it is;
+// a pattern that is not one says why.
+TEST_F(FindDialogTest, APatternSelectsEachMatchOrSaysWhyItIsNone) {
+  Start();
+  // Offsets: "item 12, item 345" 0-17, "ITEM 6" 18-24.
+  SetPaneLines({"item 12, item 345", "ITEM 6"});
+  OpenAndType(QStringLiteral("item \\d+"));
+  find().patternBox()->click();
+  const std::pair<int, int> expected[] = {{0, 7}, {9, 8}, {18, 6}};
+  for (const auto& e : expected) {
+    PressFindNext();
+    EXPECT_EQ(Selection(), e);
+  }
+  PressFindNext();
+  EXPECT_EQ(Messages(), QStringList{kNoMore});
+  OpenAndType(QStringLiteral("item (\\d"));
+  PressFindNext();
+  EXPECT_EQ(Messages(),
+            (QStringList{kNoMore, QStringLiteral("The search text is not a valid pattern: "
+                                                 "missing ): item (\\d")}));
+  EXPECT_EQ(Selection(), std::make_pair(18, 6));
 }
 
 TEST_F(FindDialogTest, StaysOpenWhileTheUserEditsAndKeepsItsText) {

@@ -171,7 +171,8 @@ class WindowTest : public ::testing::Test {
     const std::pair<QCheckBox*, bool> boxes[] = {{ui().retainPassingOnly, r.retain},
                                                  {ui().caseSensitive, r.cs},
                                                  {ui().outputLowerCase, r.lower},
-                                                 {ui().outputUpperCase, r.upper}};
+                                                 {ui().outputUpperCase, r.upper},
+                                                 {ui().keyIsPattern, r.pattern}};
     for (const auto& [box, on] : boxes) {
       if (box->isChecked() != on) box->click();
     }
