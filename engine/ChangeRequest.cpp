@@ -172,7 +172,12 @@ KeyPattern::Compiled RequestPattern(const ChangeRequest& q) {
   const ActionRow* a = FindAction(q.action);
   uses.blocks = q.test == TestCode::HasKey || q.test == TestCode::LacksKey ||
                 (a != nullptr && a->comparesKey);
-  return KeyPattern::compile(q[Field::TestKey].text, q.caseSensitive, uses);
+  const std::string& key = q[Field::TestKey].text;
+  // As for a plain key: bytes that are not valid UTF-8 would match inside a
+  // character.
+  if (q.encoding == Encoding::Utf8 && !QuorlinUtils::IsValidUtf8(key))
+    return {nullptr, std::string(kKeyNotUtf8Message)};
+  return KeyPattern::compile(key, q.caseSensitive, uses, q.encoding);
 }
 
 }  // namespace quorlin

@@ -95,6 +95,9 @@ inline bool TextFieldFilled(std::string_view text) {
   return !text.empty();
 }
 
+// Why a UTF-8 run refuses a test key that is not valid UTF-8.
+inline constexpr char kKeyNotUtf8Message[] = "Test Key Text is not valid UTF-8";
+
 // Pre-run validation by the rows of the chosen test and action: the test's
 // refusal (if any) first, then the action's, then what is wrong with a
 // pattern key or with the replacement that action 31 makes of it. Empty

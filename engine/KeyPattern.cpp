@@ -5,12 +5,15 @@
 #include <array>
 #include <bitset>
 #include <cassert>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include <re2/re2.h>
+
+#include "textutil/Utf8.h"
 
 namespace quorlin {
 
@@ -21,16 +24,17 @@ namespace {
 constexpr std::string_view kNotAReplacement =
     "The Replacement Key Text is not a valid replacement for the pattern: ";
 
-RE2::Options PatternOptions() {
+RE2::Options PatternOptions(bool utf8) {
   RE2::Options o;
-  o.set_encoding(RE2::Options::EncodingLatin1);
+  o.set_encoding(utf8 ? RE2::Options::EncodingUTF8 : RE2::Options::EncodingLatin1);
   o.set_log_errors(false);
   o.set_max_mem(kPatternMemory);
   o.set_case_sensitive(true);  // the case rule is written into the pattern
   return o;
 }
 
-// RE2 quotes the pattern in its messages as UTF-8; the user typed 8-bit text.
+// RE2 quotes the pattern in its messages as UTF-8; in Latin-1 mode the user
+// typed 8-bit text.
 std::string ToLatin1(std::string_view utf8) {
   std::string out;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -54,6 +58,30 @@ constexpr bool IsOctal(char c) {
 }
 
 using ByteSet = std::bitset<256>;
+
+// Appends the bytes of set below limit as a class body of \xNN ranges.
+void AppendByteRanges(std::string& out, const ByteSet& set, unsigned limit) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  auto hex = [&](unsigned c) {
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  };
+  for (unsigned c = 0; c < limit;) {
+    if (!set[c]) {
+      ++c;
+      continue;
+    }
+    unsigned last = c;
+    while (last + 1 < limit && set[last + 1]) ++last;
+    hex(c);
+    if (last > c) {
+      out += '-';
+      hex(last);
+    }
+    c = last + 1;
+  }
+}
 
 // The end of the escape sequence at i, as RE2 reads one (outside a class, or
 // one character inside it).
@@ -106,17 +134,26 @@ std::size_t ClassEnd(std::string_view p, std::size_t i) {
 //    only). Where the user's own "(?i)" or "(?-i)" holds, RE2 decides.
 //  - anchors: ^, $, \A and \z match anywhere (they become empty groups), or
 //    at every LF (they become "(?m:^)" and "(?m:$)"), or stay as they are.
-// \Q...\E always becomes escaped bytes, so the result can be wrapped safely.
-// Capturing groups keep their numbers: only non-capturing ones are added.
+//  - utf8 (RE2's UTF-8 mode): "." and every class that holds all characters
+//    above 127 ("[^>]", "\W") become classes without the surrogates. RE2
+//    would take such a class as any lead byte and continuation bytes, so an
+//    overlong form, a surrogate or a value above U+10FFFF would be one
+//    character to it; without them it takes valid characters only, and a
+//    byte that starts no valid character (a stray byte) matches nothing.
+// \Q...\E always becomes escaped bytes (characters in UTF-8), so the result
+// can be wrapped safely. Capturing groups keep their numbers: only
+// non-capturing ones are added.
 enum class Anchors { Kept, Dropped, AtEveryLf };
 
 class Rewriter {
  public:
-  Rewriter(std::string_view p, bool fold, Anchors anchors)
-      : p_(p), fold_(fold), anchors_(anchors) {}
+  Rewriter(std::string_view p, bool fold, Anchors anchors, bool utf8)
+      : p_(p), fold_(fold), anchors_(anchors), utf8_(utf8) {}
 
   std::string run();
   bool sawAnchor() const { return sawAnchor_; }
+  // Whether the pattern holds \C, one byte whatever the encoding.
+  bool sawAnyByte() const { return anyByte_; }
   // Whether some piece of the pattern may match a space or a tab.
   bool mayMatchBlank() const { return blank_; }
 
@@ -129,17 +166,27 @@ class Rewriter {
   void quoted(unsigned char c);
   void anchor(std::string_view token);
   void charClass(std::string_view token);
-  const ByteSet& members(const std::string& pattern);
+  void utf8Class(std::string_view token);
+  // The single bytes a one-character pattern matches; in UTF-8 mode only
+  // those below 128 can match, and wide tells whether it holds every
+  // character above 127.
+  struct Members {
+    ByteSet bytes;
+    bool wide = false;
+  };
+  const Members& members(const std::string& pattern);
 
   std::string_view p_;
   bool fold_;
   Anchors anchors_;
+  bool utf8_;
+  bool anyByte_ = false;
   UserCase userCase_ = UserCase::Unset;
   std::vector<UserCase> savedCase_;  // userCase_ outside each open group
   bool sawAnchor_ = false;
   bool blank_ = false;
   std::string out_;
-  std::map<std::string, ByteSet> members_;  // classes already worked out
+  std::map<std::string, Members> members_;  // classes already worked out
 };
 
 std::string Rewriter::run() {
@@ -154,7 +201,17 @@ std::string Rewriter::run() {
         if (e == 'Q') {
           const std::size_t end = p_.find("\\E", i + 2);
           const std::size_t stop = end == std::string_view::npos ? n : end;
-          for (std::size_t k = i + 2; k < stop; ++k) quoted(static_cast<unsigned char>(p_[k]));
+          for (std::size_t k = i + 2; k < stop; ++k) {
+            if (utf8_ && static_cast<unsigned char>(p_[k]) >= 0x80) {
+              const QU::Utf8Char u = QU::DecodeUtf8(p_.data() + k, stop - k);
+              char hex[16];
+              std::snprintf(hex, sizeof hex, "\\x{%x}", static_cast<unsigned>(u.codePoint));
+              out_ += hex;
+              k += u.length - 1;
+              continue;
+            }
+            quoted(static_cast<unsigned char>(p_[k]));
+          }
           i = end == std::string_view::npos ? n : end + 2;
           continue;
         }
@@ -164,6 +221,8 @@ std::string Rewriter::run() {
           anchor(token);
         } else if (e == 'p' || e == 'P') {
           charClass(token);
+        } else if (utf8_ && std::string_view("dDsSwW").find(e) != std::string_view::npos) {
+          utf8Class(token);
         } else if (IsOctal(e)) {
           unsigned v = 0;
           for (char d : token.substr(1)) v = v * 8 + unsigned(d - '0');
@@ -176,6 +235,7 @@ std::string Rewriter::run() {
           // \b \B \C \d \D \s \S \w \W, \n and the like, escaped punctuation:
           // none of them is changed by the case of a letter.
           if (std::string_view("CsDWt ").find(e) != std::string_view::npos) blank_ = true;
+          anyByte_ = anyByte_ || e == 'C';
           out_.append(token);
         }
         i = end;
@@ -215,8 +275,18 @@ std::string Rewriter::run() {
         // Operators, braces, digits and other bytes: letters are literals
         // here (a letter never stands inside a counted repetition).
         if (c == '.') blank_ = true;
-        literal(static_cast<unsigned char>(c), p_.substr(i, 1));
-        ++i;
+        if (utf8_ && c == '.') {
+          utf8Class(p_.substr(i, 1));
+          ++i;
+        } else if (utf8_ && static_cast<unsigned char>(c) >= 0x80) {
+          // A character of several bytes: never a letter a-z.
+          const std::size_t length = QU::Utf8CharLength(p_, i);
+          out_.append(p_.substr(i, length));
+          i += length;
+        } else {
+          literal(static_cast<unsigned char>(c), p_.substr(i, 1));
+          ++i;
+        }
         continue;
     }
   }
@@ -276,14 +346,18 @@ void Rewriter::anchor(std::string_view token) {
 // A class matches the same bytes whatever the case rule unless it treats a
 // letter and its other case differently.
 void Rewriter::charClass(std::string_view token) {
+  if (utf8_) {
+    utf8Class(token);
+    return;
+  }
   const std::string atom(token);
-  const ByteSet& exact = members(atom);
+  const ByteSet& exact = members(atom).bytes;
   if (exact[' '] || exact['\t']) blank_ = true;
   if (!folding()) {
     out_.append(token);
     return;
   }
-  const ByteSet& folded = members("(?i:" + atom + ")");
+  const ByteSet& folded = members("(?i:" + atom + ")").bytes;
   ByteSet wanted = exact;
   for (unsigned c = 0; c < 256; ++c)
     if (IsLetter(c)) wanted[c] = folded[c];
@@ -291,47 +365,80 @@ void Rewriter::charClass(std::string_view token) {
     out_.append(token);
     return;
   }
-  static constexpr char kHex[] = "0123456789abcdef";
-  auto hex = [&](unsigned c) {
-    out_ += "\\x";
-    out_ += kHex[c >> 4];
-    out_ += kHex[c & 15];
-  };
   if (wanted.none()) {
     out_ += "[^\\x00-\\xff]";
     return;
   }
   out_ += '[';
-  for (unsigned c = 0; c < 256;) {
-    if (!wanted[c]) {
-      ++c;
-      continue;
-    }
-    unsigned last = c;
-    while (last + 1 < 256 && wanted[last + 1]) ++last;
-    hex(c);
-    if (last > c) {
-      out_ += '-';
-      hex(last);
-    }
-    c = last + 1;
-  }
+  AppendByteRanges(out_, wanted, 256);
   out_ += ']';
 }
 
+// A class of characters (a bracketed class, \pN, \d and the like, "."):
+// its characters above 127 stay as they are, its letters a-z and A-Z take
+// the case rule. Under RE2's "(?i)" a class only gains letters, a negated
+// one ("[^a]", "\PL") only loses them.
+void Rewriter::utf8Class(std::string_view token) {
+  const std::string atom(token);
+  const Members& exact = members(atom);
+  if (exact.bytes[' '] || exact.bytes['\t']) blank_ = true;
+  ByteSet wanted = exact.bytes;
+  if (folding()) {
+    const ByteSet& folded = members("(?i:" + atom + ")").bytes;
+    for (unsigned c = 0; c < 128; ++c)
+      if (IsLetter(c)) wanted[c] = folded[c];
+  }
+  if (exact.wide) {  // every character above 127, and the ASCII wanted
+    ByteSet others;
+    for (unsigned c = 0; c < 128; ++c) others[c] = !wanted[c];
+    out_ += "[^";
+    AppendByteRanges(out_, others, 128);
+    out_ += "\\x{d800}-\\x{dfff}]";
+    return;
+  }
+  const ByteSet gained = wanted & ~exact.bytes, lost = exact.bytes & ~wanted;
+  std::string core(token);
+  if (lost.any() && token.substr(0, 2) == "[^") {
+    // The letters lost join what the class excludes, in front, where a "]"
+    // or "-" first in the class would no longer be literal unescaped.
+    core = "[^";
+    AppendByteRanges(core, lost, 128);
+    std::string_view rest = token.substr(2);
+    if (rest[0] == ']' || rest[0] == '-') core += '\\';
+    core.append(rest);
+  } else if (lost.any() && token.substr(0, 2) == "\\P") {
+    core = "[^\\p";
+    core.append(token.substr(2));
+    AppendByteRanges(core, lost, 128);
+    core += ']';
+  }
+  // A positive class that holds a negated one ("[\PLx]") keeps what it has:
+  // its letters are not taken away.
+  if (gained.none()) {
+    out_ += core;
+    return;
+  }
+  out_ += "(?:" + core + "|[";
+  AppendByteRanges(out_, gained, 128);
+  out_ += "])";
+}
+
 // The bytes a one-character pattern matches.
-const ByteSet& Rewriter::members(const std::string& pattern) {
+const Rewriter::Members& Rewriter::members(const std::string& pattern) {
   const auto known = members_.find(pattern);
   if (known != members_.end()) return known->second;
-  ByteSet set;
-  RE2::Options o = PatternOptions();
+  Members set;
+  RE2::Options o = PatternOptions(utf8_);
   o.set_never_capture(true);
   const RE2 re(pattern, o);
   assert(re.ok());
-  for (unsigned c = 0; c < 256; ++c) {
+  for (unsigned c = 0; c < (utf8_ ? 128U : 256U); ++c) {
     const char byte = static_cast<char>(c);
-    set[c] = RE2::FullMatch(re2::StringPiece(&byte, 1), re);
+    set.bytes[c] = RE2::FullMatch(re2::StringPiece(&byte, 1), re);
   }
+  // An overlong form: only a class that holds every character above 127 is
+  // compiled to take it.
+  set.wide = utf8_ && RE2::FullMatch("\xE0\x80\x80", re);
   return members_.emplace(pattern, set).first->second;
 }
 
@@ -351,7 +458,7 @@ const ByteSet& Rewriter::members(const std::string& pattern) {
 // never less. Lines hold no LF, so the flags s and m change nothing here.
 class NonEmptyPart {
  public:
-  explicit NonEmptyPart(std::string_view p) : p_(p) {}
+  NonEmptyPart(std::string_view p, bool utf8) : p_(p), utf8_(utf8) {}
   // Empty when the pattern never matches anything but empty text.
   std::optional<std::string> run() {
     Piece all = alternation();
@@ -444,6 +551,8 @@ class NonEmptyPart {
     } else if (c == '^' || c == '$') {
       ++i_;
       return Piece{std::string(1, c), true, std::nullopt};
+    } else if (utf8_ && static_cast<unsigned char>(c) >= 0x80) {
+      i_ += QU::Utf8CharLength(p_, i_);  // a character of several bytes
     } else {
       ++i_;  // a byte, ".", or a "{" that starts no counted repetition
     }
@@ -496,15 +605,17 @@ class NonEmptyPart {
   }
 
   std::string_view p_;
+  bool utf8_;
   std::size_t i_ = 0;
   bool fold_ = false;
 };
 
-std::unique_ptr<RE2> Compile(const std::string& pattern, bool captures, std::string& error) {
-  RE2::Options o = PatternOptions();
+std::unique_ptr<RE2> Compile(const std::string& pattern, bool utf8, bool captures,
+                             std::string& error) {
+  RE2::Options o = PatternOptions(utf8);
   o.set_never_capture(!captures);
   auto re = std::make_unique<RE2>(pattern, o);
-  if (!re->ok()) error = ToLatin1(re->error());
+  if (!re->ok()) error = utf8 ? re->error() : ToLatin1(re->error());
   return re;
 }
 
@@ -513,22 +624,28 @@ std::unique_ptr<RE2> Compile(const std::string& pattern, bool captures, std::str
 KeyPattern::KeyPattern() = default;
 KeyPattern::~KeyPattern() = default;
 
-KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitive, Uses uses) {
+KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitive, Uses uses,
+                                         QU::Encoding encoding) {
   Compiled result;
   std::string error;
+  const bool utf8 = encoding == QU::Encoding::Utf8;
   // The pattern as typed first: its messages quote what the user wrote.
   const std::string typed(key);
-  std::unique_ptr<RE2> asTyped = Compile(typed, true, error);
+  std::unique_ptr<RE2> asTyped = Compile(typed, utf8, true, error);
   if (!error.empty()) {
     result.message = std::string(kNotAPattern) + error;
     return result;
   }
   std::shared_ptr<KeyPattern> k(new KeyPattern());
-  Rewriter kept(key, !caseSensitive, Anchors::Kept);
+  Rewriter kept(key, !caseSensitive, Anchors::Kept, utf8);
   const std::string rewritten = kept.run();
+  if (utf8 && kept.sawAnyByte()) {
+    result.message = std::string(kNotAPattern).append(kAnyByteInUtf8);
+    return result;
+  }
   k->anchored_ = kept.sawAnchor();
   k->tabBlind_ = !kept.mayMatchBlank();
-  k->main_ = caseSensitive ? std::move(asTyped) : Compile(rewritten, true, error);
+  k->main_ = caseSensitive && !utf8 ? std::move(asTyped) : Compile(rewritten, utf8, true, error);
   if (!error.empty()) {  // within RE2's syntax, but too large once rewritten
     result.message = std::string(kNotAPattern) + error;
     return result;
@@ -545,25 +662,25 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
   // None at all: only empty matches, no occurrence ever. One too large to
   // compile: the search goes on one byte after another.
   auto nonEmpty = [&](const std::string& pattern) -> std::unique_ptr<RE2> {
-    const std::optional<std::string> part = NonEmptyPart(pattern).run();
+    const std::optional<std::string> part = NonEmptyPart(pattern, utf8).run();
     if (!part) return nullptr;
     std::string ignored;
-    std::unique_ptr<RE2> re = Compile(*part, false, ignored);
+    std::unique_ptr<RE2> re = Compile(*part, utf8, false, ignored);
     return re->ok() ? std::move(re) : nullptr;
   };
   if (k->matchesEmpty_) {
-    k->onlyEmpty_ = !NonEmptyPart(rewritten).run();
+    k->onlyEmpty_ = !NonEmptyPart(rewritten, utf8).run();
     k->nonEmpty_ = nonEmpty(rewritten);
   }
-  if (uses.lineEnd) k->atEnd_ = Compile("(?:" + rewritten + ")\\z", false, error);
+  if (uses.lineEnd) k->atEnd_ = Compile("(?:" + rewritten + ")\\z", utf8, false, error);
   if (error.empty() && uses.blocks) {
     // Searches over blocks: for a pattern that may match empty text, where
     // its non-empty matches may start (never certain, never empty).
     for (const Anchors anchors : {Anchors::Dropped, Anchors::AtEveryLf}) {
       if (anchors == Anchors::AtEveryLf && !k->anchored_) break;
-      const std::string text = Rewriter(key, !caseSensitive, anchors).run();
+      const std::string text = Rewriter(key, !caseSensitive, anchors, utf8).run();
       std::unique_ptr<RE2> re = k->matchesEmpty_ ? nonEmpty(text) : nullptr;
-      if (re == nullptr) re = Compile(text, false, error);
+      if (re == nullptr) re = Compile(text, utf8, false, error);
       (anchors == Anchors::Dropped ? k->block_ : k->lfBlock_) = std::move(re);
     }
   }

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
-// The Test Key as a pattern: a regular expression over the bytes of a line
-// (RE2 in its Latin-1 mode: "." is one byte, any byte may be searched for),
-// compiled once per run and shared by the threads of a run.
+// The Test Key as a pattern: a regular expression over a line, compiled once
+// per run and shared by the threads of a run. Over a Windows-1252 text it
+// works on bytes (RE2 in its Latin-1 mode: "." is one byte, any byte may be
+// searched for); over a UTF-8 text on characters (RE2's UTF-8 mode: "." is
+// one valid character, a class a class of characters, "\xE9" the character
+// U+00E9). There a byte that starts no valid character (a stray byte) is
+// matched by nothing, so a match always starts and ends between characters,
+// and "\C" (one byte, which could cut a character) is refused.
 //
 // The rules of a key search hold for it:
 //  - an occurrence is the leftmost non-empty match, matches chosen as in Perl
@@ -26,6 +31,7 @@
 #include <string_view>
 
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 namespace re2 {
 class RE2;
@@ -41,6 +47,9 @@ inline constexpr std::int64_t kPatternMemory = std::int64_t(8) << 20;
 // How a message about a Test Key that is not a valid pattern starts; RE2's
 // words follow.
 inline constexpr std::string_view kNotAPattern = "The Test Key is not a valid pattern: ";
+// What follows it for "\C" in a UTF-8 text.
+inline constexpr std::string_view kAnyByteInUtf8 =
+    "\\C (any one byte) could cut a character in two in a UTF-8 text";
 
 class KeyPattern final : public QuorlinUtils::KeyFinder {
  public:
@@ -54,7 +63,9 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
     std::shared_ptr<const KeyPattern> pattern;
     std::string message;
   };
-  static Compiled compile(std::string_view key, bool caseSensitive, Uses uses);
+  // The key holds the text's bytes: in UTF-8 it must be valid UTF-8.
+  static Compiled compile(std::string_view key, bool caseSensitive, Uses uses,
+                          QuorlinUtils::Encoding encoding);
 
   KeyPattern(const KeyPattern&) = delete;
   KeyPattern& operator=(const KeyPattern&) = delete;

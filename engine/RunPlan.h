@@ -30,9 +30,6 @@ OutputCase OutputCaseOf(const ChangeRequest& request);
 // buf.
 std::string_view ApplyOutputCase(OutputCase c, std::string_view line, std::string& buf);
 
-// Why a UTF-8 run refuses a test key that is not valid UTF-8.
-inline constexpr char kKeyNotUtf8Message[] = "Test Key Text is not valid UTF-8";
-
 struct RunPlan {
   // The plan of a request that has passed ValidateRequest; null with the
   // messages when the action code names no action, or a numeric field that

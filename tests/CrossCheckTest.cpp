@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -289,15 +290,81 @@ TEST(CrossCheck, ChangeRunAgreesWithReferenceOnGeneratedCases) {
             << " refused by validation\n";
 }
 
+// A pattern over bytes and the same pattern over the characters that
+// ToUtf8Characters makes of them: the key's bytes as literals, and pieces
+// that read one character (".", classes, \W). A UTF-8 pattern never matches
+// a stray byte, so the byte pattern's "." and classes leave those bytes out.
+struct PatternPair {
+  std::string bytes, utf8;
+};
+
+PatternPair PatternsOf(Rng& rng, const std::string& key) {
+  const std::string strays = "\\x80-\\x8f\\xff";
+  const auto hex = [](unsigned b, const char* form) {
+    char h[16];
+    std::snprintf(h, sizeof h, form, b);
+    return std::string(h);
+  };
+  const auto utf8 = [&](unsigned b) { return ToUtf8Characters(std::string(1, char(b))); };
+  const auto character = [&](unsigned b) {  // as \x{...}, or the character itself
+    const std::string c = utf8(b);
+    return rng.chance(50) ? c
+                          : hex(QuorlinUtils::DecodeUtf8(c.data(), c.size()).codePoint, "\\x{%x}");
+  };
+  PatternPair p;
+  const auto add = [&](const std::string& b, const std::string& u) {
+    p.bytes += b;
+    p.utf8 += u;
+  };
+  for (const char c : key.substr(0, 4)) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 0x80 && !QuorlinUtils::IsValidUtf8(utf8(b))) || rng.chance(15))
+      add("[^\\n" + strays + "]", ".");
+    else
+      add(hex(b, "\\x%02x"), b >= 0x80 ? character(b) : hex(b, "\\x%02x"));
+    if (rng.chance(20)) {
+      const std::string repeat = rng.chance(50) ? "+" : "?";
+      add(repeat, repeat);
+    }
+  }
+  const int lo = rng.range(0x90, 0xFE), hi = std::min(0xFE, lo + rng.below(24));
+  std::string chars;
+  for (int b = lo; b <= hi; ++b) chars += character(static_cast<unsigned>(b));
+  const std::string range =
+      hex(static_cast<unsigned>(lo), "\\x%02x-") + hex(static_cast<unsigned>(hi), "\\x%02x");
+  switch (rng.below(7)) {
+    case 0:
+      add("[" + range + "]+", "[" + chars + "]+");
+      break;
+    case 1:
+      add("[^a-c" + range + strays + "]", "[^a-c" + chars + "]");
+      break;
+    case 2:
+      add("[^\\w" + strays + "]", "\\W");
+      break;
+    case 3:
+      p = {"^(" + p.bytes + ")", "^(" + p.utf8 + ")"};
+      break;
+    case 4:
+      add("|\\d+", "|\\d+");
+      break;
+    case 5:
+      p = {"\\b(?:" + p.bytes + ")$", "\\b(?:" + p.utf8 + ")$"};
+      break;
+  }
+  return p;
+}
+
 // In UTF-8 every test and action works on characters exactly as it works on
 // bytes: a generated text (its bytes above 127 made characters of one to four
 // bytes, stray bytes among them) run as UTF-8 gives, character for
 // character, what the same text with every character one byte gives run
-// byte by byte.
+// byte by byte; a pattern key over the characters as the same pattern over
+// the bytes (PatternsOf).
 TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
   TempFolder folder;
   ASSERT_FALSE(folder.path().empty());
-  int caseNo = 0, runs = 0, refusedKeys = 0, failures = 0;
+  int caseNo = 0, runs = 0, patternRuns = 0, refusedKeys = 0, failures = 0;
   for (int round = 0; round < 12; ++round) {
     for (int test = 1; test <= 14; ++test) {
       for (int action : kActions) {
@@ -308,7 +375,17 @@ TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
         ++caseNo;
         Rng rng(seed);
         const Lines bytes = RandomLines(rng);
-        const ChangeRequest byteRequest = RandomRequest(rng, test, action, bytes);
+        ChangeRequest byteRequest = RandomRequest(rng, test, action, bytes);
+        // A third of the rounds: the same pattern over the bytes and over the
+        // characters.
+        const bool asPattern = round % 3 == 2 && quorlin::LooksForKey(byteRequest);
+        PatternPair patterns;
+        if (asPattern) {
+          patterns = PatternsOf(rng, byteRequest[Field::TestKey].text);
+          byteRequest.keyIsPattern = true;
+          byteRequest[Field::TestKey].text = patterns.bytes;
+          if (action == 31 && rng.chance(50)) byteRequest[Field::ReplacementKey].text = "[\\0]";
+        }
         if (!quorlin::ValidateRequest(byteRequest).empty()) continue;
         Lines chars;
         for (const std::string& line : bytes) chars.push_back(ToUtf8Characters(line));
@@ -316,6 +393,7 @@ TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
         r.encoding = quorlin::Encoding::Utf8;
         for (const Field f : {Field::TestKey, Field::ReplacementKey})
           r[f].text = ToUtf8Characters(byteRequest[f].text);
+        if (asPattern) r[Field::TestKey].text = patterns.utf8;
 
         const refimpl::Outcome expected = RunEngine(byteRequest, bytes, Path::Plain, "");
         refimpl::Outcome actual = RunEngine(r, chars, path, folder.path());
@@ -325,6 +403,7 @@ TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
           continue;
         }
         ++runs;
+        patternRuns += asPattern ? 1 : 0;
         bool same = actual.completed == expected.completed &&
                     actual.messages == expected.messages &&
                     actual.lines.size() == expected.lines.size();
@@ -340,6 +419,7 @@ TEST(CrossCheck, Utf8RunsAsTheByteRunOfTheSameCharacters) {
     }
   }
   EXPECT_GT(runs, 4000);
+  EXPECT_GT(patternRuns, 600);
   EXPECT_GT(refusedKeys, 0);
 }
 

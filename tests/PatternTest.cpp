@@ -29,8 +29,10 @@ namespace QU = QuorlinUtils;
 
 namespace {
 
-std::shared_ptr<const KeyPattern> Compile(const std::string& pattern, bool cs) {
-  KeyPattern::Compiled c = KeyPattern::compile(pattern, cs, {.lineEnd = true, .blocks = true});
+std::shared_ptr<const KeyPattern> Compile(const std::string& pattern, bool cs,
+                                          Encoding encoding = Encoding::Windows1252) {
+  KeyPattern::Compiled c =
+      KeyPattern::compile(pattern, cs, {.lineEnd = true, .blocks = true}, encoding);
   EXPECT_EQ(c.message, "") << pattern;
   return c.pattern;
 }
@@ -152,9 +154,59 @@ TEST(PatternRoutines, AtTheEdges) {
   }
 }
 
+// In a UTF-8 text a pattern works on characters: "." and classes take a
+// character whole, a stray byte (E9 alone, a cut or overlong sequence, a
+// surrogate) is matched by nothing, and only a-z and A-Z fold. The routines
+// answer in bytes; a match starts and ends between characters.
+TEST(PatternRoutines, Utf8TextIsMatchedAsCharacters) {
+  const bool cs = true, ci = false;
+  // é C3 A9, É C3 89, ö C3 B6, ü C3 BC, € E2 82 AC, 😀 F0 9F 98 80.
+  // clang-format off
+  const RoutineCase cases[] = {
+      {"dot takes 1 to 4 bytes", ".", cs, "a\u00e9\u20ac\U0001F600", Ask::Replace,
+       "[a][\u00e9][\u20ac][\U0001F600]", "[\\0]"},
+      {"dot never takes a stray byte", ".+", cs, "ab\xE9z", Ask::Replace, "<ab>\xE9<z>", "<\\0>"},
+      {"a cut character is stray bytes", ".+", cs, "a\xE2\x82z", Ask::Replace, "<a>\xE2\x82<z>", "<\\0>"},
+      {"overlong form is stray bytes", ".", cs, "\xE0\x80\x80", Ask::Count, "0"},
+      {"surrogate is stray bytes", "[^a]", cs, "\xED\xA0\x80", Ask::Count, "0"},
+      {"above U+10FFFF is stray bytes", "\\W", cs, "\xF4\x90\x80\x80", Ask::Count, "0"},
+      {"negated class takes characters whole", "[^<>]+", cs, "<\u00e9\u20ac>", Ask::Replace, "<x>", "x"},
+      {"negated class stops at a stray byte", "[^<>]+", cs, "<a\xE9" "b>", Ask::Replace, "<x\xE9x>", "x"},
+      {"class of code points", "[\u00e9-\u00fc]+", cs, "a\u00e9\u00f6\u00fcb", Ask::Replace, "a-b", "-"},
+      {"\\xE9 is the character", "\\xe9\\x{20ac}", cs, "a\u00e9\u20ac", Ask::KeyPos, "2"},
+      {"quoted characters", "\\Q\u00e9.\\E", cs, "\u00e9x \u00e9.", Ask::KeyPos, "5"},
+      {"ASCII letters fold", "caf.", ci, "CAF\u00c9", Ask::Replace, "-", "-"},
+      {"\u00e9 and \u00c9 stay apart", "\u00e9", ci, "\u00c9", Ask::KeyPos, "0"},
+      {"accented class unfolded", "[\u00e0-\u00fe]", ci, "\u00c9", Ask::Count, "0"},
+      {"Unicode class folds a-z only", "\\p{Lu}", ci, "a\u00e9", Ask::Count, "1"},
+      {"negated class excludes both cases", "[^a]", ci, "Aa\u00e9", Ask::Replace, "Aa-", "-"},
+      {"negated Unicode class drops a-z", "\\P{Lu}", ci, "aB1\u00e9", Ask::Replace, "aB--", "-"},
+      {"negated class with ] first", "[^]a\u00e9]", ci, "]Aa\u00e9b", Ask::Replace, "]Aa\u00e9-", "-"},
+      {"user's (?i) folds \u00e9 too", "(?i)\u00e9", ci, "\u00c9", Ask::KeyPos, "1"},
+      {"nth goes on from inside a character", ".", cs, "\u00e9\u00e9", Ask::Nth2, "3"},
+      {"empty match steps over a character", "x*", cs, "\u20acx", Ask::KeyPos, "4"},
+      {"\\b sees a character as no word byte", "\\bx", cs, "\u00e9x", Ask::KeyPos, "3"},
+      {"groups hold characters", "(.)(.)", cs, "\u00e9\u20acab", Ask::Replace, "\u20ac\u00e9ba", "\\2\\1"},
+      {"ends the line with a character", ".$", cs, "a\U0001F600", Ask::EndsLine, "yes"},
+      {"ends the line with a stray byte", ".$", cs, "a\xE9", Ask::EndsLine, "no"},
+      {"split never cuts a character", "\u20ac", cs, "a\u20acb\u20ac", Ask::Split, "a|\u20acb|\u20ac"},
+      {"split before each character", ".", cs, "\u00e9\xE9\u20ac", Ask::Split, "\u00e9\xE9|\u20ac"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const auto k = Compile(c.pattern, c.cs, Encoding::Utf8);
+    if (!k) continue;
+    if (!c.repl.empty()) {
+      EXPECT_EQ(k->replacementProblem(c.repl), "") << c.name;
+    }
+    EXPECT_EQ(Answer(*k, c), c.expected) << c.name;
+  }
+}
+
 // A letter folds as under RE2's own (?i), which on text without bytes above
 // 127 is exactly the rule: the same matches, at the same places, for every
-// kind of piece a pattern is made of.
+// kind of piece a pattern is made of. In UTF-8 the same holds on lines whose
+// characters above 127 have no case.
 TEST(PatternRoutines, CaseRuleIsRe2sFoldingOnAscii) {
   const std::vector<std::string> patterns = {
       "ab",           "a.B",          "[a-c]x",    "[^b]+",     "[^\\W]b",
@@ -163,19 +215,26 @@ TEST(PatternRoutines, CaseRuleIsRe2sFoldingOnAscii) {
       "(?U)a+",       "a{2}",         "k{,2}x",    "[]a]",      "[^]a]",
       "[a-]",         "[!-[]",        "\\[a\\]",   "(a|B)+c",   "[\\x41-\\x43]",
       "[^\\x61]",     "\\w+-\\d",     "^a|b$",     "\\bk",      "[k-m][^k-m]",
-      "a(?-i:b)c",    "(?-i)a(?i)b",  "x(?i)(a)b",
+      "a(?-i:b)c",    "(?-i)a(?i)b",  "x(?i)(a)b", "\\W\\S\\D", "[^a-]\\P{Ll}",
   };
+  const std::vector<std::string> alphabet = {"a", "A", "b", "B", "c", "C", "k", "K", "l",
+                                             "M", "x", "1", "-", "[", "]", " ", "_", "!"};
   Rng rng(7);
-  for (const auto& p : patterns) {
-    const auto ours = Compile(p, false);
-    const auto re2Folding = Compile("(?i)" + p, true);
-    if (!ours || !re2Folding) continue;
-    for (int i = 0; i < 200; ++i) {
-      std::string line;
-      const int n = rng.range(0, 12);
-      for (int j = 0; j < n; ++j) line += "aAbBcCkKlMx1-[] _!"[rng.below(18)];
-      const QU::KeyMatch a = ours->find(line, 0), b = re2Folding->find(line, 0);
-      EXPECT_TRUE(a.at == b.at && a.length == b.length) << p << " on \"" << line << "\"";
+  for (const Encoding encoding : {Encoding::Windows1252, Encoding::Utf8}) {
+    const std::size_t letters = alphabet.size() + (encoding == Encoding::Utf8 ? 2 : 0);
+    for (const auto& p : patterns) {
+      const auto ours = Compile(p, false, encoding);
+      const auto re2Folding = Compile("(?i)" + p, true, encoding);
+      if (!ours || !re2Folding) continue;
+      for (int i = 0; i < 200; ++i) {
+        std::string line;
+        for (int j = rng.range(0, 12); j > 0; --j) {
+          const std::size_t pick = rng.below(static_cast<int>(letters));
+          line += pick < alphabet.size() ? alphabet[pick] : pick % 2 ? "\u3042" : "\u20ac";
+        }
+        const QU::KeyMatch a = ours->find(line, 0), b = re2Folding->find(line, 0);
+        EXPECT_TRUE(a.at == b.at && a.length == b.length) << p << " on \"" << line << "\"";
+      }
     }
   }
 }
@@ -195,25 +254,33 @@ QU::KeyMatch ByTheRule(const RE2& re, std::string_view s, std::size_t from) {
 // match may start; the occurrences must be those of the rule.
 TEST(PatternRoutines, EmptyMatchesFollowTheRule) {
   const std::vector<std::string> patterns = {
-      "x*",      "(?:)|b", "(.*z)?",      "a?b?",          "\\bx*",   "(a|)(b|)c?",
-      "(?:ab)*", "k*$",    "^a*",         "(a*)+",         "b??a",    "(?i)a*",
-      "[^a]*",   "\\B|a",  "(?:a|b*){2}", "x{0,3}y?",      "(?U)a+|", "(?:(?:.*y)?|x)",
-      "a*?",     "(?:)",   "\\b",         "()|(?P<n>z)k*",
+      "x*",      "(?:)|b", "(.*z)?",      "a?b?",          "\\bx*",    "(a|)(b|)c?",
+      "(?:ab)*", "k*$",    "^a*",         "(a*)+",         "b??a",     "(?i)a*",
+      "[^a]*",   "\\B|a",  "(?:a|b*){2}", "x{0,3}y?",      "(?U)a+|",  "(?:(?:.*y)?|x)",
+      "a*?",     "(?:)",   "\\b",         "()|(?P<n>z)k*", "\u00e9*x", "(?:\u20ac|a)*b?",
   };
-  RE2::Options o;
-  o.set_encoding(RE2::Options::EncodingLatin1);
   Rng rng(11);
-  for (const auto& p : patterns) {
-    const auto ours = Compile(p, true);
-    const RE2 re(p, o);
-    if (!ours) continue;
-    for (int i = 0; i < 60; ++i) {
-      std::string line;
-      for (int j = rng.range(0, 14); j > 0; --j) line += "abxyzk A-"[rng.below(9)];
-      for (std::size_t from = 0; from <= line.size() + 1; ++from) {
-        const QU::KeyMatch a = ours->find(line, from), b = ByTheRule(re, line, from);
-        EXPECT_TRUE(a.at == b.at && a.length == b.length)
-            << p << " on \"" << line << "\" from " << from << ": " << a.at << "/" << b.at;
+  // In UTF-8 the lines hold characters of two and three bytes: no match may
+  // start inside one.
+  for (const Encoding encoding : {Encoding::Windows1252, Encoding::Utf8}) {
+    const bool utf8 = encoding == Encoding::Utf8;
+    RE2::Options o;
+    o.set_encoding(utf8 ? RE2::Options::EncodingUTF8 : RE2::Options::EncodingLatin1);
+    for (const auto& p : patterns) {
+      const auto ours = Compile(p, true, encoding);
+      const RE2 re(p, o);
+      if (!ours) continue;
+      for (int i = 0; i < 60; ++i) {
+        std::string line;
+        for (int j = rng.range(0, 14); j > 0; --j) {
+          const int pick = rng.below(utf8 ? 11 : 9);
+          line += pick < 9 ? std::string(1, "abxyzk A-"[pick]) : pick == 9 ? "\u00e9" : "\u20ac";
+        }
+        for (std::size_t from = 0; from <= line.size() + 1; ++from) {
+          const QU::KeyMatch a = ours->find(line, from), b = ByTheRule(re, line, from);
+          EXPECT_TRUE(a.at == b.at && a.length == b.length)
+              << p << " on \"" << line << "\" from " << from << ": " << a.at << "/" << b.at;
+        }
       }
     }
   }
@@ -241,6 +308,13 @@ TEST(PatternRoutines, RefusedPatternsSayWhatAndWhere) {
        {bad + "invalid perl operator: (?="}},
       {"quoted as typed (8-bit)", {.test = 13, .key = "\xE9(", .pattern = true},
        {bad + "missing ): \xE9("}},
+      {"quoted as typed (UTF-8)", {.test = 13, .key = "\u00e9(", .pattern = true, .utf8 = true},
+       {bad + "missing ): \u00e9("}},
+      {"not UTF-8 in a UTF-8 text", {.test = 3, .key = "\xE9", .pattern = true, .utf8 = true},
+       {"Test Key Text is not valid UTF-8"}},
+      {"one byte in a UTF-8 text", {.test = 3, .key = "a\\C", .pattern = true, .utf8 = true},
+       {bad + "\\C (any one byte) could cut a character in two in a UTF-8 text"}},
+      {"one byte in Windows-1252", {.test = 3, .key = "a\\C", .pattern = true}, {}},
       {"over the memory budget", {.test = 5, .key = huge, .pattern = true},
        {bad + "pattern too large - compile failed"}},
       {"action's pattern", {.action = 24, .key = "[z-a]", .pattern = true},

@@ -8,15 +8,15 @@
 namespace quorlin::ui {
 
 inline constexpr char kPatternSyntax[] =
-    "A pattern (RE2 syntax) over the bytes of each line:\n"
-    ".   any byte\n"
-    "[abc]  [a-z]  [^0-9]   one byte of the set, or not of it\n"
+    "A pattern (RE2 syntax) over each line, by byte in Windows-1252, by character in UTF-8:\n"
+    ".   any byte (character)\n"
+    "[abc]  [a-z]  [^0-9]   one of the set, or not of it\n"
     "*  +  ?   the item before: any number of times, once or more, at most once\n"
     "a|b   either\n"
     "( )   a group\n"
     "^  $   the start and the end of the line\n"
     "\\d  \\w  \\b   a digit, a letter or digit or _, a word's edge\n"
-    "\\.  \\*  \\(  \\\\   the byte itself\n"
+    "\\.  \\*  \\(  \\\\   the sign itself\n"
     "Without case sensitivity only a-z and A-Z match either case.";
 
 // The tooltip of the change page's box: the syntax, and what a replacement

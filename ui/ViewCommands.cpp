@@ -56,10 +56,11 @@ void ViewCommands::findNext() {
   std::size_t length = needle.size();
   const bool findable = encoding == Encoding::Utf8 || IsWesternOnly(typed);
   if (find_->isPattern()) {
-    if (!findPattern_ || needle != findPatternText_) {
+    if (!findPattern_ || needle != findPatternText_ || encoding != findPatternEncoding_) {
       // Case-blind as the plain search, for the letters a-z. The pattern is
-      // matched on the text's bytes, in either encoding.
-      KeyPattern::Compiled c = KeyPattern::compile(needle, false, {});
+      // matched on the text's bytes in Windows-1252, on its characters in
+      // UTF-8.
+      KeyPattern::Compiled c = KeyPattern::compile(needle, false, {}, encoding);
       if (!c.pattern) {
         dialogs_.message(DecodeText(
             "The search text is not a valid pattern: " + c.message.substr(kNotAPattern.size()),
@@ -68,6 +69,7 @@ void ViewCommands::findNext() {
       }
       findPattern_ = std::move(c.pattern);
       findPatternText_ = needle;
+      findPatternEncoding_ = encoding;
     }
     if (findable) {
       const text::PatternMatch m = text::FindPatternForward(pane.text(), *findPattern_, from);

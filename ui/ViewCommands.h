@@ -78,6 +78,7 @@ class ViewCommands : public QObject {
   std::optional<QFont> fontDialogFont_;  // the font last chosen in the dialog
   // The search text last searched for as a pattern, compiled once.
   std::string findPatternText_;
+  QuorlinUtils::Encoding findPatternEncoding_ = QuorlinUtils::Encoding::Windows1252;
   std::shared_ptr<const KeyPattern> findPattern_;
 };
 

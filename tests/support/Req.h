@@ -15,6 +15,7 @@ struct Req {
   std::string key, repl, firstLine, lastLine, length, firstChar, lastChar, replPos;
   bool retain = false, cs = false, lower = false, upper = false;
   bool pattern = false;  // the key is a pattern
+  bool utf8 = false;     // the text and fields are UTF-8
 
   operator ChangeRequest() const;  // rows convert implicitly
 };

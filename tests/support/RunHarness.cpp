@@ -21,6 +21,7 @@ Req::operator ChangeRequest() const {
   q.outputLowerCase = lower;
   q.outputUpperCase = upper;
   q.keyIsPattern = pattern;
+  q.encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1252;
   return q;
 }
 

@@ -234,15 +234,15 @@ TEST(FindPatternForward, MatchesWithinLinesFromAnOffset) {
       {"offset past the end", "abc", "a", 99, {}},
   };
   for (const auto& row : rows) {
-    const auto p = KeyPattern::compile(row.pattern, false, {}).pattern;
+    const auto p = KeyPattern::compile(row.pattern, false, {}, Encoding::Windows1252).pattern;
     ASSERT_TRUE(p) << row.name;
     const PatternMatch m = FindPatternForward(Text::fromBytes(row.text), *p, row.from);
     EXPECT_TRUE(m.at == row.expected.at && m.length == row.expected.length)
         << row.name << ": " << m.at << "+" << m.length;
   }
   const Text split = Text::fromBytes("xxxxAB").insert(5, "-").erase(5, 6);
-  const PatternMatch m =
-      FindPatternForward(split, *KeyPattern::compile("a.", false, {}).pattern, 0);
+  const PatternMatch m = FindPatternForward(
+      split, *KeyPattern::compile("a.", false, {}, Encoding::Windows1252).pattern, 0);
   EXPECT_TRUE(m.at == 4 && m.length == 2);
 }
 

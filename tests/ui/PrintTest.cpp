@@ -5,6 +5,7 @@
 // while the print system takes its time; and a scheduler that never answers.
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -116,7 +117,11 @@ PdfText ReadPdf(const QString& file) {
     }
     const QRectF box(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
                      QPointF(m.captured(5).toDouble(), m.captured(6).toDouble()));
-    out.words.push_back({out.pages - 1, box, m.captured(7)});
+    QString word = m.captured(7);
+    word.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    out.words.push_back({out.pages - 1, box, word});
   }
   return out;
 }
@@ -256,15 +261,17 @@ TEST_F(Printing, LinesTabsAndMarginsOnThePage) {
 
 // What a reader finds on the page is what the pane shows: each byte through
 // the Western set, tabs between fields, a line wider than the page broken
-// between its words, and a word wider than a row broken inside it.
+// between its words, and a word wider than a row broken inside it; in a
+// UTF-8 text the characters, and a stray byte as its escape.
 TEST_F(Printing, TheBytesReadBackAsThePaneShowsThem) {
   std::string wrapped;
   for (int w = 0; w < 60; ++w) wrapped += " wrapword";
   const struct {
     const char* name;
     std::string line;
-    QString words;  // the printed words, one space apart
-    bool pieces;    // the words are pieces of one word, joined without space
+    QString words;      // the printed words, one space apart
+    bool pieces;        // the words are pieces of one word, joined without space
+    bool utf8 = false;  // printed from a UTF-8 text
   } rows[] = {
       {"Windows-1252 signs",
        "\x93quoted\x94 \x80"
@@ -275,37 +282,52 @@ TEST_F(Printing, TheBytesReadBackAsThePaneShowsThem) {
       {"fields between tabs", "one\ttwo\t\tthree", QStringLiteral("one two three"), false},
       {"words wrapped whole", wrapped, QString::fromLatin1(wrapped).trimmed(), false},
       {"a word wider than a row", std::string(400, 'x'), QString(400, QLatin1Char('x')), true},
+      {"UTF-8 characters",
+       "caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC"
+       "5",
+       QStringLiteral(u"café “quoted” €5"), false, true},
+      {"UTF-8 stray bytes as escapes", "caf\xE9 \xE2\x82 end",
+       QStringLiteral("caf<E9> <E2><82> end"), false, true},
   };
-  std::vector<std::string> text;
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    std::string line(1, 'T');
-    line += std::to_string(i);
-    line += ' ';
-    line += rows[i].line;
-    text.push_back(line);
-  }
-  const auto system = UsePdf(600, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
-  Start();
-  SetPaneLines(text);
-  ui().printItem->trigger();
+  for (const bool utf8 : {false, true}) {
+    std::vector<std::string> text;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      if (rows[i].utf8 != utf8) continue;
+      std::string line(1, 'T');
+      line += std::to_string(i);
+      line += ' ';
+      line += rows[i].line;
+      text.push_back(line);
+    }
+    const auto system =
+        UsePdf(600, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
+    Start();
+    pane().setText(TextOf(text), utf8 ? text::Encoding::Utf8 : text::Encoding::Windows1252);
+    ui().printItem->trigger();
 
-  // The printed lines of each text line: from its tag to the next tag.
-  std::vector<QStringList> printed;
-  for (const auto& line : PrintedLines(ReadPdf(path(QStringLiteral("out.pdf"))))) {
-    for (const Word& w : line) {
-      if (w.text == QStringLiteral("T%1").arg(printed.size())) {
-        printed.emplace_back();
-      } else if (!printed.empty()) {
-        printed.back() << w.text;
+    // The printed lines of each text line: from its tag to the next tag.
+    std::map<std::size_t, QStringList> printed;
+    std::size_t tag = std::size(rows);
+    for (const auto& line : PrintedLines(ReadPdf(path(QStringLiteral("out.pdf"))))) {
+      for (const Word& w : line) {
+        bool isTag = false;
+        const std::size_t n =
+            w.text.startsWith(QLatin1Char('T')) ? w.text.mid(1).toUInt(&isTag) : 0;
+        if (isTag && n < std::size(rows) && rows[n].utf8 == utf8 && !printed.count(n)) {
+          tag = n;
+          printed[n];
+        } else if (tag < std::size(rows)) {
+          printed[tag] << w.text;
+        }
       }
     }
-  }
-  ASSERT_EQ(printed.size(), std::size(rows));
-  for (std::size_t i = 0; i < std::size(rows); ++i) {
-    const auto& r = rows[i];
-    EXPECT_EQ(printed[i].join(r.pieces ? QString() : QStringLiteral(" ")), r.words) << r.name;
-    if (r.pieces) {
-      EXPECT_GT(printed[i].size(), 2) << r.name;
+    ASSERT_EQ(printed.size(), text.size());
+    for (const auto& [i, words] : printed) {
+      const auto& r = rows[i];
+      EXPECT_EQ(words.join(r.pieces ? QString() : QStringLiteral(" ")), r.words) << r.name;
+      if (r.pieces) {
+        EXPECT_GT(words.size(), 2) << r.name;
+      }
     }
   }
 }

@@ -192,6 +192,22 @@ TEST_F(FindDialogTest, APatternSelectsEachMatchOrSaysWhyItIsNone) {
             (QStringList{kNoMore, QStringLiteral("The search text is not a valid pattern: "
                                                  "missing ): item (\\d")}));
   EXPECT_EQ(Selection(), std::make_pair(18, 6));
+
+  // In a UTF-8 text "." is one character, never a stray byte (E9 at 6) nor
+  // part of a character; the same text read as Windows-1252 is bytes.
+  Start();
+  pane().setText(TextOf({"\u00e9\u20acx\xE9y"}), text::Encoding::Utf8);
+  OpenAndType(QStringLiteral("."));
+  find().patternBox()->click();
+  const std::pair<int, int> characters[] = {{0, 2}, {2, 3}, {5, 1}, {7, 1}};
+  for (const auto& e : characters) {
+    PressFindNext();
+    EXPECT_EQ(Selection(), e);
+  }
+  pane().setEncoding(text::Encoding::Windows1252);
+  SetCaret(0);
+  PressFindNext();
+  EXPECT_EQ(Selection(), std::make_pair(0, 1));
 }
 
 TEST_F(FindDialogTest, StaysOpenWhileTheUserEditsAndKeepsItsText) {

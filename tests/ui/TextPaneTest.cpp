@@ -466,6 +466,23 @@ TEST_F(Pane, AScreenReaderReadsAndEditsTheText) {
   EXPECT_EQ(Bytes(view), "1st? line\nsecond \xE9t\xE9 line");
   t->setSelection(0, 2, 5);
   EXPECT_EQ(view.selection(), (text::Selection{2, 5}));
+
+  // In UTF-8 offsets count characters, a stray byte (93 at byte 6) one that
+  // reads as its Windows-1252 character, as a copy gives it; what is typed
+  // is stored as UTF-8.
+  view.setText(text::Text::fromBytes("caf\xC3\xA9 \x93t\xC3\xA9 \xF0\x9F\x98\x80!"),
+               text::Encoding::Utf8);
+  view.setSelection(6, 10);
+  EXPECT_EQ(t->characterCount(), 11);
+  EXPECT_EQ(t->text(0, 11), QStringLiteral("caf\u00E9 \u201Ct\u00E9 ") +
+                                QString::fromUcs4(U"\U0001F600") + QStringLiteral("!"));
+  t->selection(0, &start, &end);
+  EXPECT_EQ(std::make_pair(start, end), std::make_pair(5, 8));
+  EXPECT_EQ(t->text(9, 10), QString::fromUcs4(U"\U0001F600"));
+  e->replaceText(9, 10, QChar(0x2192));
+  EXPECT_EQ(Bytes(view), "caf\xC3\xA9 \x93t\xC3\xA9 \xE2\x86\x92!");
+  t->setSelection(0, 3, 6);
+  EXPECT_EQ(view.selection(), (text::Selection{3, 7}));
 }
 
 TEST_F(Pane, TheContextMenuOffersWhatCanBeDone) {
