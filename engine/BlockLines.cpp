@@ -192,9 +192,10 @@ bool BlockLineReader::nextSlow(std::string_view& line, LineFacts& facts) {
     // The line at pos_ holds no break before scanFrom_, and a tab there when
     // scanTab_ is set.
     const char* base = block_.data();
-    bool tabs;
-    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs) - base);
+    bool tabs, high;
+    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs, high) - base);
     scanTab_ = scanTab_ || tabs;
+    scanHigh_ = scanHigh_ || high;
     scanFrom_ = stop;
     std::size_t after = end_;  // where the next line starts
     if (stop < end_) {

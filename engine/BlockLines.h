@@ -36,9 +36,10 @@ class BlockLineReader final : public LineSource {
   // nextSlow.
   bool next(std::string_view& line, LineFacts& facts) override {
     const char* const base = block_.data();
-    bool tabs;
-    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs) - base);
+    bool tabs, high;
+    const auto stop = std::size_t(FindLineEnd(base + scanFrom_, base + end_, tabs, high) - base);
     scanTab_ = scanTab_ || tabs;
+    scanHigh_ = scanHigh_ || high;
     scanFrom_ = stop;
     if (stop >= end_ || (base[stop] == '\r' && stop + 1 == end_) || firstTerminator_.empty())
       return nextSlow(line, facts);
@@ -58,11 +59,12 @@ class BlockLineReader final : public LineSource {
   void take(std::string_view& line, LineFacts& facts, std::size_t stop, std::size_t after) {
     line = std::string_view(block_.data() + pos_, stop - pos_);
     facts.hasTab = scanTab_;
+    facts.hasHigh = scanHigh_ ? 1 : 0;
     facts.hasKey = key_.active()       ? (holdsKey(pos_, stop) ? 1 : 0)
                    : pattern_.active() ? holdsPattern(pos_, stop)
                                        : -1;
     pos_ = scanFrom_ = after;
-    scanTab_ = false;
+    scanTab_ = scanHigh_ = false;
   }
   bool refill();  // more bytes after pos_; false at end of file
   bool holdsKey(std::size_t start, std::size_t stop);
@@ -88,9 +90,10 @@ class BlockLineReader final : public LineSource {
   bool aheadStarted_ = false;
 
   // Where the search for the end of the line at pos_ goes on (after a
-  // refill), and whether a tab was met before it.
+  // refill), and whether a tab or a byte above 127 was met before it.
   std::size_t scanFrom_ = 0;
   bool scanTab_ = false;
+  bool scanHigh_ = false;
   // The next watched key at or after pos_ (end_ when none), searched once per
   // occurrence or block, not once per line.
   static constexpr std::size_t kStale = ~std::size_t(0);

@@ -132,9 +132,11 @@ void Run<Source, Sink>::noteWritten(std::string_view x) {
 // expanded straight into the output (unless the run counts what it writes).
 template <class Source, class Sink>
 void Run<Source, Sink>::emitUnchanged(Current& cur) {
-  // (A line of UTF-8 characters with tabs is expanded by characters, here.)
+  // (A line of UTF-8 characters with tabs is expanded by characters, here;
+  // the source mostly tells whether it is ASCII.)
   if (!cur.expanded && plan_.outputCase == OutputCase::AsIs && !counting_ &&
-      !(plan_.utf8 && cur.facts.hasTab && !QU::AllAscii(cur.raw)))
+      !(plan_.utf8 && cur.facts.hasTab &&
+        (cur.facts.hasHigh > 0 || (cur.facts.hasHigh < 0 && !QU::AllAscii(cur.raw)))))
     sink_.writeExpanded(cur.raw, kTabWidth);
   else
     emit(expanded(cur));
@@ -143,7 +145,8 @@ void Run<Source, Sink>::emitUnchanged(Current& cur) {
 template <class Source, class Sink>
 std::string_view Run<Source, Sink>::expanded(Current& cur) {
   if (!cur.expanded) {
-    cur.line = expand(cur.raw, expanded_, plan_.utf8);
+    // A line the source found ASCII has its bytes for characters.
+    cur.line = expand(cur.raw, expanded_, plan_.utf8 && cur.facts.hasHigh != 0);
     cur.expanded = true;
   }
   return cur.line;

@@ -19,6 +19,9 @@ struct LineFacts {
   // it (bytes compared exactly), or a pattern (tabs as they are); -1 when not
   // known.
   signed char hasKey = -1;
+  // 1 or 0 when the source tells whether the line holds a byte above 127; -1
+  // when not known.
+  signed char hasHigh = -1;
 };
 
 class LineSource {
@@ -32,6 +35,7 @@ class LineSource {
     const bool more = next(line);
     facts.hasTab = more && line.find('\t') != std::string_view::npos;
     facts.hasKey = -1;
+    facts.hasHigh = -1;
     return more;
   }
   // Asks the source to report whether each line holds key, compared exactly

@@ -134,10 +134,11 @@ bool PieceLines::next(std::string_view& line) {
 bool PieceLines::next(std::string_view& line, LineFacts& facts) {
   if (pos_ >= data_.size()) return false;
   const char* const base = data_.data();
-  bool tabs;
-  const auto stop = std::size_t(FindLineEnd(base + pos_, base + data_.size(), tabs) - base);
+  bool tabs, high;
+  const auto stop = std::size_t(FindLineEnd(base + pos_, base + data_.size(), tabs, high) - base);
   line = data_.substr(pos_, stop - pos_);
   facts.hasTab = tabs;
+  facts.hasHigh = high ? 1 : 0;
   facts.hasKey = -1;
   if (key_.active()) {
     if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);

@@ -59,6 +59,7 @@ class ScribbledSource : public quorlin::LineSource {
     if (!withFacts_) return LineSource::next(line, facts);
     const bool more = next(line);
     facts.hasTab = more && line.find('\t') != std::string_view::npos;
+    facts.hasHigh = static_cast<signed char>(more && !QU::AllAscii(line) ? 1 : 0);
     if (!watching_ || !more) {
       facts.hasKey = -1;
     } else if (caseBlind_) {

@@ -25,6 +25,7 @@
 #include "engine/WorkFiles.h"
 #include "tests/support/RunHarness.h"
 #include "textutil/QuorlinUtils.h"
+#include "textutil/Utf8.h"
 
 using namespace quorlin;
 using quorlin::testing::Req;
@@ -110,6 +111,7 @@ TEST(BlockLineReader, SplitsLikeThePlainRuleAtEveryBlockSize) {
       while (reader.next(line, facts)) {
         got.emplace_back(line);
         EXPECT_EQ(facts.hasTab, line.find('\t') != std::string_view::npos);
+        EXPECT_EQ(facts.hasHigh, QuorlinUtils::AllAscii(line) ? 0 : 1);
         const std::string compared = caseBlind ? QuorlinUtils::UpperCase(line) : std::string(line);
         EXPECT_EQ(facts.hasKey, compared.find("KEY") != std::string::npos ? 1 : 0);
       }
