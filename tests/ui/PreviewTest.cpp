@@ -133,7 +133,8 @@ TEST_F(Preview, FiguresAreThoseOfTheBatchProgramForEveryTest) {
 }
 
 // On a UTF-8 text the window counts characters as quorlin-batch --encoding
-// utf8 does: the same figures in the preview, the same bytes after OK.
+// utf8 does: the same figures in the preview, the same bytes after OK; a
+// pattern matches characters there too.
 TEST_F(Preview, AUtf8TextChangesAsTheBatchProgramChangesIt) {
   const Req rows[] = {
       {.test = 1, .action = 16, .length = "4"},
@@ -141,6 +142,9 @@ TEST_F(Preview, AUtf8TextChangesAsTheBatchProgramChangesIt) {
       {.test = 4, .action = 25, .key = "b", .firstChar = "3", .lastChar = "4"},
       {.test = 1, .action = 20, .length = "3"},
       {.test = 1, .action = 32, .firstChar = "2"},
+      {.test = 4, .action = 23, .key = "b.", .firstChar = "2", .pattern = true},
+      {.test = 1, .action = 40, .key = "[^a-z ]", .pattern = true},
+      {.test = 3, .action = 31, .key = "(.)(b)", .repl = "\\2\\1", .pattern = true},
   };
   const QByteArray text =
       "caf\xC3\xA9\tb\n\xE2\x82\xAC"
