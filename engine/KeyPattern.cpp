@@ -674,10 +674,9 @@ KeyPattern::BlockHit KeyPattern::blockHit(std::string_view block, bool noCr) con
   if (lfOnly && !matchesEmpty_) {
     // With ^ and $ matching at every LF, RE2 cannot skip ahead to the bytes a
     // match starts with. Every match of that form is one of the form without
-    // anchors, which can: it finds the first line where one may start.
+    // anchors, which can: no match starts before the first of those.
     if (!block_->Match(block, 0, block.size(), RE2::UNANCHORED, &m, 1)) return {};
-    const std::size_t lf = block.rfind('\n', static_cast<std::size_t>(m.data() - block.data()));
-    from = lf == std::string_view::npos ? 0 : lf + 1;
+    from = static_cast<std::size_t>(m.data() - block.data());
   }
   if (!re.Match(block, from, block.size(), RE2::UNANCHORED, &m, 1)) return {};
   if (m.empty()) return {0, false, false};
