@@ -132,7 +132,7 @@ std::size_t ClassEnd(std::string_view p, std::size_t i) {
 //    rule changes becomes an explicit class of bytes, worked out by RE2 itself
 //    (the class matched with and without "(?i)", the first taken for letters
 //    only). Where the user's own "(?i)" or "(?-i)" holds, RE2 decides.
-//  - anchors: ^, $, \A and \z match anywhere (they become empty groups), or
+//  - anchors: ^, $, \A and \z match anywhere (they are left out), or
 //    at every LF (they become "(?m:^)" and "(?m:$)"), or stay as they are.
 //  - utf8 (RE2's UTF-8 mode): "." and every class that holds all characters
 //    above 127 ("[^>]", "\W") become classes without the surrogates. RE2
@@ -337,9 +337,14 @@ void Rewriter::anchor(std::string_view token) {
   sawAnchor_ = true;
   if (anchors_ == Anchors::Kept)
     out_.append(token);
-  else if (anchors_ == Anchors::Dropped)
-    out_.append("(?:)");
-  else
+  else if (anchors_ == Anchors::Dropped) {
+    // Nothing in its place, so RE2 still sees the bytes a match starts with
+    // and can skip ahead to them; an empty group only where a repetition
+    // follows and needs something to repeat.
+    const auto next = static_cast<std::size_t>(token.data() - p_.data()) + token.size();
+    if (next < p_.size() && std::string_view("*+?{").find(p_[next]) != std::string_view::npos)
+      out_.append("(?:)");
+  } else
     out_.append(token == "^" || token == "\\A" ? "(?m:^)" : "(?m:$)");
 }
 
@@ -782,7 +787,15 @@ KeyPattern::BlockHit KeyPattern::blockHit(std::string_view block, bool noCr) con
   const bool lfOnly = noCr && lfBlock_ != nullptr;
   const RE2& re = lfOnly ? *lfBlock_ : *block_;
   re2::StringPiece m;
-  if (!re.Match(block, 0, block.size(), RE2::UNANCHORED, &m, 1)) return {};
+  std::size_t from = 0;
+  if (lfOnly && !matchesEmpty_) {
+    // With ^ and $ matching at every LF, RE2 cannot skip ahead to the bytes a
+    // match starts with. Every match of that form is one of the form without
+    // anchors, which can: no match starts before the first of those.
+    if (!block_->Match(block, 0, block.size(), RE2::UNANCHORED, &m, 1)) return {};
+    from = static_cast<std::size_t>(m.data() - block.data());
+  }
+  if (!re.Match(block, from, block.size(), RE2::UNANCHORED, &m, 1)) return {};
   if (m.empty()) return {0, false, false};
   const auto at = static_cast<std::size_t>(m.data() - block.data());
   // A match within one line is one of that line's own, unless it leaned on an
