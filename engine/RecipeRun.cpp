@@ -423,14 +423,20 @@ RunResult RunSteps(const Recipe& recipe, const Plans& plans, BlockInput& input,
   return {true, {}};
 }
 
-// A chain of steps that need nothing from the lines before a chunk, over
-// chunks on several threads.
+// A chain of streaming steps over chunks on several threads. Each step of a
+// chunk starts from a guess of what the lines before the chunk leave it after
+// the steps before it: the start of a text (no tag open, the line before
+// blank). The chunks are taken in order, and one whose steps started
+// otherwise than the chunk before them ended runs again from where they did.
+// So the steps may need the line before or the tag state, but not the line
+// numbers (every chunk but the first would run again) nor the next line.
 class ParallelChain {
  public:
   struct Output {
     explicit Output(BufferPool* pool) : bytes(pool), spare(pool) {}
     RunResult run;
     std::vector<RunStats> figures;
+    std::vector<PieceBoundary> starts, ends;  // of each step, normalised
     PooledBuffer bytes, spare;
   };
 
@@ -444,11 +450,36 @@ class ParallelChain {
         buffers_(buffers) {
     result_.completed = true;
     if (count_) figures_.assign(recipe.steps.size(), RunStats());
+    for (const RecipeStep& step : recipe.steps) {
+      needs_.push_back(NeedsOf(step.request));
+      guess_.push_back(Normalised(needs_.back(), PieceBoundary()));
+    }
+    expect_ = guess_;
   }
 
-  std::shared_ptr<Output> work(const Chunk& c, unsigned /*worker*/) const {
+  std::shared_ptr<Output> work(const Chunk& c, unsigned /*worker*/) const { return run(c, guess_); }
+  bool take(const Chunk& c, std::shared_ptr<Output> r) {
+    if (r->run.completed && r->starts != expect_) {
+      r = run(c, expect_);
+    }
+    if (!r->run.completed) {  // nothing past the stopping step was written before
+      result_ = r->run;
+      return false;
+    }
+    out_.write(r->bytes->view());
+    for (std::size_t k = 0; k < figures_.size(); ++k) figures_[k] += r->figures[k];
+    expect_ = r->ends;
+    return true;
+  }
+  RunResult result() const { return result_; }
+  const std::vector<RunStats>& figures() const { return figures_; }
+
+ private:
+  std::shared_ptr<Output> run(const Chunk& c, const std::vector<PieceBoundary>& starts) const {
     auto out = std::make_shared<Output>(&buffers_);
     out->run.completed = true;
+    out->starts = starts;
+    out->ends = starts;
     if (count_) out->figures.assign(recipe_.steps.size(), RunStats());
     std::string_view in = c.bytes->view();
     std::string term(reader_.terminator());
@@ -458,54 +489,51 @@ class ParallelChain {
       to.clear();
       PieceLines lines(in);
       TerminatedSink sink(to, term);
-      out->run = RunPiece(*plans_.plans[k], lines, sink, {}, nullptr, nullptr,
+      PieceBoundary end;
+      out->run = RunPiece(*plans_.plans[k], lines, sink, starts[k], nullptr, &end,
                           count_ ? &out->figures[k] : nullptr);
       if (!out->run.completed) return out;
+      out->ends[k] = Normalised(needs_[k], end);
       in = to.view();
     }
     if (recipe_.steps.size() % 2 == 0) out->bytes->swap(*out->spare);
     return out;
   }
-  bool take(const Chunk& /*c*/, const std::shared_ptr<Output>& r) {
-    if (!r->run.completed) {  // nothing past the stopping step was written before
-      result_ = r->run;
-      return false;
-    }
-    out_.write(r->bytes->view());
-    for (std::size_t k = 0; k < figures_.size(); ++k) figures_[k] += r->figures[k];
-    return true;
-  }
-  RunResult result() const { return result_; }
-  const std::vector<RunStats>& figures() const { return figures_; }
 
- private:
   const Recipe& recipe_;
   const Plans& plans_;
   const ChunkReader& reader_;
   ByteWriter& out_;
   const bool count_;
   BufferPool& buffers_;
+  std::vector<SplitNeeds> needs_;
+  std::vector<PieceBoundary> guess_, expect_;
   RunResult result_;
   std::vector<RunStats> figures_;
 };
 
-// Why the recipe cannot run in chunks that each run every step alone; ""
-// when it can.
-std::string WhyOneThread(const Recipe& recipe) {
+// The first step's reason for which a chunk of a text cannot run a recipe
+// alone, or "".
+std::string WhyNotAlone(const Recipe& recipe, bool mayGuess) {
   for (std::size_t i = 0; i < recipe.steps.size(); ++i) {
     const RecipeStep& step = recipe.steps[i];
     const std::string which = "step " + std::to_string(i + 1);
     const SplitNeeds needs = NeedsOf(step.request);
     if (needs.wholeText) return which + " needs the whole text";
-    if (!needs.independent()) {
+    if (needs.lineNumber || needs.nextLine || (!mayGuess && !needs.independent())) {
       const std::string explained = ExplainSplit(step.request);
-      return which + " needs what the lines before a chunk leave (" +
+      return which + " needs what the lines before a chunk leave after the steps before it (" +
              explained.substr(explained.rfind(' ') + 1) + ")";
     }
     if (MayWriteBreaks(step))
       return which + " writes line breaks within its lines (the steps after it read them)";
   }
   return {};
+}
+
+// Why the recipe runs on one thread under -j; "" when it runs in chunks.
+std::string WhyOneThread(const Recipe& recipe) {
+  return WhyNotAlone(recipe, true);
 }
 
 }  // namespace
@@ -524,7 +552,7 @@ RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
   if (!plans.messages.empty()) return {false, plans.messages};
   const std::size_t chunkBytes = std::max<std::size_t>(options.chunkBytes, 1);
   const bool chunks = WhyOneThread(recipe).empty();
-  assert(options.inputTerminator.empty() || chunks);
+  assert(options.inputTerminator.empty() || RecipeIndependent(recipe));
   if (!chunks || (options.jobs <= 1 && options.inputTerminator.empty())) {
     ByteInput input(in, chunkBytes);
     return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, chunkBytes);
@@ -571,15 +599,21 @@ std::vector<std::string> ExplainRecipe(const Recipe& recipe) {
     i = j;
   }
   const std::string why = WhyOneThread(recipe);
-  const char* split = whole ? "whole-text" : !why.empty() ? "context" : "independent";
-  lines.push_back(std::string("recipe: split=") + split + " steps=" +
-                  std::to_string(recipe.steps.size()) + " chains=" + std::to_string(chains) +
-                  (why.empty() ? ": in chunks on every thread" : ": on one thread, " + why));
+  const bool alone = RecipeIndependent(recipe);
+  const char* split = whole ? "whole-text" : alone ? "independent" : "context";
+  std::string threads = "on one thread, " + why;
+  if (why.empty())
+    threads = alone ? "in chunks on every thread"
+                    : "in chunks on every thread; a chunk whose steps start otherwise than the "
+                      "chunk before leaves them runs again";
+  lines.push_back(std::string("recipe: split=") + split +
+                  " steps=" + std::to_string(recipe.steps.size()) +
+                  " chains=" + std::to_string(chains) + ": " + threads);
   return lines;
 }
 
 bool RecipeIndependent(const Recipe& recipe) {
-  return WhyOneThread(recipe).empty();
+  return WhyNotAlone(recipe, false).empty();
 }
 
 }  // namespace quorlin

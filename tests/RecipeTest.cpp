@@ -165,6 +165,9 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
        "-a replace-key -k key -r 'KEY!'\n-a truncate -n 12\n"},
       {"line numbers after a deletion",
        "-t blank -a delete-line\n-t line-range --first-line 3 --last-line 7 -a append -r ' #'\n"},
+      {"tags and the line before after earlier steps, in chunks",
+       "-a strip-tags\n-t after-blank -a delete-line\n-t second-blank -a replace-line -r X\n"
+       "-a strip-tags -t has-tag\n"},
       {"line before after a join",
        "-t contains-key -k alpha -a join-next\n-t after-blank -a delete-line\n"
        "-t second-blank -a replace-line -r X\n"},
