@@ -27,6 +27,10 @@ namespace quorlin {
 
 namespace {
 
+// The bytes a block of a chain holds, at most (but for a longer line): every
+// step's input and output of a block stay in the processor's cache.
+constexpr std::size_t kBlockBytes = std::size_t(64) << 10;
+
 // A step stopped the run; nothing past that step was written.
 struct Stopped {
   std::vector<std::string> messages;
@@ -142,19 +146,59 @@ class BlockInput {
   virtual bool next(std::string_view& block) = 0;
 };
 
+// The bytes of a reader, read a megabyte at a time into one buffer and handed
+// out in blocks of whole lines of about blockBytes, small enough that a block
+// stays in the processor's cache while every step of a chain reads it.
 class ByteInput final : public BlockInput {
  public:
-  ByteInput(ByteReader& in, std::size_t chunkBytes) : cutter_(in, chunkBytes) {}
+  ByteInput(ByteReader& in, std::size_t blockBytes) : in_(in), blockBytes_(blockBytes) {}
   bool next(std::string_view& block) override {
-    chunk_ = cutter_.next();
-    if (!chunk_) return false;
-    block = chunk_->bytes->view();
+    if (pos_ == whole_ && !refill()) return false;
+    const std::string_view rest = buf_.view().substr(pos_, whole_ - pos_);
+    std::size_t cut = rest.size();
+    if (cut > blockBytes_) {
+      cut = WholeLinesLength(rest.substr(0, blockBytes_));
+      if (cut == 0) {  // a line longer than a block: the block is that line
+        const auto at =
+            std::size_t(FindLineBreak(rest.data(), rest.data() + rest.size()) - rest.data());
+        cut = at == rest.size() ? at : at + TerminatorAt(rest, at).size();
+      }
+    }
+    block = rest.substr(0, cut);
+    pos_ += cut;
     return true;
   }
 
  private:
-  ChunkCutter cutter_;
-  std::shared_ptr<Chunk> chunk_;
+  static constexpr std::size_t kReadBytes = std::size_t(1) << 20;
+  // Reads on to the end of a line at least; false at the end of the input.
+  bool refill() {
+    buf_.truncate(0);
+    buf_.append(carry_);
+    carry_.clear();
+    pos_ = whole_ = 0;
+    for (std::size_t target = std::max(kReadBytes, buf_.size() + 1); !end_;) {
+      while (!end_ && buf_.size() < target) {
+        const std::size_t want = target - buf_.size();
+        const std::size_t got = in_.read(buf_.room(want), want);
+        end_ = got == 0;
+        buf_.commit(got);
+      }
+      whole_ = WholeLinesLength(buf_.view());
+      if (whole_ > 0) break;
+      target *= 2;
+    }
+    if (end_) whole_ = buf_.size();
+    carry_.assign(buf_.view().substr(whole_));
+    return whole_ > 0;
+  }
+
+  ByteReader& in_;
+  std::size_t blockBytes_;
+  ByteBuffer buf_;
+  std::string carry_;
+  std::size_t pos_ = 0, whole_ = 0;
+  bool end_ = false;
 };
 
 // The lines of a source as bytes, each ended with the source's first
@@ -542,8 +586,8 @@ RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats, RecipeLineEnds* ends) {
   const Plans plans = MakePlans(recipe);
   if (!plans.messages.empty()) return {false, plans.messages};
-  LineInput input(source, std::size_t(1) << 20, ends);
-  return RunSteps(recipe, plans, input, {&sink, nullptr, ends}, stats, std::size_t(1) << 20);
+  LineInput input(source, kBlockBytes, ends);
+  return RunSteps(recipe, plans, input, {&sink, nullptr, ends}, stats, kBlockBytes);
 }
 
 RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
@@ -554,8 +598,9 @@ RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
   const bool chunks = WhyOneThread(recipe).empty();
   assert(options.inputTerminator.empty() || RecipeIndependent(recipe));
   if (!chunks || (options.jobs <= 1 && options.inputTerminator.empty())) {
-    ByteInput input(in, chunkBytes);
-    return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, chunkBytes);
+    const std::size_t blockBytes = std::min(chunkBytes, kBlockBytes);
+    ByteInput input(in, blockBytes);
+    return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, blockBytes);
   }
   BufferPool buffers;
   ParallelOptions po;
