@@ -146,6 +146,17 @@ class BlockInput {
   virtual bool next(std::string_view& block) = 0;
 };
 
+// The length of the first block of bytes that hold whole lines: the lines
+// that end within blockBytes, or the first line when it is longer.
+std::size_t BlockLength(std::string_view bytes, std::size_t blockBytes) {
+  if (bytes.size() <= blockBytes) return bytes.size();
+  const std::size_t cut = WholeLinesLength(bytes.substr(0, blockBytes));
+  if (cut > 0) return cut;
+  const auto at =
+      std::size_t(FindLineBreak(bytes.data(), bytes.data() + bytes.size()) - bytes.data());
+  return at == bytes.size() ? at : at + TerminatorAt(bytes, at).size();
+}
+
 // The bytes of a reader, read a megabyte at a time into one buffer and handed
 // out in blocks of whole lines of about blockBytes, small enough that a block
 // stays in the processor's cache while every step of a chain reads it.
@@ -155,15 +166,7 @@ class ByteInput final : public BlockInput {
   bool next(std::string_view& block) override {
     if (pos_ == whole_ && !refill()) return false;
     const std::string_view rest = buf_.view().substr(pos_, whole_ - pos_);
-    std::size_t cut = rest.size();
-    if (cut > blockBytes_) {
-      cut = WholeLinesLength(rest.substr(0, blockBytes_));
-      if (cut == 0) {  // a line longer than a block: the block is that line
-        const auto at =
-            std::size_t(FindLineBreak(rest.data(), rest.data() + rest.size()) - rest.data());
-        cut = at == rest.size() ? at : at + TerminatorAt(rest, at).size();
-      }
-    }
+    const std::size_t cut = BlockLength(rest, blockBytes_);
     block = rest.substr(0, cut);
     pos_ += cut;
     return true;
@@ -519,28 +522,37 @@ class ParallelChain {
   const std::vector<RunStats>& figures() const { return figures_; }
 
  private:
+  // The chunk goes through the steps in blocks that stay in the cache.
   std::shared_ptr<Output> run(const Chunk& c, const std::vector<PieceBoundary>& starts) const {
+    const std::size_t n = recipe_.steps.size();
     auto out = std::make_shared<Output>(&buffers_);
     out->run.completed = true;
     out->starts = starts;
-    out->ends = starts;
-    if (count_) out->figures.assign(recipe_.steps.size(), RunStats());
-    std::string_view in = c.bytes->view();
-    std::string term(reader_.terminator());
-    for (std::size_t k = 0; k < recipe_.steps.size(); ++k) {
-      term = TerminatorFor(recipe_.steps[k].terminator, term);
-      ByteBuffer& to = k % 2 == 0 ? *out->bytes : *out->spare;
-      to.clear();
-      PieceLines lines(in);
-      TerminatedSink sink(to, term);
-      PieceBoundary end;
-      out->run = RunPiece(*plans_.plans[k], lines, sink, starts[k], nullptr, &end,
-                          count_ ? &out->figures[k] : nullptr);
-      if (!out->run.completed) return out;
-      out->ends[k] = Normalised(needs_[k], end);
-      in = to.view();
+    if (count_) out->figures.assign(n, RunStats());
+    std::vector<std::string> terms(n);
+    for (std::size_t k = 0; k < n; ++k)
+      terms[k] = TerminatorFor(recipe_.steps[k].terminator,
+                               k == 0 ? std::string(reader_.terminator()) : terms[k - 1]);
+    std::vector<PieceBoundary> at = starts;
+    ByteBuffer other;
+    for (std::string_view rest = c.bytes->view(); !rest.empty();) {
+      std::string_view in = rest.substr(0, BlockLength(rest, kBlockBytes));
+      rest.remove_prefix(in.size());
+      for (std::size_t k = 0; k < n; ++k) {
+        ByteBuffer& to = k + 1 == n ? *out->bytes : k % 2 == 0 ? *out->spare : other;
+        if (k + 1 < n) to.clear();
+        PieceLines lines(in);
+        TerminatedSink sink(to, terms[k]);
+        RunStats figures;
+        out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
+                            count_ ? &figures : nullptr);
+        if (!out->run.completed) return out;
+        if (count_) out->figures[k] += figures;
+        in = to.view();
+      }
     }
-    if (recipe_.steps.size() % 2 == 0) out->bytes->swap(*out->spare);
+    for (std::size_t k = 0; k < n; ++k) at[k] = Normalised(needs_[k], at[k]);
+    out->ends = std::move(at);
     return out;
   }
 
