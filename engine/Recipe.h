@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -77,6 +78,13 @@ std::string StepLine(const ChangeRequest& request, std::string_view terminator =
 // and line, then the comments after them. ReadRecipe(RecipeText(r)) gives
 // steps that run the same bytes as r's.
 std::string RecipeText(const Recipe& recipe);
+
+// Checks every step as a run checks it before its first line (ValidateRequest,
+// and the numbers and key a run converts, which depend on the encoding): the
+// first fault with its step's line, or none. ReadRecipe checks so in the
+// recipe's own encoding; a caller that sets another (WithEncoding) checks
+// again.
+std::optional<RecipeFault> CheckRecipe(const Recipe& recipe);
 
 // The recipe's steps with their encoding set to encoding (the recipe's own when
 // encodingGiven, else the one a caller chose).

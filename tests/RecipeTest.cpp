@@ -214,6 +214,9 @@ TEST(Recipe, RefusedWithTheLineOfItsFirstFault) {
       {"a quote not closed", head + "-k 'x -a delete-key\n", 3, "a quote ' is not closed"},
       {"a character the shell would read", head + "-k a|b -a delete-key\n", 3,
        "quote the character | (write it in '...')"},
+      {"a key that is no UTF-8 in a UTF-8 recipe",
+       head + "encoding utf8\n-t contains-key -k $'\\xE9' -a delete-line\n", 4,
+       "Test Key Text is not valid UTF-8"},
       {"bytes that are not UTF-8", head + "-k \xe9 -a delete-key\n", 3,
        "the line is not UTF-8 text: write other bytes as $'\\xHH'"},
   };
