@@ -46,7 +46,7 @@ int ReadRecipeFile(batch::Options& o) {
     return 2;
   };
   if (const auto* fault = std::get_if<RecipeFault>(&read)) return refuse(*fault);
-  Recipe& recipe = std::get<Recipe>(read);
+  Recipe& recipe = *std::get_if<Recipe>(&read);
   if (recipe.encodingGiven && o.encodingGiven) {
     std::cerr << "quorlin-batch: " << o.recipe
               << ": the recipe gives its encoding: --encoding cannot be given with it\n"

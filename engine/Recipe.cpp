@@ -333,7 +333,7 @@ std::variant<Recipe, RecipeFault> ReadRecipe(std::string_view text) {
       if (!recipe.steps.empty()) return fault("the encoding line must come before the steps");
       if (recipe.encodingGiven) return fault("the encoding is given twice");
       if (words.words.size() != 2 || (words.words[1] != "utf8" && words.words[1] != "cp1252"))
-        return fault("the encoding line is \"encoding utf8\" or \"encoding cp1252\"");
+        return fault(R"(the encoding line is "encoding utf8" or "encoding cp1252")");
       recipe.encodingGiven = true;
       recipe.encoding = words.words[1] == "utf8" ? Encoding::Utf8 : Encoding::Windows1252;
       continue;

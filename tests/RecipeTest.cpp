@@ -232,7 +232,7 @@ TEST(Recipe, RefusedWithTheLineOfItsFirstFault) {
 TEST(Recipe, EveryByteOfTheFieldsRoundTrips) {
   std::string all;
   for (int c = 0; c < 256; ++c) all += char(c);
-  const std::string texts[] = {all, "-starts like an option", "it's \"quoted\" \\ $HOME `x`",
+  const std::string texts[] = {all, "-starts like an option", R"(it's "quoted" \ $HOME `x`)",
                                "\xc3\xa9t\xc3\xa9", " "};
   for (const std::string& key : texts) {
     Recipe recipe;
