@@ -109,7 +109,8 @@ struct RecipeLineEnds {
 // messages as the steps run one after another: a step that stops (actions
 // 25/26 with bad positions, a number that is no integer) stops the recipe
 // before anything is written to sink. FileError from source or sink
-// propagates. Every step must have passed ValidateRequest.
+// propagates. The recipe has a step at least, and every step has passed
+// ValidateRequest.
 RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats = nullptr, RecipeLineEnds* ends = nullptr);
 
