@@ -9,6 +9,9 @@
 // sort and the removal of duplicates on texts of empty lines, of 8-byte lines and the generated
 // text.
 //
+// With --only recipe (the same 1 GB text), a five-step recipe in one pass
+// against its steps alone and run one after another, and at -j 2.
+//
 // With --only jobs (and only then: it makes a 1 GB text), -j 2 against -j 1
 // on that text for the key replacement, the tag strip and the sort, and the
 // peak memory of -j 2. With --baseline OTHER_BATCH_PROGRAM also that
@@ -139,6 +142,90 @@ int Jobs(const std::string& batch, const std::string& baseline, const std::files
   return allMet ? 0 : 1;
 }
 
+// A five-step streaming recipe (tabs expanded, lines with a key deleted, tags
+// stripped, a key replaced, lines truncated) on the 1 GB text: one pass at -j 1
+// against its slowest step alone and against the five steps run one after
+// another as five quorlin-batch processes, each reading the last one's file,
+// and -j 2 against -j 1. Medians of runs in alternation.
+int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs) {
+  const std::string text = (dir / "text-v3-17000000.txt").string();
+  if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, 17000000);
+  const double mb = double(std::filesystem::file_size(text)) / 1e6;
+  const std::filesystem::path shm = "/dev/shm";
+  const std::filesystem::path to = std::filesystem::is_directory(shm) ? shm : dir;
+  const std::string out = (to / "quorlin-out-recipe.txt").string();
+  const std::string steps[] = {"-a no-change", "-t contains-key -k total -a delete-line",
+                               "-a strip-tags", "-a replace-key -k KEY -r XY", "-a truncate -n 60"};
+  const std::size_t n = std::size(steps);
+  const std::string recipe = (dir / "bench.recipe").string();
+  {
+    std::ofstream r(recipe);
+    r << "quorlin-recipe 1\n";
+    for (const std::string& step : steps) r << step << '\n';
+  }
+  auto run = [&](const std::string& args, const std::string& in, const std::string& into) {
+    return "LC_ALL=C '" + batch + "' " + args + " '" + in + "' > '" + into + "'";
+  };
+  // Elapsed and processor seconds of each kind of run, by run.
+  struct Times {
+    std::vector<double> elapsed, cpu;
+    void add(const std::string& cmd) {
+      double c = 0;
+      elapsed.push_back(TimeCommand(cmd, nullptr, &c));
+      cpu.push_back(c);
+    }
+  };
+  std::printf(
+      "text: %s, %.1f MB, output to %s; %d runs each, in alternation; medians of\n"
+      "elapsed and processor seconds (user and system; a shared machine stretches the\n"
+      "first, not the second)\n",
+      text.c_str(), mb, out.c_str(), runs);
+  Times one, two, chained;
+  std::vector<Times> alone(n);
+  for (int r = 0; r < runs; ++r) {
+    one.add(run("--recipe '" + recipe + "' -j 1", text, out));
+    two.add(run("--recipe '" + recipe + "' -j 2", text, out));
+    for (std::size_t k = 0; k < n; ++k) alone[k].add(run(steps[k], text, out));
+    // The five processes, each step's output the next one's input.
+    std::string cmd, in = text;
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::string into = (to / ("quorlin-step-" + std::to_string(k) + ".txt")).string();
+      cmd += (k > 0 ? " && " : "") + run(steps[k], in, into);
+      in = into;
+    }
+    chained.add(cmd);
+  }
+  auto row = [](const std::string& what, const Times& t) {
+    std::printf("  %-58s %7.2f s %7.2f s cpu\n", what.c_str(), Median(t.elapsed), Median(t.cpu));
+  };
+  std::size_t slowest = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    row("step " + std::to_string(k + 1) + " alone: " + steps[k], alone[k]);
+    if (Median(alone[k].elapsed) > Median(alone[slowest].elapsed)) slowest = k;
+  }
+  row("the five steps as five processes one after another", chained);
+  row("recipe -j 1", one);
+  row("recipe -j 2", two);
+  auto ratio = [](const char* what, double e, double c, double target, bool atMost) {
+    const bool met = atMost ? e <= target : e >= target;
+    std::printf("%-34s %5.2f elapsed, %5.2f cpu (target %s %.2f elapsed)%s\n", what, e, c,
+                atMost ? "<=" : ">=", target, met ? "" : "   (not met)");
+    return met;
+  };
+  const Times& s = alone[slowest];
+  const bool a = ratio("recipe -j 1 / slowest step alone:", Median(one.elapsed) / Median(s.elapsed),
+                       Median(one.cpu) / Median(s.cpu), 1.3, true);
+  const bool b =
+      ratio("recipe -j 1 / five processes:", Median(one.elapsed) / Median(chained.elapsed),
+            Median(one.cpu) / Median(chained.cpu), 0.35, true);
+  const bool c = ratio("recipe -j 1 / recipe -j 2:", Median(one.elapsed) / Median(two.elapsed),
+                       Median(one.cpu) / Median(two.cpu), 1.6, false);
+  std::filesystem::remove(out);
+  for (std::size_t k = 0; k < n; ++k)
+    std::filesystem::remove(to / ("quorlin-step-" + std::to_string(k) + ".txt"));
+  return a && b && c ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +255,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = pos[1];
   std::filesystem::create_directories(dir);
   if (only == "jobs") return Jobs(batch, baseline, dir, runs);
+  if (only == "recipe") return Recipe(batch, dir, runs);
   const std::string text = (dir / ("text-v3-" + std::to_string(lines) + ".txt")).string();
   if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, lines);
   const auto bytes = std::filesystem::file_size(text);
