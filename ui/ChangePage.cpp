@@ -195,7 +195,7 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   }
 
   const std::size_t outputLines = output.lineCount();
-  ui_.pane->replaceAll(std::move(output));
+  ui_.pane->replaceAll(std::move(output), {request});
   qCInfo(lcTiming,
          "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
          outputLines, runMs, clock.elapsed() - runMs);
