@@ -10,21 +10,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "engine/RequestOptions.h"
 #include "quorlin/Version.h"
 
 namespace quorlin::batch {
 
 namespace {
-
-std::optional<int> ParseCode(const std::string& s) {
-  if (s.empty() || s.size() > 3) return std::nullopt;
-  int v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return std::nullopt;
-    v = v * 10 + (c - '0');
-  }
-  return v;
-}
 
 std::optional<unsigned long long> ParseCount(std::string_view s) {
   unsigned long long v = 0;
@@ -44,49 +35,36 @@ std::optional<ByteRange> ParseRange(const std::string& s) {
 
 constexpr unsigned kMostJobs = 1024;
 
-// The values of the options as given, before they are converted.
+// The values of the options as given, before they are converted: the
+// request's by the engine's table, the rest here.
 struct Given {
-  std::string test, action, key, repl, jobs, outputDir, range, context, encoding;
-  std::string firstLine, lastLine, length, firstChar, lastChar, replPos;
-  bool retain = false, caseSensitive = false, pattern = false, lower = false, upper = false,
-       crlf = false, lf = false, inPlace = false, stats = false, dryRun = false, explain = false,
-       list = false, help = false, version = false, facts = false, chain = false;
+  RequestValues request;
+  std::string jobs, outputDir, range, context, recipe;
+  bool inPlace = false, stats = false, dryRun = false, explain = false, list = false, help = false,
+       version = false, facts = false, chain = false;
 };
 
 // Why a value is refused ("" when it is taken), in the words of the usage
 // message.
 using Check = std::string (*)(const std::string& value);
 
-std::string CheckTest(const std::string& v) {
-  const std::optional<int> c = ParseCode(v);
-  if (c && FindTest(TestCode(*c)) != nullptr) return {};
-  return "'" + v + "' is no line test code (see --list)";
-}
-std::string CheckAction(const std::string& v) {
-  const std::optional<int> c = ParseCode(v);
-  if (c && FindAction(ActionCode(*c)) != nullptr) return {};
-  return "'" + v + "' is no change action code (see --list)";
-}
 std::string CheckJobs(const std::string& v) {
   const std::optional<unsigned long long> n = ParseCount(v);
   if (n && *n <= kMostJobs) return {};
   return "'" + v + "' is no number of jobs (0 to " + std::to_string(kMostJobs) + ")";
 }
-std::string CheckEncoding(const std::string& v) {
-  if (v == "cp1252" || v == "utf8" || v == "auto") return {};
-  return "'" + v + "' is no encoding (cp1252, utf8 or auto)";
-}
 std::string CheckRange(const std::string& v) {
   return ParseRange(v) ? std::string() : "'" + v + "' is no byte range START:END";
 }
 
-// Every option of the program: how it is named and shown in the help, where
-// its value goes, and what checks it. The help lists the options in this
-// order; an option in the hidden group is left out (the steps quorlin-cluster
-// runs on its workers), and one whose help is empty shares the line of the
-// option before it. CLI11 checks the values in this order too.
+// The options of the program besides the request's (RequestOptionRows, shown
+// first): how each is named and shown in the help, where its value goes, and
+// what checks it. The help lists the options in this order; an option in the
+// hidden group is left out (the steps quorlin-cluster runs on its workers),
+// and one whose help is empty shares the line of the option before it. CLI11
+// checks the values in this order too.
 struct OptionRow {
-  const char* names;  // as CLI11 takes them: "-t,--test"
+  const char* names;  // as CLI11 takes them: "-j,--jobs"
   const char* group;  // "" hides the option
   const char* value;  // what the help shows after the names; "" for a flag's nothing
   const char* help;
@@ -94,35 +72,16 @@ struct OptionRow {
   Check check = nullptr;
 };
 
-constexpr const char* kRequest = "The request";
-constexpr const char* kOutput = "Output";
 constexpr const char* kFiles = "Files and threads";
 constexpr const char* kInformation = "Information";
 constexpr const char* kHidden = "";
 
 // clang-format off
 const OptionRow kOptionRows[] = {
-    {"-t,--test",           kRequest, "N",    "line test code 1-14 (default 1)", &Given::test, CheckTest},
-    {"-a,--action",         kRequest, "N",    "change action code (default 13)", &Given::action, CheckAction},
-    {"-k,--key",            kRequest, "TEXT", "Test Key Text", &Given::key},
-    {"-r,--repl",           kRequest, "TEXT", "Replacement Key Text", &Given::repl},
-    {"--first-line",        kRequest, "N",    "1st Line Num", &Given::firstLine},
-    {"--last-line",         kRequest, "N",    "Last Line Num", &Given::lastLine},
-    {"-n,--length",         kRequest, "N",    "Linelength Num Chars", &Given::length},
-    {"--first-char",        kRequest, "N",    "1st char position #", &Given::firstChar},
-    {"--last-char",         kRequest, "N",    "Last char position", &Given::lastChar},
-    {"--repl-pos",          kRequest, "N",    "Repl Pos", &Given::replPos},
-    {"--retain",            kRequest, "",     "Retain only the lines that pass the Test", &Given::retain},
-    {"-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", &Given::caseSensitive},
-    {"--encoding",          kRequest, "E",    "what a character is: cp1252 (default), utf8 or auto", &Given::encoding, CheckEncoding},
-    {"-E,--pattern",        kRequest, "",     "Test Key is a pattern (RE2 syntax, on bytes)", &Given::pattern},
-    {"--lower",             kOutput,  "",     "output lower case, output upper case", &Given::lower},
-    {"--upper",             kOutput,  "",     "", &Given::upper},
-    {"--crlf",              kOutput,  "",     "force the output line terminator", &Given::crlf},
-    {"--lf",                kOutput,  "",     "", &Given::lf},
     {"-j,--jobs",           kFiles,   "N",    "threads to run on (default 1; 0: one per core)", &Given::jobs, CheckJobs},
     {"--in-place",          kFiles,   "",     "replace each FILE with its changed text", &Given::inPlace},
     {"-o",                  kFiles,   "DIR",  "write each FILE's changed text into DIR, same name", &Given::outputDir},
+    {"--recipe",            kFiles,   "FILE", "run the steps of a recipe file instead of one request", &Given::recipe},
     {"--stats",             kInformation, "", "after the run, its figures on standard error", &Given::stats},
     {"--dry-run",           kInformation, "", "the figures only; no output is written", &Given::dryRun},
     {"--explain",           kInformation, "", "print what the request needs to be split, and exit", &Given::explain},
@@ -136,44 +95,68 @@ const OptionRow kOptionRows[] = {
 };
 // clang-format on
 
-// The numeric fields by their options, in the order they are checked.
-struct NumericOption {
-  const char* names;
-  std::string Given::*value;
-  Field field;
-};
-const NumericOption kNumericOptions[] = {
-    {"--first-line", &Given::firstLine, Field::FirstLineNum},
-    {"--last-line", &Given::lastLine, Field::LastLineNum},
-    {"-n,--length", &Given::length, Field::LineLength},
-    {"--first-char", &Given::firstChar, Field::FirstCharPos},
-    {"--last-char", &Given::lastChar, Field::LastCharPos},
-    {"--repl-pos", &Given::replPos, Field::ReplPos},
-};
-
-// Options that cannot be given together, in the order they are reported.
+// Options that cannot be given together besides the request's, in the order
+// they are reported after those.
 const std::pair<const char*, const char*> kExclusive[] = {
-    {"--lower", "--upper"},
-    {"--crlf", "--lf"},
     {"--in-place", "-o"},
 };
 
+// One option bound to where its value goes: a row of the request's table or
+// of kOptionRows.
+struct BoundOption {
+  const char* names;
+  const char* group;
+  const char* value;
+  const char* help;
+  std::string* text = nullptr;  // one of the two
+  bool* flag = nullptr;
+  std::function<std::string(const std::string&)> check;  // null: any value
+};
+
+// Every option of the program, in the order of the help: the request's, then
+// the rest.
+std::vector<BoundOption> AllOptions(Given& given) {
+  std::vector<BoundOption> all;
+  for (const RequestOptionRow& row : RequestOptionRows()) {
+    const std::size_t i = Index(row.option);
+    BoundOption b{row.names, row.group, row.value, row.help, nullptr, nullptr, nullptr};
+    if (*row.value != '\0')
+      b.text = &given.request.text[i];
+    else
+      b.flag = &given.request.flag[i];
+    if (!CheckRequestValue(row.option, "").empty())
+      b.check = [option = row.option](const std::string& v) {
+        return CheckRequestValue(option, v);
+      };
+    all.push_back(std::move(b));
+  }
+  for (const OptionRow& row : kOptionRows) {
+    BoundOption b{row.names, row.group, row.value, row.help, nullptr, nullptr, nullptr};
+    if (const auto* text = std::get_if<std::string Given::*>(&row.into))
+      b.text = &(given.**text);
+    else
+      b.flag = &(given.*std::get<bool Given::*>(row.into));
+    if (row.check != nullptr) b.check = row.check;
+    all.push_back(std::move(b));
+  }
+  return all;
+}
+
 // The options as CLI11 parses them, into given.
 struct Parser {
-  explicit Parser(Given& given) {
+  explicit Parser(Given& given) : rows(AllOptions(given)) {
     app.set_help_flag();
     app.allow_extras();  // unknown options are reported in our words
-    for (const OptionRow& row : kOptionRows) {
+    for (const BoundOption& row : rows) {
       CLI::Option* opt;
-      if (const auto* text = std::get_if<std::string Given::*>(&row.into)) {
-        opt = app.add_option(row.names, given.**text)
+      if (row.text != nullptr) {
+        opt = app.add_option(row.names, *row.text)
                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
       } else {
-        opt = app.add_flag(row.names, given.*std::get<bool Given::*>(row.into))
-                  ->disable_flag_override();
+        opt = app.add_flag(row.names, *row.flag)->disable_flag_override();
       }
       opt->group(row.group)->description(row.help);
-      if (row.check != nullptr) {
+      if (row.check) {
         opt->check(CLI::Validator(
             [this, check = row.check](const std::string& v) {
               std::string why = check(v);
@@ -184,19 +167,25 @@ struct Parser {
       }
       options.push_back(opt);
     }
+    for (const auto& [a, b] : ExclusiveRequestOptions())
+      option(RowOf(a).names)->excludes(option(RowOf(b).names));
     for (const auto& [a, b] : kExclusive) option(a)->excludes(option(b));
     app.add_option("files", positional);
   }
   CLI::Option* option(std::string_view names) const {
-    for (std::size_t i = 0; i < std::size(kOptionRows); ++i)
-      if (names == kOptionRows[i].names) return options[i];
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (names == rows[i].names) return options[i];
     return nullptr;
   }
   // The first pair of options given together that may not be.
   std::string exclusion() const {
-    for (const auto& [a, b] : kExclusive)
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const auto& [a, b] : ExclusiveRequestOptions())
+      pairs.emplace_back(RowOf(a).names, RowOf(b).names);
+    for (const auto& [a, b] : kExclusive) pairs.emplace_back(a, b);
+    for (const auto& [a, b] : pairs)
       if (option(a)->count() > 0 && option(b)->count() > 0)
-        return std::string(a) + " and " + b + " cannot be given together";
+        return a + " and " + b + " cannot be given together";
     return {};
   }
   // Parses args; the reason for the usage message when they are refused.
@@ -208,6 +197,7 @@ struct Parser {
     return {};
   }
 
+  std::vector<BoundOption> rows;
   CLI::App app;
   std::vector<CLI::Option*> options;  // by row
   std::vector<std::string> positional;
@@ -275,23 +265,19 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
 
   // The values the checks passed.
   auto gave = [&](std::string_view names) { return parser.option(names)->count() > 0; };
-  if (gave("-t,--test")) q.test = TestCode(*ParseCode(given.test));
-  if (gave("-a,--action")) q.action = ActionCode(*ParseCode(given.action));
-  if (gave("-k,--key")) q[Field::TestKey] = {given.key, TextFieldFilled(given.key)};
-  if (gave("-r,--repl")) q[Field::ReplacementKey] = {given.repl, TextFieldFilled(given.repl)};
+  for (const RequestOptionRow& row : RequestOptionRows())
+    given.request.given[Index(row.option)] = gave(row.names);
+  RequestFromValues made = MakeRequest(given.request);
+  q = std::move(made.request);
+  o.forcedTerminator = std::move(made.terminator);
+  o.autoEncoding = made.autoEncoding;
+  o.encodingGiven = gave(RowOf(RequestOption::Encoding).names);
   if (gave("-j,--jobs")) {
     const unsigned long long n = *ParseCount(given.jobs);
     o.jobs = n != 0 ? static_cast<unsigned>(n) : std::max(1U, std::thread::hardware_concurrency());
   }
   if (gave("--range")) o.range = ParseRange(given.range);
-  if (given.encoding == "utf8") q.encoding = Encoding::Utf8;
-  o.autoEncoding = given.encoding == "auto";
-  q.retainPassingOnly = given.retain;
-  q.caseSensitive = given.caseSensitive;
-  q.keyIsPattern = given.pattern;
-  q.outputLowerCase = given.lower;
-  q.outputUpperCase = given.upper;
-  o.forcedTerminator = given.crlf ? "\r\n" : given.lf ? "\n" : "";
+  o.recipe = given.recipe;
   o.inPlace = given.inPlace;
   o.outputDir = given.outputDir;
   o.stats = given.stats;
@@ -322,18 +308,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
   if (o.range && (o.input == "-" || (!o.facts && o.output == "-")))
     return bad("--range needs an input file and, to run, an output file");
 
-  // The field checks, in field order; 1st and last char are compared only when
-  // both are given.
-  const bool firstCharGiven = !given.firstChar.empty();
-  for (const NumericOption& numeric : kNumericOptions) {
-    if (parser.option(numeric.names)->count() == 0) continue;
-    std::optional<std::string_view> firstChar;
-    if (numeric.field == Field::LastCharPos && firstCharGiven)
-      firstChar = q[Field::FirstCharPos].text;
-    FieldCheckResult c = CheckNumericField(numeric.field, given.*numeric.value, firstChar);
-    for (std::string& m : c.messages) r.messages.push_back(std::move(m));
-    q[numeric.field] = {std::move(c.text), c.filled};
-  }
+  r.messages = std::move(made.messages);
   if (!r.messages.empty()) r.status = ParseResult::Status::Refused;
   return r;
 }
@@ -349,7 +324,7 @@ std::string HelpText() {
       "\n";
   // "-t,--test" with "N" is shown "  -t, --test N", a long name alone
   // indented as if a short one stood before it.
-  auto shown = [](const OptionRow& row) {
+  auto shown = [](const BoundOption& row) {
     const std::string_view names = row.names;
     const std::size_t comma = names.find(',');
     std::string out;
@@ -360,13 +335,14 @@ std::string HelpText() {
     if (*row.value != '\0') out += std::string(" ") + row.value;
     return out;
   };
-  const std::size_t n = std::size(kOptionRows);
+  Given unused;
+  const std::vector<BoundOption> rows = AllOptions(unused);
+  const std::size_t n = rows.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const OptionRow& row = kOptionRows[i];
+    const BoundOption& row = rows[i];
     if (*row.group == '\0' || *row.help == '\0') continue;
     std::string left = "  " + shown(row);
-    if (i + 1 < n && *kOptionRows[i + 1].help == '\0')
-      left += ", " + std::string(kOptionRows[i + 1].names);
+    if (i + 1 < n && *rows[i + 1].help == '\0') left += ", " + std::string(rows[i + 1].names);
     left.resize(std::max<std::size_t>(left.size() + 1, 26), ' ');
     s += left + row.help + "\n";
   }
@@ -384,13 +360,20 @@ std::string VersionText() {
 }
 
 std::string ListText() {
+  // The names in a column as wide as the longest.
+  std::size_t width = 0;
+  for (const TestRow& t : TestRows()) width = std::max(width, t.name.size());
+  for (const ActionRow& a : ActionRows()) width = std::max(width, a.name.size());
   std::string s = "Line tests:\n";
-  auto add = [&](int code, std::string_view caption) {
-    s += (code < 10 ? "   " : "  ") + std::to_string(code) + "  " + std::string(caption) + "\n";
+  auto add = [&](int code, std::string_view name, std::string_view caption) {
+    std::string named(name);
+    named.resize(width + 2, ' ');
+    s += (code < 10 ? "   " : "  ") + std::to_string(code) + "  " + named + std::string(caption) +
+         "\n";
   };
-  for (const TestRow& t : TestRows()) add(Number(t.code), t.caption);
+  for (const TestRow& t : TestRows()) add(Number(t.code), t.name, t.caption);
   s += "Change actions:\n";
-  for (const ActionRow& a : ActionRows()) add(Number(a.code), a.caption);
+  for (const ActionRow& a : ActionRows()) add(Number(a.code), a.name, a.caption);
   return s;
 }
 

@@ -39,6 +39,10 @@ struct Options {
   // --encoding auto: each input's encoding is found from its bytes (the
   // request's encoding is then set per file), as the editor finds it.
   bool autoEncoding = false;
+  bool encodingGiven = false;  // --encoding was given
+  // --recipe FILE: the steps of the recipe run instead of the request's
+  // options (which may then not be given, --encoding aside).
+  std::string recipe;
 
   // Not in --help: the steps quorlin-cluster runs on its workers. --range runs
   // the request over the lines of INPUT that start in the range, from

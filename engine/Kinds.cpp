@@ -50,99 +50,99 @@ constexpr std::string_view kNeedMarkers =
 constexpr TestRow kTests[] = {
   // code              needs                  refusal           key    tabs   context
   {T::Passes,           {},                    {},               false, false, Own,
-   "PASSES - Each Line Passes, will be changed if possible"},
+   "PASSES - Each Line Passes, will be changed if possible", "every-line"},
   {T::LineRange,        {FirstLine, LastLine}, kNeedLineNumbers, false, false, LineNo,
-   "Is Contained within a specific range of text line numbers"},
+   "Is Contained within a specific range of text line numbers", "line-range"},
   {T::HasKey,           {Key},                 kNeedKey,         true,  true,  Own,
-   "Contains the Test Key anywhere "},
+   "Contains the Test Key anywhere ", "contains-key"},
   {T::KeyAtPosition,    {Key, First},          kNeedKeyAndFirst, true,  true,  Own,
-   "Contains the Test Key starting at the position shown in 1st char position # "},
+   "Contains the Test Key starting at the position shown in 1st char position # ", "key-at-position"},
   {T::LacksKey,         {Key},                 kNeedKey,         true,  true,  Own,
-   "Does NOT Contain the Test Key anywhere "},
+   "Does NOT Contain the Test Key anywhere ", "lacks-key"},
   {T::KeyNotAtPosition, {Key, First},          kNeedKeyAndFirst, true,  true,  Own,
-   "Does NOT Contain the Test Key starting at position shown in 1st char position # "},
+   "Does NOT Contain the Test Key starting at position shown in 1st char position # ", "key-not-at-position"},
   {T::ShorterThan,      {Length},              kNeedLength,      false, true,  Own,
-   "Is Shorter than Linelength Num Characters "},
+   "Is Shorter than Linelength Num Characters ", "shorter-than"},
   {T::LongerThan,       {Length},              kNeedLength,      false, true,  Own,
-   "Is Longer than Linelength Num Characters "},
+   "Is Longer than Linelength Num Characters ", "longer-than"},
   {T::Blank,            {},                    {},               false, false, Own,
-   "Contains only whitespace or is empty "},
+   "Contains only whitespace or is empty ", "blank"},
   {T::AfterBlank,       {},                    {},               false, false, Before,
-   "Occurs right after a blank (whitespace) line "},
+   "Occurs right after a blank (whitespace) line ", "after-blank"},
   {T::HasTagBracket,    {},                    {},               false, false, Own,
-   "Appears to contain all or parts of HTML tags <  >"},
+   "Appears to contain all or parts of HTML tags <  >", "has-tag"},
   {T::BeginsWithNumber, {},                    {},               false, false, Own,
-   "Begins With A Number (ignoring whitespace) "},
+   "Begins With A Number (ignoring whitespace) ", "begins-with-number"},
   {T::EndsWithKey,      {Key},                 kNeedKey,         true,  true,  Own,
-   "Contains the Test Key Text at the end of the line"},
+   "Contains the Test Key Text at the end of the line", "ends-with-key"},
   {T::SecondBlank,      {},                    {},               false, false, Before,
-   "Is 2nd of 2 sequential blank lines in file "},
+   "Is 2nd of 2 sequential blank lines in file ", "second-blank"},
 };
 
 constexpr ActionRow kActions[] = {
   // code                kind       needs          condition   refusal          also     key    context
   {A::NoChange,           InLine,    {},            NoMore,     {},              {},      false, Own,
-   "NO CHANGE in the line except spaces in place of Tabs"},
+   "NO CHANGE in the line except spaces in place of Tabs", "no-change"},
   {A::DeleteLine,         Structure, {},            NoRetain,   kNeedNoRetain,   {},      false, Own,
-   "DELETE the entire line "},
+   "DELETE the entire line ", "delete-line"},
   {A::Trim,               InLine,    {},            NoMore,     {},              {},      false, Own,
-   "Delete any whitespace at the beginning and end of the line"},
+   "Delete any whitespace at the beginning and end of the line", "trim"},
   {A::Truncate,           InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
-   "Truncate right side of the line to Linelength Num Chars "},
+   "Truncate right side of the line to Linelength Num Chars ", "truncate"},
   {A::PadFront,           InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
-   "Insert spaces at line beginning to make Linelength Num Chars "},
+   "Insert spaces at line beginning to make Linelength Num Chars ", "pad-front"},
   {A::PadEnd,             InLine,    {Length},      NoMore,     kNeedLength,     {},      false, Own,
-   "Insert spaces at line end to make Linelength Num Chars "},
+   "Insert spaces at line end to make Linelength Num Chars ", "pad-end"},
   {A::InsertAtPos,        InLine,    {Repl, Pos},   NoMore,     kNeedReplAndPos, {},      false, Own,
-   "Insert Replacement Key Text at Repl Pos character #"},
+   "Insert Replacement Key Text at Repl Pos character #", "insert-at"},
   {A::SplitAtLength,      Structure, {Length},      NoMore,     kNeedLength,     {},      false, Own,
-   "Start new line exactly at Linelength Num Characters "},
+   "Start new line exactly at Linelength Num Characters ", "split-at-length"},
   {A::ReplaceLine,        InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
-   "Replace entire line with Replacement Key Text "},
+   "Replace entire line with Replacement Key Text ", "replace-line"},
   {A::DeleteKey,          InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
-   "Delete Test Key Text from the line"},
+   "Delete Test Key Text from the line", "delete-key"},
   {A::DeleteRightOfKey,   InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
-   "Delete the line segment right of the Test Key Text "},
+   "Delete the line segment right of the Test Key Text ", "delete-right-of-key"},
   {A::DeleteLeftOfKey,    InLine,    {Key},         NoMore,     kNeedKey,        {},      true,  Own,
-   "Delete the line segment left of the Test Key Text "},
+   "Delete the line segment left of the Test Key Text ", "delete-left-of-key"},
   {A::DeleteRange,        InLine,    {First, Last}, NoMore,     kNeedPositions,  {},      false, Stops,
-   "Delete a specific range of character positions"},
+   "Delete a specific range of character positions", "delete-range"},
   {A::KeepRange,          InLine,    {First, Last}, NoMore,     kNeedPositions,  {},      false, Stops,
-   "Retain only a specific range of character positions "},
+   "Retain only a specific range of character positions ", "keep-range"},
   {A::AddLineAfter,       Structure, {},            NoMore,     {},              {Repl},  false, Own,
-   "Insert a NEW line containing Replacement Key after test line"},
+   "Insert a NEW line containing Replacement Key after test line", "add-line-after"},
   {A::ReplaceLeftOfKey,   InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
-   "Replace line segment left of the Test Key with the Replacement Key Text"},
+   "Replace line segment left of the Test Key with the Replacement Key Text", "replace-left-of-key"},
   {A::ReplaceRightOfKey,  InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
-   "Replace line segment right of the Test Key with the Replacement Key Text"},
+   "Replace line segment right of the Test Key with the Replacement Key Text", "replace-right-of-key"},
   {A::StripTags,          Structure, {},            NoMore,     {},              {},      false, Carried,
-   "Attempt to Strip HTML tags, including multi-line"},
+   "Attempt to Strip HTML tags, including multi-line", "strip-tags"},
   {A::ReplaceKey,         InLine,    {Key, Repl},   NoMore,     kNeedKeyAndRepl, {},      true,  Own,
-   "Replace the Test Key Text with the Replacement Key Text"},
+   "Replace the Test Key Text with the Replacement Key Text", "replace-key"},
   {A::Sort,               Whole,     {},            NoMore,     {},              {First}, false, AllLines,
-   "Sort Current Text by 1st char position # entry - Ignore Test"},
+   "Sort Current Text by 1st char position # entry - Ignore Test", "sort"},
   {A::DeleteFirstMarkers, InLine,    {Repl},        TwoMarkers, kNeedMarkers,    {},      false, Own,
    "Treat 1st two chars in Replacement key as phrase begin/end markers-delete FIRST pair "
-   "of markers in the line and chars in between"},
+   "of markers in the line and chars in between", "delete-first-markers"},
   {A::AddLineBefore,      Structure, {},            NoMore,     {},              {Repl},  false, Own,
-   "Insert a NEW line containing Replacement Key before test line "},
+   "Insert a NEW line containing Replacement Key before test line ", "add-line-before"},
   {A::Append,             InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
-   "Add Replacement Key Text at end of line"},
+   "Add Replacement Key Text at end of line", "append"},
   {A::DeleteLastMarkers,  InLine,    {Repl},        TwoMarkers, kNeedMarkers,    {},      false, Own,
    "Treat 1st two chars in Replacement key as phrase begin/end markers-delete LAST pair "
-   "of markers in the line and chars in between"},
+   "of markers in the line and chars in between", "delete-last-markers"},
   {A::DeleteCharSet,      InLine,    {Repl},        NoMore,     kNeedRepl,       {},      false, Own,
-   "Delete from the line every character appearing in the Replacement Key Text "},
+   "Delete from the line every character appearing in the Replacement Key Text ", "delete-chars"},
   {A::SplitAtSeparators,  Structure, {Length},      NoMore,     kNeedLength,     {},      false, Own,
-   "Start Newline (hard CR) on spaces or commas at Linelength Num Chars "},
+   "Start Newline (hard CR) on spaces or commas at Linelength Num Chars ", "split-at-separators"},
   {A::SplitBeforeKey,     Structure, {Key},         NoMore,     kNeedKey,        {},      true,  Own,
-   "Start new line at beginning of each Test Key Text"},
+   "Start new line at beginning of each Test Key Text", "split-before-key"},
   {A::StripOverstrikes,   InLine,    {},            NoMore,     {},              {},      false, Own,
-   "Strip Backspaced Overstrikes and Underlines"},
+   "Strip Backspaced Overstrikes and Underlines", "strip-overstrikes"},
   {A::RemoveDuplicates,   Whole,     {},            NoMore,     {},              {},      false, AllLines,
-   "Remove All Duplicate Lines [Case Sensitive] - Ignore Test"},
+   "Remove All Duplicate Lines [Case Sensitive] - Ignore Test", "remove-duplicates"},
   {A::JoinNext,           Structure, {},            NoMore,     {},              {},      false, Next,
-   "Move (Unwrap) next line to end of Test line"},
+   "Move (Unwrap) next line to end of Test line", "join-next"},
 };
 // clang-format on
 
@@ -168,11 +168,39 @@ constexpr bool RefusalsMatch() {
 }
 static_assert(RefusalsMatch());
 
+// Names are lower-case words joined by "-", and no two rows of a table share one.
+template <class Row>
+constexpr bool GoodNames(const Row* rows, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string_view name = rows[i].name;
+    if (name.empty() || name.front() == '-' || name.back() == '-') return false;
+    for (const char c : name)
+      if (!((c >= 'a' && c <= 'z') || c == '-')) return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (rows[j].name == name) return false;
+  }
+  return true;
+}
+static_assert(GoodNames(kTests, kTestCount) && GoodNames(kActions, kActionCount));
+
 template <class Row, class Code>
 const Row* Find(std::span<const Row> rows, Code code) {
   const auto at = std::lower_bound(rows.begin(), rows.end(), code,
                                    [](const Row& row, Code c) { return row.code < c; });
   return at != rows.end() && at->code == code ? &*at : nullptr;
+}
+
+template <class Row>
+const Row* FindWord(std::span<const Row> rows, std::string_view word) {
+  int code = 0;
+  bool digits = !word.empty() && word.size() <= 3;
+  for (const char c : word) {
+    digits = digits && c >= '0' && c <= '9';
+    code = code * 10 + (c - '0');
+  }
+  for (const Row& row : rows)
+    if (digits ? Number(row.code) == code : row.name == word) return &row;
+  return nullptr;
 }
 
 }  // namespace
@@ -188,6 +216,12 @@ const TestRow* FindTest(TestCode code) {
 }
 const ActionRow* FindAction(ActionCode code) {
   return Find(ActionRows(), code);
+}
+const TestRow* FindTest(std::string_view word) {
+  return FindWord(TestRows(), word);
+}
+const ActionRow* FindAction(std::string_view word) {
+  return FindWord(ActionRows(), word);
 }
 
 }  // namespace quorlin

@@ -147,6 +147,7 @@ struct TestRow {
   bool tabsMatter;           // tab expansion may change the verdict
   Context context;
   std::string_view caption;
+  std::string_view name;  // short and stable, for scripts and recipes: "contains-key"
 };
 
 struct ActionRow {
@@ -159,6 +160,7 @@ struct ActionRow {
   bool comparesKey;          // matches the comparison key in the comparison line
   Context context;
   std::string_view caption;
+  std::string_view name;  // short and stable, for scripts and recipes: "delete-line"
 };
 
 // Every test and every action, in code order.
@@ -167,5 +169,9 @@ std::span<const ActionRow> ActionRows();
 // The row of a code; nullptr for None and for numbers that name none.
 const TestRow* FindTest(TestCode code);
 const ActionRow* FindAction(ActionCode code);
+// The row a word names: its code in decimal (at most three digits) or its
+// name; nullptr when it names none.
+const TestRow* FindTest(std::string_view word);
+const ActionRow* FindAction(std::string_view word);
 
 }  // namespace quorlin
