@@ -36,7 +36,7 @@ void History::push(Step step) {
 
 Change History::replaceAll(Text text, Selection before, std::vector<ChangeRequest> runs) {
   const Change change{0, text_.size(), text.size()};
-  push({text_, text, before, {}, change, EditKind::Other, true, std::move(runs)});
+  push({text_, text, before, {}, change, EditKind::Other, true, std::move(runs), 0});
   text_ = std::move(text);
   open_ = false;
   return change;
@@ -156,7 +156,7 @@ Change History::replace(std::size_t from, std::size_t to, std::string_view bytes
     step.selectionAfter = after;
     redo_.clear();
   } else {
-    push({text_, next, before, after, change, kind});
+    push({text_, next, before, after, change, kind, false, {}, 0});
   }
   text_ = std::move(next);
   open_ = kind != EditKind::Other;

@@ -144,17 +144,20 @@ void ChangePage::showMessages(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) dialogs_.message(DecodeText(m, ui_.pane->encoding()));
 }
 
-void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
+void ChangePage::holdRecipe(Recipe recipe, QString name) {
+  recipe_ = std::move(recipe);
+  recipeName_ = std::move(name);
+}
+
+void ChangePage::dropRecipe() {
+  recipe_.reset();
+  recipeName_.clear();
+}
+
+bool ChangePage::runOnText(const QString& workFolder, const WorkSettings& work, const WorkRun& run,
+                           std::vector<ChangeRequest> runs) {
   QElapsedTimer clock;
   clock.start();
-  BusyCursor busy;
-  const ChangeRequest request = readRequest();
-  const std::vector<std::string> refusals = ValidateRequest(request);
-  if (!refusals.empty()) {
-    showMessages(refusals);
-    return;
-  }
-
   // The run reads a snapshot of the text, written to the first work file
   // line by line; the second work file's bytes become the new text as read.
   // The bar counts the text's bytes three times: written to the first work
@@ -168,8 +171,7 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
         p.setTotal(3 * std::uint64_t(snapshot.size()));
         text::TextLineSource source(snapshot);
         ProgressLines lines(source, p);
-        result = RunThroughWorkFiles(folder, lines, request, nullptr,
-                                     [&p](std::uint64_t bytes) { p.advance(bytes); });
+        result = run(lines, [&p](std::uint64_t bytes) { p.advance(bytes); });
         if (result.completed) {
           try {
             output = text::Text::adopt(std::move(result.output));
@@ -183,22 +185,48 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   const qint64 runMs = clock.elapsed();
   if (outcome == WorkOutcome::Cancelled) {
     for (const char* name : {kRunInputFile, kRunOutputFile}) RemoveFileQuietly(folder + name);
-    return;
+    return false;
   }
   if (result.fileError) {
     dialogs_.error(FileErrorBoxText(*result.fileError));
-    return;
+    return false;
   }
   if (!result.completed) {
     showMessages(result.messages);
-    return;
+    return false;
   }
 
   const std::size_t outputLines = output.lineCount();
-  ui_.pane->replaceAll(std::move(output), {request});
+  ui_.pane->replaceAll(std::move(output), std::move(runs));
   qCInfo(lcTiming,
          "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
          outputLines, runMs, clock.elapsed() - runMs);
+
+  return true;
+}
+
+void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
+  BusyCursor busy;
+  const std::string folder = SystemName(workFolder);
+  if (recipe_) {
+    std::vector<ChangeRequest> runs;
+    for (const RecipeStep& step : recipe_->steps) runs.push_back(step.request);
+    const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
+      return RecipeThroughWorkFiles(folder, lines, *recipe_, nullptr, read);
+    };
+    if (runOnText(workFolder, work, run, std::move(runs))) dropRecipe();
+    return;
+  }
+  const ChangeRequest request = readRequest();
+  const std::vector<std::string> refusals = ValidateRequest(request);
+  if (!refusals.empty()) {
+    showMessages(refusals);
+    return;
+  }
+  const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
+    return RunThroughWorkFiles(folder, lines, request, nullptr, read);
+  };
+  if (!runOnText(workFolder, work, run, {request})) return;
 
   QCheckBox* const options[] = {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
                                 ui_.outputUpperCase, ui_.keyIsPattern};
