@@ -143,8 +143,7 @@ void RecipeCommands::apply() {
     dialogs_.message(QStringLiteral("Recipe %1 has no steps.").arg(name));
     return;
   }
-  // Without an encoding line the recipe reads the text as the window does.
-  page_.holdRecipe(WithEncoding(std::get<Recipe>(std::move(read)), ui_.pane->encoding()), name);
+  page_.holdRecipe(std::get<Recipe>(std::move(read)), name);
   preview_.refresh();
   ui_.pages->setCurrentWidget(ui_.changesPage);
 }

@@ -149,6 +149,11 @@ void ChangePage::holdRecipe(Recipe recipe, QString name) {
   recipeName_ = std::move(name);
 }
 
+std::optional<Recipe> ChangePage::recipeToRun() const {
+  if (!recipe_) return std::nullopt;
+  return WithEncoding(*recipe_, ui_.pane->encoding());
+}
+
 void ChangePage::dropRecipe() {
   recipe_.reset();
   recipeName_.clear();
@@ -208,11 +213,11 @@ bool ChangePage::runOnText(const QString& workFolder, const WorkSettings& work, 
 void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   BusyCursor busy;
   const std::string folder = SystemName(workFolder);
-  if (recipe_) {
+  if (const std::optional<Recipe> recipe = recipeToRun()) {
     std::vector<ChangeRequest> runs;
-    for (const RecipeStep& step : recipe_->steps) runs.push_back(step.request);
+    for (const RecipeStep& step : recipe->steps) runs.push_back(step.request);
     const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
-      return RecipeThroughWorkFiles(folder, lines, *recipe_, nullptr, read);
+      return RecipeThroughWorkFiles(folder, lines, *recipe, nullptr, read);
     };
     if (runOnText(workFolder, work, run, std::move(runs))) dropRecipe();
     return;

@@ -82,10 +82,13 @@ class ChangePage {
   void pressOk(const QString& workFolder, const WorkSettings& work = WorkSettings());
 
   // A recipe (read from the file named name) for the preview to show and OK
-  // to run, until it has run or dropRecipe is called.
+  // to run, until it has run or dropRecipe is called. A recipe without an
+  // encoding line runs in the text's encoding as it is at that time.
   void holdRecipe(Recipe recipe, QString name);
   void dropRecipe();
   const Recipe* recipe() const { return recipe_ ? &*recipe_ : nullptr; }
+  // The recipe held, its steps in the encoding they run in now.
+  std::optional<Recipe> recipeToRun() const;
   const QString& recipeName() const { return recipeName_; }
 
  private:

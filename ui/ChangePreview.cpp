@@ -213,8 +213,8 @@ void ChangePreview::start() {
   settle_.stop();
   stale_ = false;
   Job job{0, ui_.pane->text(), ChangeRequest(), first_, std::nullopt};
-  if (const Recipe* recipe = page_.recipe()) {
-    job.recipe = *recipe;
+  if (page_.recipe() != nullptr) {
+    job.recipe = page_.recipeToRun();
   } else {
     std::vector<std::string> why;
     std::optional<ChangeRequest> request = page_.previewRequest(why);
