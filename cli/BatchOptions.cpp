@@ -305,6 +305,14 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     if (!positional.empty()) o.input = positional[0];
     if (positional.size() > 1) o.output = positional[1];
   }
+  if (!o.recipe.empty()) {
+    for (const RequestOptionRow& row : RequestOptionRows())
+      if (row.inRecipe && given.request.given[Index(row.option)])
+        return bad(std::string("--recipe takes the request from its file: ") +
+                   std::string(std::string_view(row.names).substr(
+                       0, std::string_view(row.names).find(','))) +
+                   " cannot be given with it");
+  }
   if (o.range && (o.input == "-" || (!o.facts && o.output == "-")))
     return bad("--range needs an input file and, to run, an output file");
 
@@ -353,6 +361,24 @@ std::string StatsLine(const RunStats& f) {
   return "passed " + std::to_string(f.passed) + ", changed " + std::to_string(f.changed) +
          ", deleted " + std::to_string(f.deleted) + ", added " + std::to_string(f.added) +
          ", lines in " + std::to_string(f.linesIn) + ", lines out " + std::to_string(f.linesOut);
+}
+
+RunStats RecipeTotal(const std::vector<RunStats>& steps) {
+  RunStats total;
+  for (const RunStats& f : steps) total += f;
+  if (!steps.empty()) {
+    total.linesIn = steps.front().linesIn;
+    total.linesOut = steps.back().linesOut;
+  }
+  return total;
+}
+
+std::vector<std::string> RecipeStatsLines(const std::vector<RunStats>& steps) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < steps.size(); ++i)
+    lines.push_back("step " + std::to_string(i + 1) + ": " + StatsLine(steps[i]));
+  lines.push_back("total: " + StatsLine(RecipeTotal(steps)));
+  return lines;
 }
 
 std::string VersionText() {

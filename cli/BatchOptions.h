@@ -9,6 +9,7 @@
 
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
+#include "engine/Recipe.h"
 
 namespace quorlin::batch {
 
@@ -43,6 +44,7 @@ struct Options {
   // --recipe FILE: the steps of the recipe run instead of the request's
   // options (which may then not be given, --encoding aside).
   std::string recipe;
+  std::optional<Recipe> steps;  // the recipe read from that file
 
   // Not in --help: the steps quorlin-cluster runs on its workers. --range runs
   // the request over the lines of INPUT that start in the range, from
@@ -71,6 +73,15 @@ ParseResult ParseOptions(const std::vector<std::string>& args);
 // The figures of a run as --stats and --dry-run print them, one line:
 // "passed P, changed C, deleted D, added A, lines in I, lines out O".
 std::string StatsLine(const RunStats& figures);
+
+// The figures of a recipe's steps together: passed, changed, deleted and
+// added added up, lines in of the first step, lines out of the last (so
+// lines out = lines in - deleted + added still holds).
+RunStats RecipeTotal(const std::vector<RunStats>& steps);
+
+// A recipe's figures as --stats prints them: "step N: " and StatsLine for
+// each step, then "total: " and that of RecipeTotal.
+std::vector<std::string> RecipeStatsLines(const std::vector<RunStats>& steps);
 
 std::string HelpText();
 std::string VersionText();

@@ -19,6 +19,7 @@
 #include "engine/FileError.h"
 #include "engine/Files.h"
 #include "engine/ParallelRun.h"
+#include "engine/Recipe.h"
 #include "engine/Splitting.h"
 #include "textutil/Utf8.h"
 
@@ -87,7 +88,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     inName = input;
   }
   const std::optional<ChangeRequest> request = RequestFor(o, in, inName);
-  if (!request) return {false, {kAutoNeedsAFile}, {}};
+  if (!request) return {false, {kAutoNeedsAFile}, {}, {}};
   const bool count = o.stats || o.dryRun;
   // Counting a sort or the removal of duplicates compares every line with
   // the one that stood at its place: that runs on one thread.
@@ -102,12 +103,25 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
   }
 
   FileRunResult result;
-  if (jobs <= 1) {
+  if (o.steps) {
+    FileByteReader reader(in, inName);
+    FileByteWriter writer(out, outName);
+    DiscardingWriter nowhere;
+    RecipeByteOptions ro;
+    ro.jobs = jobs;
+    ro.chunkBytes = ChunkBytes();
+    const RunResult run = RunRecipeBytes(WithEncoding(*o.steps, request->encoding), reader,
+                                         o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, ro,
+                                         count ? &result.steps : nullptr);
+    if (!run.completed) return {false, run.messages, {}, {}};
+    if (!o.dryRun) writer.finish();
+    result.figures = RecipeTotal(result.steps);
+  } else if (jobs <= 1) {
     BlockLineReader reader(in, inName);
     if (o.dryRun) {
       DiscardingSink nowhere;
       const RunResult run = RunChange(*request, reader, nowhere, &result.figures);
-      if (!run.completed) return {false, run.messages, {}};
+      if (!run.completed) return {false, run.messages, {}, {}};
     } else {
       // Output lines end with the forced terminator, or with the input's first
       // one (LF when it has none), known by the time the first line is written.
@@ -118,7 +132,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
                                                   : reader.firstTerminator();
         });
       const RunResult run = RunChange(*request, reader, writer, count ? &result.figures : nullptr);
-      if (!run.completed) return {false, run.messages, {}};
+      if (!run.completed) return {false, run.messages, {}, {}};
       writer.finish();
     }
   } else {
@@ -132,7 +146,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
     po.count = count;
     ParallelResult run =
         RunParallel(*request, reader, o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, po);
-    if (!run.run.completed) return {false, run.run.messages, {}};
+    if (!run.run.completed) return {false, run.run.messages, {}, {}};
     if (!o.dryRun) writer.finish();
     result.figures = run.figures;
   }
@@ -169,7 +183,7 @@ int RunManyFiles(const Options& o) {
   // Files run side by side; fewer files than jobs share the jobs out.
   const unsigned workers = static_cast<unsigned>(std::min<std::size_t>(o.jobs, n));
   const unsigned jobsPerFile = std::max(1U, o.jobs / std::max(1U, workers));
-  std::vector<std::optional<RunStats>> figures(n);  // of the files that completed
+  std::vector<std::optional<FileRunResult>> figures(n);  // of the files that completed
   std::atomic<std::size_t> next{0};
   std::mutex report;
   bool fileError = false, stopped = false;
@@ -187,7 +201,7 @@ int RunManyFiles(const Options& o) {
         try {
           const FileRunResult r = RunFile(o, o.files[i], targets[i], jobsPerFile);
           for (const std::string& m : r.messages) fail(o.files[i] + ": " + m, false);
-          if (r.completed) figures[i] = r.figures;
+          if (r.completed) figures[i] = r;
           written = r.completed;
         } catch (const FileError& e) {
           fail(e.path() + ": " + e.text(), true);
@@ -208,16 +222,29 @@ int RunManyFiles(const Options& o) {
     RunStats total;
     for (std::size_t i = 0; i < n; ++i) {
       if (!figures[i]) continue;
-      std::cerr << o.files[i] << ": " << StatsLine(*figures[i]) << '\n';
-      total += *figures[i];
+      for (const std::string& line : FigureLines(o, *figures[i]))
+        std::cerr << o.files[i] << ": " << line << '\n';
+      total += figures[i]->figures;
     }
     if (n > 1) std::cerr << "total: " << StatsLine(total) << '\n';
   }
   return fileError ? 1 : stopped ? 2 : 0;
 }
 
+std::vector<std::string> FigureLines(const Options& o, const FileRunResult& r) {
+  if (o.steps) return RecipeStatsLines(r.steps);
+  return {StatsLine(r.figures)};
+}
+
 int RunRangeStep(const Options& o) {
-  const SplitNeeds needs = NeedsOf(o.request);
+  // A recipe splits only when each piece may run it alone: its pieces need
+  // no more than the text's first terminator.
+  if (o.steps && !RecipeIndependent(*o.steps)) {
+    std::cerr << "quorlin-batch: this recipe cannot be split: " << ExplainRecipe(*o.steps).back()
+              << '\n';
+    return 2;
+  }
+  const SplitNeeds needs = o.steps ? SplitNeeds{} : NeedsOf(o.request);
   if (o.chain) {
     std::vector<PieceFacts> facts;
     for (const std::string& token : o.chainFacts) {
@@ -246,7 +273,7 @@ int RunRangeStep(const Options& o) {
     std::cerr << "quorlin-batch: --range needs the --context of its range\n" << kUsageLine << '\n';
     return 2;
   }
-  if (needs.wholeText) {
+  if (!o.steps && needs.wholeText) {
     std::cerr << "quorlin-batch: this request needs the whole text: " << ExplainSplit(o.request)
               << '\n';
     return 2;
@@ -276,8 +303,27 @@ int RunRangeStep(const Options& o) {
   po.start = context->at;
   po.after = &after;
   po.count = o.stats || o.dryRun;
-  const ParallelResult run =
-      RunParallel(*request, reader, writer ? static_cast<ByteWriter&>(*writer) : nowhere, po);
+  ByteWriter& to = writer ? static_cast<ByteWriter&>(*writer) : nowhere;
+  if (o.steps) {
+    RecipeByteOptions ro;
+    ro.jobs = o.jobs;
+    ro.chunkBytes = po.chunkBytes;
+    ro.inputTerminator = context->terminator;
+    std::vector<RunStats> steps;
+    const RunResult run = RunRecipeBytes(WithEncoding(*o.steps, request->encoding), reader, to, ro,
+                                         po.count ? &steps : nullptr);
+    if (!run.completed) {
+      for (const std::string& m : run.messages) std::cerr << m << '\n';
+      return 2;
+    }
+    if (writer) writer->finish();
+    if (out) out->commit();
+    // The script adds up the figures of the ranges: the recipe's total.
+    std::cout << EncodeContext({context->at, context->terminator}) << '\n';
+    if (po.count) std::cout << StatsLine(RecipeTotal(steps)) << '\n';
+    return 0;
+  }
+  const ParallelResult run = RunParallel(*request, reader, to, po);
   if (!run.run.completed) {
     for (const std::string& m : run.run.messages) std::cerr << m << '\n';
     return 2;

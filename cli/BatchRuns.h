@@ -15,6 +15,7 @@ struct FileRunResult {
   bool completed = false;
   std::vector<std::string> messages;  // why the run stopped
   RunStats figures;                   // counted under --stats and --dry-run
+  std::vector<RunStats> steps;        // a recipe's: each step's figures (figures: their total)
 };
 
 // Runs the validated request from input to output ("-": the standard
@@ -36,5 +37,8 @@ int RunManyFiles(const Options& o);
 // --dry-run then its figures' line; under --dry-run it writes no piece);
 // returns the exit status.
 int RunRangeStep(const Options& o);
+
+// The --stats lines of a run: its figures, or a recipe's steps and total.
+std::vector<std::string> FigureLines(const Options& o, const FileRunResult& r);
 
 }  // namespace quorlin::batch

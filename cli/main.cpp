@@ -5,6 +5,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <variant>
 #include <vector>
 
 #ifdef _WIN32
@@ -16,6 +17,8 @@
 #include "cli/BatchRuns.h"
 #include "cli/GuardedOutput.h"
 #include "engine/FileError.h"
+#include "engine/Files.h"
+#include "engine/Recipe.h"
 #include "engine/Splitting.h"
 
 namespace {
@@ -26,11 +29,44 @@ void PrintLines(const std::vector<std::string>& lines) {
   for (const std::string& l : lines) std::cerr << l << '\n';
 }
 
-int Run(const batch::Options& o) {
+// The recipe o names, read and checked before any input is read; its first
+// fault on standard error (exit status 2) when it has one.
+int ReadRecipeFile(batch::Options& o) {
+  const File file = OpenForReading(o.recipe);
+  std::string text;
+  char block[1 << 16];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, file.get())) > 0;)
+    text.append(block, n);
+  if (std::ferror(file.get()) != 0) throw FileError(LastError(), o.recipe);
+  std::variant<Recipe, RecipeFault> read = ReadRecipe(text);
+  if (const auto* fault = std::get_if<RecipeFault>(&read)) {
+    std::cerr << "quorlin-batch: " << o.recipe << ":" << fault->line << ": " << fault->message
+              << '\n';
+    return 2;
+  }
+  Recipe& recipe = std::get<Recipe>(read);
+  if (recipe.encodingGiven && o.encodingGiven) {
+    std::cerr << "quorlin-batch: " << o.recipe
+              << ": the recipe gives its encoding: --encoding cannot be given with it\n"
+              << batch::kUsageLine << '\n';
+    return 2;
+  }
+  o.steps = WithEncoding(std::move(recipe), o.request.encoding);
+  return 0;
+}
+
+int Run(batch::Options& o) {
   const std::vector<std::string> refused = ValidateRequest(o.request);
   if (!refused.empty()) {
     PrintLines(refused);
     return 2;
+  }
+  if (!o.recipe.empty()) {
+    if (const int status = ReadRecipeFile(o); status != 0) return status;
+    if (o.explain) {
+      for (const std::string& line : ExplainRecipe(*o.steps)) std::cout << line << '\n';
+      return 0;
+    }
   }
   if (o.explain) {
     std::cout << ExplainSplit(o.request) << '\n';
@@ -43,7 +79,8 @@ int Run(const batch::Options& o) {
     PrintLines(r.messages);
     return 2;  // the temporary output file is gone; the target is untouched
   }
-  if (o.stats || o.dryRun) std::cerr << batch::StatsLine(r.figures) << '\n';
+  if (o.stats || o.dryRun)
+    for (const std::string& line : batch::FigureLines(o, r)) std::cerr << line << '\n';
   return 0;
 }
 
@@ -58,7 +95,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const batch::ParseResult parsed = batch::ParseOptions(args);
+  batch::ParseResult parsed = batch::ParseOptions(args);
   switch (parsed.status) {
     case batch::ParseResult::Status::BadUsage:
       std::cerr << "quorlin-batch: " << parsed.messages.front() << '\n'

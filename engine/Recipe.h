@@ -105,23 +105,32 @@ struct RecipeLineEnds {
 RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats = nullptr, RecipeLineEnds* ends = nullptr);
 
-// The same over bytes: in to out, on jobs threads where the recipe allows
-// (RecipePlanLines says where), in chunks of about chunkBytes.
+// The same over bytes, in to out: in chunks of about chunkBytes on jobs
+// threads when every step runs alone on a chunk (RecipeIndependent), else on
+// one thread. Nothing is written to out when a step stops the run.
 struct RecipeByteOptions {
   unsigned jobs = 1;
   std::size_t chunkBytes = std::size_t(1) << 20;
+  // When in holds a piece of a longer text: that text's first line
+  // terminator, which the first step's output lines end with unless it forces
+  // one. Only for a recipe whose every step runs alone on a piece
+  // (RecipeIndependent).
+  std::string inputTerminator;
 };
 RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
                          const RecipeByteOptions& options, std::vector<RunStats>* stats = nullptr);
 
-// What --explain prints for a recipe: a line per step ("step N (line L):"
-// and ExplainSplit's words), a line per chain (its steps, and whether it runs
-// in chunks on every thread or on one, and why), and the whole recipe's
-// split as ExplainSplit words it ("recipe: split=...").
+// What --explain prints for a recipe: a line per step ("step N (line L): "
+// and ExplainSplit's words), a line per chain of steps run in one pass and per
+// whole-text step between them, and last the whole recipe's: "recipe:
+// split=independent|context|whole-text steps=N chains=M: " and "in chunks on
+// every thread" or "on one thread, " and why (the first step that needs
+// more than its own line, or writes line breaks within its lines).
 std::vector<std::string> ExplainRecipe(const Recipe& recipe);
 
 // Whether each piece of a text may run the whole recipe alone (every step
-// split=independent): what quorlin-cluster asks.
+// split=independent, none writing line breaks within its lines): the recipe
+// then runs in chunks under -j and splits under quorlin-cluster.
 bool RecipeIndependent(const Recipe& recipe);
 
 }  // namespace quorlin
