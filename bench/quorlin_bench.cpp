@@ -9,6 +9,9 @@
 // sort and the removal of duplicates on texts of empty lines, of 8-byte lines and the generated
 // text.
 //
+// With --only recipe (the same 1 GB text), a five-step recipe in one pass
+// against its steps alone and run one after another, and at -j 2.
+//
 // With --only jobs (and only then: it makes a 1 GB text), -j 2 against -j 1
 // on that text for the key replacement, the tag strip and the sort, and the
 // peak memory of -j 2. With --baseline OTHER_BATCH_PROGRAM also that
@@ -139,6 +142,69 @@ int Jobs(const std::string& batch, const std::string& baseline, const std::files
   return allMet ? 0 : 1;
 }
 
+// A five-step streaming recipe (tabs expanded, lines with a key deleted, tags
+// stripped, a key replaced, lines truncated) on the 1 GB text: one pass at -j 1
+// against its slowest step alone and against the five steps run one after
+// another as five quorlin-batch processes, each reading the last one's file,
+// and -j 2 against -j 1. Medians of runs in alternation.
+int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs) {
+  const std::string text = (dir / "text-v3-17000000.txt").string();
+  if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, 17000000);
+  const double mb = double(std::filesystem::file_size(text)) / 1e6;
+  const std::filesystem::path shm = "/dev/shm";
+  const std::filesystem::path to = std::filesystem::is_directory(shm) ? shm : dir;
+  const std::string out = (to / "quorlin-out-recipe.txt").string();
+  const std::string steps[] = {"-a no-change", "-t contains-key -k total -a delete-line",
+                               "-a strip-tags", "-a replace-key -k KEY -r XY", "-a truncate -n 60"};
+  const std::string recipe = (dir / "bench.recipe").string();
+  {
+    std::ofstream r(recipe);
+    r << "quorlin-recipe 1\n";
+    for (const std::string& step : steps) r << step << '\n';
+  }
+  auto run = [&](const std::string& args, const std::string& in, const std::string& into) {
+    return "LC_ALL=C '" + batch + "' " + args + " '" + in + "' > '" + into + "'";
+  };
+  std::printf("text: %s, %.1f MB, output to %s; %d runs each, in alternation; medians\n",
+              text.c_str(), mb, out.c_str(), runs);
+  std::vector<double> one, two, chained;
+  std::vector<std::vector<double>> alone(std::size(steps));
+  for (int r = 0; r < runs; ++r) {
+    one.push_back(TimeCommand(run("--recipe '" + recipe + "' -j 1", text, out)));
+    two.push_back(TimeCommand(run("--recipe '" + recipe + "' -j 2", text, out)));
+    for (std::size_t k = 0; k < std::size(steps); ++k)
+      alone[k].push_back(TimeCommand(run(steps[k], text, out)));
+    // The five processes, each step's output the next one's input.
+    std::string cmd, in = text;
+    for (std::size_t k = 0; k < std::size(steps); ++k) {
+      const std::string into = (to / ("quorlin-step-" + std::to_string(k) + ".txt")).string();
+      cmd += (k > 0 ? " && " : "") + run(steps[k], in, into);
+      in = into;
+    }
+    chained.push_back(TimeCommand(cmd));
+  }
+  double slowest = 0;
+  for (std::size_t k = 0; k < std::size(steps); ++k) {
+    std::printf("  step %zu alone %-42s %7.2f s\n", k + 1, steps[k].c_str(), Median(alone[k]));
+    slowest = std::max(slowest, Median(alone[k]));
+  }
+  const double r1 = Median(one), r2 = Median(two), five = Median(chained);
+  std::printf("  five processes one after another %25s %7.2f s\n", "", five);
+  std::printf("  recipe -j 1 %46s %7.2f s  %.0f MB/s\n", "", r1, mb / r1);
+  std::printf("  recipe -j 2 %46s %7.2f s  %.0f MB/s\n", "", r2, mb / r2);
+  const bool slowOk = r1 <= 1.3 * slowest, fiveOk = r1 <= 0.35 * five, jobsOk = r1 >= 1.6 * r2;
+  std::printf("recipe -j 1 / slowest step alone: %.2f (target <= 1.30)%s\n", r1 / slowest,
+              slowOk ? "" : "   (above target)");
+  std::printf("recipe -j 1 / five processes:     %.2f (target <= 0.35)%s\n", r1 / five,
+              fiveOk ? "" : "   (above target)");
+  std::printf("recipe -j 1 / recipe -j 2:        %.2f (target >= 1.60)%s\n", r1 / r2,
+              jobsOk ? "" : "   (below target)");
+  std::filesystem::remove(out);
+  for (std::size_t k = 0; k < std::size(steps); ++k)
+    std::filesystem::remove(to / ("quorlin-step-" + std::to_string(k) + ".txt"));
+  return slowOk && fiveOk && jobsOk ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +234,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = pos[1];
   std::filesystem::create_directories(dir);
   if (only == "jobs") return Jobs(batch, baseline, dir, runs);
+  if (only == "recipe") return Recipe(batch, dir, runs);
   const std::string text = (dir / ("text-v3-" + std::to_string(lines) + ".txt")).string();
   if (!std::filesystem::exists(text)) quorlin::bench::Generate(text, lines);
   const auto bytes = std::filesystem::file_size(text);

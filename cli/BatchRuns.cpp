@@ -318,9 +318,10 @@ int RunRangeStep(const Options& o) {
     }
     if (writer) writer->finish();
     if (out) out->commit();
-    // The script adds up the figures of the ranges: the recipe's total.
+    // The script adds up the figures of the ranges, line by line.
     std::cout << EncodeContext({context->at, context->terminator}) << '\n';
-    if (po.count) std::cout << StatsLine(RecipeTotal(steps)) << '\n';
+    if (po.count)
+      for (const std::string& line : RecipeStatsLines(steps)) std::cout << line << '\n';
     return 0;
   }
   const ParallelResult run = RunParallel(*request, reader, to, po);

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: Apache-2.0
 # Fills in a manual page from its source: @VERSION@, and, given the batch
-# program, @TESTS@ and @ACTIONS@ as roff entries from "quorlin-batch --list".
+# program, @TESTS@ and @ACTIONS@ as roff entries from "quorlin-batch --list"
+# (code, name, caption).
 # Writes OUT, and OUT.gz too when GZIP names the gzip program.
 #   cmake -DIN=page.1.in -DOUT=page.1 -DVERSION=3.4 [-DBATCH=quorlin-batch]
 #         [-DGZIP=gzip] -P GenerateManPage.cmake
@@ -23,15 +24,16 @@ if(BATCH)
       set(section TESTS)
     elseif(line MATCHES "^Change actions:")
       set(section ACTIONS)
-    elseif(section AND line MATCHES "^ *([0-9]+)  (.*)$")
+    elseif(section AND line MATCHES "^ *([0-9]+)  ([a-z-]+) +(.*)$")
       set(code "${CMAKE_MATCH_1}")
-      string(STRIP "${CMAKE_MATCH_2}" caption)
+      set(name "${CMAKE_MATCH_2}")
+      string(STRIP "${CMAKE_MATCH_3}" caption)
       # Roff: a backslash is written \e; a line must not start with . or '.
       string(REPLACE "\\" "\\e" caption "${caption}")
       if(caption MATCHES "^[.']")
         set(caption "\\&${caption}")
       endif()
-      string(APPEND ${section} ".TP 4\n.B ${code}\n${caption}\n")
+      string(APPEND ${section} ".TP 4\n.B ${code} ${name}\n${caption}\n")
     endif()
   endforeach()
   if(TESTS STREQUAL "" OR ACTIONS STREQUAL "")

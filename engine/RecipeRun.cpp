@@ -27,6 +27,10 @@ namespace quorlin {
 
 namespace {
 
+// The bytes a block of a chain holds, at most (but for a longer line): every
+// step's input and output of a block stay in the processor's cache.
+constexpr std::size_t kBlockBytes = std::size_t(64) << 10;
+
 // A step stopped the run; nothing past that step was written.
 struct Stopped {
   std::vector<std::string> messages;
@@ -142,19 +146,62 @@ class BlockInput {
   virtual bool next(std::string_view& block) = 0;
 };
 
+// The length of the first block of bytes that hold whole lines: the lines
+// that end within blockBytes, or the first line when it is longer.
+std::size_t BlockLength(std::string_view bytes, std::size_t blockBytes) {
+  if (bytes.size() <= blockBytes) return bytes.size();
+  const std::size_t cut = WholeLinesLength(bytes.substr(0, blockBytes));
+  if (cut > 0) return cut;
+  const auto at =
+      std::size_t(FindLineBreak(bytes.data(), bytes.data() + bytes.size()) - bytes.data());
+  return at == bytes.size() ? at : at + TerminatorAt(bytes, at).size();
+}
+
+// The bytes of a reader, read a megabyte at a time into one buffer and handed
+// out in blocks of whole lines of about blockBytes, small enough that a block
+// stays in the processor's cache while every step of a chain reads it.
 class ByteInput final : public BlockInput {
  public:
-  ByteInput(ByteReader& in, std::size_t chunkBytes) : cutter_(in, chunkBytes) {}
+  ByteInput(ByteReader& in, std::size_t blockBytes) : in_(in), blockBytes_(blockBytes) {}
   bool next(std::string_view& block) override {
-    chunk_ = cutter_.next();
-    if (!chunk_) return false;
-    block = chunk_->bytes->view();
+    if (pos_ == whole_ && !refill()) return false;
+    const std::string_view rest = buf_.view().substr(pos_, whole_ - pos_);
+    const std::size_t cut = BlockLength(rest, blockBytes_);
+    block = rest.substr(0, cut);
+    pos_ += cut;
     return true;
   }
 
  private:
-  ChunkCutter cutter_;
-  std::shared_ptr<Chunk> chunk_;
+  static constexpr std::size_t kReadBytes = std::size_t(1) << 20;
+  // Reads on to the end of a line at least; false at the end of the input.
+  bool refill() {
+    buf_.truncate(0);
+    buf_.append(carry_);
+    carry_.clear();
+    pos_ = whole_ = 0;
+    for (std::size_t target = std::max(kReadBytes, buf_.size() + 1); !end_;) {
+      while (!end_ && buf_.size() < target) {
+        const std::size_t want = target - buf_.size();
+        const std::size_t got = in_.read(buf_.room(want), want);
+        end_ = got == 0;
+        buf_.commit(got);
+      }
+      whole_ = WholeLinesLength(buf_.view());
+      if (whole_ > 0) break;
+      target *= 2;
+    }
+    if (end_) whole_ = buf_.size();
+    carry_.assign(buf_.view().substr(whole_));
+    return whole_ > 0;
+  }
+
+  ByteReader& in_;
+  std::size_t blockBytes_;
+  ByteBuffer buf_;
+  std::string carry_;
+  std::size_t pos_ = 0, whole_ = 0;
+  bool end_ = false;
 };
 
 // The lines of a source as bytes, each ended with the source's first
@@ -475,28 +522,37 @@ class ParallelChain {
   const std::vector<RunStats>& figures() const { return figures_; }
 
  private:
+  // The chunk goes through the steps in blocks that stay in the cache.
   std::shared_ptr<Output> run(const Chunk& c, const std::vector<PieceBoundary>& starts) const {
+    const std::size_t n = recipe_.steps.size();
     auto out = std::make_shared<Output>(&buffers_);
     out->run.completed = true;
     out->starts = starts;
-    out->ends = starts;
-    if (count_) out->figures.assign(recipe_.steps.size(), RunStats());
-    std::string_view in = c.bytes->view();
-    std::string term(reader_.terminator());
-    for (std::size_t k = 0; k < recipe_.steps.size(); ++k) {
-      term = TerminatorFor(recipe_.steps[k].terminator, term);
-      ByteBuffer& to = k % 2 == 0 ? *out->bytes : *out->spare;
-      to.clear();
-      PieceLines lines(in);
-      TerminatedSink sink(to, term);
-      PieceBoundary end;
-      out->run = RunPiece(*plans_.plans[k], lines, sink, starts[k], nullptr, &end,
-                          count_ ? &out->figures[k] : nullptr);
-      if (!out->run.completed) return out;
-      out->ends[k] = Normalised(needs_[k], end);
-      in = to.view();
+    if (count_) out->figures.assign(n, RunStats());
+    std::vector<std::string> terms(n);
+    for (std::size_t k = 0; k < n; ++k)
+      terms[k] = TerminatorFor(recipe_.steps[k].terminator,
+                               k == 0 ? std::string(reader_.terminator()) : terms[k - 1]);
+    std::vector<PieceBoundary> at = starts;
+    ByteBuffer other;
+    for (std::string_view rest = c.bytes->view(); !rest.empty();) {
+      std::string_view in = rest.substr(0, BlockLength(rest, kBlockBytes));
+      rest.remove_prefix(in.size());
+      for (std::size_t k = 0; k < n; ++k) {
+        ByteBuffer& to = k + 1 == n ? *out->bytes : k % 2 == 0 ? *out->spare : other;
+        if (k + 1 < n) to.clear();
+        PieceLines lines(in);
+        TerminatedSink sink(to, terms[k]);
+        RunStats figures;
+        out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
+                            count_ ? &figures : nullptr);
+        if (!out->run.completed) return out;
+        if (count_) out->figures[k] += figures;
+        in = to.view();
+      }
     }
-    if (recipe_.steps.size() % 2 == 0) out->bytes->swap(*out->spare);
+    for (std::size_t k = 0; k < n; ++k) at[k] = Normalised(needs_[k], at[k]);
+    out->ends = std::move(at);
     return out;
   }
 
@@ -542,8 +598,8 @@ RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats, RecipeLineEnds* ends) {
   const Plans plans = MakePlans(recipe);
   if (!plans.messages.empty()) return {false, plans.messages};
-  LineInput input(source, std::size_t(1) << 20, ends);
-  return RunSteps(recipe, plans, input, {&sink, nullptr, ends}, stats, std::size_t(1) << 20);
+  LineInput input(source, kBlockBytes, ends);
+  return RunSteps(recipe, plans, input, {&sink, nullptr, ends}, stats, kBlockBytes);
 }
 
 RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
@@ -554,8 +610,9 @@ RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
   const bool chunks = WhyOneThread(recipe).empty();
   assert(options.inputTerminator.empty() || RecipeIndependent(recipe));
   if (!chunks || (options.jobs <= 1 && options.inputTerminator.empty())) {
-    ByteInput input(in, chunkBytes);
-    return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, chunkBytes);
+    const std::size_t blockBytes = std::min(chunkBytes, kBlockBytes);
+    ByteInput input(in, blockBytes);
+    return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, blockBytes);
   }
   BufferPool buffers;
   ParallelOptions po;

@@ -535,9 +535,61 @@ TEST_F(BatchTest, HelpVersionAndList) {
   EXPECT_NE(r.out.find("\nLicence: Apache License 2.0 (Apache-2.0)\n"), std::string::npos);
   r = Batch("--list");
   EXPECT_EQ(r.exit, 0);
-  EXPECT_NE(r.out.find("  13  Contains the Test Key Text at the end of the line\n"),
+  EXPECT_NE(r.out.find("  13  ends-with-key         Contains the Test Key Text at the end of the "
+                       "line\n"),
             std::string::npos);
-  EXPECT_NE(r.out.find("  44  Move (Unwrap) next line to end of Test line\n"), std::string::npos);
+  EXPECT_NE(r.out.find("  44  join-next             Move (Unwrap) next line to end of Test line\n"),
+            std::string::npos);
+  // The names stand wherever a code does.
+  EXPECT_EQ(Batch("-t ends-with-key -k b -a delete-line", "ab\nba\n").out, "ba\n");
+}
+
+TEST_F(BatchTest, Recipes) {
+  struct Row {
+    const char* name;
+    std::string recipe, args, input;
+    int exit;
+    std::string out, err;
+  };
+  const std::string head = "quorlin-recipe 1\n# drop the debug lines, then the tags\n";
+  const std::string steps = head + "-t contains-key -k debug -a delete-line\n-a strip-tags --lf\n";
+  const Row rows[] = {
+      {"the steps one after another", steps, "", "a <b>x</b>\r\nDEBUG 1\r\n<i\r\n>y\r\n", 0,
+       "a x\n\ny\n", ""},
+      {"figures per step and in total", steps, "--stats", "debug\nz\n", 0, "z\n",
+       "step 1: passed 1, changed 0, deleted 1, added 0, lines in 2, lines out 1\n"
+       "step 2: passed 1, changed 0, deleted 0, added 0, lines in 1, lines out 1\n"
+       "total: passed 2, changed 0, deleted 1, added 0, lines in 2, lines out 1\n"},
+      {"a fault with its line", head + "-a trim\n-a trim -o out\n", "", "x\n", 2, "",
+       "quorlin-batch: recipe:4: '-o' is not part of a request: give it on the command line\n"},
+      {"a step that stops the recipe", steps + "-a keep-range --first-char 0 --last-char 0\n", "",
+       "x\n", 2, "", "Char positions have to be Positive, with Last char > First Char\n"},
+      {"request options beside it", steps, "-a 14", "x\n", 2, "",
+       "quorlin-batch: --recipe takes the request from its file: -a cannot be given with it\n"
+       "usage: quorlin-batch [options] [INPUT [OUTPUT]]\n"},
+      {"what it needs", steps, "--explain", "", 0,
+       "step 1 (line 3): split=independent test=3 action=14 needs=none\n"
+       "step 2 (line 4): split=context test=1 action=30 needs=tag-state\n"
+       "chain 1: steps 1-2 in one pass\n"
+       "recipe: split=context steps=2 chains=1: in chunks on every thread; a chunk whose steps "
+       "start otherwise than the chunk before leaves them runs again\n",
+       ""},
+  };
+  for (const Row& row : rows) {
+    Write("recipe", row.recipe);
+    Write("file.txt", row.input);
+    for (const char* jobs : {"", " -j 3"}) {
+      const Result r = Batch("--recipe recipe " + row.args + jobs + " < file.txt", row.input);
+      EXPECT_EQ(r.exit, row.exit) << row.name << jobs;
+      EXPECT_EQ(r.out, row.out) << row.name << jobs;
+      EXPECT_EQ(r.err, row.err) << row.name << jobs;
+      // In place, a file is replaced only when every step ran.
+      Batch("--recipe recipe " + row.args + jobs + " --in-place file.txt");
+      EXPECT_EQ(Read("file.txt"), row.exit == 0 && row.args != "--explain" ? row.out : row.input)
+          << row.name << jobs;
+      Write("file.txt", row.input);
+    }
+  }
 }
 
 // A text like the exports users clean: words, tabs, repeated lines, blank

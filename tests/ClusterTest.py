@@ -98,7 +98,15 @@ REQUESTS = [
       r"(K[A-Z]*|\d+)\b", "-r", r"[\1]"], "line numbers, a pattern"),
     (["--pattern", "-t", "10", "-a", "40", "-k", r"\ba\b|<"], "the line before, a pattern's cuts"),
     (["-E", "-t", "3", "-k", "(ab"], "a refused pattern: nothing written"),
+    (["--recipe", "{steps}", "--stats"], "a recipe of steps that each run alone; their figures"),
 ]
+
+# The recipes the rows name in braces, written into the test folder.
+RECIPES = {
+    "steps": "quorlin-recipe 1\n-a replace-key -k KEY -r XY\n-t contains-key -k a -a append "
+             "-r ';' --lf\n-a truncate -n 30\n",
+    "tags": "quorlin-recipe 1\n-a strip-tags\n-a trim\n",
+}
 
 # options: the script's ({...} names a cluster below); source and target: the
 # files' names in the test folder; other: run by another user (as root) or
@@ -122,6 +130,9 @@ FAULTS = [
           status=1, message="quorlin-cluster: {target}: File access denied"),
     Fault("OUTPUT in a missing folder", target="nowhere/out.txt", status=1,
           message="quorlin-cluster: {target}: File not found"),
+    Fault("a recipe whose steps need the lines before a range", request=["--recipe", "{tags}"],
+          status=2, message=r"quorlin-cluster: this recipe cannot be split: recipe: "
+          r"split=context steps=2 chains=1: .*"),
     Fault("a worker lost while the facts are read", hold="facts", then="kill"),
     Fault("a scheduler where nothing listens", ["--scheduler", "{closed}", "--timeout", "1"],
           status=1, message="quorlin-cluster: no scheduler answers at {closed} within 1 s"),
@@ -178,6 +189,12 @@ def main(batch, script):
 
         def at(name):
             return os.path.join(folder, name)
+
+        def placed(request):
+            return [at(a[1:-1] + ".recipe") if a[1:-1] in RECIPES else a for a in request]
+        for name, steps in RECIPES.items():
+            with open(at(name + ".recipe"), "w") as f:
+                f.write(steps)
         with open(at("in.txt"), "wb") as f:
             f.write(text(14))
         for name in ("locked.txt", "cut.txt"):
@@ -222,6 +239,7 @@ def main(batch, script):
                     "silent": "tcp://127.0.0.1:%d" % silent.getsockname()[1]}
 
         for n, (request, carries) in enumerate(REQUESTS):
+            request = placed(request)
             expected_out, target = at(f"expected{n}.txt"), at(f"out{n}.txt")
             expected = subprocess.run([batch] + request + [at("in.txt"), expected_out],
                                       capture_output=True)
@@ -253,8 +271,8 @@ def main(batch, script):
             allowed_failures(client, 0 if fault.then == "kill once" else before)
             argv = (["--batch", batch, "--ranges", "23"]
                     + [o.format(**clusters) for o in fault.options]
-                    + ["--"] + fault.request + [source, target])
-            single = subprocess.run([batch] + fault.request + [source], capture_output=True).stdout
+                    + ["--"] + placed(fault.request) + [source, target])
+            single = subprocess.run([batch] + placed(fault.request) + [source], capture_output=True).stdout
             acts = {"kill": lambda pid: os.kill(pid, signal.SIGKILL),
                     "cut": lambda pid: (os.truncate(source, 10000), open(hold, "wb").close())}
             finished = threading.Event()
