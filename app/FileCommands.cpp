@@ -37,12 +37,6 @@
 namespace quorlin::app {
 namespace {
 
-// A path from a file dialog, with the platform's own separators.
-QString NativePath(const QString& path) {
-  if (kNativePathStyle == PathStyle::Windows) return QDir::toNativeSeparators(path);
-  return path;
-}
-
 // The system's error number for a failed file operation: errno when the
 // failing call left one, else the nearest number for what the file reports.
 int FailureCode(int err, const QFileDevice& file) {
@@ -103,6 +97,11 @@ int WriteLines(QFileDevice& file, const text::Text& text, std::string_view termi
 }
 
 }  // namespace
+
+QString NativePath(const QString& path) {
+  if (kNativePathStyle == PathStyle::Windows) return QDir::toNativeSeparators(path);
+  return path;
+}
 
 QString DialogFilter(const QString& pairs, PathStyle style) {
   const QStringList parts = pairs.split(QLatin1Char('|'));

@@ -37,6 +37,9 @@ inline constexpr char kRecentCleanedCaption[] = "Quorlin Text Formatter 3.1 - [S
 // matches names without a dot as well, as it does on Windows.
 QString DialogFilter(const QString& pairs, PathStyle style = kNativePathStyle);
 
+// A path from a file dialog, with the platform's own separators.
+QString NativePath(const QString& path);
+
 // The folder the open dialog starts in before any file was chosen: the
 // user's Documents folder, or home when there is none ("c:\shared documents"
 // on Windows).

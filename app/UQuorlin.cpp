@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "app/FileCommands.h"
+#include "app/RecipeCommands.h"
 #include "ui/AboutU.h"
 #include "ui/BusyCursor.h"
 #include "ui/ChangePage.h"
@@ -43,6 +44,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
   caption_ = windowTitle();
   files_ = std::make_unique<FileCommands>([this](const QString& c) { setCaption(c); }, ui_, doc_,
                                           *dialogs_, *printSystem, options_.work);
+  recipes_ = std::make_unique<RecipeCommands>(ui_, doc_, *dialogs_, *changePage_, *preview_);
   view_ = std::make_unique<ui::ViewCommands>(*this, ui_, *dialogs_);
   connectHandlers();
   FormCreate();
@@ -54,6 +56,7 @@ TForm1::~TForm1() {
   delete exits_;
   exits_ = nullptr;
   // Its worker reads the controls' request no more once it has stopped.
+  recipes_.reset();
   preview_.reset();
 }
 
@@ -61,6 +64,8 @@ void TForm1::connectHandlers() {
   connect(ui_.openItem, &QAction::triggered, this, &TForm1::Open1Click);
   connect(ui_.saveAsItem, &QAction::triggered, this, &TForm1::SaveAs1Click);
   connect(ui_.printItem, &QAction::triggered, this, &TForm1::Print1Click);
+  connect(ui_.saveRecipeItem, &QAction::triggered, this, &TForm1::SaveRecipe1Click);
+  connect(ui_.applyRecipeItem, &QAction::triggered, this, &TForm1::ApplyRecipe1Click);
   connect(ui_.closeItem, &QAction::triggered, this, &TForm1::Close1Click);
   connect(ui_.exitItem, &QAction::triggered, this, &TForm1::Exit1Click);
   connect(ui_.recentItem, &QAction::triggered, this, &TForm1::filename1Click);
@@ -258,6 +263,13 @@ void TForm1::SaveAs1Click() {
 }
 void TForm1::Print1Click() {
   command([this] { files_->print(); });
+}
+
+void TForm1::SaveRecipe1Click() {
+  recipes_->save();
+}
+void TForm1::ApplyRecipe1Click() {
+  recipes_->apply();
 }
 
 void TForm1::Close1Click() {

@@ -28,6 +28,7 @@ class ViewCommands;
 namespace quorlin::app {
 
 class FileCommands;
+class RecipeCommands;
 
 struct FormOptions {
   // The command line without the program's own name.
@@ -83,6 +84,8 @@ class TForm1 : public QMainWindow {
   void Open1Click();
   void SaveAs1Click();
   void Print1Click();
+  void SaveRecipe1Click();
+  void ApplyRecipe1Click();
   void Close1Click();
   void Exit1Click();
   void filename1Click();
@@ -151,6 +154,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<ui::ViewCommands> view_;
   DocumentState doc_;
   std::unique_ptr<FileCommands> files_;
+  std::unique_ptr<RecipeCommands> recipes_;
 
   bool CommandLineHandled = false;
   // A command-line file declined or failed is not tried again at a later

@@ -119,8 +119,13 @@ bool FolderIsPrivate(const std::string& folder) {
 #endif
 }
 
-WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
-                                  const ChangeRequest& request, const WorkFileWritten& written,
+namespace {
+
+// The run of RunThroughWorkFiles, whatever runs between the two files.
+using RunBetween = std::function<RunResult(LineSource& source, LineSink& sink)>;
+
+WorkRunResult RunBetweenWorkFiles(const std::string& workFolder, LineSource& input,
+                                  const RunBetween& runBetween, const WorkFileWritten& written,
                                   const WorkRunRead& read) {
   assert(!workFolder.empty() && (workFolder.back() == '/' || workFolder.back() == '\\'));
   WorkRunResult r;
@@ -144,9 +149,9 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
       if (read) {
         ToldSource told(reader, read);
         ToldSink toldOut(writer, read);
-        run = RunChange(request, told, toldOut);
+        run = runBetween(told, toldOut);
       } else {
-        run = RunChange(request, reader, writer);
+        run = runBetween(reader, writer);
       }
       writer.finish();
     }
@@ -169,6 +174,26 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
     r.output.clear();
   }
   return r;
+}
+
+}  // namespace
+
+WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& input,
+                                  const ChangeRequest& request, const WorkFileWritten& written,
+                                  const WorkRunRead& read) {
+  return RunBetweenWorkFiles(
+      workFolder, input,
+      [&request](LineSource& source, LineSink& sink) { return RunChange(request, source, sink); },
+      written, read);
+}
+
+WorkRunResult RecipeThroughWorkFiles(const std::string& workFolder, LineSource& input,
+                                     const Recipe& recipe, const WorkFileWritten& written,
+                                     const WorkRunRead& read) {
+  return RunBetweenWorkFiles(
+      workFolder, input,
+      [&recipe](LineSource& source, LineSink& sink) { return RunRecipe(recipe, source, sink); },
+      written, read);
 }
 
 }  // namespace quorlin

@@ -15,6 +15,7 @@
 #include "engine/FileError.h"
 #include "engine/Files.h"
 #include "engine/LineStream.h"
+#include "engine/Recipe.h"
 
 namespace quorlin {
 
@@ -79,5 +80,11 @@ WorkRunResult RunThroughWorkFiles(const std::string& workFolder, LineSource& inp
                                   const ChangeRequest& request,
                                   const WorkFileWritten& written = nullptr,
                                   const WorkRunRead& read = nullptr);
+
+// The same with every step of a recipe (read by ReadRecipe) in one run
+// between the two work files; a step that stops the run stops the recipe.
+WorkRunResult RecipeThroughWorkFiles(const std::string& workFolder, LineSource& input,
+                                     const Recipe& recipe, const WorkFileWritten& written = nullptr,
+                                     const WorkRunRead& read = nullptr);
 
 }  // namespace quorlin

@@ -11,20 +11,32 @@ void History::reset(Text text) {
   saved_ = text_;
   undo_.clear();
   redo_.clear();
+  making_.clear();
   open_ = false;
+}
+
+void History::madeBy(const Step& step) {
+  making_.resize(step.makingBefore);
+  if (!step.runs.empty()) {
+    making_.push_back({step.runs});
+  } else if (making_.empty() || !making_.back().handEdits()) {
+    making_.emplace_back();
+  }
 }
 
 void History::push(Step step) {
   const bool whole = step.wholeText;
+  step.makingBefore = making_.size();
+  madeBy(step);
   undo_.push_back(std::move(step));
   redo_.clear();
   if (undo_.size() > kMaxSteps) undo_.erase(undo_.begin());
   if (whole && wholeSteps() > kMaxWholeSteps) dropOldestWholeStep();
 }
 
-Change History::replaceAll(Text text, Selection before) {
+Change History::replaceAll(Text text, Selection before, std::vector<ChangeRequest> runs) {
   const Change change{0, text_.size(), text.size()};
-  push({text_, text, before, {}, change, EditKind::Other, true});
+  push({text_, text, before, {}, change, EditKind::Other, true, std::move(runs), 0});
   text_ = std::move(text);
   open_ = false;
   return change;
@@ -144,7 +156,7 @@ Change History::replace(std::size_t from, std::size_t to, std::string_view bytes
     step.selectionAfter = after;
     redo_.clear();
   } else {
-    push({text_, next, before, after, change, kind});
+    push({text_, next, before, after, change, kind, false, {}, 0});
   }
   text_ = std::move(next);
   open_ = kind != EditKind::Other;
@@ -156,6 +168,7 @@ std::optional<History::Restored> History::undo() {
   Step step = std::move(undo_.back());
   undo_.pop_back();
   text_ = step.before;
+  making_.resize(step.makingBefore);
   open_ = false;
   const Change& c = step.change;
   Restored r{{c.offset, c.inserted, c.removed}, step.selectionBefore};
@@ -168,6 +181,7 @@ std::optional<History::Restored> History::redo() {
   Step step = std::move(redo_.back());
   redo_.pop_back();
   text_ = step.after;
+  madeBy(step);
   open_ = false;
   Restored r{step.change, step.selectionAfter};
   undo_.push_back(std::move(step));

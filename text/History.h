@@ -19,6 +19,12 @@
 // it is another text object than that one (an undo back to it makes it
 // unmodified again; an edit and its reverse by hand do not).
 //
+// What made the current text since the last reset follows undo and redo:
+// the change runs in order (a recipe's steps each as a run) and the places
+// where hand edits came between them. It outlives the steps the history
+// forgets, so that it still names every run when undo can no longer reach
+// the first.
+//
 // The texts of whole-text steps are what makes a history large. Those of at
 // least kOnDiskFrom bytes that only the history holds go to unnamed files on
 // disk (HistoryKeeper); what stays in memory is kept within twice the text's
@@ -34,12 +40,21 @@
 #include <thread>
 #include <vector>
 
+#include "engine/ChangeRequest.h"
 #include "text/Selection.h"
 #include "text/Text.h"
 
 namespace quorlin::text {
 
 enum class EditKind { Typing, Backspace, Delete, Other };
+
+// A link of what made a text: the requests of a change run (one, or a
+// recipe's steps in order), or, with none, hand edits (one or more in a row,
+// or a replacement of the whole text that no request made).
+struct Making {
+  std::vector<ChangeRequest> runs;
+  bool handEdits() const { return runs.empty(); }
+};
 
 class History {
  public:
@@ -49,9 +64,10 @@ class History {
   // saved.
   void reset(Text text);
 
-  // Replaces the whole text as one step of the history (a change run). The
-  // selection before it is restored on undo; after it the caret is at 0.
-  Change replaceAll(Text text, Selection before);
+  // Replaces the whole text as one step of the history (a change run, made
+  // by the requests runs in order). The selection before it is restored on
+  // undo; after it the caret is at 0.
+  Change replaceAll(Text text, Selection before, std::vector<ChangeRequest> runs = {});
 
   // Replaces bytes [from, to) by bytes (which hold no CR) and records the
   // step. before and after are the selections to restore on undo and redo.
@@ -93,6 +109,10 @@ class History {
   // kMemoryFloor when that is more.
   void capMemory();
 
+  // What made the current text since the last reset, oldest first: hand
+  // edits in a row are one link.
+  const std::vector<Making>& making() const { return making_; }
+
   // Whether the current text is another than the one last opened or saved.
   bool modified() const { return !text_.sameAs(saved_); }
   // text (a snapshot of this history's) is the one saved.
@@ -113,7 +133,12 @@ class History {
     Change change;  // before -> after
     EditKind kind;
     bool wholeText = false;
+    std::vector<ChangeRequest> runs;  // what made a whole-text step
+    std::size_t makingBefore = 0;     // links of making_ before the step
   };
+  // making_ as it is after step, which was made on making_'s first
+  // step.makingBefore links.
+  void madeBy(const Step& step);
   bool extends(const Step& step, std::size_t from, std::size_t to, EditKind kind) const;
 
   void push(Step step);
@@ -122,6 +147,7 @@ class History {
   Text saved_;
   AppendChunks chunks_;
   std::vector<Step> undo_, redo_;
+  std::vector<Making> making_;
   bool open_ = false;
 };
 

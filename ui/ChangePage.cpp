@@ -144,17 +144,25 @@ void ChangePage::showMessages(const std::vector<std::string>& messages) {
   for (const std::string& m : messages) dialogs_.message(DecodeText(m, ui_.pane->encoding()));
 }
 
-void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
+void ChangePage::holdRecipe(Recipe recipe, QString name) {
+  recipe_ = std::move(recipe);
+  recipeName_ = std::move(name);
+}
+
+std::optional<Recipe> ChangePage::recipeToRun() const {
+  if (!recipe_) return std::nullopt;
+  return WithEncoding(*recipe_, ui_.pane->encoding());
+}
+
+void ChangePage::dropRecipe() {
+  recipe_.reset();
+  recipeName_.clear();
+}
+
+bool ChangePage::runOnText(const QString& workFolder, const WorkSettings& work, const WorkRun& run,
+                           std::vector<ChangeRequest> runs) {
   QElapsedTimer clock;
   clock.start();
-  BusyCursor busy;
-  const ChangeRequest request = readRequest();
-  const std::vector<std::string> refusals = ValidateRequest(request);
-  if (!refusals.empty()) {
-    showMessages(refusals);
-    return;
-  }
-
   // The run reads a snapshot of the text, written to the first work file
   // line by line; the second work file's bytes become the new text as read.
   // The bar counts the text's bytes three times: written to the first work
@@ -168,8 +176,7 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
         p.setTotal(3 * std::uint64_t(snapshot.size()));
         text::TextLineSource source(snapshot);
         ProgressLines lines(source, p);
-        result = RunThroughWorkFiles(folder, lines, request, nullptr,
-                                     [&p](std::uint64_t bytes) { p.advance(bytes); });
+        result = run(lines, [&p](std::uint64_t bytes) { p.advance(bytes); });
         if (result.completed) {
           try {
             output = text::Text::adopt(std::move(result.output));
@@ -183,22 +190,48 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   const qint64 runMs = clock.elapsed();
   if (outcome == WorkOutcome::Cancelled) {
     for (const char* name : {kRunInputFile, kRunOutputFile}) RemoveFileQuietly(folder + name);
-    return;
+    return false;
   }
   if (result.fileError) {
     dialogs_.error(FileErrorBoxText(*result.fileError));
-    return;
+    return false;
   }
   if (!result.completed) {
     showMessages(result.messages);
-    return;
+    return false;
   }
 
   const std::size_t outputLines = output.lineCount();
-  ui_.pane->replaceAll(std::move(output));
+  ui_.pane->replaceAll(std::move(output), std::move(runs));
   qCInfo(lcTiming,
          "change run: %zu lines; work files and run %lld ms, new text in the pane %lld ms",
          outputLines, runMs, clock.elapsed() - runMs);
+
+  return true;
+}
+
+void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
+  BusyCursor busy;
+  const std::string folder = SystemName(workFolder);
+  if (const std::optional<Recipe> recipe = recipeToRun()) {
+    std::vector<ChangeRequest> runs;
+    for (const RecipeStep& step : recipe->steps) runs.push_back(step.request);
+    const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
+      return RecipeThroughWorkFiles(folder, lines, *recipe, nullptr, read);
+    };
+    if (runOnText(workFolder, work, run, std::move(runs))) dropRecipe();
+    return;
+  }
+  const ChangeRequest request = readRequest();
+  const std::vector<std::string> refusals = ValidateRequest(request);
+  if (!refusals.empty()) {
+    showMessages(refusals);
+    return;
+  }
+  const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
+    return RunThroughWorkFiles(folder, lines, request, nullptr, read);
+  };
+  if (!runOnText(workFolder, work, run, {request})) return;
 
   QCheckBox* const options[] = {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
                                 ui_.outputUpperCase, ui_.keyIsPattern};

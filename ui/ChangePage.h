@@ -2,9 +2,11 @@
 // The page "Make Global Changes" as the window sees it: the checks run when a
 // parameter field is left, the option check boxes' caption colours and the
 // exclusion between the two case boxes, the request read from the controls,
-// and a press of OK from validation to the new text in the pane.
+// and a press of OK from validation to the new text in the pane; a recipe
+// held for OK to run instead of the controls' request.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include <QString>
 
 #include "engine/ChangeRequest.h"
+#include "engine/Recipe.h"
+#include "engine/WorkFiles.h"
 #include "ui/BackgroundWork.h"
 
 class QCheckBox;
@@ -73,16 +77,36 @@ class ChangePage {
   // the red option boxes unchecked. A refused run, the run's own stop, a file
   // error and a cancelled run each leave the pane, its history and the boxes
   // as they were; a cancelled run also removes its two work files.
+  // With a recipe held, OK runs it instead: every step, as one step of the
+  // undo history, and the recipe is let go once it has changed the text.
   void pressOk(const QString& workFolder, const WorkSettings& work = WorkSettings());
+
+  // A recipe (read from the file named name) for the preview to show and OK
+  // to run, until it has run or dropRecipe is called. A recipe without an
+  // encoding line runs in the text's encoding as it is at that time.
+  void holdRecipe(Recipe recipe, QString name);
+  void dropRecipe();
+  const Recipe* recipe() const { return recipe_ ? &*recipe_ : nullptr; }
+  // The recipe held, its steps in the encoding they run in now.
+  std::optional<Recipe> recipeToRun() const;
+  const QString& recipeName() const { return recipeName_; }
 
  private:
   void showMessages(const std::vector<std::string>& messages);
+  // The run through the work files, on a worker with the progress box, of
+  // lines of the pane's text; its output becomes the pane's text as one
+  // undo step made by runs. False when it changed nothing.
+  using WorkRun = std::function<WorkRunResult(LineSource& lines, const WorkRunRead& read)>;
+  bool runOnText(const QString& workFolder, const WorkSettings& work, const WorkRun& run,
+                 std::vector<ChangeRequest> runs);
 
   MainWindowUi& ui_;
   Dialogs& dialogs_;
   FieldExitWatcher& exits_;
   ChangeRequest flags_;  // only the filled flags are used
   bool clearingCaseBox_ = false;
+  std::optional<Recipe> recipe_;
+  QString recipeName_;
 };
 
 }  // namespace quorlin::ui

@@ -105,7 +105,7 @@ QString Shown(std::string_view line, Encoding encoding) {
 
 }  // namespace
 
-ChangePreview::ChangePreview(MainWindowUi& ui, const ChangePage& page) : ui_(ui), page_(page) {
+ChangePreview::ChangePreview(MainWindowUi& ui, ChangePage& page) : ui_(ui), page_(page) {
   settle_.setSingleShot(true);
   settle_.setInterval(120);
   connect(&settle_, &QTimer::timeout, this, &ChangePreview::start);
@@ -119,14 +119,14 @@ ChangePreview::ChangePreview(MainWindowUi& ui, const ChangePage& page) : ui_(ui)
   connect(&announce_, &QTimer::timeout, this, &ChangePreview::announce);
 
   for (const auto& [code, button] : ui_.testButtons)
-    connect(button, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
+    connect(button, &QAbstractButton::toggled, this, &ChangePreview::controlChanged);
   for (const auto& [code, button] : ui_.actionButtons)
-    connect(button, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
+    connect(button, &QAbstractButton::toggled, this, &ChangePreview::controlChanged);
   for (QCheckBox* box : {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
                          ui_.outputUpperCase, ui_.keyIsPattern})
-    connect(box, &QAbstractButton::toggled, this, &ChangePreview::requestChanged);
+    connect(box, &QAbstractButton::toggled, this, &ChangePreview::controlChanged);
   for (QLineEdit* field : ui_.fields)
-    connect(field, &QLineEdit::textChanged, this, &ChangePreview::requestChanged);
+    connect(field, &QLineEdit::textChanged, this, &ChangePreview::controlChanged);
   connect(ui_.pane, &TextPane::textChanged, this, &ChangePreview::requestChanged);
   connect(ui_.pane, &TextPane::encodingChanged, this, &ChangePreview::requestChanged);
   connect(ui_.pages, &QTabWidget::currentChanged, this, [this] {
@@ -196,6 +196,11 @@ void ChangePreview::requestChanged() {
   if (ui_.pages->currentWidget() == ui_.changesPage) settle_.start();
 }
 
+void ChangePreview::controlChanged() {
+  page_.dropRecipe();
+  requestChanged();
+}
+
 void ChangePreview::step(int pages) {
   const auto delta = static_cast<std::int64_t>(kPageSize) * pages;
   if (delta < 0 && first_ < static_cast<std::uint64_t>(-delta)) return;
@@ -207,18 +212,25 @@ void ChangePreview::step(int pages) {
 void ChangePreview::start() {
   settle_.stop();
   stale_ = false;
-  std::vector<std::string> why;
-  const std::optional<ChangeRequest> request = page_.previewRequest(why);
-  if (!request) {
-    ++generation_;
-    PreviewResult refused;
-    refused.why = std::move(why);
-    show(refused);
-    return;
+  Job job{0, ui_.pane->text(), ChangeRequest(), first_, std::nullopt};
+  if (page_.recipe() != nullptr) {
+    job.recipe = page_.recipeToRun();
+  } else {
+    std::vector<std::string> why;
+    std::optional<ChangeRequest> request = page_.previewRequest(why);
+    if (!request) {
+      ++generation_;
+      PreviewResult refused;
+      refused.why = std::move(why);
+      show(refused);
+      return;
+    }
+    job.request = std::move(*request);
   }
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    job_ = Job{++generation_, ui_.pane->text(), *request, first_};
+    job.generation = ++generation_;
+    job_ = std::move(job);
   }
   wake_.notify_one();
   pending_ = true;
@@ -244,7 +256,16 @@ void ChangePreview::work() {
       Nowhere sink(generation_, job.generation);
       PageOfChanges page(job.first, kPageSize);
       RunStats figures;
-      RunResult run = RunChange(job.request, lines, sink, &figures, &page);
+      RunResult run;
+      if (job.recipe) {
+        run = RunRecipe(*job.recipe, lines, sink, &result.stepFigures);
+        for (const RecipeStep& step : job.recipe->steps)
+          result.steps.push_back(StepLine(step.request, step.terminator));
+        // What the whole recipe leaves is what its last step leaves.
+        if (!result.stepFigures.empty()) figures = result.stepFigures.back();
+      } else {
+        run = RunChange(job.request, lines, sink, &figures, &page);
+      }
       if (run.completed) {
         result.figures = figures;
         result.changes = std::move(page.changes);
@@ -257,7 +278,7 @@ void ChangePreview::work() {
     } catch (const std::bad_alloc&) {
       result.why.assign(1, "Not enough memory to preview this change");
     }
-    qCInfo(lcTiming, "preview: action %d on %zu bytes, %lld ms", Number(job.request.action),
+    qCInfo(lcTiming, "preview: %s on %zu bytes, %lld ms", job.recipe ? "recipe" : "request",
            job.text.size(), clock.elapsed());
 #ifdef __GLIBC__
     // A sort's or a removal of duplicates' tables, tens of MB on a large
@@ -301,6 +322,10 @@ void ChangePreview::show(const PreviewResult& r) {
     ui_.previewPrevious->setEnabled(false);
     ui_.previewNext->setEnabled(false);
     emit shown();
+    return;
+  }
+  if (!r.steps.empty()) {
+    showRecipe(r);
     return;
   }
   const RunStats& f = *r.figures;
@@ -363,6 +388,42 @@ void ChangePreview::show(const PreviewResult& r) {
   }
   ui_.previewPrevious->setEnabled(r.first > 0);
   ui_.previewNext->setEnabled(r.more);
+  emit shown();
+}
+
+void ChangePreview::showRecipe(const PreviewResult& r) {
+  const RunStats& f = *r.figures;
+  const QString steps = r.steps.size() == 1 ? QStringLiteral("1 step")
+                                            : QStringLiteral("%1 steps").arg(r.steps.size());
+  const QString name = page_.recipeName().toHtmlEscaped();
+  setFigures(QStringLiteral("<b>Recipe %1, %2. If OK is pressed:</b><table cellspacing=\"0\">"
+                            "<tr><td>lines after</td><td align=\"right\">&nbsp;%3</td></tr>"
+                            "</table><i>Changing a control of this page leaves the recipe.</i>")
+                 .arg(name, steps, Count(f.linesOut)),
+             QStringLiteral("Recipe %1, %2. If OK is pressed: lines after %3. Changing a control "
+                            "of this page leaves the recipe.")
+                 .arg(page_.recipeName(), steps, Count(f.linesOut)));
+  QListWidget* list = ui_.previewList;
+  for (std::size_t i = 0; i < r.steps.size() && i < r.stepFigures.size(); ++i) {
+    const RunStats& s = r.stepFigures[i];
+    const QString step =
+        QStringLiteral("Step %1: %2").arg(i + 1).arg(QString::fromUtf8(r.steps[i]));
+    const QString figures =
+        QStringLiteral("passing %1, changed %2, deleted %3, added %4, lines after %5")
+            .arg(Count(s.passed), Count(s.changed), Count(s.deleted), Count(s.added),
+                 Count(s.linesOut));
+    auto* stepItem = new QListWidgetItem(step, list);
+    auto* figuresItem = new QListWidgetItem(QChar(0x2192) + QLatin1Char(' ') + figures, list);
+    figuresItem->setForeground(kGreen);
+    for (QListWidgetItem* item : {stepItem, figuresItem}) {
+      item->setFlags(Qt::ItemIsEnabled);
+      item->setToolTip(step + QLatin1Char('\n') + figures);
+    }
+    figuresItem->setData(Qt::AccessibleTextRole, QStringLiteral("Step %1: ").arg(i + 1) + figures);
+  }
+  ui_.previewPage->setText(QStringLiteral("Recipe steps"));
+  ui_.previewPrevious->setEnabled(false);
+  ui_.previewNext->setEnabled(false);
   emit shown();
 }
 

@@ -7,7 +7,10 @@
 // older one, and the window never waits for it. Screen readers read the
 // figures (or why there are none) as words in the figures' description, and
 // hear them once they have settled; each entry of the list reads as the line
-// before or after the change.
+// before or after the change. While the change page holds a recipe, the
+// preview shows the recipe's steps, each with its figures, and what the
+// whole recipe would give; changing a control of the page lets the recipe
+// go.
 #pragma once
 
 #include <atomic>
@@ -25,6 +28,7 @@
 
 #include "engine/ChangeRequest.h"
 #include "engine/ChangeRun.h"
+#include "engine/Recipe.h"
 #include "text/Text.h"
 
 namespace quorlin::ui {
@@ -47,6 +51,10 @@ struct PreviewResult {
   std::uint64_t first = 0;
   bool more = false;  // changes beyond this page
   std::vector<std::string> why;
+  // Of a recipe: the figures of each step (figures then holds the whole
+  // recipe's), and the steps as the recipe file writes them.
+  std::vector<RunStats> stepFigures;
+  std::vector<std::string> steps;
 };
 
 class ChangePreview : public QObject {
@@ -55,7 +63,7 @@ class ChangePreview : public QObject {
   // Changes listed on a page.
   static constexpr std::size_t kPageSize = 50;
 
-  ChangePreview(MainWindowUi& ui, const ChangePage& page);
+  ChangePreview(MainWindowUi& ui, ChangePage& page);
   ~ChangePreview() override;
 
   // Puts the figures right of the test group and the list below OK, in the
@@ -64,6 +72,9 @@ class ChangePreview : public QObject {
   void place();
   // The figures shown now, when the preview is current.
   std::optional<RunStats> shownFigures() const;
+  // Counts afresh: what the preview shows no longer holds (a recipe held or
+  // let go by the page).
+  void refresh() { requestChanged(); }
   // Whether a preview is waiting or running.
   bool pending() const { return pending_; }
 
@@ -82,9 +93,13 @@ class ChangePreview : public QObject {
     text::Text text;
     ChangeRequest request;
     std::uint64_t first = 0;
+    std::optional<Recipe> recipe;  // run instead of the request
   };
 
   void requestChanged();
+  // A control of the page changed: a recipe held is let go.
+  void controlChanged();
+  void showRecipe(const PreviewResult& result);
   void start();
   void step(int pages);
   void finished(std::uint64_t generation);
@@ -94,7 +109,7 @@ class ChangePreview : public QObject {
   void work();
 
   MainWindowUi& ui_;
-  const ChangePage& page_;
+  ChangePage& page_;
   QTimer settle_;      // lets a burst of keystrokes end before a preview starts
   QTimer counting_;    // says "Counting..." when a preview takes a while
   QTimer announce_;    // tells screen readers the figures once they have settled

@@ -83,6 +83,9 @@ void BuildMenus(QMainWindow* window, MainWindowUi& ui) {
   ui.openItem = AddItem(ui.fileMenu, "Open1", "&Open");
   ui.saveAsItem = AddItem(ui.fileMenu, "SaveAs1", "Save&As");
   ui.printItem = AddItem(ui.fileMenu, "Print1", "&Print");
+  ui.recipeSeparator = AddSeparator(ui.fileMenu, "Recipesep1");
+  ui.saveRecipeItem = AddItem(ui.fileMenu, "SaveRecipe1", "Save Changes as &Recipe...");
+  ui.applyRecipeItem = AddItem(ui.fileMenu, "ApplyRecipe1", "Appl&y Recipe...");
   ui.fileSeparator = AddSeparator(ui.fileMenu, "Filesep1");
   ui.closeItem = AddItem(ui.fileMenu, "Close1", "&Close");
   ui.exitItem = AddItem(ui.fileMenu, "Exit1", "&Exit");

@@ -40,6 +40,9 @@ struct MainWindowUi {
   QAction* openItem = nullptr;         // Open1
   QAction* saveAsItem = nullptr;       // SaveAs1
   QAction* printItem = nullptr;        // Print1
+  QAction* recipeSeparator = nullptr;  // Recipesep1
+  QAction* saveRecipeItem = nullptr;   // SaveRecipe1: the runs that made the text, as a recipe
+  QAction* applyRecipeItem = nullptr;  // ApplyRecipe1: a recipe file to the change page
   QAction* fileSeparator = nullptr;    // Filesep1
   QAction* closeItem = nullptr;        // Close1
   QAction* exitItem = nullptr;         // Exit1

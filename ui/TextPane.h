@@ -67,9 +67,12 @@ class TextPane : public QAbstractScrollArea {
   // caret inside a character goes to its start.
   Encoding encoding() const { return encoding_; }
   void setEncoding(Encoding encoding);
-  // Replaces the whole text as one step of the undo history (a change run):
-  // undo brings back the text and the selection before it.
-  void replaceAll(text::Text text);
+  // Replaces the whole text as one step of the undo history (a change run,
+  // made by the requests runs in order): undo brings back the text and the
+  // selection before it.
+  void replaceAll(text::Text text, std::vector<ChangeRequest> runs = {});
+  // The change runs and hand edits that made the text since it was set.
+  const std::vector<text::Making>& making() const { return history_.making(); }
   // Whether the text is another than the one last set or marked saved.
   bool modified() const { return history_.modified(); }
   // saved (a snapshot of this pane's text) was written to a file.

@@ -179,6 +179,57 @@ TEST(UndoHistory, WholeTextStepsAreBoundedAndTheirTextsMoveToDisk) {
   EXPECT_EQ(All(doc.text()), texts.back());
 }
 
+// What made the text follows undo and redo: undone runs are left out, hand
+// edits in a row between runs are one link, and runs the history no longer
+// reaches stay named. Script: a capital letter is a run (its key that
+// letter), t types, c clicks, u undoes, r redoes, o opens a new text.
+// Expected: the runs' keys, "-" for hand edits.
+TEST(UndoHistory, WhatMadeTheTextFollowsUndoAndRedo) {
+  std::string manyRuns;
+  for (char c = 'A'; c <= 'Y'; ++c) manyRuns += c;
+  const struct {
+    const char* name;
+    std::string script, made;
+  } rows[] = {
+      {"runs in order", "ABC", "ABC"},
+      {"an undone run is left out", "ABCu", "AB"},
+      {"a redone run comes back", "ABCuurr", "ABC"},
+      {"edits between runs are one link", "AttcttB", "A-B"},
+      {"edits before the first run and after the last", "tAct", "-A-"},
+      {"an undone edit is no edit", "AtuB", "AB"},
+      {"undoing edits and a run, then redoing them", "AttctBuuurrr", "A-B"},
+      {"a run after an undo replaces what was undone", "ABuC", "AC"},
+      {"a new text forgets", "AtBo", ""},
+      {"runs beyond the history's reach stay", manyRuns, manyRuns},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    History doc;
+    doc.reset(Text::fromBytes("x\n"));
+    std::size_t caret = 0;
+    for (const char c : row.script) {
+      if (c == 'u') {
+        doc.undo();
+      } else if (c == 'r') {
+        doc.redo();
+      } else if (c == 'o') {
+        doc.reset(Text::fromBytes("y\n"));
+      } else if (c == 't' || c == 'c') {
+        Apply(doc, caret, {c, "e", caret});
+      } else {
+        ChangeRequest run;
+        run[Field::TestKey].text = std::string(1, c);
+        doc.replaceAll(Text::fromBytes(std::string(1, c)), {caret, caret}, {run});
+        caret = 0;
+      }
+    }
+    std::string made;
+    for (const Making& link : doc.making())
+      made += link.handEdits() ? std::string("-") : link.runs.front()[Field::TestKey].text;
+    EXPECT_EQ(made, row.made);
+  }
+}
+
 TEST(FindForward, FromAnOffsetIgnoringCaseOfTheWesternLetters) {
   const struct {
     const char* name;

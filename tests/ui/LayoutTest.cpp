@@ -310,8 +310,9 @@ TEST_F(Layout, MenusCarryTheirItemsAndTheRecentEntryIsHidden) {
   } menus[] = {
       {ui().fileMenu,
        "&File",
-       {"Open1=&Open", "SaveAs1=Save&As", "Print1=&Print", "Filesep1=-", "Close1=&Close",
-        "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
+       {"Open1=&Open", "SaveAs1=Save&As", "Print1=&Print", "Recipesep1=-",
+        "SaveRecipe1=Save Changes as &Recipe...", "ApplyRecipe1=Appl&y Recipe...", "Filesep1=-",
+        "Close1=&Close", "Exit1=&Exit", "filesep2=-", "filename1=&1 name"}},
       {ui().editMenu,
        "&Edit",
        {"Undo1=Undo", "Redo1=Redo", "Editsep1=-", "Search1=Search", "Cut1=Cut", "Copy1=Copy",
