@@ -28,7 +28,7 @@ constexpr RequestOptionRow kRows[] = {
     {O::Retain,        "--retain",            kRequest, "",     "Retain only the lines that pass the Test", true},
     {O::CaseSensitive, "-c,--case-sensitive", kRequest, "",     "Test Key case sensitive", true},
     {O::Encoding,      "--encoding",          kRequest, "E",    "what a character is: cp1252 (default), utf8 or auto", false},
-    {O::Pattern,       "-E,--pattern",        kRequest, "",     "Test Key is a pattern (RE2 syntax, on bytes)", true},
+    {O::Pattern,       "-E,--pattern",        kRequest, "",     "Test Key is a pattern (RE2 syntax, on bytes or UTF-8 characters)", true},
     {O::Lower,         "--lower",             kOutput,  "",     "output lower case, output upper case", true},
     {O::Upper,         "--upper",             kOutput,  "",     "", true},
     {O::Crlf,          "--crlf",              kOutput,  "",     "force the output line terminator", true},
