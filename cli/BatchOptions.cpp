@@ -183,9 +183,12 @@ struct Parser {
     for (const auto& [a, b] : ExclusiveRequestOptions())
       pairs.emplace_back(RowOf(a).names, RowOf(b).names);
     for (const auto& [a, b] : kExclusive) pairs.emplace_back(a, b);
-    for (const auto& [a, b] : pairs)
-      if (option(a)->count() > 0 && option(b)->count() > 0)
-        return a + " and " + b + " cannot be given together";
+    for (const auto& [a, b] : pairs) {
+      if (option(a)->count() == 0 || option(b)->count() == 0) continue;
+      std::string why = a;
+      why.append(" and ").append(b).append(" cannot be given together");
+      return why;
+    }
     return {};
   }
   // Parses args; the reason for the usage message when they are refused.

@@ -103,20 +103,7 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
   }
 
   FileRunResult result;
-  if (o.steps) {
-    FileByteReader reader(in, inName);
-    FileByteWriter writer(out, outName);
-    DiscardingWriter nowhere;
-    RecipeByteOptions ro;
-    ro.jobs = jobs;
-    ro.chunkBytes = ChunkBytes();
-    const RunResult run = RunRecipeBytes(WithEncoding(*o.steps, request->encoding), reader,
-                                         o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, ro,
-                                         count ? &result.steps : nullptr);
-    if (!run.completed) return {false, run.messages, {}, {}};
-    if (!o.dryRun) writer.finish();
-    result.figures = RecipeTotal(result.steps);
-  } else if (jobs <= 1) {
+  if (!o.steps && jobs <= 1) {
     BlockLineReader reader(in, inName);
     if (o.dryRun) {
       DiscardingSink nowhere;
@@ -136,19 +123,31 @@ FileRunResult RunFile(const Options& o, const std::string& input, const std::str
       writer.finish();
     }
   } else {
+    // Bytes in and out: a recipe, or a request on several threads.
     FileByteReader reader(in, inName);
     FileByteWriter writer(out, outName);
     DiscardingWriter nowhere;
-    ParallelOptions po;
-    po.jobs = jobs;
-    po.chunkBytes = ChunkBytes();
-    po.terminator = o.forcedTerminator;
-    po.count = count;
-    ParallelResult run =
-        RunParallel(*request, reader, o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer, po);
-    if (!run.run.completed) return {false, run.run.messages, {}, {}};
+    ByteWriter& to = o.dryRun ? static_cast<ByteWriter&>(nowhere) : writer;
+    RunResult run;
+    if (o.steps) {
+      RecipeByteOptions ro;
+      ro.jobs = jobs;
+      ro.chunkBytes = ChunkBytes();
+      run = RunRecipeBytes(WithEncoding(*o.steps, request->encoding), reader, to, ro,
+                           count ? &result.steps : nullptr);
+      result.figures = RecipeTotal(result.steps);
+    } else {
+      ParallelOptions po;
+      po.jobs = jobs;
+      po.chunkBytes = ChunkBytes();
+      po.terminator = o.forcedTerminator;
+      po.count = count;
+      ParallelResult parallel = RunParallel(*request, reader, to, po);
+      run = std::move(parallel.run);
+      result.figures = parallel.figures;
+    }
+    if (!run.completed) return {false, run.messages, {}, {}};
     if (!o.dryRun) writer.finish();
-    result.figures = run.figures;
   }
   if (outFile) outFile->commit();
   result.completed = true;

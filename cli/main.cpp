@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -39,12 +40,13 @@ int ReadRecipeFile(batch::Options& o) {
     text.append(block, n);
   if (std::ferror(file.get()) != 0) throw FileError(LastError(), o.recipe);
   std::variant<Recipe, RecipeFault> read = ReadRecipe(text);
-  if (const auto* fault = std::get_if<RecipeFault>(&read)) {
-    std::cerr << "quorlin-batch: " << o.recipe << ":" << fault->line << ": " << fault->message
+  auto refuse = [&o](const RecipeFault& fault) {
+    std::cerr << "quorlin-batch: " << o.recipe << ":" << fault.line << ": " << fault.message
               << '\n';
     return 2;
-  }
-  Recipe& recipe = std::get<Recipe>(read);
+  };
+  if (const auto* fault = std::get_if<RecipeFault>(&read)) return refuse(*fault);
+  Recipe& recipe = *std::get_if<Recipe>(&read);
   if (recipe.encodingGiven && o.encodingGiven) {
     std::cerr << "quorlin-batch: " << o.recipe
               << ": the recipe gives its encoding: --encoding cannot be given with it\n"
@@ -52,6 +54,7 @@ int ReadRecipeFile(batch::Options& o) {
     return 2;
   }
   o.steps = WithEncoding(std::move(recipe), o.request.encoding);
+  if (const std::optional<RecipeFault> fault = CheckRecipe(*o.steps)) return refuse(*fault);
   return 0;
 }
 

@@ -192,12 +192,11 @@ const Row* Find(std::span<const Row> rows, Code code) {
 
 template <class Row>
 const Row* FindWord(std::span<const Row> rows, std::string_view word) {
+  const bool digits =
+      !word.empty() && word.size() <= 3 &&
+      std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
   int code = 0;
-  bool digits = !word.empty() && word.size() <= 3;
-  for (const char c : word) {
-    digits = digits && c >= '0' && c <= '9';
-    code = code * 10 + (c - '0');
-  }
+  for (const char c : digits ? word : std::string_view()) code = code * 10 + (c - '0');
   for (const Row& row : rows)
     if (digits ? Number(row.code) == code : row.name == word) return &row;
   return nullptr;

@@ -2,18 +2,11 @@
 #include "engine/Recipe.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
-#include <memory>
 #include <optional>
 
-#include "engine/ByteBuffer.h"
-#include "engine/ChunkPipeline.h"
-#include "engine/Chunks.h"
-#include "engine/LineBreaks.h"
 #include "engine/RequestOptions.h"
 #include "engine/RunPlan.h"
-#include "engine/Splitting.h"
 #include "textutil/Utf8.h"
 
 namespace quorlin {
@@ -298,6 +291,7 @@ std::variant<Recipe, RecipeFault> ReadRecipe(std::string_view text) {
   Recipe recipe;
   std::vector<std::string> comments;
   int lineNo = 0;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a byte-order mark
   auto fault = [&](std::string message) { return RecipeFault{lineNo, std::move(message)}; };
   for (std::size_t pos = 0; pos < text.size();) {
     std::size_t end = text.find('\n', pos);
@@ -339,7 +333,7 @@ std::variant<Recipe, RecipeFault> ReadRecipe(std::string_view text) {
       if (!recipe.steps.empty()) return fault("the encoding line must come before the steps");
       if (recipe.encodingGiven) return fault("the encoding is given twice");
       if (words.words.size() != 2 || (words.words[1] != "utf8" && words.words[1] != "cp1252"))
-        return fault("the encoding line is \"encoding utf8\" or \"encoding cp1252\"");
+        return fault(R"(the encoding line is "encoding utf8" or "encoding cp1252")");
       recipe.encodingGiven = true;
       recipe.encoding = words.words[1] == "utf8" ? Encoding::Utf8 : Encoding::Windows1252;
       continue;
@@ -349,8 +343,9 @@ std::variant<Recipe, RecipeFault> ReadRecipe(std::string_view text) {
     RequestFromValues made = MakeRequest(values);
     if (!made.messages.empty()) return fault(Joined(made.messages));
     made.request.encoding = recipe.encoding;
-    if (const std::vector<std::string> refused = ValidateRequest(made.request); !refused.empty())
-      return fault(Joined(refused));
+    std::vector<std::string> refused = ValidateRequest(made.request);
+    if (refused.empty()) RunPlan::make(made.request, refused);
+    if (!refused.empty()) return fault(Joined(refused));
     recipe.steps.push_back(RecipeStep{std::move(made.request), std::move(made.terminator),
                                       std::move(comments), lineNo});
     comments.clear();
@@ -405,6 +400,15 @@ std::string RecipeText(const Recipe& recipe) {
   }
   for (const std::string& c : recipe.commentsAfter) comment(c);
   return s;
+}
+
+std::optional<RecipeFault> CheckRecipe(const Recipe& recipe) {
+  for (const RecipeStep& step : recipe.steps) {
+    std::vector<std::string> messages = ValidateRequest(step.request);
+    if (messages.empty()) RunPlan::make(step.request, messages);
+    if (!messages.empty()) return RecipeFault{step.line, Joined(messages)};
+  }
+  return std::nullopt;
 }
 
 Recipe WithEncoding(Recipe recipe, Encoding encoding) {

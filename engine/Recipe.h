@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -78,6 +79,13 @@ std::string StepLine(const ChangeRequest& request, std::string_view terminator =
 // steps that run the same bytes as r's.
 std::string RecipeText(const Recipe& recipe);
 
+// Checks every step as a run checks it before its first line (ValidateRequest,
+// and the numbers and key a run converts, which depend on the encoding): the
+// first fault with its step's line, or none. ReadRecipe checks so in the
+// recipe's own encoding; a caller that sets another (WithEncoding) checks
+// again.
+std::optional<RecipeFault> CheckRecipe(const Recipe& recipe);
+
 // The recipe's steps with their encoding set to encoding (the recipe's own when
 // encodingGiven, else the one a caller chose).
 Recipe WithEncoding(Recipe recipe, Encoding encoding);
@@ -101,7 +109,8 @@ struct RecipeLineEnds {
 // messages as the steps run one after another: a step that stops (actions
 // 25/26 with bad positions, a number that is no integer) stops the recipe
 // before anything is written to sink. FileError from source or sink
-// propagates. Every step must have passed ValidateRequest.
+// propagates. The recipe has a step at least, and every step has passed
+// ValidateRequest.
 RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats = nullptr, RecipeLineEnds* ends = nullptr);
 

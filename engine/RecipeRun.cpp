@@ -382,6 +382,7 @@ struct Plans {
 };
 
 Plans MakePlans(const Recipe& recipe) {
+  assert(!recipe.steps.empty());
   Plans p;
   for (const RecipeStep& step : recipe.steps) {
     assert(ValidateRequest(step.request).empty());

@@ -18,4 +18,4 @@ cmake --build build-tsan --parallel "$(nproc)" --target engine_tests text_tests 
 # and in every quorlin-batch they start.
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
 ctest --test-dir build-tsan --output-on-failure --parallel "$(nproc)" \
-  -R '^(ParallelRun|BatchTest|BlockLine(Reader|Writer)|WorkFiles|SafeOutput|SpecialFiles|HostileFolder|DocumentUndo)\.'
+  -R '^(ParallelRun|Recipe|BatchTest|BlockLine(Reader|Writer)|WorkFiles|SafeOutput|SpecialFiles|HostileFolder|DocumentUndo)\.'

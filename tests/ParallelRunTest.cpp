@@ -66,28 +66,6 @@ Outcome RunWhole(const ChangeRequest& r, const std::string& text) {
   return o;
 }
 
-// Hands out a text a few bytes at a time, as a pipe may.
-class TextReader final : public ByteReader {
- public:
-  TextReader(std::string_view text, Rng& rng) : rest_(text), rng_(rng) {}
-  std::size_t read(char* to, std::size_t n) override {
-    n = std::min({n, rest_.size(), std::size_t(rng_.range(1, 9))});
-    std::copy_n(rest_.data(), n, to);
-    rest_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view rest_;
-  Rng& rng_;
-};
-
-class TextWriter final : public ByteWriter {
- public:
-  void write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
-
 // The run over chunks; a chunk run a second time is a boundary guessed
 // wrong, which only a join may cause.
 Outcome RunChunks(const ChangeRequest& r, const std::string& text, unsigned jobs,

@@ -66,28 +66,6 @@ Outcome OneAfterAnother(const Recipe& recipe, std::string text) {
   return {true, {}, text, o.figures};
 }
 
-// Hands out a text a few bytes at a time, as a pipe may.
-class TextReader final : public ByteReader {
- public:
-  TextReader(std::string_view text, Rng& rng) : rest_(text), rng_(rng) {}
-  std::size_t read(char* to, std::size_t n) override {
-    n = std::min({n, rest_.size(), std::size_t(rng_.range(1, 9))});
-    std::copy_n(rest_.data(), n, to);
-    rest_.remove_prefix(n);
-    return n;
-  }
-
- private:
-  std::string_view rest_;
-  Rng& rng_;
-};
-
-class TextWriter final : public ByteWriter {
- public:
-  void write(std::string_view bytes) override { text.append(bytes); }
-  std::string text;
-};
-
 Outcome RunBytes(const Recipe& recipe, const std::string& text, unsigned jobs, Rng& rng) {
   TextReader in(text, rng);
   TextWriter out;
@@ -236,6 +214,9 @@ TEST(Recipe, RefusedWithTheLineOfItsFirstFault) {
       {"a quote not closed", head + "-k 'x -a delete-key\n", 3, "a quote ' is not closed"},
       {"a character the shell would read", head + "-k a|b -a delete-key\n", 3,
        "quote the character | (write it in '...')"},
+      {"a key that is no UTF-8 in a UTF-8 recipe",
+       head + "encoding utf8\n-t contains-key -k $'\\xE9' -a delete-line\n", 4,
+       "Test Key Text is not valid UTF-8"},
       {"bytes that are not UTF-8", head + "-k \xe9 -a delete-key\n", 3,
        "the line is not UTF-8 text: write other bytes as $'\\xHH'"},
   };
@@ -251,7 +232,7 @@ TEST(Recipe, RefusedWithTheLineOfItsFirstFault) {
 TEST(Recipe, EveryByteOfTheFieldsRoundTrips) {
   std::string all;
   for (int c = 0; c < 256; ++c) all += char(c);
-  const std::string texts[] = {all, "-starts like an option", "it's \"quoted\" \\ $HOME `x`",
+  const std::string texts[] = {all, "-starts like an option", R"(it's "quoted" \ $HOME `x`)",
                                "\xc3\xa9t\xc3\xa9", " "};
   for (const std::string& key : texts) {
     Recipe recipe;

@@ -3,13 +3,16 @@
 // every test.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/ByteStreams.h"
 #include "engine/ChangeRun.h"
 #include "engine/LineStream.h"
+#include "tests/support/Generator.h"
 #include "tests/support/Req.h"
 
 namespace quorlin::testing {
@@ -57,5 +60,27 @@ inline std::string ReadBack(std::FILE* f) {
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
   return s;
 }
+
+// Hands out a text a few bytes at a time, as a pipe may.
+class TextReader final : public ByteReader {
+ public:
+  TextReader(std::string_view text, Rng& rng) : rest_(text), rng_(rng) {}
+  std::size_t read(char* to, std::size_t n) override {
+    n = std::min({n, rest_.size(), std::size_t(rng_.range(1, 9))});
+    std::copy_n(rest_.data(), n, to);
+    rest_.remove_prefix(n);
+    return n;
+  }
+
+ private:
+  std::string_view rest_;
+  Rng& rng_;
+};
+
+class TextWriter final : public ByteWriter {
+ public:
+  void write(std::string_view bytes) override { text.append(bytes); }
+  std::string text;
+};
 
 }  // namespace quorlin::testing
