@@ -6,8 +6,10 @@
 
 #include "engine/BlockLines.h"
 #include "engine/ByteBuffer.h"
+#include "engine/LineRecords.h"
 #include "engine/LineStore.h"
 #include "engine/RunPlan.h"
+#include "engine/Splitting.h"
 #include "textutil/QuorlinUtils.h"
 #include "textutil/Utf8.h"
 
@@ -502,10 +504,19 @@ RunResult RunPiece(const RunPlan& plan, LineSource& piece, LineSink& sink,
                    RunStats* stats) {
   assert(plan.actionKind != ActionKind::WholeText);
   if (stats != nullptr) *stats = RunStats();
-  Run<LineSource, LineSink> run(plan, piece, sink, stats, nullptr, start, after);
-  RunResult r = run.execute();
-  if (end) *end = run.end();
-  return r;
+  auto over = [&]<class Source, class Sink>(Source& source, Sink& to) {
+    Run<Source, Sink> run(plan, source, to, stats, nullptr, start, after);
+    RunResult r = run.execute();
+    if (end) *end = run.end();
+    return r;
+  };
+  // The steps of a recipe hand lines on in memory: their calls for every line
+  // go straight to these.
+  if (auto* recording = dynamic_cast<RecordingSink*>(&sink)) {
+    if (auto* recorded = dynamic_cast<RecordedLines*>(&piece)) return over(*recorded, *recording);
+    if (auto* lines = dynamic_cast<PieceLines*>(&piece)) return over(*lines, *recording);
+  }
+  return over(piece, sink);
 }
 
 }  // namespace quorlin

@@ -115,8 +115,10 @@ RunResult RunRecipe(const Recipe& recipe, LineSource& source, LineSink& sink,
                     std::vector<RunStats>* stats = nullptr, RecipeLineEnds* ends = nullptr);
 
 // The same over bytes, in to out: in chunks of about chunkBytes on jobs
-// threads when every step runs alone on a chunk (RecipeIndependent), else on
-// one thread. Nothing is written to out when a step stops the run.
+// threads when the steps need no line numbers, no next line and no line
+// breaks of their own, else on one thread. With one job the chunks go through
+// one worker in order, as the reading goes on beside it and the writing on the
+// calling thread. Nothing is written to out when a step stops the run.
 struct RecipeByteOptions {
   unsigned jobs = 1;
   std::size_t chunkBytes = std::size_t(1) << 20;

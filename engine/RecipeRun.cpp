@@ -19,6 +19,7 @@
 #include "engine/ChunkPipeline.h"
 #include "engine/Chunks.h"
 #include "engine/LineBreaks.h"
+#include "engine/LineRecords.h"
 #include "engine/Recipe.h"
 #include "engine/RunPlan.h"
 #include "engine/Splitting.h"
@@ -34,25 +35,6 @@ constexpr std::size_t kBlockBytes = std::size_t(64) << 10;
 // A step stopped the run; nothing past that step was written.
 struct Stopped {
   std::vector<std::string> messages;
-};
-
-// Output lines, each followed by the terminator, into a buffer.
-class TerminatedSink final : public LineSink {
- public:
-  // terminator may change until the first line is written.
-  TerminatedSink(ByteBuffer& out, const std::string& terminator) : out_(out), term_(terminator) {}
-  void write(std::string_view line) override {
-    out_.append(line);
-    out_.append(term_);
-  }
-  void writeExpanded(std::string_view raw, int tabWidth) override {
-    out_.appendExpanded(raw, tabWidth);
-    out_.append(term_);
-  }
-
- private:
-  ByteBuffer& out_;
-  const std::string& term_;
 };
 
 // The terminator a step's output lines end with: the forced one, else its
@@ -85,6 +67,11 @@ struct Stage {
   bool termKnown = false;
   std::string pending;  // input not run yet: a line's start, or the line held for a join
   ByteBuffer out;
+  // Where the lines of out end, when they hold no line break of their own and
+  // the next step reads them from there; tabs: a line of out may hold a tab.
+  std::vector<std::size_t> stops;
+  bool records = false;
+  bool tabs = true;
   LineSink* direct = nullptr;       // the caller's sink, for the recipe's last step
   std::string* announce = nullptr;  // told the terminator once it is known
 };
@@ -97,18 +84,34 @@ class Chain {
   std::function<void(std::string_view bytes, bool end)> then;
 
   // bytes: the next bytes of the chain's input; end: none follow.
-  void feed(std::string_view bytes, bool end) { feedStage(0, bytes, end); }
+  void feed(std::string_view bytes, bool end) { feedStage(0, bytes, end, nullptr); }
 
  private:
-  void feedStage(std::size_t k, std::string_view bytes, bool end);
+  // from: the step before, when bytes are its output lines as it recorded them.
+  void feedStage(std::size_t k, std::string_view bytes, bool end, const Stage* from);
+  // Runs step k over lines (after: the lines after them, for a join) and
+  // hands its output on.
+  void runStage(std::size_t k, LineSource& lines, LineSource* after, bool end);
 };
 
-void Chain::feedStage(std::size_t k, std::string_view bytes, bool end) {
+void Chain::feedStage(std::size_t k, std::string_view bytes, bool end, const Stage* from) {
   if (k == stages.size()) {
     if (then) then(bytes, end);
     return;
   }
   Stage& s = stages[k];
+  if (from != nullptr && !s.joins && s.pending.empty()) {
+    // Whole lines, each with its terminator, and where they end.
+    if (bytes.empty() && !end) return;
+    if (!s.termKnown) {
+      s.term = TerminatorFor(s.forced, FirstTerminator(bytes));
+      s.termKnown = true;
+      if (s.announce != nullptr) *s.announce = s.term;
+    }
+    RecordedLines lines(bytes, from->stops, from->term.size(), from->tabs);
+    runStage(k, lines, nullptr, end);
+    return;
+  }
   const bool own = !s.pending.empty();
   if (own) s.pending.append(bytes);
   const std::string_view input = own ? std::string_view(s.pending) : bytes;
@@ -125,16 +128,22 @@ void Chain::feedStage(std::size_t k, std::string_view bytes, bool end) {
   }
   PieceLines lines(input.substr(0, cut));
   PieceLines after(input.substr(cut, take - cut));
-  TerminatedSink buffered(s.out, s.term);
+  std::string rest(input.substr(cut));
+  runStage(k, lines, s.joins && !end ? &after : nullptr, end);
+  s.pending = std::move(rest);
+}
+
+void Chain::runStage(std::size_t k, LineSource& lines, LineSource* after, bool end) {
+  Stage& s = stages[k];
+  s.stops.clear();
+  RecordingSink buffered(s.out, s.term, s.records ? &s.stops : nullptr);
   LineSink& sink = s.direct != nullptr ? *s.direct : buffered;
   RunStats figures;
-  RunResult run = RunPiece(*s.plan, lines, sink, s.at, s.joins && !end ? &after : nullptr, &s.at,
-                           s.stats != nullptr ? &figures : nullptr);
+  RunResult run =
+      RunPiece(*s.plan, lines, sink, s.at, after, &s.at, s.stats != nullptr ? &figures : nullptr);
   if (!run.completed) throw Stopped{std::move(run.messages)};
   if (s.stats != nullptr) *s.stats += figures;
-  std::string rest(input.substr(cut));
-  s.pending = std::move(rest);
-  feedStage(k + 1, s.out.view(), end);
+  feedStage(k + 1, s.out.view(), end, s.records ? &s : nullptr);
   s.out.clear();
 }
 
@@ -334,7 +343,7 @@ class ChainSink final : public LineSink {
   bool started_ = false;
   std::string term_;
   ByteBuffer block_;
-  TerminatedSink sink_;
+  RecordingSink sink_;
 };
 
 // The caller's sink, told the terminator before the first line is written.
@@ -367,6 +376,12 @@ bool IsWhole(const RecipeStep& step) {
 // otherwise when read again than they were written.
 bool MayWriteBreaks(const RecipeStep& step) {
   return step.request[Field::ReplacementKey].text.find_first_of("\r\n") != std::string::npos;
+}
+
+// A tab in what a step writes: only the text it puts in can bring one, every
+// line it reads has its tabs expanded.
+bool WritesTabs(const RecipeStep& step) {
+  return step.request[Field::ReplacementKey].text.find('\t') != std::string::npos;
 }
 
 // What a recipe run writes to: the caller's line sink, or bytes.
@@ -412,6 +427,8 @@ RunResult RunSteps(const Recipe& recipe, const Plans& plans, BlockInput& input,
     s.forced = recipe.steps[i].terminator;
     s.joins = NeedsOf(recipe.steps[i].request).nextLine;
     s.stats = stats != nullptr ? &(*stats)[i] : nullptr;
+    s.records = !MayWriteBreaks(recipe.steps[i]);
+    s.tabs = WritesTabs(recipe.steps[i]);
     chains[c].stages.push_back(std::move(s));
   }
   Chain& last = chains.back();
@@ -489,12 +506,13 @@ class ParallelChain {
   };
 
   ParallelChain(const Recipe& recipe, const Plans& plans, const ChunkReader& reader,
-                ByteWriter& out, bool count, BufferPool& buffers)
+                ByteWriter& out, bool count, BufferPool& buffers, unsigned jobs)
       : recipe_(recipe),
         plans_(plans),
         reader_(reader),
         out_(out),
         count_(count),
+        sequential_(jobs <= 1),
         buffers_(buffers) {
     result_.completed = true;
     if (count_) figures_.assign(recipe.steps.size(), RunStats());
@@ -502,10 +520,17 @@ class ParallelChain {
       needs_.push_back(NeedsOf(step.request));
       guess_.push_back(Normalised(needs_.back(), PieceBoundary()));
     }
-    expect_ = guess_;
+    expect_ = running_ = guess_;
   }
 
-  std::shared_ptr<Output> work(const Chunk& c, unsigned /*worker*/) const { return run(c, guess_); }
+  // One worker takes the chunks in order: each starts from where the one
+  // before it ended, and none runs again.
+  std::shared_ptr<Output> work(const Chunk& c, unsigned /*worker*/) const {
+    if (!sequential_) return run(c, guess_);
+    std::shared_ptr<Output> r = run(c, running_);
+    if (r->run.completed) running_ = r->ends;
+    return r;
+  }
   bool take(const Chunk& c, std::shared_ptr<Output> r) {
     if (r->run.completed && r->starts != expect_) {
       r = run(c, expect_);
@@ -536,17 +561,32 @@ class ParallelChain {
                                k == 0 ? std::string(reader_.terminator()) : terms[k - 1]);
     std::vector<PieceBoundary> at = starts;
     ByteBuffer other;
+    std::vector<std::size_t> stops[2];  // of the lines in spare and other
     for (std::string_view rest = c.bytes->view(); !rest.empty();) {
       std::string_view in = rest.substr(0, BlockLength(rest, kBlockBytes));
       rest.remove_prefix(in.size());
       for (std::size_t k = 0; k < n; ++k) {
-        ByteBuffer& to = k + 1 == n ? *out->bytes : k % 2 == 0 ? *out->spare : other;
-        if (k + 1 < n) to.clear();
-        PieceLines lines(in);
-        TerminatedSink sink(to, terms[k]);
+        const bool last = k + 1 == n;
+        ByteBuffer& to = last ? *out->bytes : k % 2 == 0 ? *out->spare : other;
+        std::vector<std::size_t>* ends = last ? nullptr : &stops[k % 2];
+        if (!last) {
+          to.clear();
+          ends->clear();
+        }
+        RecordingSink sink(to, terms[k], ends);
         RunStats figures;
-        out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
-                            count_ ? &figures : nullptr);
+        // Steps chunked apart write no line break of their own: the lines
+        // after the first step are read back where they were recorded.
+        if (k == 0) {
+          PieceLines lines(in);
+          out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
+                              count_ ? &figures : nullptr);
+        } else {
+          RecordedLines lines(in, stops[(k - 1) % 2], terms[k - 1].size(),
+                              WritesTabs(recipe_.steps[k - 1]));
+          out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
+                              count_ ? &figures : nullptr);
+        }
         if (!out->run.completed) return out;
         if (count_) out->figures[k] += figures;
         in = to.view();
@@ -562,9 +602,11 @@ class ParallelChain {
   const ChunkReader& reader_;
   ByteWriter& out_;
   const bool count_;
+  const bool sequential_;
   BufferPool& buffers_;
   std::vector<SplitNeeds> needs_;
   std::vector<PieceBoundary> guess_, expect_;
+  mutable std::vector<PieceBoundary> running_;  // the one worker's, when sequential
   RunResult result_;
   std::vector<RunStats> figures_;
 };
@@ -610,7 +652,7 @@ RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
   const std::size_t chunkBytes = std::max<std::size_t>(options.chunkBytes, 1);
   const bool chunks = WhyOneThread(recipe).empty();
   assert(options.inputTerminator.empty() || RecipeIndependent(recipe));
-  if (!chunks || (options.jobs <= 1 && options.inputTerminator.empty())) {
+  if (!chunks) {
     const std::size_t blockBytes = std::min(chunkBytes, kBlockBytes);
     ByteInput input(in, blockBytes);
     return RunSteps(recipe, plans, input, {nullptr, &out, nullptr}, stats, blockBytes);
@@ -622,7 +664,8 @@ RunResult RunRecipeBytes(const Recipe& recipe, ByteReader& in, ByteWriter& out,
   po.terminator = recipe.steps.front().terminator;
   if (po.terminator.empty()) po.terminator = options.inputTerminator;
   ChunkReader reader(in, po, SplitNeeds{}, TestCode::None, buffers);
-  ParallelChain chain(recipe, plans, reader, out, stats != nullptr, buffers);
+  ParallelChain chain(recipe, plans, reader, out, stats != nullptr, buffers,
+                      std::max(1U, options.jobs));
   RunChunkPipeline(reader, std::max(1U, options.jobs), chain);
   if (stats != nullptr) *stats = chain.figures();
   return chain.result();

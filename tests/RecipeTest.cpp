@@ -159,6 +159,9 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
        "-a add-line-after -r $'a\\rb' --lf\n-a join-next\n"},
       {"line breaks written within lines by steps that stream alone",
        "-t contains-key -k key -a replace-key -k key -r $'\\n'\n-a append -r ';'\n"},
+      {"tabs written by a step, expanded by the next",
+       "-a replace-key -k key -r $'\\t'\n-a truncate -n 9\n-a add-line-after -r $'\\t.'\n"
+       "-a pad-end -n 12\n"},
       {"a stop after a step that may delete every line",
        "-t lacks-key -k alpha -a delete-line\n-a delete-range --first-char 0 --last-char 0\n"},
       {"forced terminators in turn",

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: Apache-2.0
+// Lines handed from one step of a run to the next in memory. The sink writes
+// each line with its terminator into a buffer and notes where the line ends,
+// so that the next step reads the lines back without looking for their
+// breaks again, and knows without a look that a line holds no tab when the
+// step that wrote it writes none.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/ByteBuffer.h"
+#include "engine/KeyPattern.h"
+#include "engine/LineStream.h"
+
+namespace quorlin {
+
+// Output lines, each followed by the terminator, into a buffer; with stops,
+// the offset where each line ends is added to them.
+class RecordingSink final : public LineSink {
+ public:
+  // terminator may change until the first line is written.
+  RecordingSink(ByteBuffer& out, const std::string& terminator,
+                std::vector<std::size_t>* stops = nullptr)
+      : out_(out), term_(terminator), stops_(stops) {}
+  void write(std::string_view line) override {
+    const std::size_t n = line.size() + term_.size();
+    char* d = out_.room(n);
+    if (!line.empty()) std::memcpy(d, line.data(), line.size());
+    std::memcpy(d + line.size(), term_.data(), term_.size());
+    if (stops_ != nullptr) stops_->push_back(out_.size() + line.size());
+    out_.commit(n);
+  }
+  void writeExpanded(std::string_view raw, int tabWidth) override {
+    out_.appendExpanded(raw, tabWidth);
+    if (stops_ != nullptr) stops_->push_back(out_.size());
+    out_.append(term_);
+  }
+
+ private:
+  ByteBuffer& out_;
+  const std::string& term_;
+  std::vector<std::size_t>* stops_;
+};
+
+// The lines a RecordingSink wrote with stops, none of which holds a CR or LF.
+class RecordedLines final : public LineSource {
+ public:
+  // bytes: the lines, each followed by a terminator of terminatorLength
+  // bytes; stops: where each ends; tabs: whether a line may hold a tab.
+  RecordedLines(std::string_view bytes, const std::vector<std::size_t>& stops,
+                std::size_t terminatorLength, bool tabs)
+      : data_(bytes), stops_(stops), termLength_(terminatorLength), tabs_(tabs) {}
+  bool next(std::string_view& line) override {
+    LineFacts facts;
+    return next(line, facts);
+  }
+  bool next(std::string_view& line, LineFacts& facts) override {
+    if (i_ == stops_.size()) return false;
+    const std::size_t stop = stops_[i_++];
+    line = data_.substr(pos_, stop - pos_);
+    facts.hasTab = tabs_ && std::memchr(line.data(), '\t', line.size()) != nullptr;
+    facts.hasHigh = -1;
+    facts.hasKey = -1;
+    if (key_.active()) {
+      if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+      facts.hasKey = nextKey_ < stop ? 1 : 0;
+    }
+    if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
+    pos_ = stop + termLength_;
+    return true;
+  }
+  void watchKey(std::string_view key, bool caseBlind) override {
+    key_.set(key, caseBlind);
+    nextKey_ = kStale;
+  }
+  void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
+
+ private:
+  static constexpr std::size_t kStale = std::string_view::npos - 1;
+  std::string_view data_;
+  const std::vector<std::size_t>& stops_;
+  std::size_t termLength_;
+  bool tabs_;
+  std::size_t i_ = 0, pos_ = 0;
+  std::size_t nextKey_ = kStale;
+  KeyWatch key_;
+  PatternWatch pattern_;
+};
+
+}  // namespace quorlin
