@@ -69,15 +69,17 @@ class KeyWatch {
   bool active() const { return !key_.empty(); }
   // The offset of the first occurrence in bytes at or after from; npos when
   // there is none. Calls on the same bytes with from rising look at each byte
-  // once; reset() before other bytes.
+  // about once; reset() before other bytes.
   std::size_t find(std::string_view bytes, std::size_t from);
   void reset() { nextLower_ = nextUpper_ = kUnknown; }
 
  private:
+  std::size_t findFirstByte(std::string_view bytes, std::size_t from);
+
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
   std::string key_;
   bool caseBlind_ = false;
-  // Folding A-Z: the next places of the key's first byte in either case.
+  // A key of one byte, folding A-Z: its next places in either case.
   std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;
 };
 

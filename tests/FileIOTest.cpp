@@ -84,8 +84,8 @@ std::vector<std::string> SplitPlainly(const std::string& s) {
 }
 
 std::string RandomText(std::mt19937& rng, std::size_t size) {
-  static const char alphabet[] = {'a', 'b',  'K',  'E',  'Y',  'k', 'e', 'y',
-                                  ' ', '\t', '\r', '\n', '\n', 'x', 0};
+  static const char alphabet[] = {'a', 'b', 'K', 'E', 'Y', 'k',  'e',  'y',  ' ', '\t',
+                                  '@', '`', '[', '{', 'x', '\r', '\n', '\n', 0};
   std::string s;
   for (std::size_t i = 0; i < size; ++i) s += alphabet[rng() % sizeof alphabet];
   return s;
@@ -95,16 +95,19 @@ TEST(BlockLineReader, SplitsLikeThePlainRuleAtEveryBlockSize) {
   TempDir dir;
   std::mt19937 rng(11);
   for (int round = 0; round < 150; ++round) {
-    const std::string text = RandomText(rng, rng() % 300);
+    const std::string text = RandomText(rng, rng() % 600);
     const std::string path = dir / "in.txt";
     WriteBytes(path, text);
     const std::vector<std::string> expected = SplitPlainly(text);
     for (std::size_t block : {16, 17, 64, 1 << 16}) {
       File f = OpenForReading(path);
       BlockLineReader reader(f.get(), path, block);
-      // The key compared exactly, or folding A-Z ("kEy" holds it then).
+      // The key compared exactly, or folding A-Z ("kEy" holds "KEY" then,
+      // "`" never holds "@").
       const bool caseBlind = round % 2 == 1;
-      reader.watchKey("KEY", caseBlind);
+      static const char* const kKeys[] = {"KEY", "k", "@k", "Y[", "e Ey", "{x`"};
+      const std::string key = kKeys[(round / 2) % std::size(kKeys)];
+      reader.watchKey(key, caseBlind);
       std::vector<std::string> got;
       std::string_view line;
       LineFacts facts;
@@ -112,8 +115,10 @@ TEST(BlockLineReader, SplitsLikeThePlainRuleAtEveryBlockSize) {
         got.emplace_back(line);
         EXPECT_EQ(facts.hasTab, line.find('\t') != std::string_view::npos);
         EXPECT_EQ(facts.hasHigh, QuorlinUtils::AllAscii(line) ? 0 : 1);
-        const std::string compared = caseBlind ? QuorlinUtils::UpperCase(line) : std::string(line);
-        EXPECT_EQ(facts.hasKey, compared.find("KEY") != std::string::npos ? 1 : 0);
+        const auto fold = [&](std::string_view x) {
+          return caseBlind ? QuorlinUtils::UpperCase(x) : std::string(x);
+        };
+        EXPECT_EQ(facts.hasKey, fold(line).find(fold(key)) != std::string::npos ? 1 : 0) << key;
       }
       ASSERT_EQ(got, expected) << "round " << round << " block " << block;
     }
