@@ -20,19 +20,18 @@ std::string_view Assign(std::string& scratch, std::string s) {
   return scratch;
 }
 
-// Every occurrence of the test key replaced by r; the line itself (no copy)
-// when the key does not occur.
-std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::string_view cmpLine,
-                            std::string_view r, std::string& scratch) {
-  if (p.pattern != nullptr) {
-    scratch.clear();
-    return QU::AppendReplaceAllKeys(scratch, line, *p.pattern, r) ? std::string_view(scratch)
-                                                                  : line;
-  }
-  if (QU::KeyPos(p.cmpKey, cmpLine) == 0) return line;
+// Every occurrence of the test key replaced by r, found in the line itself
+// (folding A-Z unless case-sensitive, as the comparison line would); the line
+// itself (no copy) when the key does not occur.
+std::string_view ReplaceKey(const ActionParams& p, std::string_view line, std::string_view r,
+                            std::string& scratch) {
+  if (p.pattern == nullptr && p.testKey.empty()) return line;
   scratch.clear();
-  QU::AppendReplaceAllKeys(scratch, line, p.testKey, r, p.caseSensitive);
-  return scratch;
+  const bool any =
+      p.pattern != nullptr
+          ? QU::AppendReplaceAllKeys(scratch, line, *p.pattern, r)
+          : QU::AppendReplaceAllKeys(scratch, line, QU::PlainKey(p.testKey, p.caseSensitive), r);
+  return any ? std::string_view(scratch) : line;
 }
 
 // A line's length and a character position's byte offset, in the run's
@@ -190,9 +189,9 @@ std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,
     case ActionCode::ReplaceLine:
       return R.empty() ? line : R;
     case ActionCode::DeleteKey:
-      return ReplaceKey(p, line, cmpLine, {}, scratch);
+      return ReplaceKey(p, line, {}, scratch);
     case ActionCode::ReplaceKey:
-      return ReplaceKey(p, line, cmpLine, R, scratch);
+      return ReplaceKey(p, line, R, scratch);
     case ActionCode::DeleteRightOfKey:
     case ActionCode::DeleteLeftOfKey:
     case ActionCode::ReplaceLeftOfKey:

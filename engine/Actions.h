@@ -28,7 +28,9 @@ struct ActionParams {
 };
 
 // The result of an in-line action (ActionKind::InLine) for a passing line;
-// the line itself for any other code. The view points into
+// the line itself for any other code. cmpLine is the line as compared with
+// the key (upper-cased unless case-sensitive); actions 22 and 31 do without
+// it and find the key in line itself. The view points into
 // line or into scratch (which the call may overwrite); it stays valid until
 // either changes.
 std::string_view ApplyInlineAction(const ActionParams& p, std::string_view line,

@@ -350,7 +350,7 @@ void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
       emitUnchanged(cur);
     else
       emit(ApplyInlineAction(plan_.action, expanded(cur),
-                             plan_.actionCompares ? comparison(cur) : std::string_view(),
+                             plan_.actionReadsCmpLine ? comparison(cur) : std::string_view(),
                              scratch_));
     return;
   }

@@ -128,6 +128,8 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   p.watchPattern = (p.keyFromSource || p.actionKeyFromSource) && p.pattern != nullptr;
   p.watchKey = (p.keyFromSource || p.actionKeyFromSource) && p.pattern == nullptr;
   if (p.pattern != nullptr) p.testCompares = p.actionCompares = false;
+  p.actionReadsCmpLine = p.actionCompares && request.action != ActionCode::ReplaceKey &&
+                         request.action != ActionCode::DeleteKey;
   p.trackBlank = testRow != nullptr && testRow->context == Context::LineBefore;
   p.actionKind = actionRow != nullptr ? actionRow->kind : ActionKind::InLine;
   p.retainPassingOnly = request.retainPassingOnly;

@@ -56,7 +56,10 @@ struct RunPlan {
   bool testCompares = false;    // the test matches the comparison key
   bool testTabsMatter = false;  // the test reads the line with its tabs expanded
   bool actionCompares = false;  // the action matches the comparison key
-  bool trackBlank = false;      // the test looks at the line before
+  // It is given the comparison line: a replacement of every occurrence
+  // (actions 22, 31) finds them in the line itself, folding A-Z.
+  bool actionReadsCmpLine = false;
+  bool trackBlank = false;  // the test looks at the line before
   // Whether a line holds the key can be told from its bytes as read, and so
   // by a source while it scans them: for tests 3 and 5, which ask only that,
   // and for an action that looks for the key, which leaves a line without it
