@@ -348,6 +348,9 @@ void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
   if (plan_.actionKind == ActionKind::InLine) {
     if (plan_.action.kind == ActionCode::NoChange || plan_.action.kind == ActionCode::None)
       emitUnchanged(cur);
+    else if (plan_.truncatedAt > 0 && !cur.expanded && cur.raw.size() > plan_.truncatedAt)
+      emit(expand(cur.raw.substr(0, plan_.truncatedAt), expanded_, false)
+               .substr(0, plan_.truncatedAt));
     else
       emit(ApplyInlineAction(plan_.action, expanded(cur),
                              plan_.actionReadsCmpLine ? comparison(cur) : std::string_view(),

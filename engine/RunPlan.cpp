@@ -159,6 +159,10 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   // positions that name no range.
   p.stopsAtFirstLine = actionRow != nullptr && actionRow->context == Context::MayStop &&
                        (p.action.lastCharPos < 1 || p.action.lastCharPos < p.action.firstCharPos);
+  // Truncation in bytes reads no further than its length: the first n
+  // columns of a line with its tabs expanded come from its first n bytes.
+  if (request.action == ActionCode::Truncate && !utf8 && p.action.lineLength > 0)
+    p.truncatedAt = static_cast<std::size_t>(p.action.lineLength);
   if (request.action == ActionCode::Sort && request[Field::FirstCharPos].filled)
     p.sortFrom = static_cast<std::size_t>(std::max(p.action.firstCharPos, 1LL));
   return plan;
