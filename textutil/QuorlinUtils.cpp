@@ -18,23 +18,7 @@ namespace {
 // Offset of the first occurrence of k in s at or after from; npos when absent.
 // An empty key is never found.
 std::size_t FindKey(std::string_view s, std::string_view k, std::size_t from = 0) {
-  if (k.empty() || from > s.size()) return std::string_view::npos;
-  return s.find(k, from);
-}
-
-// Case-blind (A-Z only) search of k in s, without building folded copies.
-std::size_t FindKeyFolded(std::string_view s, std::string_view k) {
-  if (k.empty() || k.size() > s.size()) return std::string_view::npos;
-  const char first = LowerAscii(k[0]);
-  const char firstUp = UpperAscii(k[0]);
-  const std::size_t last = s.size() - k.size();
-  for (std::size_t i = 0; i <= last; ++i) {
-    if (s[i] != first && s[i] != firstUp) continue;
-    std::size_t j = 1;
-    while (j < k.size() && LowerAscii(s[i + j]) == LowerAscii(k[j])) ++j;
-    if (j == k.size()) return i;
-  }
-  return std::string_view::npos;
+  return FindKeyFrom(s, k, from, false);
 }
 
 // Copies n < 16 bytes with at most two overlapping moves of 8, 4 or 1 bytes.
@@ -161,9 +145,50 @@ void KeyFinder::appendReplacement(std::string& out, std::string_view /*s*/, KeyM
 
 KeyMatch PlainKey::find(std::string_view s, std::size_t from) const {
   if (from > s.size()) return {};
-  std::size_t at = caseSensitive_ ? FindKey(s, key_, from) : FindKeyFolded(s.substr(from), key_);
-  if (at != std::string_view::npos && !caseSensitive_) at += from;
-  return {at, key_.size()};
+  return {FindKeyFrom(s, key_, from, !caseSensitive_), key_.size()};
+}
+
+std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from, bool foldAZ) {
+  const std::size_t n = k.size();
+  if (n == 0 || from > s.size() || s.size() - from < n) return std::string_view::npos;
+  const auto isLetter = [](char c) { return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'; };
+  foldAZ = foldAZ && std::any_of(k.begin(), k.end(), isLetter);
+  if (n == 1 && !foldAZ) return s.find(k[0], from);
+  if (n == 1) return std::min(s.find(LowerAscii(k[0]), from), s.find(UpperAscii(k[0]), from));
+  const char* const base = s.data();
+  const char* p = base + from;
+  const char* const last = base + (s.size() - n);  // the last place k may start
+  auto matchesAt = [&](const char* at) {
+    if (!foldAZ) return std::memcmp(at, k.data(), n) == 0;
+    for (std::size_t i = 0; i < n; ++i)
+      if (LowerAscii(at[i]) != LowerAscii(k[i])) return false;
+    return true;
+  };
+#if defined(__SSE2__)
+  // Sixteen places at a time: those where both the key's first and its last
+  // byte stand (either case of a letter, when folding), then the whole key
+  // compared there. Far fewer places pass than hold the first byte alone.
+  const bool foldFirst = foldAZ && isLetter(k[0]);
+  const bool foldLast = foldAZ && isLetter(k[n - 1]);
+  const __m128i bit = _mm_set1_epi8(0x20);
+  const __m128i first = _mm_set1_epi8(static_cast<char>(foldFirst ? k[0] | 0x20 : k[0]));
+  const __m128i lastByte = _mm_set1_epi8(static_cast<char>(foldLast ? k[n - 1] | 0x20 : k[n - 1]));
+  for (; last - p >= 15; p += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+    if (foldFirst) a = _mm_or_si128(a, bit);
+    if (foldLast) b = _mm_or_si128(b, bit);
+    auto both = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+    for (; both != 0; both &= both - 1) {
+      const char* at = p + std::countr_zero(both);
+      if (matchesAt(at)) return std::size_t(at - base);
+    }
+  }
+#endif
+  for (; p <= last; ++p)
+    if (matchesAt(p)) return std::size_t(p - base);
+  return std::string_view::npos;
 }
 
 std::size_t KeyPos(std::string_view k, std::string_view s) {

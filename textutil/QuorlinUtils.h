@@ -37,6 +37,11 @@ void AppendLowerCase(std::string& out, std::string_view s);
 // Position of the first occurrence of k in s; 0 when k is absent or empty.
 std::size_t KeyPos(std::string_view k, std::string_view s);
 
+// Offset of the first occurrence of k in s at or after from, compared exactly
+// or, with foldAZ, folding the letters A-Z; npos when there is none or k is
+// empty.
+std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from, bool foldAZ);
+
 // One occurrence of a key in a text: its offset and its length (never 0);
 // at is npos when there is none.
 struct KeyMatch {
