@@ -8,6 +8,9 @@
 
 namespace quorlin {
 
+using QuorlinUtils::LowerAscii;
+using QuorlinUtils::UpperAscii;
+
 void LineSink::writeExpanded(std::string_view raw, int tabWidth) {
   assert(tabWidth >= 2 && tabWidth <= 16);
   expanded_.clear();
@@ -19,19 +22,40 @@ void KeyWatch::set(std::string_view key, bool caseBlind) {
   key_.clear();
   if (key.find_first_of("\r\n") == std::string_view::npos) key_ = key;
   caseBlind_ = caseBlind && QuorlinUtils::UpperCase(key_) != QuorlinUtils::LowerCase(key_);
+  misses_ = passed_ = 0;
+  dense_ = false;
   reset();
 }
 
 std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
   if (key_.size() < 2) return findFirstByte(bytes, from);
-  return QuorlinUtils::FindKeyFrom(bytes, key_, from, caseBlind_);
+  if (dense_) return QuorlinUtils::FindKeyFrom(bytes, key_, from, caseBlind_);
+  // The places of the key's first byte (memchr leaps over the bytes between),
+  // the whole key compared at each; when most of them turn out not to start
+  // the key, the first and last bytes are looked for together from then on.
+  using QuorlinUtils::LowerAscii;
+  const std::size_t n = key_.size();
+  for (;;) {
+    const std::size_t at = findFirstByte(bytes, from);
+    if (at == std::string_view::npos || bytes.size() - at < n) return std::string_view::npos;
+    std::size_t i = 1;
+    if (caseBlind_)
+      while (i < n && LowerAscii(bytes[at + i]) == LowerAscii(key_[i])) ++i;
+    else
+      while (i < n && bytes[at + i] == key_[i]) ++i;
+    passed_ += at + 1 - from;
+    if (i == n) return at;
+    if (++misses_ > 16 && misses_ * 32 > passed_) {  // a miss every 32 bytes or more often
+      dense_ = true;
+      return QuorlinUtils::FindKeyFrom(bytes, key_, at + 1, caseBlind_);
+    }
+    from = at + 1;
+  }
 }
 
 std::size_t KeyWatch::findFirstByte(std::string_view bytes, std::size_t from) {
-  if (!caseBlind_) return bytes.find(key_[0], from);
+  if (!caseBlind_ || LowerAscii(key_[0]) == UpperAscii(key_[0])) return bytes.find(key_[0], from);
   // The next places of the byte in either case, kept between calls.
-  using QuorlinUtils::LowerAscii;
-  using QuorlinUtils::UpperAscii;
   const char lower = LowerAscii(key_[0]), upper = UpperAscii(key_[0]);
   if (nextLower_ == kUnknown || nextLower_ < from) nextLower_ = bytes.find(lower, from);
   if (nextUpper_ == kUnknown || nextUpper_ < from) nextUpper_ = bytes.find(upper, from);

@@ -79,8 +79,12 @@ class KeyWatch {
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
   std::string key_;
   bool caseBlind_ = false;
-  // A key of one byte, folding A-Z: its next places in either case.
+  // Folding A-Z: the next places of the key's first byte in either case.
   std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;
+  // How often a place of the first byte did not start the key; once that is
+  // common, the first and last bytes are looked for together.
+  std::size_t misses_ = 0, passed_ = 0;  // and the bytes passed meanwhile
+  bool dense_ = false;
 };
 
 }  // namespace quorlin
