@@ -33,7 +33,6 @@ std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
   // The places of the key's first byte (memchr leaps over the bytes between),
   // the whole key compared at each; when most of them turn out not to start
   // the key, the first and last bytes are looked for together from then on.
-  using QuorlinUtils::LowerAscii;
   const std::size_t n = key_.size();
   for (;;) {
     const std::size_t at = findFirstByte(bytes, from);
