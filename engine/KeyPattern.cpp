@@ -635,8 +635,9 @@ std::unique_ptr<RE2> Compile(const std::string& pattern, bool utf8, bool capture
 // byte it takes can start what must follow it, so at each place the greedy
 // count is the only one that can lead to a match and the first alternative
 // that matches there is the match RE2 prefers. No alternative matches empty
-// text, and no piece looks at the bytes around a match (no anchors, no \b),
-// so a match at a place depends on the bytes from there on only. In UTF-8
+// text, and no piece looks at the bytes around a match (no \b; ^ only first
+// and $ only last in an alternative, the line's start and end), so a match
+// at a place depends on the bytes from there on only. In UTF-8
 // only ASCII literals are taken: such a byte is always a character whole.
 class KeyPattern::Simple {
  public:
@@ -646,6 +647,7 @@ class KeyPattern::Simple {
   };
   struct Alternative {
     std::vector<Element> elements;
+    bool atStart = false, atEnd = false;  // after ^, before $
   };
   // A capturing group: the elements [first, last) of one alternative.
   struct Group {
@@ -681,6 +683,7 @@ class KeyPattern::Simple {
         if (p + 1 >= n) return {};
       }
       for (const Alternative& alt : alternatives_) {
+        if (alt.atStart && p > 0) continue;
         const std::size_t end = matchAt(b, n, p, alt, budget, nullptr);
         if (end != kNoMatch) return {{p, end - p}, true};
         if (budget == 0) return {{}, false};
@@ -743,6 +746,7 @@ class KeyPattern::Simple {
       budget = taken + 1 > budget ? 0 : budget - taken - 1;
       if (taken < std::size_t(el.min)) return kNoMatch;
     }
+    if (alt.atEnd && p < n) return kNoMatch;
     if (places != nullptr) places[alt.elements.size()] = p;
     return p;
   }
@@ -864,7 +868,18 @@ std::unique_ptr<KeyPattern::Simple> KeyPattern::Simple::make(std::string_view p,
       if (Repetition(p, i, min, max)) return nullptr;
       continue;
     }
-    if (c == '^' || c == '$') return nullptr;
+    if (c == '^') {  // first in an alternative: the line's start
+      if (alt.atStart || !alt.elements.empty() || !open.empty()) return nullptr;
+      alt.atStart = true;
+      ++i;
+      continue;
+    }
+    if (c == '$') {  // last in an alternative: the line's end
+      if (!open.empty() || (i + 1 < p.size() && p[i + 1] != '|')) return nullptr;
+      alt.atEnd = true;
+      ++i;
+      continue;
+    }
     std::size_t end = i + 1;
     if (c == '\\') {
       if (i + 1 >= p.size()) return nullptr;
@@ -961,7 +976,7 @@ bool KeyPattern::Simple::finish(bool fold) {
   words_.exact = true;
   for (const Alternative& alt : alternatives_) {
     std::string best, run;
-    bool whole = true;
+    bool whole = !alt.atStart && !alt.atEnd;
     for (const Element& el : alt.elements) {
       const int byte = byteOf(el);
       if (byte < 0 || byte == '\n' || byte == '\r') {
@@ -1029,7 +1044,7 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
     std::unique_ptr<RE2> re = Compile(*part, utf8, false, ignored);
     return re->ok() ? std::move(re) : nullptr;
   };
-  if (!k->matchesEmpty_ && !k->anchored_) {
+  if (!k->matchesEmpty_) {
     k->simple_ = Simple::make(key, !caseSensitive, utf8);
     if (k->simple_ != nullptr && k->simple_->groups() != k->main_->NumberOfCapturingGroups())
       k->simple_ = nullptr;

@@ -267,7 +267,7 @@ TEST(PatternRoutines, EmptyMatchesFollowTheRule) {
       "\\b",     "()|(?P<n>z)k*",  "\u00e9*x",      "(?:\u20ac|a)*b?",
       "a+b",     "k|ka|z",         "[ab]+x?y",      "x[^a]*a",
       "a*ab",    "[ab]+b",         "(k)(x+)|a{2,}", "[^ ]{2}\\ ?-",
-      "y?k",     "\\x61z|\\w+y",
+      "y?k",     "\\x61z|\\w+y",   "^[ab]+$",       "x$|^y+",
   };
   Rng rng(11);
   // In UTF-8 the lines hold characters of two and three bytes: no match may
