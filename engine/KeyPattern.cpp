@@ -14,6 +14,9 @@
 #include <vector>
 
 #include <re2/re2.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "textutil/Utf8.h"
 
@@ -675,6 +678,9 @@ class KeyPattern::Simple {
         const void* at = std::memchr(b + p, single_, n - p);
         if (at == nullptr) return {};
         p = static_cast<std::size_t>(static_cast<const unsigned char*>(at) - b);
+      } else if (quick_.count > 0) {
+        p = quick_.find(b, n, p);
+        if (p == std::string_view::npos) return {};
       } else if (pairs_.empty()) {
         while (p < n && !first_[b[p]]) ++p;
         if (p == n) return {};
@@ -760,6 +766,7 @@ class KeyPattern::Simple {
   // Where every alternative starts with two bytes each taken once: the pairs
   // of bytes a match may start with (byte 1 << 8 | byte 2).
   std::vector<bool> pairs_;
+  BytePairs quick_;          // the same when there are at most four
   std::size_t longest_ = 0;  // the most elements of an alternative
   Words words_;
 };
@@ -956,6 +963,14 @@ bool KeyPattern::Simple::finish(bool fold) {
         for (unsigned d = 0; c < 256 && alt.elements[0].set[c] && d < 256; ++d)
           if (alt.elements[1].set[d]) pairs_[c << 8 | d] = true;
   }
+  // At most four first bytes, or pairs of them: looked for sixteen at a time.
+  quick_.single = pairs_.empty();
+  bool few = single_ < 0;
+  for (unsigned c = 0; c < 256 && few; ++c)
+    for (unsigned d = 0; d < (quick_.single ? 1U : 256U) && first_[c] && few; ++d)
+      if (quick_.single || pairs_[c << 8 | d])
+        few = quick_.add(static_cast<unsigned char>(c), static_cast<unsigned char>(d));
+  if (!few) quick_ = {};
 
   // Words: in each alternative the longest run of elements that each take
   // one given byte once (a letter in either case when folding).
@@ -995,6 +1010,55 @@ bool KeyPattern::Simple::finish(bool fold) {
     words_.words.push_back(best);
   }
   return true;
+}
+
+bool KeyPattern::BytePairs::add(unsigned char a, unsigned char b) {
+  for (int i = 0; i < count; ++i)
+    if (first[i] == a && (single || second[i] == b)) return true;
+  if (count == 4) return false;
+  first[count] = a;
+  second[count] = b;
+  ++count;
+  return true;
+}
+
+std::size_t KeyPattern::BytePairs::find(const unsigned char* b, std::size_t n,
+                                        std::size_t from) const {
+  const std::size_t width = single ? 1 : 2;
+  std::size_t p = from;
+#if defined(__SSE2__)
+  __m128i f[4], s[4];
+  for (int i = 0; i < count; ++i) {
+    f[i] = _mm_set1_epi8(static_cast<char>(first[i]));
+    s[i] = _mm_set1_epi8(static_cast<char>(second[i]));
+  }
+  for (; p + 15 + width <= n; p += 16) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p));
+    const __m128i v1 = single ? v0 : _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p + 1));
+    __m128i hit = _mm_setzero_si128();
+    for (int i = 0; i < count; ++i) {
+      __m128i h = _mm_cmpeq_epi8(v0, f[i]);
+      if (!single) h = _mm_and_si128(h, _mm_cmpeq_epi8(v1, s[i]));
+      hit = _mm_or_si128(hit, h);
+    }
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return p + std::size_t(__builtin_ctz(unsigned(mask)));
+  }
+#endif
+  for (; p + width <= n; ++p)
+    for (int i = 0; i < count; ++i)
+      if (b[p] == first[i] && (single || b[p + 1] == second[i])) return p;
+  return std::string_view::npos;
+}
+
+std::size_t KeyPattern::findWord(std::string_view bytes, std::size_t from) const {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t p = from;; ++p) {
+    p = wordScan_.find(b, bytes.size(), p);
+    if (p == std::string_view::npos) return p;
+    for (const std::string& w : words_.words)
+      if (bytes.compare(p, w.size(), w) == 0) return p;
+  }
 }
 
 KeyPattern::KeyPattern() = default;
@@ -1049,6 +1113,16 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
     if (k->simple_ != nullptr && k->simple_->groups() != k->main_->NumberOfCapturingGroups())
       k->simple_ = nullptr;
     if (k->simple_ != nullptr) k->words_ = k->simple_->words();
+    // Scanned by their first two bytes, or by their first when one is a
+    // single byte.
+    BytePairs& scan = k->wordScan_;
+    scan.single = std::any_of(k->words_.words.begin(), k->words_.words.end(),
+                              [](const std::string& w) { return w.size() == 1; });
+    bool few = true;
+    for (const std::string& w : k->words_.words)
+      few = few && scan.add(static_cast<unsigned char>(w[0]),
+                            static_cast<unsigned char>(scan.single ? 0 : w[1]));
+    if (!few) scan = {};
   }
   if (k->matchesEmpty_) {
     k->onlyEmpty_ = !NonEmptyPart(rewritten, utf8).run();
@@ -1247,7 +1321,15 @@ signed char PatternWatch::holdsWords(std::string_view buffer, std::size_t start,
   const std::string_view searched = w.fold ? std::string_view(lowered_) : buffer;
   const std::size_t base = w.fold ? loweredAt_ : 0;
   std::size_t nearest = std::string_view::npos;
-  for (std::size_t i = 0; i < w.words.size(); ++i) {
+  if (pattern_->wordsScanned()) {
+    std::size_t& next = nextWord_[0];
+    if (next == kUnknown || next < start) {
+      const std::size_t at = pattern_->findWord(searched, start - base);
+      next = at == std::string_view::npos ? at : base + at;
+    }
+    nearest = next;
+  }
+  for (std::size_t i = 0; i < w.words.size() && !pattern_->wordsScanned(); ++i) {
     std::size_t& next = nextWord_[i];
     if (next == kUnknown || next < start) {
       const std::string& word = w.words[i];

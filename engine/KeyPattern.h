@@ -124,6 +124,24 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
     bool fold = false;
   };
   const Words& words() const { return words_; }
+  // The first place at or after from where one of the words starts; npos
+  // when none does. Not usable (wordsScanned false) for many words: each is
+  // then searched for alone.
+  bool wordsScanned() const { return wordScan_.count > 0; }
+  std::size_t findWord(std::string_view bytes, std::size_t from) const;
+
+  // Up to four pairs of bytes (or single bytes) looked for sixteen bytes at
+  // a time: where a match or a word may start.
+  struct BytePairs {
+    int count = 0;  // 0: not usable
+    bool single = false;
+    unsigned char first[4] = {}, second[4] = {};
+    // The first place at or after from that starts one of them, with room
+    // for both bytes of a pair; npos when none does.
+    std::size_t find(const unsigned char* b, std::size_t n, std::size_t from) const;
+    // Adds one (false: there are four already).
+    bool add(unsigned char a, unsigned char b);
+  };
 
  private:
   // A pattern matched without RE2 (KeyPattern.cpp).
@@ -140,6 +158,7 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
   bool tabBlind_ = false;
   std::unique_ptr<const Simple> simple_;  // or null: RE2 matches
   Words words_;
+  BytePairs wordScan_;
 };
 
 // What a source of lines read from a buffer tells about each line while it
@@ -164,7 +183,7 @@ class PatternWatch {
   // current line (kUnknown: not searched yet, npos: none), and the buffer
   // from loweredAt_ on in lower case when they fold.
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
-  std::vector<std::size_t> nextWord_;
+  std::vector<std::size_t> nextWord_;  // one for all when they are scanned together
   std::string lowered_;
   std::size_t loweredAt_ = 0;
   KeyPattern::BlockHit hit_;  // searched from a line's start at or before the current one

@@ -467,10 +467,11 @@ TEST(PatternRequests, MeanTheSameAsAPlainKey) {
 // search line by line writes.
 TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
   const std::vector<std::string> patterns = {
-      "a",      "ab|k",     "^a",  "b$",       "\\bk",    "a\\s+b",     "[^q]*z",   "x*",
-      "\\bx*",  "a.*b",     "\\s", "a b",      "\\t",     "^$",         "A",        "k{2,}",
-      "(?m)^b", "\xE9",     ".b",  "\\Wb",     "[ x]k",   "\\x20b",     "a\\Q \\E", "\\pZb",
-      "a\\ ",   "^.[abAB]", "^*a", "(^)k|b$?", "a[^b]*b", "(k)(a+)|xb", "e\\.",     "k|ab|x"};
+      "a",       "ab|k",       "^a",     "b$",     "\\bk",       "a\\s+b",      "[^q]*z",
+      "x*",      "\\bx*",      "a.*b",   "\\s",    "a b",        "\\t",         "^$",
+      "A",       "k{2,}",      "(?m)^b", "\xE9",   ".b",         "\\Wb",        "[ x]k",
+      "\\x20b",  "a\\Q \\E",   "\\pZb",  "a\\ ",   "^.[abAB]",   "^*a",         "(^)k|b$?",
+      "a[^b]*b", "(k)(a+)|xb", "e\\.",   "k|ab|x", "ab|k|x|e|d", "kx|ab|xb|Ab", "ab|ka|xb|eb|da"};
   const std::string terminators[] = {"\n", "\r\n", "\r"};
   for (int round = 0; round < 18; ++round) {
     Rng rng(0xB10C5u + static_cast<std::uint64_t>(round));
