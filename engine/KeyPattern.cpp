@@ -973,7 +973,9 @@ bool KeyPattern::Simple::finish(bool fold) {
   if (!few) quick_ = {};
 
   // Words: in each alternative the longest run of elements that each take
-  // one given byte once (a letter in either case when folding).
+  // one given byte once (a letter in either case when folding): the whole
+  // alternative when it is such a run, or else the longest run without a
+  // blank where there is one (it tells about lines with tabs too).
   auto byteOf = [&](const Element& el) -> int {
     if (el.min != 1 || el.max != 1) return -1;
     int found = -1, count = 0;
@@ -987,27 +989,39 @@ bool KeyPattern::Simple::finish(bool fold) {
       return QU::LowerAscii(char(found)) & 0xFF;
     return -1;
   };
-  words_.fold = fold;
   words_.exact = true;
+  words_.blankFree = true;
   for (const Alternative& alt : alternatives_) {
-    std::string best, run;
+    std::string best, run, bestFree, free;
     bool whole = !alt.atStart && !alt.atEnd;
     for (const Element& el : alt.elements) {
       const int byte = byteOf(el);
       if (byte < 0 || byte == '\n' || byte == '\r') {
         whole = false;
         run.clear();
+        free.clear();
         continue;
       }
       run += char(byte);
       if (run.size() > best.size()) best = run;
+      if (byte == ' ' || byte == '\t') {
+        free.clear();
+        continue;
+      }
+      free += char(byte);
+      if (free.size() > bestFree.size()) bestFree = free;
     }
     if (best.empty()) {
       words_ = {};
       return true;
     }
+    const std::string& word = whole || bestFree.empty() ? best : bestFree;
     words_.exact = words_.exact && whole;
-    words_.words.push_back(best);
+    words_.blankFree = words_.blankFree && word.find_first_of(" \t") == std::string::npos;
+    words_.fold = words_.fold || (fold && std::any_of(word.begin(), word.end(), [](char c) {
+                                    return IsLetter(static_cast<unsigned char>(c));
+                                  }));
+    words_.words.push_back(word);
   }
   return true;
 }
@@ -1317,7 +1331,10 @@ signed char PatternWatch::holdsWords(std::string_view buffer, std::size_t start,
     }
     stale_ = false;
   }
-  if (hasTab && !pattern_->tabBlind()) return -1;
+  // The line tested has its tabs expanded: a word without a blank is in it
+  // exactly when it is in the bytes as read.
+  const bool tabsMatter = hasTab && !pattern_->tabBlind();
+  if (tabsMatter && !w.blankFree) return -1;
   const std::string_view searched = w.fold ? std::string_view(lowered_) : buffer;
   const std::size_t base = w.fold ? loweredAt_ : 0;
   std::size_t nearest = std::string_view::npos;
@@ -1344,6 +1361,7 @@ signed char PatternWatch::holdsWords(std::string_view buffer, std::size_t start,
     nearest = std::min(nearest, next);
   }
   if (nearest >= end) return 0;
+  if (tabsMatter) return -1;
   if (w.exact) return 1;
   return pattern_->contains(buffer.substr(start, end - start)) ? 1 : 0;
 }

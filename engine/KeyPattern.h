@@ -117,11 +117,12 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
   // at once: a line without any of them holds no match. None (words empty)
   // when not known. exact: a line holds a match exactly when it holds one of
   // them. fold: compared folding a-z and A-Z (the words are in lower case).
-  // No word holds a CR or an LF.
+  // blankFree: no word holds a space or a tab. No word holds a CR or an LF.
   struct Words {
     std::vector<std::string> words;
     bool exact = false;
     bool fold = false;
+    bool blankFree = false;
   };
   const Words& words() const { return words_; }
   // The first place at or after from where one of the words starts; npos
