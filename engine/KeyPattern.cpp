@@ -688,6 +688,7 @@ class KeyPattern::Simple {
         while (p + 1 < n && !pairs_[b[p] << 8 | b[p + 1]]) ++p;
         if (p + 1 >= n) return {};
       }
+      if (startOnly_ && p > 0) return {};
       for (const Alternative& alt : alternatives_) {
         if (alt.atStart && p > 0) continue;
         const std::size_t end = matchAt(b, n, p, alt, budget, nullptr);
@@ -767,6 +768,7 @@ class KeyPattern::Simple {
   // of bytes a match may start with (byte 1 << 8 | byte 2).
   std::vector<bool> pairs_;
   BytePairs quick_;          // the same when there are at most four
+  bool startOnly_ = true;    // every alternative starts with ^
   std::size_t longest_ = 0;  // the most elements of an alternative
   Words words_;
 };
@@ -928,6 +930,7 @@ bool KeyPattern::Simple::finish(bool fold) {
   for (const Alternative& alt : alternatives_) {
     const auto& els = alt.elements;
     longest_ = std::max(longest_, els.size());
+    startOnly_ = startOnly_ && alt.atStart;
     bool needsByte = false;
     for (std::size_t e = 0; e < els.size(); ++e) {
       needsByte = needsByte || els[e].min > 0;
