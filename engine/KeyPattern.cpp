@@ -727,8 +727,9 @@ class KeyPattern::Simple {
         out += c;  // "\\"
       } else if (c == '0') {
         out.append(s.substr(m.at, m.length));
-      } else if (const Group& g = groups_[std::size_t(c - '1')]; g.alternative == a) {
-        out.append(s.substr(at[g.first], at[g.last] - at[g.first]));
+      } else if (const auto g = std::size_t(c - '1');
+                 g < groups_.size() && groups_[g].alternative == a) {
+        out.append(s.substr(at[groups_[g].first], at[groups_[g].last] - at[groups_[g].first]));
       }
     }
   }
