@@ -690,7 +690,6 @@ class KeyPattern::Simple {
       }
       if (startOnly_ && p > 0) return {};
       for (const Alternative& alt : alternatives_) {
-        if (alt.atStart && p > 0) continue;
         const std::size_t end = matchAt(b, n, p, alt, budget, nullptr);
         if (end != kNoMatch) return {{p, end - p}, true};
         if (budget == 0) return {{}, false};
@@ -744,6 +743,7 @@ class KeyPattern::Simple {
   // place before each element and after the last.
   static std::size_t matchAt(const unsigned char* b, std::size_t n, std::size_t p,
                              const Alternative& alt, std::size_t& budget, std::size_t* places) {
+    if (alt.atStart && p > 0) return kNoMatch;
     for (std::size_t e = 0; e < alt.elements.size(); ++e) {
       const Element& el = alt.elements[e];
       if (places != nullptr) places[e] = p;

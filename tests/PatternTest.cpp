@@ -127,6 +127,7 @@ TEST(PatternRoutines, AtTheEdges) {
       {"group before $", "(a)$", cs, "aa", Ask::Replace, "a<a>", "<\\1>"},
       {"group after \\b", "\\b(a)", cs, "aa a", Ask::Replace, "<a>a <a>", "<\\1>"},
       {"empty group", "a()b", cs, "abab", Ask::Replace, "[]b[]b", "[\\1]b"},
+      {"groups of the alternative after ^", "^a|(a)", cs, "aa", Ask::Replace, "[][a]", "[\\1]"},
       {"many places tried", "a+c|b", cs, std::string(9000, 'a') + "b", Ask::KeyPos, "9001"},
       {"\\\\ one backslash", "-", cs, "a-b", Ask::Replace, "a\\b", "\\\\"},
       {"\\0 keeps the line's case", "abc", ci, "xABCy", Ask::Replace, "x<ABC>y", "<\\0>"},
