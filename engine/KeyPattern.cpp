@@ -5,13 +5,18 @@
 #include <array>
 #include <bitset>
 #include <cassert>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include <re2/re2.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "textutil/Utf8.h"
 
@@ -626,6 +631,454 @@ std::unique_ptr<RE2> Compile(const std::string& pattern, bool utf8, bool capture
 
 }  // namespace
 
+// A pattern simple enough to be matched without RE2: alternatives, each a
+// sequence of elements, an element a set of bytes taken min to max times
+// (greedy), groups only around elements. Made only where matching is
+// deterministic: after an element that may take a byte more or fewer, no
+// byte it takes can start what must follow it, so at each place the greedy
+// count is the only one that can lead to a match and the first alternative
+// that matches there is the match RE2 prefers. No alternative matches empty
+// text, and no piece looks at the bytes around a match (no \b; ^ only first
+// and $ only last in an alternative, the line's start and end), so a match
+// at a place depends on the bytes from there on only. In UTF-8
+// only ASCII literals are taken: such a byte is always a character whole.
+class KeyPattern::Simple {
+ public:
+  struct Element {
+    std::array<bool, 256> set{};
+    int min = 1, max = 1;  // max -1: no limit
+  };
+  struct Alternative {
+    std::vector<Element> elements;
+    bool atStart = false, atEnd = false;  // after ^, before $
+  };
+  // A capturing group: the elements [first, last) of one alternative.
+  struct Group {
+    std::size_t alternative, first, last;
+  };
+  // What a search tells: the match (none: not found), or known false when it
+  // gave up (a line that makes it try too many places) and RE2 must decide.
+  struct Found {
+    QU::KeyMatch match;
+    bool known = true;
+  };
+
+  static std::unique_ptr<Simple> make(std::string_view key, bool fold, bool utf8);
+
+  Found find(std::string_view s, std::size_t from) const {
+    const std::size_t n = s.size();
+    if (from >= n) return {};
+    // Each place is tried at most once per alternative; a place's tries stop
+    // at the line's end. A line that makes them walk far too many bytes goes
+    // to RE2, which takes linear time.
+    std::size_t budget = 8 * (n - from) + 4096;
+    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t p = from; p < n; ++p) {
+      if (single_ >= 0) {
+        const void* at = std::memchr(b + p, single_, n - p);
+        if (at == nullptr) return {};
+        p = static_cast<std::size_t>(static_cast<const unsigned char*>(at) - b);
+      } else if (quick_.count > 0) {
+        p = quick_.find(b, n, p);
+        if (p == std::string_view::npos) return {};
+      } else if (pairs_.empty()) {
+        while (p < n && !first_[b[p]]) ++p;
+        if (p == n) return {};
+      } else {
+        while (p + 1 < n && !pairs_[b[p] << 8 | b[p + 1]]) ++p;
+        if (p + 1 >= n) return {};
+      }
+      if (startOnly_ && p > 0) return {};
+      for (const Alternative& alt : alternatives_) {
+        const std::size_t end = matchAt(b, n, p, alt, budget, nullptr);
+        if (end != kNoMatch) return {{p, end - p}, true};
+        if (budget == 0) return {{}, false};
+      }
+    }
+    return {};
+  }
+
+  // Appends r for the match m (\0 the match, \1 to \9 the groups, \\ a
+  // backslash): the match again, now telling where each element starts.
+  void appendReplacement(std::string& out, std::string_view s, QU::KeyMatch m,
+                         std::string_view r) const {
+    std::array<std::size_t, 64> places{};
+    std::vector<std::size_t> more;
+    std::size_t* at = places.data();
+    if (longest_ + 1 > places.size()) {
+      more.resize(longest_ + 1);
+      at = more.data();
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+    std::size_t a = 0;
+    for (std::size_t budget = std::string_view::npos;; ++a) {
+      assert(a < alternatives_.size());
+      if (matchAt(b, s.size(), m.at, alternatives_[a], budget, at) != kNoMatch) break;
+    }
+    assert(at[alternatives_[a].elements.size()] == m.at + m.length);
+    for (std::size_t i = 0; i < r.size(); ++i) {
+      if (r[i] != '\\' || i + 1 == r.size()) {
+        out += r[i];
+        continue;
+      }
+      const char c = r[++i];
+      if (c < '0' || c > '9') {
+        out += c;  // "\\"
+      } else if (c == '0') {
+        out.append(s.substr(m.at, m.length));
+      } else if (const auto g = std::size_t(c - '1');
+                 g < groups_.size() && groups_[g].alternative == a) {
+        out.append(s.substr(at[groups_[g].first], at[groups_[g].last] - at[groups_[g].first]));
+      }
+    }
+  }
+
+  const Words& words() const { return words_; }
+  int groups() const { return int(groups_.size()); }
+
+ private:
+  static constexpr std::size_t kNoMatch = std::string_view::npos;
+
+  // The end of the match of alt at p, or kNoMatch; places (if asked) the
+  // place before each element and after the last.
+  static std::size_t matchAt(const unsigned char* b, std::size_t n, std::size_t p,
+                             const Alternative& alt, std::size_t& budget, std::size_t* places) {
+    if (alt.atStart && p > 0) return kNoMatch;
+    for (std::size_t e = 0; e < alt.elements.size(); ++e) {
+      const Element& el = alt.elements[e];
+      if (places != nullptr) places[e] = p;
+      const std::size_t limit = el.max < 0 ? n : std::min(n, p + std::size_t(el.max));
+      const std::size_t start = p;
+      while (p < limit && el.set[b[p]]) ++p;
+      const std::size_t taken = p - start;
+      budget = taken + 1 > budget ? 0 : budget - taken - 1;
+      if (taken < std::size_t(el.min)) return kNoMatch;
+    }
+    if (alt.atEnd && p < n) return kNoMatch;
+    if (places != nullptr) places[alt.elements.size()] = p;
+    return p;
+  }
+
+  bool finish(bool fold);
+
+  std::vector<Alternative> alternatives_;
+  std::vector<Group> groups_;
+  std::array<bool, 256> first_{};  // the bytes a match may start with
+  int single_ = -1;                // the only one, or -1
+  // Where every alternative starts with two bytes each taken once: the pairs
+  // of bytes a match may start with (byte 1 << 8 | byte 2).
+  std::vector<bool> pairs_;
+  BytePairs quick_;          // the same when there are at most four
+  bool startOnly_ = true;    // every alternative starts with ^
+  std::size_t longest_ = 0;  // the most elements of an alternative
+  Words words_;
+};
+
+namespace {
+
+// The bytes a piece of one byte matches, under the case rule, in Latin-1.
+std::array<bool, 256> BytesOf(std::string_view token, bool fold) {
+  RE2::Options o = PatternOptions(false);
+  o.set_never_capture(true);
+  const RE2 re(Rewriter(token, fold, Anchors::Kept, false).run(), o);
+  std::array<bool, 256> set{};
+  for (unsigned c = 0; c < 256 && re.ok(); ++c) {
+    const char byte = static_cast<char>(c);
+    set[c] = RE2::FullMatch(re2::StringPiece(&byte, 1), re);
+  }
+  return set;
+}
+
+// The repetition at i ("*", "+", "?", "{n}", "{n,}", "{n,m}"), its end;
+// none when there is none there.
+std::optional<std::size_t> Repetition(std::string_view p, std::size_t i, int& min, int& max) {
+  if (i >= p.size()) return std::nullopt;
+  const char c = p[i];
+  if (c == '*' || c == '+' || c == '?') {
+    min = c == '+' ? 1 : 0;
+    max = c == '?' ? 1 : -1;
+    return i + 1;
+  }
+  if (c != '{') return std::nullopt;
+  std::size_t k = i + 1;
+  auto number = [&](int& v) {
+    const std::size_t from = k;
+    v = 0;
+    while (k < p.size() && p[k] >= '0' && p[k] <= '9' && v < 100000) v = v * 10 + (p[k++] - '0');
+    return k > from;
+  };
+  if (!number(min)) return std::nullopt;
+  max = min;
+  if (k < p.size() && p[k] == ',') {
+    ++k;
+    if (!number(max)) max = -1;
+  }
+  if (k >= p.size() || p[k] != '}') return std::nullopt;
+  return k + 1;
+}
+
+}  // namespace
+
+std::unique_ptr<KeyPattern::Simple> KeyPattern::Simple::make(std::string_view p, bool fold,
+                                                             bool utf8) {
+  auto simple = std::make_unique<Simple>();
+  simple->alternatives_.emplace_back();
+  std::vector<std::optional<std::size_t>> open;  // the open groups, numbered when capturing
+  std::map<std::string, std::array<bool, 256>, std::less<>> known;
+  bool canRepeat = false;
+  for (std::size_t i = 0; i < p.size();) {
+    Alternative& alt = simple->alternatives_.back();
+    const char c = p[i];
+    int min = 0, max = 0;
+    if (const auto end = Repetition(p, i, min, max)) {
+      if (!canRepeat ||
+          (*end < p.size() && std::string_view("*+?{").find(p[*end]) != std::string_view::npos))
+        return nullptr;  // lazy, or a repetition of a group or of nothing
+      alt.elements.back().min = min;
+      alt.elements.back().max = max;
+      canRepeat = false;
+      i = *end;
+      continue;
+    }
+    canRepeat = false;
+    if (c == '|') {
+      if (!open.empty()) return nullptr;
+      simple->alternatives_.emplace_back();
+      ++i;
+      continue;
+    }
+    if (c == '(') {
+      bool capturing = true;
+      if (i + 1 < p.size() && p[i + 1] == '?') {
+        if (p.substr(i + 2, 1) == ":") {
+          capturing = false;
+          i += 3;
+        } else if (p.substr(i + 2, 2) == "P<") {
+          i = p.find('>', i) + 1;
+        } else {
+          return nullptr;  // flags
+        }
+      } else {
+        ++i;
+      }
+      std::optional<std::size_t> number;
+      if (capturing) {
+        number = simple->groups_.size();
+        simple->groups_.push_back(
+            {simple->alternatives_.size() - 1, alt.elements.size(), alt.elements.size()});
+      }
+      open.push_back(number);
+      continue;
+    }
+    if (c == ')') {
+      if (open.empty()) return nullptr;
+      if (open.back()) simple->groups_[*open.back()].last = alt.elements.size();
+      open.pop_back();
+      ++i;
+      if (Repetition(p, i, min, max)) return nullptr;
+      continue;
+    }
+    if (c == '^') {  // first in an alternative: the line's start
+      if (alt.atStart || !alt.elements.empty() || !open.empty()) return nullptr;
+      alt.atStart = true;
+      ++i;
+      continue;
+    }
+    if (c == '$') {  // last in an alternative: the line's end
+      if (!open.empty() || (i + 1 < p.size() && p[i + 1] != '|')) return nullptr;
+      alt.atEnd = true;
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    if (c == '\\') {
+      if (i + 1 >= p.size()) return nullptr;
+      const auto e = static_cast<unsigned char>(p[i + 1]);
+      const bool punctuation = e < 0x80 && !std::isalnum(e);
+      if (!punctuation &&
+          (utf8 || std::string_view("dDsSwWpPxntrfva").find(char(e)) == std::string_view::npos))
+        return nullptr;
+      end = EscapeEnd(p, i);
+    } else if (c == '[') {
+      if (utf8) return nullptr;
+      end = ClassEnd(p, i);
+    } else if (utf8 && (c == '.' || static_cast<unsigned char>(c) >= 0x80)) {
+      return nullptr;
+    }
+    if (end > p.size()) return nullptr;
+    const std::string_view token = p.substr(i, end - i);
+    Element element;
+    if (utf8) {  // an ASCII byte, perhaps escaped
+      const auto byte = static_cast<unsigned char>(token.back());
+      element.set[byte] = true;
+      if (fold && IsLetter(byte)) element.set[byte ^ 0x20] = true;
+    } else {
+      auto at = known.find(token);
+      if (at == known.end()) at = known.emplace(std::string(token), BytesOf(token, fold)).first;
+      element.set = at->second;
+    }
+    alt.elements.push_back(element);
+    canRepeat = true;
+    i = end;
+  }
+  if (!open.empty() || !simple->finish(fold)) return nullptr;
+  return simple;
+}
+
+// Checks that matching is deterministic and that no alternative matches
+// empty text; works out where matches start and the words.
+bool KeyPattern::Simple::finish(bool fold) {
+  for (const Alternative& alt : alternatives_) {
+    const auto& els = alt.elements;
+    longest_ = std::max(longest_, els.size());
+    startOnly_ = startOnly_ && alt.atStart;
+    bool needsByte = false;
+    for (std::size_t e = 0; e < els.size(); ++e) {
+      needsByte = needsByte || els[e].min > 0;
+      if (els[e].min == els[e].max) continue;
+      for (std::size_t f = e + 1; f < els.size(); ++f) {
+        for (unsigned c = 0; c < 256; ++c)
+          if (els[e].set[c] && els[f].set[c]) return false;
+        if (els[f].min > 0) break;
+      }
+    }
+    if (!needsByte) return false;
+    for (const Element& el : els) {
+      for (unsigned c = 0; c < 256; ++c) first_[c] = first_[c] || el.set[c];
+      if (el.min > 0) break;
+    }
+  }
+  int count = 0;
+  for (unsigned c = 0; c < 256; ++c)
+    if (first_[c]) {
+      ++count;
+      single_ = int(c);
+    }
+  if (count != 1) single_ = -1;
+  const bool twoBytes = std::all_of(alternatives_.begin(), alternatives_.end(), [](const auto& a) {
+    const auto& els = a.elements;
+    return els.size() >= 2 && els[0].min == 1 && els[0].max == 1 && els[1].min == 1 &&
+           els[1].max == 1;
+  });
+  if (single_ < 0 && twoBytes) {
+    pairs_.assign(1 << 16, false);
+    for (const Alternative& alt : alternatives_)
+      for (unsigned c = 0; c < 256; ++c)
+        for (unsigned d = 0; c < 256 && alt.elements[0].set[c] && d < 256; ++d)
+          if (alt.elements[1].set[d]) pairs_[c << 8 | d] = true;
+  }
+  // At most four first bytes, or pairs of them: looked for sixteen at a time.
+  quick_.single = pairs_.empty();
+  bool few = single_ < 0;
+  for (unsigned c = 0; c < 256 && few; ++c)
+    for (unsigned d = 0; d < (quick_.single ? 1U : 256U) && first_[c] && few; ++d)
+      if (quick_.single || pairs_[c << 8 | d])
+        few = quick_.add(static_cast<unsigned char>(c), static_cast<unsigned char>(d));
+  if (!few) quick_ = {};
+
+  // Words: in each alternative the longest run of elements that each take
+  // one given byte once (a letter in either case when folding): the whole
+  // alternative when it is such a run, or else the longest run without a
+  // blank where there is one (it tells about lines with tabs too).
+  auto byteOf = [&](const Element& el) -> int {
+    if (el.min != 1 || el.max != 1) return -1;
+    int found = -1, count = 0;
+    for (unsigned c = 0; c < 256; ++c)
+      if (el.set[c]) {
+        ++count;
+        if (found < 0) found = int(c);
+      }
+    if (count == 1 && !(fold && IsLetter(unsigned(found)))) return found;
+    if (fold && count == 2 && IsLetter(unsigned(found)) && el.set[unsigned(found) ^ 0x20])
+      return QU::LowerAscii(char(found)) & 0xFF;
+    return -1;
+  };
+  words_.exact = true;
+  words_.blankFree = true;
+  for (const Alternative& alt : alternatives_) {
+    std::string best, run, bestFree, free;
+    bool whole = !alt.atStart && !alt.atEnd;
+    for (const Element& el : alt.elements) {
+      const int byte = byteOf(el);
+      if (byte < 0 || byte == '\n' || byte == '\r') {
+        whole = false;
+        run.clear();
+        free.clear();
+        continue;
+      }
+      run += char(byte);
+      if (run.size() > best.size()) best = run;
+      if (byte == ' ' || byte == '\t') {
+        free.clear();
+        continue;
+      }
+      free += char(byte);
+      if (free.size() > bestFree.size()) bestFree = free;
+    }
+    if (best.empty()) {
+      words_ = {};
+      return true;
+    }
+    const std::string& word = whole || bestFree.empty() ? best : bestFree;
+    words_.exact = words_.exact && whole;
+    words_.blankFree = words_.blankFree && word.find_first_of(" \t") == std::string::npos;
+    words_.fold = words_.fold || (fold && std::any_of(word.begin(), word.end(), [](char c) {
+                                    return IsLetter(static_cast<unsigned char>(c));
+                                  }));
+    words_.words.push_back(word);
+  }
+  return true;
+}
+
+bool KeyPattern::BytePairs::add(unsigned char a, unsigned char b) {
+  for (int i = 0; i < count; ++i)
+    if (first[i] == a && (single || second[i] == b)) return true;
+  if (count == 4) return false;
+  first[count] = a;
+  second[count] = b;
+  ++count;
+  return true;
+}
+
+std::size_t KeyPattern::BytePairs::find(const unsigned char* b, std::size_t n,
+                                        std::size_t from) const {
+  const std::size_t width = single ? 1 : 2;
+  std::size_t p = from;
+#if defined(__SSE2__)
+  __m128i f[4], s[4];
+  for (int i = 0; i < count; ++i) {
+    f[i] = _mm_set1_epi8(static_cast<char>(first[i]));
+    s[i] = _mm_set1_epi8(static_cast<char>(second[i]));
+  }
+  for (; p + 15 + width <= n; p += 16) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p));
+    const __m128i v1 = single ? v0 : _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + p + 1));
+    __m128i hit = _mm_setzero_si128();
+    for (int i = 0; i < count; ++i) {
+      __m128i h = _mm_cmpeq_epi8(v0, f[i]);
+      if (!single) h = _mm_and_si128(h, _mm_cmpeq_epi8(v1, s[i]));
+      hit = _mm_or_si128(hit, h);
+    }
+    const int mask = _mm_movemask_epi8(hit);
+    if (mask != 0) return p + std::size_t(__builtin_ctz(unsigned(mask)));
+  }
+#endif
+  for (; p + width <= n; ++p)
+    for (int i = 0; i < count; ++i)
+      if (b[p] == first[i] && (single || b[p + 1] == second[i])) return p;
+  return std::string_view::npos;
+}
+
+std::size_t KeyPattern::findWord(std::string_view bytes, std::size_t from) const {
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t p = from;; ++p) {
+    p = wordScan_.find(b, bytes.size(), p);
+    if (p == std::string_view::npos) return p;
+    for (const std::string& w : words_.words)
+      if (bytes.compare(p, w.size(), w) == 0) return p;
+  }
+}
+
 KeyPattern::KeyPattern() = default;
 KeyPattern::~KeyPattern() = default;
 
@@ -673,6 +1126,22 @@ KeyPattern::Compiled KeyPattern::compile(std::string_view key, bool caseSensitiv
     std::unique_ptr<RE2> re = Compile(*part, utf8, false, ignored);
     return re->ok() ? std::move(re) : nullptr;
   };
+  if (!k->matchesEmpty_) {
+    k->simple_ = Simple::make(key, !caseSensitive, utf8);
+    if (k->simple_ != nullptr && k->simple_->groups() != k->main_->NumberOfCapturingGroups())
+      k->simple_ = nullptr;
+    if (k->simple_ != nullptr) k->words_ = k->simple_->words();
+    // Scanned by their first two bytes, or by their first when one is a
+    // single byte.
+    BytePairs& scan = k->wordScan_;
+    scan.single = std::any_of(k->words_.words.begin(), k->words_.words.end(),
+                              [](const std::string& w) { return w.size() == 1; });
+    bool few = true;
+    for (const std::string& w : k->words_.words)
+      few = few && scan.add(static_cast<unsigned char>(w[0]),
+                            static_cast<unsigned char>(scan.single ? 0 : w[1]));
+    if (!few) scan = {};
+  }
   if (k->matchesEmpty_) {
     k->onlyEmpty_ = !NonEmptyPart(rewritten, utf8).run();
     k->nonEmpty_ = nonEmpty(rewritten);
@@ -701,6 +1170,10 @@ QU::KeyMatch KeyPattern::find(std::string_view s, std::size_t from) const {
   auto offset = [&](const re2::StringPiece& m) {
     return static_cast<std::size_t>(m.data() - s.data());
   };
+  if (simple_ != nullptr) {
+    const Simple::Found found = simple_->find(s, from);
+    if (found.known) return found.match;
+  }
   re2::StringPiece m;
   if (from > s.size() || !main_->Match(s, from, s.size(), RE2::UNANCHORED, &m, 1)) return {};
   if (!m.empty()) return {offset(m), m.size()};
@@ -734,19 +1207,35 @@ void KeyPattern::appendReplacement(std::string& out, std::string_view s, QU::Key
     out.append(r);
     return;
   }
-  // The same match again, anchored where it starts, now with its groups.
+  if (simple_ != nullptr) {
+    simple_->appendReplacement(out, s, m, r);
+    return;
+  }
+  // The groups up to the last one r names; beyond \0 the same match again,
+  // held to where it starts and ends, now with its groups. A match that
+  // leans on $ or \z ends where the line ends.
+  int last = 0;
+  for (std::size_t i = 0; i + 1 < r.size(); ++i) {
+    if (r[i] != '\\') continue;
+    if (r[i + 1] >= '0' && r[i + 1] <= '9') last = std::max(last, r[i + 1] - '0');
+    ++i;
+  }
   std::array<re2::StringPiece, 10> groups;
-  const int n = std::min(1 + main_->NumberOfCapturingGroups(), 10);
-  const bool again = main_->Match(s, m.at, s.size(), RE2::ANCHOR_START, groups.data(), n);
-  assert(again && groups[0].size() == m.length);
-  (void)again;
-  main_->Rewrite(&out, r, groups.data(), n);
+  groups[0] = re2::StringPiece(s.data() + m.at, m.length);
+  if (last > 0) {
+    const bool again =
+        main_->Match(s, m.at, m.at + m.length, RE2::ANCHOR_BOTH, groups.data(), last + 1);
+    assert(again && groups[0].size() == m.length);
+    (void)again;
+  }
+  main_->Rewrite(&out, r, groups.data(), last + 1);
 }
 
 bool KeyPattern::contains(std::string_view line) const {
   // Where no match can be empty, any match is an occurrence: the search need
   // not tell where it is.
-  if (!matchesEmpty_) return main_->Match(line, 0, line.size(), RE2::UNANCHORED, nullptr, 0);
+  if (!matchesEmpty_ && simple_ == nullptr)
+    return main_->Match(line, 0, line.size(), RE2::UNANCHORED, nullptr, 0);
   return find(line, 0).found();
 }
 
@@ -811,6 +1300,7 @@ KeyPattern::BlockHit KeyPattern::blockHit(std::string_view block, bool noCr) con
 signed char PatternWatch::holds(std::string_view buffer, std::size_t start, std::size_t end,
                                 bool hasTab) {
   if (pattern_ == nullptr) return -1;
+  if (!pattern_->words().words.empty()) return holdsWords(buffer, start, end, hasTab);
   if (stale_ || (hit_.at != std::string_view::npos && hitAt_ < start)) {
     if (stale_ || (nextCr_ != std::string_view::npos && nextCr_ < start))
       nextCr_ = buffer.find('\r', start);
@@ -827,6 +1317,57 @@ signed char PatternWatch::holds(std::string_view buffer, std::size_t start, std:
   if (hasTab && !pattern_->tabBlind()) return -1;
   if (hit_.at == std::string_view::npos || hitAt_ >= end) return 0;
   return hit_.certain ? 1 : -1;
+}
+
+// A line that holds none of the pattern's words holds no match; one that
+// holds one holds a match when the words are exact, and otherwise is
+// searched. A word holds no CR or LF: found in the buffer, it lies within
+// one line. Each word is searched for again only once the line passes it.
+signed char PatternWatch::holdsWords(std::string_view buffer, std::size_t start, std::size_t end,
+                                     bool hasTab) {
+  const KeyPattern::Words& w = pattern_->words();
+  if (stale_) {
+    nextWord_.assign(w.words.size(), kUnknown);
+    if (w.fold) {
+      lowered_.clear();
+      QU::AppendLowerCase(lowered_, buffer.substr(start));
+      loweredAt_ = start;
+    }
+    stale_ = false;
+  }
+  // The line tested has its tabs expanded: a word without a blank is in it
+  // exactly when it is in the bytes as read.
+  const bool tabsMatter = hasTab && !pattern_->tabBlind();
+  if (tabsMatter && !w.blankFree) return -1;
+  const std::string_view searched = w.fold ? std::string_view(lowered_) : buffer;
+  const std::size_t base = w.fold ? loweredAt_ : 0;
+  std::size_t nearest = std::string_view::npos;
+  if (pattern_->wordsScanned()) {
+    std::size_t& next = nextWord_[0];
+    if (next == kUnknown || next < start) {
+      const std::size_t at = pattern_->findWord(searched, start - base);
+      next = at == std::string_view::npos ? at : base + at;
+    }
+    nearest = next;
+  }
+  for (std::size_t i = 0; i < w.words.size() && !pattern_->wordsScanned(); ++i) {
+    std::size_t& next = nextWord_[i];
+    if (next == kUnknown || next < start) {
+      const std::string& word = w.words[i];
+      const std::size_t from = start - base;
+      const void* at =
+          from < searched.size()
+              ? memmem(searched.data() + from, searched.size() - from, word.data(), word.size())
+              : nullptr;
+      next = at == nullptr ? std::string_view::npos
+                           : base + std::size_t(static_cast<const char*>(at) - searched.data());
+    }
+    nearest = std::min(nearest, next);
+  }
+  if (nearest >= end) return 0;
+  if (tabsMatter) return -1;
+  if (w.exact) return 1;
+  return pattern_->contains(buffer.substr(start, end - start)) ? 1 : 0;
 }
 
 }  // namespace quorlin

@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textutil/QuorlinUtils.h"
 #include "textutil/Utf8.h"
@@ -112,7 +113,40 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
   // are alike to \b, ^ and $).
   bool tabBlind() const { return tabBlind_; }
 
+  // Words one of which every match holds whole, for searches over many lines
+  // at once: a line without any of them holds no match. None (words empty)
+  // when not known. exact: a line holds a match exactly when it holds one of
+  // them. fold: compared folding a-z and A-Z (the words are in lower case).
+  // blankFree: no word holds a space or a tab. No word holds a CR or an LF.
+  struct Words {
+    std::vector<std::string> words;
+    bool exact = false;
+    bool fold = false;
+    bool blankFree = false;
+  };
+  const Words& words() const { return words_; }
+  // The first place at or after from where one of the words starts; npos
+  // when none does. Not usable (wordsScanned false) for many words: each is
+  // then searched for alone.
+  bool wordsScanned() const { return wordScan_.count > 0; }
+  std::size_t findWord(std::string_view bytes, std::size_t from) const;
+
+  // Up to four pairs of bytes (or single bytes) looked for sixteen bytes at
+  // a time: where a match or a word may start.
+  struct BytePairs {
+    int count = 0;  // 0: not usable
+    bool single = false;
+    unsigned char first[4] = {}, second[4] = {};
+    // The first place at or after from that starts one of them, with room
+    // for both bytes of a pair; npos when none does.
+    std::size_t find(const unsigned char* b, std::size_t n, std::size_t from) const;
+    // Adds one (false: there are four already).
+    bool add(unsigned char a, unsigned char b);
+  };
+
  private:
+  // A pattern matched without RE2 (KeyPattern.cpp).
+  class Simple;
   KeyPattern();
   std::unique_ptr<re2::RE2> main_;      // the pattern with its case rule
   std::unique_ptr<re2::RE2> atEnd_;     // the same, ending at the end of the text
@@ -123,6 +157,9 @@ class KeyPattern final : public QuorlinUtils::KeyFinder {
   bool matchesEmpty_ = true;            // the pattern may match empty text in a line
   bool onlyEmpty_ = false;              // and never anything else
   bool tabBlind_ = false;
+  std::unique_ptr<const Simple> simple_;  // or null: RE2 matches
+  Words words_;
+  BytePairs wordScan_;
 };
 
 // What a source of lines read from a buffer tells about each line while it
@@ -140,7 +177,16 @@ class PatternWatch {
   signed char holds(std::string_view buffer, std::size_t start, std::size_t end, bool hasTab);
 
  private:
+  signed char holdsWords(std::string_view buffer, std::size_t start, std::size_t end, bool hasTab);
+
   const KeyPattern* pattern_ = nullptr;
+  // With the pattern's words: the next place of each at or after the
+  // current line (kUnknown: not searched yet, npos: none), and the buffer
+  // from loweredAt_ on in lower case when they fold.
+  static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+  std::vector<std::size_t> nextWord_;  // one for all when they are scanned together
+  std::string lowered_;
+  std::size_t loweredAt_ = 0;
   KeyPattern::BlockHit hit_;  // searched from a line's start at or before the current one
   std::size_t hitAt_ = 0;     // the hit's offset in the buffer
   std::size_t nextCr_ = 0;    // the buffer's next CR from the last search on (npos: none)

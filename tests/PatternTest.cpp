@@ -122,6 +122,13 @@ TEST(PatternRoutines, AtTheEdges) {
       {"\\1 \\2 the groups", "(\\w+)=(\\w+)", cs, "k=v x=y", Ask::Replace, "v=k y=x", "\\2=\\1"},
       {"a group that took no part is empty", "(a)|(b)", cs, "ab", Ask::Replace, "[a|][|b]",
        "[\\1|\\2]"},
+      {"groups numbered across alternatives", "(k)(x+)|(a)((b))", cs, "kxxab", Ask::Replace,
+       "[k|xx|||][||a|b|b]", "[\\1|\\2|\\3|\\4|\\5]"},
+      {"group before $", "(a)$", cs, "aa", Ask::Replace, "a<a>", "<\\1>"},
+      {"group after \\b", "\\b(a)", cs, "aa a", Ask::Replace, "<a>a <a>", "<\\1>"},
+      {"empty group", "a()b", cs, "abab", Ask::Replace, "[]b[]b", "[\\1]b"},
+      {"groups of the alternative after ^", "^a|(a)", cs, "aa", Ask::Replace, "[][a]", "[\\1]"},
+      {"many places tried", "a+c|b", cs, std::string(9000, 'a') + "b", Ask::KeyPos, "9001"},
       {"\\\\ one backslash", "-", cs, "a-b", Ask::Replace, "a\\b", "\\\\"},
       {"\\0 keeps the line's case", "abc", ci, "xABCy", Ask::Replace, "x<ABC>y", "<\\0>"},
       {"replacement never searched again", "a", cs, "aaa", Ask::Replace, "aaaaaa", "aa"},
@@ -249,13 +256,19 @@ QU::KeyMatch ByTheRule(const RE2& re, std::string_view s, std::size_t from) {
 }
 
 // Patterns that may match empty text are searched only where a non-empty
-// match may start; the occurrences must be those of the rule.
+// match may start, and patterns made of byte sets taken a number of times
+// are matched without RE2; the occurrences must be those of the rule.
 TEST(PatternRoutines, EmptyMatchesFollowTheRule) {
   const std::vector<std::string> patterns = {
-      "x*",      "(?:)|b", "(.*z)?",      "a?b?",          "\\bx*",    "(a|)(b|)c?",
-      "(?:ab)*", "k*$",    "^a*",         "(a*)+",         "b??a",     "(?i)a*",
-      "[^a]*",   "\\B|a",  "(?:a|b*){2}", "x{0,3}y?",      "(?U)a+|",  "(?:(?:.*y)?|x)",
-      "a*?",     "(?:)",   "\\b",         "()|(?P<n>z)k*", "\u00e9*x", "(?:\u20ac|a)*b?",
+      "x*",      "(?:)|b",         "(.*z)?",        "a?b?",
+      "\\bx*",   "(a|)(b|)c?",     "(?:ab)*",       "k*$",
+      "^a*",     "(a*)+",          "b??a",          "(?i)a*",
+      "[^a]*",   "\\B|a",          "(?:a|b*){2}",   "x{0,3}y?",
+      "(?U)a+|", "(?:(?:.*y)?|x)", "a*?",           "(?:)",
+      "\\b",     "()|(?P<n>z)k*",  "\u00e9*x",      "(?:\u20ac|a)*b?",
+      "a+b",     "k|ka|z",         "[ab]+x?y",      "x[^a]*a",
+      "a*ab",    "[ab]+b",         "(k)(x+)|a{2,}", "[^ ]{2}\\ ?-",
+      "y?k",     "\\x61z|\\w+y",   "^[ab]+$",       "x$|^y+",
   };
   Rng rng(11);
   // In UTF-8 the lines hold characters of two and three bytes: no match may
@@ -455,10 +468,11 @@ TEST(PatternRequests, MeanTheSameAsAPlainKey) {
 // search line by line writes.
 TEST(PatternRequests, BlockSearchesAgreeWithLineByLine) {
   const std::vector<std::string> patterns = {
-      "a",      "ab|k",     "^a",     "b$",   "\\bk",     "a\\s+b", "[^q]*z",
-      "x*",     "\\bx*",    "a.*b",   "\\s",  "a b",      "\\t",    "^$",
-      "A",      "k{2,}",    "(?m)^b", "\xE9", ".b",       "\\Wb",   "[ x]k",
-      "\\x20b", "a\\Q \\E", "\\pZb",  "a\\ ", "^.[abAB]", "^*a",    "(^)k|b$?"};
+      "a",       "ab|k",       "^a",     "b$",     "\\bk",       "a\\s+b",      "[^q]*z",
+      "x*",      "\\bx*",      "a.*b",   "\\s",    "a b",        "\\t",         "^$",
+      "A",       "k{2,}",      "(?m)^b", "\xE9",   ".b",         "\\Wb",        "[ x]k",
+      "\\x20b",  "a\\Q \\E",   "\\pZb",  "a\\ ",   "^.[abAB]",   "^*a",         "(^)k|b$?",
+      "a[^b]*b", "(k)(a+)|xb", "e\\.",   "k|ab|x", "ab|k|x|e|d", "kx|ab|xb|Ab", "ab|ka|xb|eb|da"};
   const std::string terminators[] = {"\n", "\r\n", "\r"};
   for (int round = 0; round < 18; ++round) {
     Rng rng(0xB10C5u + static_cast<std::uint64_t>(round));
