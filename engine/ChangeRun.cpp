@@ -328,8 +328,7 @@ void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
   bool tagsLeaveLine = false;
   if (plan_.action.kind == ActionCode::StripTags) {  // the tag state follows every line
     // Outside a tag, a line without "<" or ">" comes out as it is.
-    tagsLeaveLine = !insideTag_ && cur.raw.find('<') == std::string_view::npos &&
-                    cur.raw.find('>') == std::string_view::npos;
+    tagsLeaveLine = !insideTag_ && !QU::HoldsTagBracket(cur.raw);
     if (!tagsLeaveLine) {
       tagBuf_.clear();
       QU::AppendStripTags(tagBuf_, expanded(cur), insideTag_);

@@ -351,6 +351,28 @@ std::string StripOverstrikes(std::string_view s) {
   return out;
 }
 
+bool HoldsTagBracket(std::string_view s) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+#if defined(__SSE2__)
+  // One pass for both bytes, sixteen at a time; the last bytes of a line of
+  // 16 or more in its last sixteen.
+  const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
+  auto holds = [&](const char* at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, gt))) != 0;
+  };
+  if (end - p >= 16) {
+    for (; end - p > 16; p += 16)
+      if (holds(p)) return true;
+    return holds(end - 16);
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == '<' || *p == '>') return true;
+  return false;
+}
+
 bool IsBlankLine(std::string_view s) {
   for (char c : s)
     if (static_cast<unsigned char>(c) >= 33) return false;

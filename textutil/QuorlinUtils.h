@@ -155,6 +155,9 @@ std::string StripOverstrikes(std::string_view s);
 // True when s is empty or all its bytes are below 33 (space and controls).
 bool IsBlankLine(std::string_view s);
 
+// True when s holds a "<" or a ">" (a tag starts or ends in it).
+bool HoldsTagBracket(std::string_view s);
+
 // Tab stops every w columns: after a tab the length is the next multiple of w.
 // A width outside 2..16 gives no result (the caller reports
 // kDetabRangeMessage). A text without tabs comes back unchanged.
