@@ -1354,13 +1354,8 @@ signed char PatternWatch::holdsWords(std::string_view buffer, std::size_t start,
     std::size_t& next = nextWord_[i];
     if (next == kUnknown || next < start) {
       const std::string& word = w.words[i];
-      const std::size_t from = start - base;
-      const void* at =
-          from < searched.size()
-              ? memmem(searched.data() + from, searched.size() - from, word.data(), word.size())
-              : nullptr;
-      next = at == nullptr ? std::string_view::npos
-                           : base + std::size_t(static_cast<const char*>(at) - searched.data());
+      const std::size_t at = QU::FindKeyFrom(searched, word, start - base, false);
+      next = at == std::string_view::npos ? at : base + at;
     }
     nearest = std::min(nearest, next);
   }
