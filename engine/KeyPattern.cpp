@@ -1302,6 +1302,10 @@ signed char PatternWatch::holds(std::string_view buffer, std::size_t start, std:
   if (pattern_ == nullptr) return -1;
   if (!pattern_->words().words.empty()) return holdsWords(buffer, start, end, hasTab);
   if (stale_ || (hit_.at != std::string_view::npos && hitAt_ < start)) {
+    // The buffer's last line (a line longer than a block, say): a search from
+    // here would cover that line alone, which the line's own search does
+    // better (RE2 reads a pattern that ends in $ from the line's end).
+    if (buffer.size() - end <= 2) return -1;
     if (stale_ || (nextCr_ != std::string_view::npos && nextCr_ < start))
       nextCr_ = buffer.find('\r', start);
     hit_ = pattern_->blockHit(buffer.substr(start), nextCr_ == std::string_view::npos);
