@@ -230,6 +230,31 @@ bool BlockLineReader::holdsKey(std::size_t start, std::size_t stop) {
   return nextKey_ < stop;
 }
 
+// The lines up to the next one holding the key or a bracket, within the
+// block, whole: a CR that ends the block may be the start of a CR LF and is
+// left with its line for nextSlow. Only where the lines run as next() hands
+// them out (the first line read, no line begun, no pattern watched).
+std::string_view BlockLineReader::nextLines(bool untilKey, bool untilBracket) {
+  if (scanFrom_ != pos_ || firstTerminator_.empty() || pattern_.active() ||
+      (untilKey && !key_.active()))
+    return {};
+  const char* const base = block_.data();
+  std::size_t limit = end_;
+  if (untilKey) {
+    holdsKey(pos_, end_);
+    limit = nextKey_;
+  }
+  if (untilBracket)
+    limit = pos_ + QuorlinUtils::FindTagBracket(std::string_view(base + pos_, limit - pos_));
+  std::size_t cut = pos_ + QuorlinUtils::EndOfLastLine(std::string_view(base + pos_, limit - pos_));
+  if (cut > pos_ && cut == end_ && !eof_ && base[cut - 1] == '\r')
+    cut = pos_ + QuorlinUtils::EndOfLastLine(std::string_view(base + pos_, cut - 1 - pos_));
+  if (cut <= pos_) return {};
+  const std::string_view lines(base + pos_, cut - pos_);
+  pos_ = scanFrom_ = cut;
+  return lines;
+}
+
 // ---------------------------------------------------------------- writing
 
 namespace {
@@ -281,6 +306,38 @@ void BlockLineWriter::writeSlow(std::string_view line) {
     return;
   }
   write(line);
+}
+
+// As many whole lines as fit in the block when every byte were a tab,
+// flushing a block that has too little room left for a good share of them.
+std::size_t BlockLineWriter::writeLines(std::string_view lines, int tabWidth, char fold,
+                                        std::size_t& count) {
+  if (decide_) {
+    SetTerminator(decide_(), terminator_, terminatorLength_);
+    decide_ = nullptr;
+  }
+  const std::size_t perByte = std::max(tabWidth, 2);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const std::size_t room = capacity_ - used_;
+    const std::size_t fits = room > 64 ? (room - 64) / perByte : 0;
+    std::size_t cut = lines.size();
+    if (fits < cut) {
+      cut = QuorlinUtils::EndOfLastLine(lines.substr(0, fits));
+      // The LF of a CR LF cut in two comes along (the 64 bytes spare hold it).
+      if (cut > 0 && lines[cut - 1] == '\r' && cut < lines.size() && lines[cut] == '\n') ++cut;
+    }
+    if (cut > 0 && (cut == lines.size() || cut >= fits / 4 || used_ == 0)) {
+      char* const d = block_.get() + used_;
+      char* const e =
+          QuorlinUtils::ExpandLinesInto(d, lines.substr(0, cut), tabWidth, fold,
+                                        std::string_view(terminator_, terminatorLength_), count);
+      used_ += std::size_t(e - d);
+      return cut;
+    }
+    if (used_ == 0) return 0;
+    flush();
+  }
+  return 0;
 }
 
 void BlockLineWriter::checkError() {

@@ -49,6 +49,8 @@ class BlockLineReader final : public LineSource {
   // Keys holding CR or LF are not watched (they never match within a line).
   void watchKey(std::string_view key, bool caseBlind) override;
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
+  bool givesLines() const override { return true; }
+  std::string_view nextLines(bool untilKey, bool untilBracket) override;
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
@@ -146,6 +148,9 @@ class BlockLineWriter final : public LineSink {
     e[1] = terminator_[1];
     used_ = std::size_t(e - block_.get()) + terminatorLength_;
   }
+  bool takesLines() const override { return true; }
+  std::size_t writeLines(std::string_view lines, int tabWidth, char fold,
+                         std::size_t& count) override;
   void finish();
 
  private:

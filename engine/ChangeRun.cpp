@@ -40,7 +40,8 @@ class Run {
         firstNumber_(start.linesBefore),
         previousBlank_(start.lastTestedBlank),
         insideTag_(start.insideTag),
-        skipFirst_(start.firstLineJoined) {}
+        skipFirst_(start.firstLineJoined),
+        bulk_(BulkOf(plan, counting_, source.givesLines() && sink.takesLines())) {}
 
   RunResult execute();
   // What the run leaves to the lines after the ones it read.
@@ -59,6 +60,13 @@ class Run {
     std::string_view cmp;
     bool compared = false;
   };
+
+  // Runs of lines that come out as they went in, but for their tabs, letter
+  // case and line ends: every line, those up to the next that holds the key,
+  // or (stripping tags, outside a tag) those up to the next "<" or ">".
+  enum class Bulk { None, All, UntilKey, UntilBracket };
+  static Bulk BulkOf(const RunPlan& plan, bool counting, bool possible);
+  void bulkLines();
 
   void step(std::string_view raw, const LineFacts& facts);
   void countedStep(std::string_view raw, const LineFacts& facts);
@@ -106,6 +114,7 @@ class Run {
   bool joinedAfter_ = false;  // the last line joined the line after the piece
   std::optional<SortStore> sort_;
   std::optional<SeenLines> seen_;
+  const Bulk bulk_;
 
   // Per-line buffers, reused so that the common line costs no allocation.
   ByteBuffer expanded_, nextExpanded_;
@@ -203,6 +212,11 @@ RunResult Run<Source, Sink>::execute() {
     do {
       countedStep(raw, facts);
     } while (source_.next(raw, facts));
+  } else if (bulk_ != Bulk::None) {
+    do {
+      step(raw, facts);
+      bulkLines();
+    } while (source_.next(raw, facts));
   } else {
     do {
       step(raw, facts);
@@ -219,6 +233,57 @@ RunResult Run<Source, Sink>::execute() {
     *stats_ = counts_;
   }
   return r;
+}
+
+template <class Source, class Sink>
+typename Run<Source, Sink>::Bulk Run<Source, Sink>::BulkOf(const RunPlan& plan, bool counting,
+                                                           bool possible) {
+  // What the run tells line by line (figures, the line before, characters)
+  // keeps it line by line.
+  if (!possible || counting || plan.trackBlank || plan.utf8 || plan.retainPassingOnly ||
+      plan.actionKind == ActionKind::WholeText)
+    return Bulk::None;
+  const bool everyLine = plan.test.kind == TestCode::Passes;
+  const ActionCode a = plan.action.kind;
+  if (a == ActionCode::StripTags) return everyLine ? Bulk::UntilBracket : Bulk::None;
+  if (everyLine && (a == ActionCode::NoChange || a == ActionCode::None)) return Bulk::All;
+  // A line without the key fails the test, or passes and the action leaves
+  // it as it is.
+  if (plan.watchKey && ((plan.test.kind == TestCode::HasKey && plan.keyFromSource) ||
+                        (everyLine && plan.actionKeyFromSource)))
+    return Bulk::UntilKey;
+  return Bulk::None;
+}
+
+// The lines the source has at hand that the run leaves as they are, written
+// many at once; one too long for that goes through the step of its own.
+template <class Source, class Sink>
+void Run<Source, Sink>::bulkLines() {
+  const char fold = plan_.outputCase == OutputCase::Upper   ? 'a'
+                    : plan_.outputCase == OutputCase::Lower ? 'A'
+                                                            : '\0';
+  for (;;) {
+    if (bulk_ == Bulk::UntilBracket && insideTag_) return;
+    std::string_view lines =
+        source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
+    if (lines.empty()) return;
+    while (!lines.empty()) {
+      std::size_t count = 0;
+      const std::size_t taken = sink_.writeLines(lines, kTabWidth, fold, count);
+      number_ += static_cast<long long>(count);
+      lines.remove_prefix(taken);
+      if (taken == 0) {
+        const std::size_t stop =
+            std::size_t(FindLineBreak(lines.data(), lines.data() + lines.size()) - lines.data());
+        const std::string_view line = lines.substr(0, stop);
+        LineFacts facts;
+        facts.hasTab = line.find('\t') != std::string_view::npos;
+        facts.hasKey = bulk_ == Bulk::UntilKey ? 0 : -1;
+        step(line, facts);
+        lines.remove_prefix(TerminatorAt(lines, stop).size() + stop);
+      }
+    }
+  }
 }
 
 // A step that counts: what it wrote for its line (or lines) decides whether

@@ -46,6 +46,15 @@ class LineSource {
   // which outlives the reading. A source may report -1 for any line, and
   // does for a line with a tab that the pattern may tell from spaces.
   virtual void watchPattern(const KeyPattern* /*pattern*/) {}
+
+  // Whether nextLines may hand out more than nothing.
+  virtual bool givesLines() const { return false; }
+  // The whole lines from where the source stands, each with its line break,
+  // handed out and passed at once: up to the first line that holds the
+  // watched key (untilKey) or a "<" or ">" (untilBracket), as far as the
+  // source has them at hand. Empty when there are none; the lines come one
+  // by one from next() then. The view stays valid until the next call.
+  virtual std::string_view nextLines(bool /*untilKey*/, bool /*untilBracket*/) { return {}; }
 };
 
 class LineSink {
@@ -55,6 +64,18 @@ class LineSink {
   // Writes raw with its tabs expanded (stops every tabWidth columns, 2..16).
   // A sink with a buffer of its own can expand straight into it.
   virtual void writeExpanded(std::string_view raw, int tabWidth);
+  // Whether writeLines may take more than nothing.
+  virtual bool takesLines() const { return false; }
+  // Writes whole lines, each ended by CR LF, LF or a lone CR, as write() would
+  // write them one by one with their tabs expanded and the letters from fold
+  // on ('a', 'A' or 0 for none, see QuorlinUtils::ExpandLinesInto) in the
+  // other case: as many as it takes at once. Returns the bytes of lines
+  // taken (0 when the first line must go through write) and adds the number
+  // of lines to count.
+  virtual std::size_t writeLines(std::string_view /*lines*/, int /*tabWidth*/, char /*fold*/,
+                                 std::size_t& /*count*/) {
+    return 0;
+  }
 
  private:
   std::string expanded_;

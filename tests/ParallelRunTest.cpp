@@ -42,8 +42,10 @@ Outcome RunWhole(const ChangeRequest& r, const std::string& text) {
   std::rewind(in);
   Outcome o;
   {
+    // Output blocks of 64 bytes take every line alone; larger ones take many
+    // whole lines at once where the run leaves them as they are.
     BlockLineReader reader(in, "in", 64);
-    BlockLineWriter writer(out, "out", "", 64);
+    BlockLineWriter writer(out, "out", "", 64 + text.size() % 3 * 300);
     writer.setTerminatorOnFirstWrite([&reader]() -> std::string_view {
       return reader.firstTerminator().empty() ? "\n" : reader.firstTerminator();
     });

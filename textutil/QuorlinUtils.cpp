@@ -352,25 +352,32 @@ std::string StripOverstrikes(std::string_view s) {
 }
 
 bool HoldsTagBracket(std::string_view s) {
-  const char* p = s.data();
+  return FindTagBracket(s) != s.size();
+}
+
+std::size_t FindTagBracket(std::string_view s) {
+  const char* const base = s.data();
+  const char* p = base;
   const char* const end = p + s.size();
 #if defined(__SSE2__)
-  // One pass for both bytes, sixteen at a time; the last bytes of a line of
-  // 16 or more in its last sixteen.
+  // One pass for both bytes, sixteen at a time; the last bytes of a text of
+  // 16 or more in its last sixteen (those before them hold neither).
   const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
-  auto holds = [&](const char* at) {
+  auto found = [&](const char* at) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, gt))) != 0;
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, lt), _mm_cmpeq_epi8(x, gt))));
   };
   if (end - p >= 16) {
     for (; end - p > 16; p += 16)
-      if (holds(p)) return true;
-    return holds(end - 16);
+      if (const unsigned m = found(p)) return std::size_t(p - base) + std::countr_zero(m);
+    const unsigned m = found(end - 16);
+    return m == 0 ? s.size() : s.size() - 16 + std::countr_zero(m);
   }
 #endif
   for (; p < end; ++p)
-    if (*p == '<' || *p == '>') return true;
-  return false;
+    if (*p == '<' || *p == '>') break;
+  return std::size_t(p - base);
 }
 
 bool IsBlankLine(std::string_view s) {
@@ -498,6 +505,83 @@ std::optional<std::string> ExpandTabs(std::string_view s, int w) {
   if (s.find('\t') == std::string_view::npos) return std::string(s);
   AppendExpandedTabs(out, s, w);
   return out;
+}
+
+char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::string_view term,
+                      std::size_t& count) {
+  assert(w >= 2 && w <= 16 && (term.size() == 1 || term.size() == 2));
+  static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  const auto width = static_cast<std::size_t>(w);
+  const char* p = lines.data();
+  const char* const end = p + lines.size();
+  char* lineStart = dst;
+  const std::size_t termLength = term.size();
+  char termBlock[16] = {};
+  std::memcpy(termBlock, term.data(), term.size());
+  // A tab, or a line break: p stands on it. Without branches between the
+  // two, which follow each other in no order a processor could foresee.
+  auto special = [&] {
+    const bool isTab = *p == '\t';
+    const auto col = std::size_t(dst - lineStart);
+    const std::size_t tabAdvance = width - (width == 8 ? (col & 7) : col % width);
+    const bool crlf = !isTab && *p == '\r' && p + 1 < end && p[1] == '\n';
+    std::memcpy(dst, isTab ? kSpaces : termBlock, 16);  // w <= 16; the surplus is overwritten
+    dst += isTab ? tabAdvance : termLength;
+    p += crlf ? 2 : 1;
+    lineStart = isTab ? lineStart : dst;
+    count += isTab ? 0 : 1;
+  };
+  const unsigned char first = static_cast<unsigned char>(fold);
+#if defined(__SSE2__)
+  const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  const __m128i from = _mm_set1_epi8(fold), last = _mm_set1_epi8(25), bit = _mm_set1_epi8(0x20);
+  while (end - p >= 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(x, tab), _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)))));
+    if (fold != 0) {
+      const __m128i d = _mm_sub_epi8(x, from);
+      x = _mm_xor_si128(x, _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(d, last), d), bit));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
+    if (stops == 0) {
+      dst += 16;
+      p += 16;
+      continue;
+    }
+    const int k = std::countr_zero(stops);
+    dst += k;
+    p += k;
+    special();
+  }
+#endif
+  while (p < end) {
+    const char c = *p;
+    if (c == '\t' || c == '\n' || c == '\r') {
+      special();
+      continue;
+    }
+    *dst++ = fold != 0 && static_cast<unsigned char>(c - first) < 26 ? char(c ^ 0x20) : c;
+    ++p;
+  }
+  return dst;
+}
+
+std::size_t EndOfLastLine(std::string_view s) {
+  std::size_t at = s.size();
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+  for (; at >= 16; at -= 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at - 16));
+    const auto m = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr))));
+    if (m != 0) return at - static_cast<std::size_t>(std::countl_zero(m << 16));
+  }
+#endif
+  for (; at > 0; --at)
+    if (s[at - 1] == '\n' || s[at - 1] == '\r') return at;
+  return 0;
 }
 
 std::string ApplyOutputCase(std::string_view s, bool upper, bool lower) {

@@ -157,6 +157,8 @@ bool IsBlankLine(std::string_view s);
 
 // True when s holds a "<" or a ">" (a tag starts or ends in it).
 bool HoldsTagBracket(std::string_view s);
+// The offset of the first "<" or ">" in s, or s.size() when there is none.
+std::size_t FindTagBracket(std::string_view s);
 
 // Tab stops every w columns: after a tab the length is the next multiple of w.
 // A width outside 2..16 gives no result (the caller reports
@@ -167,6 +169,19 @@ void AppendExpandedTabs(std::string& out, std::string_view s, int w);
 // Same, writing into [dst, dstEnd); returns the end of the text written, or
 // nullptr when the room ran out (s.size() * w + 32 is always enough).
 char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w);
+
+// Whole lines (each ended by CR LF, LF or a lone CR) written into dst as the
+// line routines would write them one by one: tabs expanded with stops every w
+// columns (2..16) from each line's start, the 26 letters from fold on ('a' or
+// 'A') switched to the other case (fold 0: none), each line ended by term (1
+// or 2 bytes). dst needs room for max(w, 2) bytes per byte of lines plus 32.
+// Returns the end of what was written; the number of lines is added to count.
+char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::string_view term,
+                      std::size_t& count);
+
+// The end of the last line break in s (after a CR LF's LF), or 0 when s holds
+// none.
+std::size_t EndOfLastLine(std::string_view s);
 
 // Lower-cases s when lower is set, then upper-cases it when upper is set (upper
 // wins); unchanged when neither is set.
