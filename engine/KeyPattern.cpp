@@ -452,6 +452,34 @@ const Rewriter::Members& Rewriter::members(const std::string& pattern) {
   return members_.emplace(pattern, set).first->second;
 }
 
+// The repetition at i ("*", "+", "?", "{n}", "{n,}", "{n,m}"), its end;
+// none when there is none there.
+std::optional<std::size_t> Repetition(std::string_view p, std::size_t i, int& min, int& max) {
+  if (i >= p.size()) return std::nullopt;
+  const char c = p[i];
+  if (c == '*' || c == '+' || c == '?') {
+    min = c == '+' ? 1 : 0;
+    max = c == '?' ? 1 : -1;
+    return i + 1;
+  }
+  if (c != '{') return std::nullopt;
+  std::size_t k = i + 1;
+  auto number = [&](int& v) {
+    const std::size_t from = k;
+    v = 0;
+    while (k < p.size() && p[k] >= '0' && p[k] <= '9' && v < 100000) v = v * 10 + (p[k++] - '0');
+    return k > from;
+  };
+  if (!number(min)) return std::nullopt;
+  max = min;
+  if (k < p.size() && p[k] == ',') {
+    ++k;
+    if (!number(max)) max = -1;
+  }
+  if (k >= p.size() || p[k] != '}') return std::nullopt;
+  return k + 1;
+}
+
 // For a pattern that may match empty text: a pattern that matches wherever
 // the first matches something non-empty (and perhaps elsewhere), and never
 // matches empty text. The search for an occurrence then looks only where
@@ -570,40 +598,13 @@ class NonEmptyPart {
     return Piece{text, false, text};
   }
 
-  // The counted repetition at i_ ("{n}", "{n,}", "{n,m}"): its bounds (max -1
-  // for none) and its end; no end when "{" is a literal there.
-  std::optional<std::size_t> counted(int& min, int& max) const {
-    std::size_t k = i_ + 1;
-    auto number = [&](int& v) {
-      const std::size_t from = k;
-      v = 0;
-      while (k < p_.size() && p_[k] >= '0' && p_[k] <= '9') v = v * 10 + (p_[k++] - '0');
-      return k > from;
-    };
-    if (!number(min)) return std::nullopt;
-    max = min;
-    if (k < p_.size() && p_[k] == ',') {
-      ++k;
-      if (!number(max)) max = -1;
-    }
-    if (k >= p_.size() || p_[k] != '}') return std::nullopt;
-    return k + 1;
-  }
-
   Piece repeated(Piece a) {
     if (i_ >= p_.size()) return a;
     const std::size_t start = i_;
-    const char c = p_[i_];
     int min = 0, max = -1;
-    if (c == '*' || c == '+' || c == '?') {
-      ++i_;
-      min = c == '+' ? 1 : 0;
-      max = c == '?' ? 1 : -1;
-    } else if (c == '{' && counted(min, max)) {
-      i_ = *counted(min, max);
-    } else {
-      return a;
-    }
+    const auto end = Repetition(p_, i_, min, max);
+    if (!end) return a;
+    i_ = *end;
     if (i_ < p_.size() && p_[i_] == '?') ++i_;  // lazy: the same matches
     Piece r{a.text + std::string(p_.substr(start, i_ - start)), a.nullable || min == 0,
             std::nullopt};
@@ -787,34 +788,6 @@ std::array<bool, 256> BytesOf(std::string_view token, bool fold) {
     set[c] = RE2::FullMatch(re2::StringPiece(&byte, 1), re);
   }
   return set;
-}
-
-// The repetition at i ("*", "+", "?", "{n}", "{n,}", "{n,m}"), its end;
-// none when there is none there.
-std::optional<std::size_t> Repetition(std::string_view p, std::size_t i, int& min, int& max) {
-  if (i >= p.size()) return std::nullopt;
-  const char c = p[i];
-  if (c == '*' || c == '+' || c == '?') {
-    min = c == '+' ? 1 : 0;
-    max = c == '?' ? 1 : -1;
-    return i + 1;
-  }
-  if (c != '{') return std::nullopt;
-  std::size_t k = i + 1;
-  auto number = [&](int& v) {
-    const std::size_t from = k;
-    v = 0;
-    while (k < p.size() && p[k] >= '0' && p[k] <= '9' && v < 100000) v = v * 10 + (p[k++] - '0');
-    return k > from;
-  };
-  if (!number(min)) return std::nullopt;
-  max = min;
-  if (k < p.size() && p[k] == ',') {
-    ++k;
-    if (!number(max)) max = -1;
-  }
-  if (k >= p.size() || p[k] != '}') return std::nullopt;
-  return k + 1;
 }
 
 }  // namespace
