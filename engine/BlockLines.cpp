@@ -244,9 +244,7 @@ std::string_view BlockLineReader::nextLines(bool untilKey, bool untilBracket) {
     holdsKey(pos_, end_);
     limit = nextKey_;
   }
-  if (untilBracket)
-    limit = pos_ + QuorlinUtils::FindTagBracket(std::string_view(base + pos_, limit - pos_));
-  std::size_t cut = pos_ + QuorlinUtils::EndOfLastLine(std::string_view(base + pos_, limit - pos_));
+  std::size_t cut = WholeLinesEnd(std::string_view(base, end_), pos_, limit, untilBracket);
   if (cut > pos_ && cut == end_ && !eof_ && base[cut - 1] == '\r')
     cut = pos_ + QuorlinUtils::EndOfLastLine(std::string_view(base + pos_, cut - 1 - pos_));
   if (cut <= pos_) return {};
@@ -310,13 +308,14 @@ void BlockLineWriter::writeSlow(std::string_view line) {
 
 // As many whole lines as fit in the block when every byte were a tab,
 // flushing a block that has too little room left for a good share of them.
-std::size_t BlockLineWriter::writeLines(std::string_view lines, int tabWidth, char fold,
+std::size_t BlockLineWriter::writeLines(std::string_view lines, const LineShape& shape,
                                         std::size_t& count) {
   if (decide_) {
     SetTerminator(decide_(), terminator_, terminatorLength_);
     decide_ = nullptr;
   }
-  const std::size_t perByte = std::max(tabWidth, 2);
+  if (terminatorLength_ == 0) return 0;  // lines without an end go one by one
+  const std::size_t perByte = std::max(shape.tabWidth, 2);
   for (int attempt = 0; attempt < 2; ++attempt) {
     const std::size_t room = capacity_ - used_;
     const std::size_t fits = room > 64 ? (room - 64) / perByte : 0;
@@ -328,9 +327,9 @@ std::size_t BlockLineWriter::writeLines(std::string_view lines, int tabWidth, ch
     }
     if (cut > 0 && (cut == lines.size() || cut >= fits / 4 || used_ == 0)) {
       char* const d = block_.get() + used_;
-      char* const e =
-          QuorlinUtils::ExpandLinesInto(d, lines.substr(0, cut), tabWidth, fold,
-                                        std::string_view(terminator_, terminatorLength_), count);
+      char* const e = QuorlinUtils::ExpandLinesInto(
+          d, lines.substr(0, cut), shape.tabWidth, shape.fold, shape.cap,
+          std::string_view(terminator_, terminatorLength_), count);
       used_ += std::size_t(e - d);
       return cut;
     }

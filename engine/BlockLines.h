@@ -149,7 +149,7 @@ class BlockLineWriter final : public LineSink {
     used_ = std::size_t(e - block_.get()) + terminatorLength_;
   }
   bool takesLines() const override { return true; }
-  std::size_t writeLines(std::string_view lines, int tabWidth, char fold,
+  std::size_t writeLines(std::string_view lines, const LineShape& shape,
                          std::size_t& count) override;
   void finish();
 

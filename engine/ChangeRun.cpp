@@ -3,6 +3,7 @@
 
 #include <cassert>
 #include <optional>
+#include <type_traits>
 
 #include "engine/BlockLines.h"
 #include "engine/ByteBuffer.h"
@@ -67,6 +68,8 @@ class Run {
   enum class Bulk { None, All, UntilKey, UntilBracket };
   static Bulk BulkOf(const RunPlan& plan, bool counting, bool possible);
   void bulkLines();
+  // The lines the source last handed out, copied with their stops.
+  void copyRecorded(std::string_view lines, std::size_t cap);
 
   void step(std::string_view raw, const LineFacts& facts);
   void countedStep(std::string_view raw, const LineFacts& facts);
@@ -246,7 +249,8 @@ typename Run<Source, Sink>::Bulk Run<Source, Sink>::BulkOf(const RunPlan& plan, 
   const bool everyLine = plan.test.kind == TestCode::Passes;
   const ActionCode a = plan.action.kind;
   if (a == ActionCode::StripTags) return everyLine ? Bulk::UntilBracket : Bulk::None;
-  if (everyLine && (a == ActionCode::NoChange || a == ActionCode::None)) return Bulk::All;
+  if (everyLine && (a == ActionCode::NoChange || a == ActionCode::None || plan.truncatedAt > 0))
+    return Bulk::All;
   // A line without the key fails the test, or passes and the action leaves
   // it as it is.
   if (plan.watchKey && ((plan.test.kind == TestCode::HasKey && plan.keyFromSource) ||
@@ -259,17 +263,30 @@ typename Run<Source, Sink>::Bulk Run<Source, Sink>::BulkOf(const RunPlan& plan, 
 // many at once; one too long for that goes through the step of its own.
 template <class Source, class Sink>
 void Run<Source, Sink>::bulkLines() {
-  const char fold = plan_.outputCase == OutputCase::Upper   ? 'a'
-                    : plan_.outputCase == OutputCase::Lower ? 'A'
-                                                            : '\0';
+  LineShape shape;
+  shape.tabWidth = kTabWidth;
+  shape.fold = plan_.outputCase == OutputCase::Upper   ? 'a'
+               : plan_.outputCase == OutputCase::Lower ? 'A'
+                                                       : '\0';
+  if (bulk_ == Bulk::All && plan_.truncatedAt > 0) shape.cap = plan_.truncatedAt;
   for (;;) {
     if (bulk_ == Bulk::UntilBracket && insideTag_) return;
     std::string_view lines =
         source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
     if (lines.empty()) return;
+    if constexpr (std::is_same_v<Source, RecordedLines> && std::is_same_v<Sink, RecordingSink>) {
+      // Between the steps of a recipe: lines without tabs that keep their
+      // case and terminator go on as they are, with the places they end;
+      // those longer than the cap are cut.
+      if (shape.fold == '\0' && !source_.mayHoldTabs() &&
+          source_.terminator() == sink_.terminator()) {
+        copyRecorded(lines, shape.cap);
+        continue;
+      }
+    }
     while (!lines.empty()) {
       std::size_t count = 0;
-      const std::size_t taken = sink_.writeLines(lines, kTabWidth, fold, count);
+      const std::size_t taken = sink_.writeLines(lines, shape, count);
       number_ += static_cast<long long>(count);
       lines.remove_prefix(taken);
       if (taken == 0) {
@@ -284,6 +301,26 @@ void Run<Source, Sink>::bulkLines() {
       }
     }
   }
+}
+
+template <class Source, class Sink>
+void Run<Source, Sink>::copyRecorded(std::string_view lines, std::size_t cap) {
+  const std::size_t* const stops = source_.lastStops();
+  const std::size_t n = source_.lastCount(), at = source_.lastAt();
+  const std::size_t termLength = sink_.terminator().size();
+  std::size_t i = 0, start = at;  // the first line not written, where it starts
+  while (i < n) {
+    std::size_t j = i, from = start;  // lines [i, j) within the cap
+    while (j < n && stops[j] - from <= cap) from = stops[j++] + termLength;
+    if (j > i) sink_.copyRecorded(lines.substr(start - at, from - start), stops + i, j - i, start);
+    if (j < n) {
+      sink_.write(lines.substr(from - at, cap));
+      from = stops[j++] + termLength;
+    }
+    i = j;
+    start = from;
+  }
+  number_ += static_cast<long long>(n);
 }
 
 // A step that counts: what it wrote for its line (or lines) decides whether

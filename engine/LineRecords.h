@@ -6,6 +6,7 @@
 // step that wrote it writes none.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -15,8 +16,15 @@
 #include "engine/ByteBuffer.h"
 #include "engine/KeyPattern.h"
 #include "engine/LineStream.h"
+#include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
+
+// Adds to stops where each line of written ends (the offset of its
+// terminator, counted from base); written holds whole lines, each ended by
+// terminator.
+void NoteStops(std::string_view written, std::size_t base, std::string_view terminator,
+               std::vector<std::size_t>& stops);
 
 // Output lines, each followed by the terminator, into a buffer; with stops,
 // the offset where each line ends is added to them.
@@ -38,6 +46,26 @@ class RecordingSink final : public LineSink {
     out_.appendExpanded(raw, tabWidth);
     if (stops_ != nullptr) stops_->push_back(out_.size());
     out_.append(term_);
+  }
+  bool takesLines() const override { return !term_.empty(); }
+  // The stops are found after in what was written: a line written holds no
+  // CR or LF of its own.
+  std::size_t writeLines(std::string_view lines, const LineShape& shape,
+                         std::size_t& count) override {
+    const std::size_t from = out_.size();
+    count += AppendLines(out_, lines, shape, term_);
+    if (stops_ != nullptr) NoteStops(out_.view().substr(from), from, term_, *stops_);
+    return lines.size();
+  }
+  const std::string& terminator() const { return term_; }
+  // Lines that another sink recorded and that need no change: their bytes
+  // copied, their stops (counted from linesAt in that sink's buffer) moved.
+  void copyRecorded(std::string_view lines, const std::size_t* stops, std::size_t count,
+                    std::size_t linesAt) {
+    const std::size_t from = out_.size();
+    out_.append(lines);
+    if (stops_ != nullptr)
+      for (std::size_t i = 0; i < count; ++i) stops_->push_back(stops[i] - linesAt + from);
   }
 
  private:
@@ -78,6 +106,40 @@ class RecordedLines final : public LineSource {
     nextKey_ = kStale;
   }
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
+  bool givesLines() const override { return true; }
+  // The lines whose stops end before the limit, with their terminators.
+  std::string_view nextLines(bool untilKey, bool untilBracket) override {
+    if (i_ == stops_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
+    std::size_t limit = data_.size();
+    if (untilKey) {
+      if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+      limit = std::min(nextKey_, limit);
+    }
+    if (untilBracket) {
+      const std::string_view rest = data_.substr(pos_, limit - pos_);
+      limit = pos_ + QuorlinUtils::FindTagBracket(rest);
+    }
+    const auto first = stops_.begin() + std::ptrdiff_t(i_);
+    const std::size_t j =
+        std::size_t(std::lower_bound(first, stops_.end(), limit) - stops_.begin());
+    if (j == i_) return {};
+    const std::size_t cut = stops_[j - 1] + termLength_;
+    const std::string_view lines = data_.substr(pos_, cut - pos_);
+    lastFirst_ = i_;
+    lastAt_ = pos_;
+    i_ = j;
+    pos_ = cut;
+    return lines;
+  }
+  // The lines the last nextLines handed out: their stops, how many, where
+  // they start, whether they may hold a tab, and their terminator.
+  const std::size_t* lastStops() const { return stops_.data() + lastFirst_; }
+  std::size_t lastCount() const { return i_ - lastFirst_; }
+  std::size_t lastAt() const { return lastAt_; }
+  bool mayHoldTabs() const { return tabs_; }
+  std::string_view terminator() const {
+    return stops_.empty() ? std::string_view() : data_.substr(stops_[0], termLength_);
+  }
 
  private:
   static constexpr std::size_t kStale = std::string_view::npos - 1;
@@ -86,6 +148,7 @@ class RecordedLines final : public LineSource {
   std::size_t termLength_;
   bool tabs_;
   std::size_t i_ = 0, pos_ = 0;
+  std::size_t lastFirst_ = 0, lastAt_ = 0;
   std::size_t nextKey_ = kStale;
   KeyWatch key_;
   PatternWatch pattern_;

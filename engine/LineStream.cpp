@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "engine/ByteBuffer.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
@@ -16,6 +17,23 @@ void LineSink::writeExpanded(std::string_view raw, int tabWidth) {
   expanded_.clear();
   QuorlinUtils::AppendExpandedTabs(expanded_, raw, tabWidth);
   write(expanded_);
+}
+
+std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t limit,
+                          bool untilBracket) {
+  std::string_view before = bytes.substr(from, limit - from);
+  if (untilBracket) before = before.substr(0, QuorlinUtils::FindTagBracket(before));
+  return from + QuorlinUtils::EndOfLastLine(before);
+}
+
+std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
+                        std::string_view terminator) {
+  std::size_t count = 0;
+  char* const d = out.room(lines.size() * std::size_t(std::max(shape.tabWidth, 2)) + 32);
+  char* const e = QuorlinUtils::ExpandLinesInto(d, lines, shape.tabWidth, shape.fold, shape.cap,
+                                                terminator, count);
+  out.commit(std::size_t(e - d));
+  return count;
 }
 
 void KeyWatch::set(std::string_view key, bool caseBlind) {

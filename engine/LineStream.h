@@ -57,6 +57,15 @@ class LineSource {
   virtual std::string_view nextLines(bool /*untilKey*/, bool /*untilBracket*/) { return {}; }
 };
 
+// How lines written many at once are changed: tabs expanded with stops
+// every tabWidth columns, the letters from fold on ('a', 'A'; 0 for none) in
+// the other case, each line cut after cap bytes.
+struct LineShape {
+  int tabWidth = 8;
+  char fold = 0;
+  std::size_t cap = std::size_t(-1);
+};
+
 class LineSink {
  public:
   virtual ~LineSink() = default;
@@ -67,12 +76,10 @@ class LineSink {
   // Whether writeLines may take more than nothing.
   virtual bool takesLines() const { return false; }
   // Writes whole lines, each ended by CR LF, LF or a lone CR, as write() would
-  // write them one by one with their tabs expanded and the letters from fold
-  // on ('a', 'A' or 0 for none, see QuorlinUtils::ExpandLinesInto) in the
-  // other case: as many as it takes at once. Returns the bytes of lines
-  // taken (0 when the first line must go through write) and adds the number
-  // of lines to count.
-  virtual std::size_t writeLines(std::string_view /*lines*/, int /*tabWidth*/, char /*fold*/,
+  // write them one by one changed as shape says: as many as it takes at
+  // once. Returns the bytes of lines taken (0 when the first line must go
+  // through write) and adds the number of lines to count.
+  virtual std::size_t writeLines(std::string_view /*lines*/, const LineShape& /*shape*/,
                                  std::size_t& /*count*/) {
     return 0;
   }
@@ -80,6 +87,19 @@ class LineSink {
  private:
   std::string expanded_;
 };
+
+// Where the whole lines of bytes from `from` on end that all come before
+// limit, and before the first "<" or ">" when untilBracket: from when none
+// does. A CR that ends them is taken for a line break of its own.
+std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t limit,
+                          bool untilBracket);
+
+// Writes whole lines into out as LineSink::writeLines does: tabs expanded,
+// letters folded, each line ended by terminator (1 or 2 bytes). Returns the
+// lines written.
+class ByteBuffer;
+std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
+                        std::string_view terminator);
 
 // The key a source watches for while it scans its bytes: one that holds no CR
 // or LF, so that an occurrence found in a block lies within one line.

@@ -31,6 +31,12 @@ class BufferSink final : public LineSink {
     out_.appendExpanded(raw, tabWidth);
     out_.append(terminator_);
   }
+  bool takesLines() const override { return !terminator_.empty(); }
+  std::size_t writeLines(std::string_view lines, const LineShape& shape,
+                         std::size_t& count) override {
+    count += AppendLines(out_, lines, shape, terminator_);
+    return lines.size();
+  }
 
  private:
   ByteBuffer& out_;

@@ -151,6 +151,19 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
   return true;
 }
 
+std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
+  if (pos_ >= data_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
+  std::size_t limit = data_.size();
+  if (untilKey) {
+    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+    limit = std::min(nextKey_, limit);
+  }
+  const std::size_t cut = WholeLinesEnd(data_, pos_, limit, untilBracket);
+  const std::string_view lines = data_.substr(pos_, cut - pos_);
+  pos_ = cut;
+  return lines;
+}
+
 void PieceLines::watchKey(std::string_view key, bool caseBlind) {
   key_.set(key, caseBlind);
   nextKey_ = kStale;

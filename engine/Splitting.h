@@ -80,6 +80,8 @@ class PieceLines final : public LineSource {
   bool next(std::string_view& line, LineFacts& facts) override;
   void watchKey(std::string_view key, bool caseBlind) override;
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
+  bool givesLines() const override { return true; }
+  std::string_view nextLines(bool untilKey, bool untilBracket) override;
   // The bytes not yet handed out.
   std::string_view rest() const { return data_.substr(pos_); }
 

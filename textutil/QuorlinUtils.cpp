@@ -507,8 +507,8 @@ std::optional<std::string> ExpandTabs(std::string_view s, int w) {
   return out;
 }
 
-char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::string_view term,
-                      std::size_t& count) {
+char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
+                      std::string_view term, std::size_t& count) {
   assert(w >= 2 && w <= 16 && (term.size() == 1 || term.size() == 2));
   static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
@@ -520,8 +520,13 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
   char termBlock[16] = {};
   std::memcpy(termBlock, term.data(), term.size());
   // A tab, or a line break: p stands on it. Without branches between the
-  // two, which follow each other in no order a processor could foresee.
+  // two, which follow each other in no order a processor could foresee. A
+  // line longer than cap is cut back, and the rest of it passed.
   auto special = [&] {
+    if (std::size_t(dst - lineStart) > cap) [[unlikely]] {
+      dst = lineStart + cap;
+      while (p + 1 < end && *p != '\n' && *p != '\r') ++p;  // every line has its break
+    }
     const bool isTab = *p == '\t';
     const auto col = std::size_t(dst - lineStart);
     const std::size_t tabAdvance = width - (width == 8 ? (col & 7) : col % width);

@@ -174,10 +174,11 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w);
 // line routines would write them one by one: tabs expanded with stops every w
 // columns (2..16) from each line's start, the 26 letters from fold on ('a' or
 // 'A') switched to the other case (fold 0: none), each line ended by term (1
-// or 2 bytes). dst needs room for max(w, 2) bytes per byte of lines plus 32.
-// Returns the end of what was written; the number of lines is added to count.
-char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::string_view term,
-                      std::size_t& count);
+// or 2 bytes), each cut after its first cap bytes (with tabs expanded). dst
+// needs room for max(w, 2) bytes per byte of lines plus 32. Returns the end of
+// what was written; the number of lines is added to count.
+char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
+                      std::string_view term, std::size_t& count);
 
 // The end of the last line break in s (after a CR LF's LF), or 0 when s holds
 // none.
