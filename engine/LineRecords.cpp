@@ -1,33 +1,36 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "engine/LineRecords.h"
 
-#include <bit>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <memory>
 
 namespace quorlin {
 
-void NoteStops(std::string_view written, std::size_t base, std::string_view terminator,
-               std::vector<std::size_t>& stops) {
-  // A CR LF is found by its LF, a line one byte before it.
-  const char mark = terminator == "\r" ? '\r' : '\n';
-  const std::size_t back = terminator.size() - 1;
-  const char* const p = written.data();
-  const std::size_t n = written.size();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i m = _mm_set1_epi8(mark);
-  for (; i + 16 <= n; i += 16) {
-    auto found = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), m)));
-    for (; found != 0; found &= found - 1)
-      stops.push_back(base + i + std::size_t(std::countr_zero(found)) - back);
+// With stops, in pieces of at most kPiece bytes, each line's stop noted as
+// it is written (into room for as many as the piece has bytes, one for each
+// thread, made once: sinks are made for every block).
+std::size_t RecordingSink::writeLines(std::string_view lines, const LineShape& shape,
+                                      std::size_t& count) {
+  if (stops_ == nullptr) {
+    count += AppendLines(out_, lines, shape, term_);
+    return lines.size();
   }
-#endif
-  for (; i < n; ++i)
-    if (p[i] == mark) stops.push_back(base + i - back);
+  constexpr std::size_t kPiece = 1 << 16;
+  thread_local const std::unique_ptr<std::size_t[]> pieceStops(new std::size_t[kPiece + 1]);
+  std::size_t taken = 0;
+  while (taken < lines.size()) {
+    std::string_view piece = lines.substr(taken);
+    if (piece.size() > kPiece) {
+      const std::size_t cut = QuorlinUtils::EndOfLastLine(piece.substr(0, kPiece));
+      if (cut == 0) break;  // a line longer than a piece goes alone through write
+      piece = piece.substr(0, cut);
+    }
+    const std::size_t from = out_.size();
+    const std::size_t n = AppendLines(out_, piece, shape, term_, pieceStops.get());
+    for (std::size_t i = 0; i < n; ++i) stops_->push_back(from + pieceStops[i]);
+    count += n;
+    taken += piece.size();
+  }
+  return taken;
 }
 
 }  // namespace quorlin

@@ -20,12 +20,6 @@
 
 namespace quorlin {
 
-// Adds to stops where each line of written ends (the offset of its
-// terminator, counted from base); written holds whole lines, each ended by
-// terminator.
-void NoteStops(std::string_view written, std::size_t base, std::string_view terminator,
-               std::vector<std::size_t>& stops);
-
 // Output lines, each followed by the terminator, into a buffer; with stops,
 // the offset where each line ends is added to them.
 class RecordingSink final : public LineSink {
@@ -48,15 +42,8 @@ class RecordingSink final : public LineSink {
     out_.append(term_);
   }
   bool takesLines() const override { return !term_.empty(); }
-  // The stops are found after in what was written: a line written holds no
-  // CR or LF of its own.
   std::size_t writeLines(std::string_view lines, const LineShape& shape,
-                         std::size_t& count) override {
-    const std::size_t from = out_.size();
-    count += AppendLines(out_, lines, shape, term_);
-    if (stops_ != nullptr) NoteStops(out_.view().substr(from), from, term_, *stops_);
-    return lines.size();
-  }
+                         std::size_t& count) override;
   const std::string& terminator() const { return term_; }
   // Lines that another sink recorded and that need no change: their bytes
   // copied, their stops (counted from linesAt in that sink's buffer) moved.

@@ -96,10 +96,11 @@ std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t 
 
 // Writes whole lines into out as LineSink::writeLines does: tabs expanded,
 // letters folded, each line ended by terminator (1 or 2 bytes). Returns the
-// lines written.
+// lines written; stops, when given, has room for one more than there are
+// and gets where each line ends, counted from where the first starts.
 class ByteBuffer;
 std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
-                        std::string_view terminator);
+                        std::string_view terminator, std::size_t* stops = nullptr);
 
 // The key a source watches for while it scans its bytes: one that holds no CR
 // or LF, so that an occurrence found in a block lies within one line.

@@ -508,14 +508,19 @@ std::optional<std::string> ExpandTabs(std::string_view s, int w) {
 }
 
 char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
-                      std::string_view term, std::size_t& count) {
+                      std::string_view term, std::size_t& count, std::size_t* stops) {
   assert(w >= 2 && w <= 16 && (term.size() == 1 || term.size() == 2));
   static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   const auto width = static_cast<std::size_t>(w);
   const char* p = lines.data();
   const char* const end = p + lines.size();
+  char* const origin = dst;
   char* lineStart = dst;
+  std::size_t n = 0;  // lines: kept here, as the stores through dst may alias count
+  std::size_t spare = 0;
+  std::size_t* const stopAt = stops != nullptr ? stops : &spare;
+  const std::size_t stopStep = stops != nullptr ? 1 : 0;
   const std::size_t termLength = term.size();
   char termBlock[16] = {};
   std::memcpy(termBlock, term.data(), term.size());
@@ -532,10 +537,11 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
     const std::size_t tabAdvance = width - (width == 8 ? (col & 7) : col % width);
     const bool crlf = !isTab && *p == '\r' && p + 1 < end && p[1] == '\n';
     std::memcpy(dst, isTab ? kSpaces : termBlock, 16);  // w <= 16; the surplus is overwritten
+    stopAt[n * stopStep] = std::size_t(dst - origin);   // kept at a line break
     dst += isTab ? tabAdvance : termLength;
     p += crlf ? 2 : 1;
     lineStart = isTab ? lineStart : dst;
-    count += isTab ? 0 : 1;
+    n += isTab ? 0 : 1;
   };
   const unsigned char first = static_cast<unsigned char>(fold);
 #if defined(__SSE2__)
@@ -543,19 +549,19 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
   const __m128i from = _mm_set1_epi8(fold), last = _mm_set1_epi8(25), bit = _mm_set1_epi8(0x20);
   while (end - p >= 16) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+    const auto specials = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
         _mm_cmpeq_epi8(x, tab), _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)))));
     if (fold != 0) {
       const __m128i d = _mm_sub_epi8(x, from);
       x = _mm_xor_si128(x, _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(d, last), d), bit));
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
-    if (stops == 0) {
+    if (specials == 0) {
       dst += 16;
       p += 16;
       continue;
     }
-    const int k = std::countr_zero(stops);
+    const int k = std::countr_zero(specials);
     dst += k;
     p += k;
     special();
@@ -570,6 +576,7 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
     *dst++ = fold != 0 && static_cast<unsigned char>(c - first) < 26 ? char(c ^ 0x20) : c;
     ++p;
   }
+  count += n;
   return dst;
 }
 
