@@ -42,7 +42,7 @@ class Run {
         previousBlank_(start.lastTestedBlank),
         insideTag_(start.insideTag),
         skipFirst_(start.firstLineJoined),
-        bulk_(BulkOf(plan, counting_, source.givesLines() && sink.takesLines())) {}
+        bulk_(bulkOf(plan, counting_, source.givesLines() && sink.takesLines())) {}
 
   RunResult execute();
   // What the run leaves to the lines after the ones it read.
@@ -66,7 +66,7 @@ class Run {
   // case and line ends: every line, those up to the next that holds the key,
   // or (stripping tags, outside a tag) those up to the next "<" or ">".
   enum class Bulk { None, All, UntilKey, UntilBracket };
-  static Bulk BulkOf(const RunPlan& plan, bool counting, bool possible);
+  static Bulk bulkOf(const RunPlan& plan, bool counting, bool possible);
   void bulkLines();
   // The lines the source last handed out, copied with their stops.
   void copyRecorded(std::string_view lines, std::size_t cap);
@@ -239,7 +239,7 @@ RunResult Run<Source, Sink>::execute() {
 }
 
 template <class Source, class Sink>
-typename Run<Source, Sink>::Bulk Run<Source, Sink>::BulkOf(const RunPlan& plan, bool counting,
+typename Run<Source, Sink>::Bulk Run<Source, Sink>::bulkOf(const RunPlan& plan, bool counting,
                                                            bool possible) {
   // What the run tells line by line (figures, the line before, characters)
   // keeps it line by line.
@@ -290,7 +290,7 @@ void Run<Source, Sink>::bulkLines() {
       number_ += static_cast<long long>(count);
       lines.remove_prefix(taken);
       if (taken == 0) {
-        const std::size_t stop =
+        const auto stop =
             std::size_t(FindLineBreak(lines.data(), lines.data() + lines.size()) - lines.data());
         const std::string_view line = lines.substr(0, stop);
         LineFacts facts;

@@ -66,14 +66,16 @@ Outcome OneAfterAnother(const Recipe& recipe, std::string text) {
   return {true, {}, text, o.figures};
 }
 
-Outcome RunBytes(const Recipe& recipe, const std::string& text, unsigned jobs, Rng& rng) {
+// Without figures asked for, lines a step leaves alone go on many at once.
+Outcome RunBytes(const Recipe& recipe, const std::string& text, unsigned jobs, Rng& rng,
+                 bool figures = true) {
   TextReader in(text, rng);
   TextWriter out;
   RecipeByteOptions options;
   options.jobs = jobs;
   options.chunkBytes = std::size_t(rng.range(1, 40));
   Outcome o;
-  const RunResult run = RunRecipeBytes(recipe, in, out, options, &o.figures);
+  const RunResult run = RunRecipeBytes(recipe, in, out, options, figures ? &o.figures : nullptr);
   if (!run.completed) return {false, run.messages};
   return {true, {}, out.text, o.figures};
 }
@@ -162,6 +164,9 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
       {"tabs written by a step, expanded by the next",
        "-a replace-key -k key -r $'\\t'\n-a truncate -n 9\n-a add-line-after -r $'\\t.'\n"
        "-a pad-end -n 12\n"},
+      {"cuts and keys in turn",
+       "-a replace-key -k 2 -r @\n-a truncate -n 7\n-t contains-key -k key -a delete-line\n"
+       "-a replace-key -k l -r ll\n-a truncate -n 9\n"},
       {"a stop after a step that may delete every line",
        "-t lacks-key -k alpha -a delete-line\n-a delete-range --first-char 0 --last-char 0\n"},
       {"forced terminators in turn",
@@ -180,6 +185,10 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
       EXPECT_EQ(RunBytes(recipe, text, unsigned(rng.range(2, 4)), rng), expected)
           << row.name << ", text " << t << ", several threads";
       EXPECT_EQ(RunLinesOf(recipe, text), expected) << row.name << ", text " << t << ", lines";
+      Outcome bare = expected;
+      bare.figures.clear();
+      EXPECT_EQ(RunBytes(recipe, text, unsigned(rng.range(1, 3)), rng, false), bare)
+          << row.name << ", text " << t << ", no figures";
     }
   }
 }

@@ -543,7 +543,7 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
     lineStart = isTab ? lineStart : dst;
     n += isTab ? 0 : 1;
   };
-  const unsigned char first = static_cast<unsigned char>(fold);
+  const auto first = static_cast<unsigned char>(fold);
 #if defined(__SSE2__)
   const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
   const __m128i from = _mm_set1_epi8(fold), last = _mm_set1_epi8(25), bit = _mm_set1_epi8(0x20);
