@@ -26,7 +26,7 @@ std::size_t RecordingSink::writeLines(std::string_view lines, const LineShape& s
     }
     const std::size_t from = out_.size();
     const std::size_t n = AppendLines(out_, piece, shape, term_, pieceStops.get());
-    for (std::size_t i = 0; i < n; ++i) stops_->push_back(from + pieceStops[i]);
+    AppendStops(*stops_, pieceStops.get(), n, from);
     count += n;
     taken += piece.size();
   }

@@ -20,6 +20,15 @@
 
 namespace quorlin {
 
+// Appends each of count stops moved by shift (added modulo 2^64).
+inline void AppendStops(std::vector<std::size_t>& to, const std::size_t* stops, std::size_t count,
+                        std::size_t shift) {
+  const std::size_t at = to.size();
+  to.resize(at + count);
+  std::size_t* const moved = to.data() + at;
+  for (std::size_t i = 0; i < count; ++i) moved[i] = stops[i] + shift;
+}
+
 // Output lines, each followed by the terminator, into a buffer; with stops,
 // the offset where each line ends is added to them.
 class RecordingSink final : public LineSink {
@@ -51,8 +60,7 @@ class RecordingSink final : public LineSink {
                     std::size_t linesAt) {
     const std::size_t from = out_.size();
     out_.append(lines);
-    if (stops_ != nullptr)
-      for (std::size_t i = 0; i < count; ++i) stops_->push_back(stops[i] - linesAt + from);
+    if (stops_ != nullptr) AppendStops(*stops_, stops, count, from - linesAt);
   }
 
  private:
@@ -106,9 +114,16 @@ class RecordedLines final : public LineSource {
       const std::string_view rest = data_.substr(pos_, limit - pos_);
       limit = pos_ + QuorlinUtils::FindTagBracket(rest);
     }
-    const auto first = stops_.begin() + std::ptrdiff_t(i_);
-    const std::size_t j =
-        std::size_t(std::lower_bound(first, stops_.end(), limit) - stops_.begin());
+    // The first line that ends at or after the limit: mostly a few lines on,
+    // so found in steps that double before the search between them.
+    std::size_t lo = i_, hi = i_;
+    for (std::size_t step = 1; hi < stops_.size() && stops_[hi] < limit; step *= 2) {
+      lo = hi + 1;
+      hi += step;
+    }
+    const auto from = stops_.begin() + std::ptrdiff_t(lo);
+    const auto to = stops_.begin() + std::ptrdiff_t(std::min(hi, stops_.size()));
+    const auto j = std::size_t(std::lower_bound(from, to, limit) - stops_.begin());
     if (j == i_) return {};
     const std::size_t cut = stops_[j - 1] + termLength_;
     const std::string_view lines = data_.substr(pos_, cut - pos_);
