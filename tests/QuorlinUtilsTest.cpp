@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // The line routines, at the edges: empty lines, keys at the very start and end,
 // keys longer than the line, positions 0, L and L+1, bytes above 127.
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -181,6 +184,62 @@ TEST(LineRoutines, ExpandTabs) {
   EXPECT_EQ(ExpandTabs("a\tb", 16).value(), "a" + std::string(15, ' ') + "b");
   EXPECT_FALSE(ExpandTabs("a\tb", 1).has_value());
   EXPECT_FALSE(ExpandTabs("ab", 17).has_value());
+}
+
+// Many lines at once against the same lines one by one: runs of every
+// length between tabs and breaks, so that the bytes between two fall at
+// every place within and across the blocks a routine may scan at a time.
+TEST(LineRoutines, ManyLinesAtOnceAsOneByOne) {
+  std::uint64_t seed = 12345;
+  auto below = [&seed](std::size_t n) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return std::size_t(seed >> 33) % n;
+  };
+  const char* const breaks[] = {"\n", "\r\n", "\r"};
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> lines(1);
+    for (std::size_t runs = 1 + below(40); runs > 0; --runs) {
+      for (std::size_t n = below(round % 2 == 0 ? 20 : 80); n > 0; --n)
+        lines.back() += "aZ.\xe9m"[below(5)];
+      if (below(3) == 0) {
+        lines.back() += '\t';
+      } else {
+        lines.emplace_back();
+      }
+    }
+    std::string text;
+    std::string before;  // a CR, then an empty line's LF, would be one CR LF
+    for (const std::string& line : lines) {
+      std::string end = breaks[below(3)];
+      if (before == "\r" && line.empty() && end == "\n") end = "\r";
+      text += line + end;
+      before = end;
+    }
+    const int w = round % 4 == 0 ? 8 : int(2 + below(15));
+    const char fold = "\0aA"[below(3)];
+    const std::size_t cap = below(3) == 0 ? below(90) : std::string::npos;
+    const std::string term = breaks[below(2)];
+    std::string expected;
+    std::vector<std::size_t> expectedStops;
+    for (const std::string& line : lines) {
+      std::string shown = ExpandTabs(fold == 'a'   ? UpperCase(line)
+                                     : fold == 'A' ? LowerCase(line)
+                                                   : line,
+                                     w)
+                              .value();
+      expected += shown.substr(0, cap);
+      expectedStops.push_back(expected.size());
+      expected += term;
+    }
+    std::string out(text.size() * std::size_t(std::max(w, 2)) + 32, '\0');
+    std::vector<std::size_t> stops(lines.size() + 1);
+    std::size_t count = 0;
+    char* const e = ExpandLinesInto(out.data(), text, w, fold, cap, term, count, stops.data());
+    out.resize(std::size_t(e - out.data()));
+    stops.resize(count);
+    EXPECT_EQ(out, expected) << "round " << round;
+    EXPECT_EQ(stops, expectedStops) << "round " << round;
+  }
 }
 
 TEST(LineRoutines, BlankAndCase) {

@@ -547,6 +547,43 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
 #if defined(__SSE2__)
   const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
   const __m128i from = _mm_set1_epi8(fold), last = _mm_set1_epi8(25), bit = _mm_set1_epi8(0x20);
+  auto specialsAt = [&](const char* q) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(x, tab), _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr))))));
+  };
+  auto copy16 = [&](char* d, const char* q) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    if (fold != 0) {
+      const __m128i diff = _mm_sub_epi8(x, from);
+      x = _mm_xor_si128(x, _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(diff, last), diff), bit));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), x);
+  };
+  // 64 bytes at a time: where their tabs and line breaks stand is found for
+  // all of them at once, so finding the next does not wait for the last to
+  // be written. The bytes up to the next are copied 16 at a time; a store
+  // that runs past it is overwritten by what follows. (Reads stay within
+  // 128 bytes of p, writes within 64 of dst.)
+  while (end - p >= 128) {
+    const char* const base = p;
+    std::uint64_t m = specialsAt(p) | specialsAt(p + 16) << 16 | specialsAt(p + 32) << 32 |
+                      specialsAt(p + 48) << 48;
+    for (;;) {
+      const int k = m != 0 ? std::countr_zero(m) : 64;
+      const auto length = std::size_t(base + k - p);
+      copy16(dst, p);
+      copy16(dst + 16, p + 16);
+      for (std::size_t i = 32; i < length; i += 16) copy16(dst + i, p + i);
+      dst += length;
+      p += length;
+      if (k == 64) break;
+      special();
+      const auto used = std::size_t(p - base);  // past a CR LF or the rest of a cut line
+      if (used >= 64) break;
+      m &= ~std::uint64_t(0) << used;
+    }
+  }
   while (end - p >= 16) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const auto specials = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
