@@ -222,7 +222,7 @@ void FileCommands::open() {
   QString folder = DefaultOpenFolder();
   if (ui_.recentItem->isVisible()) folder = FolderOfPath(recentPath());
   const QString path =
-      NativePath(dialogs_.openFileName(folder, DialogFilter(QString::fromLatin1(kOpenFilter))));
+      NativePath(dialogs_.openFileName(folder, DialogFilter(QString::fromLatin1(kOpenFilter)), {}));
   if (path.isEmpty()) return;
 
   // Off again however the command ends: loaded, declined or stopped by an error.
@@ -276,7 +276,7 @@ void FileCommands::openRecent() {
 bool FileCommands::saveAs() {
   // Before any file was opened the dialog starts where the open dialog does.
   const QString folder = doc_.lastFolder.isEmpty() ? DefaultOpenFolder() : doc_.lastFolder;
-  const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName));
+  const QString path = NativePath(dialogs_.saveFileName(folder, doc_.lastFileName, {}, {}));
   if (path.isEmpty()) return false;
 
   ui_.pane->setWordWrap(false);

@@ -96,8 +96,9 @@ void RecipeCommands::save() {
   const QString document = doc_.documentName.isEmpty()
                                ? QString::fromLatin1(kUntitled)
                                : QFileInfo(doc_.documentName).completeBaseName();
-  const QString path =
-      NativePath(dialogs_.saveFileName(startFolder(), document + QStringLiteral(".recipe")));
+  const QString path = NativePath(dialogs_.saveFileName(
+      startFolder(), document + QStringLiteral(".recipe"), QStringLiteral("Save Changes as Recipe"),
+      DialogFilter(QString::fromLatin1(kRecipeFilter))));
   if (path.isEmpty()) return;
   try {
     SaveLines(path, text::Text::fromBytes(RecipeText(made.recipe)), "\n");
@@ -117,7 +118,8 @@ void RecipeCommands::save() {
 
 void RecipeCommands::apply() {
   const QString path = NativePath(
-      dialogs_.openFileName(startFolder(), DialogFilter(QString::fromLatin1(kRecipeFilter))));
+      dialogs_.openFileName(startFolder(), DialogFilter(QString::fromLatin1(kRecipeFilter)),
+                            QStringLiteral("Apply Recipe")));
   if (path.isEmpty()) return;
   const QString name = SplitPath(path).name;
   std::optional<std::string> bytes;

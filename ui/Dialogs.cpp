@@ -81,13 +81,15 @@ void QtDialogs::error(const QString& text) {
           QMessageBox::Ok, QMessageBox::Ok);
 }
 
-QString QtDialogs::openFileName(const QString& folder, const QString& filter) {
-  return QFileDialog::getOpenFileName(parent_, QString(), folder, filter);
+QString QtDialogs::openFileName(const QString& folder, const QString& filter,
+                                const QString& caption) {
+  return QFileDialog::getOpenFileName(parent_, caption, folder, filter);
 }
 
-QString QtDialogs::saveFileName(const QString& folder, const QString& name) {
+QString QtDialogs::saveFileName(const QString& folder, const QString& name, const QString& caption,
+                                const QString& filter) {
   const QString proposed = folder.isEmpty() ? name : QDir(folder).filePath(name);
-  return QFileDialog::getSaveFileName(parent_, QString(), proposed);
+  return QFileDialog::getSaveFileName(parent_, caption, proposed, filter);
 }
 
 std::optional<QFont> QtDialogs::chooseFont(const QFont& initial) {

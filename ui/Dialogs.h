@@ -49,12 +49,16 @@ class Dialogs {
   // Shows the progress box of a command (what it does) until the box goes.
   virtual std::unique_ptr<ProgressBox> showProgress(const QString& what) = 0;
 
-  // The open-file dialog; filter in Qt's notation ("Text Files (*.txt);;...").
-  // The chosen full path, or an empty text when cancelled.
-  virtual QString openFileName(const QString& folder, const QString& filter) = 0;
-  // The save-file dialog, proposing a folder and a name. The chosen full path,
-  // or an empty text when cancelled.
-  virtual QString saveFileName(const QString& folder, const QString& name) = 0;
+  // The open-file dialog; filter in Qt's notation ("Text Files (*.txt);;..."),
+  // caption empty for the usual "Open". The chosen full path, or an empty
+  // text when cancelled.
+  virtual QString openFileName(const QString& folder, const QString& filter,
+                               const QString& caption) = 0;
+  // The save-file dialog, proposing a folder and a name; caption and filter
+  // empty for the usual "Save As" and every file. The chosen full path, or an
+  // empty text when cancelled.
+  virtual QString saveFileName(const QString& folder, const QString& name, const QString& caption,
+                               const QString& filter) = 0;
   // The font dialog starting from initial; no value when cancelled.
   virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
 };
@@ -69,8 +73,10 @@ class QtDialogs final : public Dialogs {
   void error(const QString& text) override;
   SaveChoice saveQuestion(const QString& text) override;
   std::unique_ptr<ProgressBox> showProgress(const QString& what) override;
-  QString openFileName(const QString& folder, const QString& filter) override;
-  QString saveFileName(const QString& folder, const QString& name) override;
+  QString openFileName(const QString& folder, const QString& filter,
+                       const QString& caption) override;
+  QString saveFileName(const QString& folder, const QString& name, const QString& caption,
+                       const QString& filter) override;
   std::optional<QFont> chooseFont(const QFont& initial) override;
 
  private:

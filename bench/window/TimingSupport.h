@@ -37,8 +37,10 @@ class PrintingDialogs final : public ui::Dialogs {
   ui::SaveChoice saveQuestion(const QString&) override { return ui::SaveChoice::Discard; }
   // Never shown: the bench waits for every command without a box.
   std::unique_ptr<ui::ProgressBox> showProgress(const QString&) override { return nullptr; }
-  QString openFileName(const QString&, const QString&) override { return next; }
-  QString saveFileName(const QString&, const QString&) override { return {}; }
+  QString openFileName(const QString&, const QString&, const QString&) override { return next; }
+  QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
+    return {};
+  }
   std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
 };
 

@@ -87,12 +87,15 @@ class FakeDialogs final : public ui::Dialogs {
       held_ = false;
     };
   }
-  QString openFileName(const QString& folder, const QString&) override {
-    Record(BoxKind::OpenFile, folder);
+  // Recorded with the caption, where the dialog has its own.
+  QString openFileName(const QString& folder, const QString&, const QString& caption) override {
+    Record(BoxKind::OpenFile, caption.isEmpty() ? folder : folder + QLatin1Char('|') + caption);
     return NextFile();
   }
-  QString saveFileName(const QString& folder, const QString& name) override {
-    Record(BoxKind::SaveFile, folder + QLatin1Char('|') + name);
+  QString saveFileName(const QString& folder, const QString& name, const QString& caption,
+                       const QString&) override {
+    Record(BoxKind::SaveFile, folder + QLatin1Char('|') + name +
+                                  (caption.isEmpty() ? QString() : QLatin1Char('|') + caption));
     return NextFile();
   }
   std::optional<QFont> chooseFont(const QFont& initial) override {

@@ -91,6 +91,9 @@ TEST_F(Recipes, SavedRunsReplayOnTheTextAsOpened) {
     if (row.file.isEmpty()) {
       dialogs.fileAnswers.push_back(path(QStringLiteral("doc.recipe")));
       ui().saveRecipeItem->trigger();
+      EXPECT_EQ(dialogs.texts(BoxKind::SaveFile),
+                row.runs.empty() ? QStringList()
+                                 : QStringList{folder() + "|doc.recipe|Save Changes as Recipe"});
     } else {
       WriteFile(QStringLiteral("doc.recipe"), row.file);
     }
