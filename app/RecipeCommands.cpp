@@ -62,9 +62,10 @@ RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding en
       edited = true;
       continue;
     }
-    for (const ChangeRequest& run : link.runs) {
+    for (const RecipeStep& run : link.runs) {
       RecipeStep step;
-      step.request = run;
+      step.request = run.request;
+      step.terminator = run.terminator;
       if (edited) {
         step.commentsBefore.emplace_back(kHandEditsComment);
         r.handEditsBefore.push_back(r.recipe.steps.size() + 1);

@@ -34,7 +34,7 @@ void History::push(Step step) {
   if (whole && wholeSteps() > kMaxWholeSteps) dropOldestWholeStep();
 }
 
-Change History::replaceAll(Text text, Selection before, std::vector<ChangeRequest> runs) {
+Change History::replaceAll(Text text, Selection before, std::vector<RecipeStep> runs) {
   const Change change{0, text_.size(), text.size()};
   push({text_, text, before, {}, change, EditKind::Other, true, std::move(runs), 0});
   text_ = std::move(text);

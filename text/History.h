@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "engine/ChangeRequest.h"
+#include "engine/Recipe.h"
 #include "text/Selection.h"
 #include "text/Text.h"
 
@@ -49,10 +50,11 @@ namespace quorlin::text {
 enum class EditKind { Typing, Backspace, Delete, Other };
 
 // A link of what made a text: the requests of a change run (one, or a
-// recipe's steps in order), or, with none, hand edits (one or more in a row,
-// or a replacement of the whole text that no request made).
+// recipe's steps in order, each with the line end it forces), or, with none,
+// hand edits (one or more in a row, or a replacement of the whole text that
+// no request made).
 struct Making {
-  std::vector<ChangeRequest> runs;
+  std::vector<RecipeStep> runs;
   bool handEdits() const { return runs.empty(); }
 };
 
@@ -67,7 +69,7 @@ class History {
   // Replaces the whole text as one step of the history (a change run, made
   // by the requests runs in order). The selection before it is restored on
   // undo; after it the caret is at 0.
-  Change replaceAll(Text text, Selection before, std::vector<ChangeRequest> runs = {});
+  Change replaceAll(Text text, Selection before, std::vector<RecipeStep> runs = {});
 
   // Replaces bytes [from, to) by bytes (which hold no CR) and records the
   // step. before and after are the selections to restore on undo and redo.
@@ -133,8 +135,8 @@ class History {
     Change change;  // before -> after
     EditKind kind;
     bool wholeText = false;
-    std::vector<ChangeRequest> runs;  // what made a whole-text step
-    std::size_t makingBefore = 0;     // links of making_ before the step
+    std::vector<RecipeStep> runs;  // what made a whole-text step
+    std::size_t makingBefore = 0;  // links of making_ before the step
   };
   // making_ as it is after step, which was made on making_'s first
   // step.makingBefore links.

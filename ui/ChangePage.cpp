@@ -160,7 +160,7 @@ void ChangePage::dropRecipe() {
 }
 
 bool ChangePage::runOnText(const QString& workFolder, const WorkSettings& work, const WorkRun& run,
-                           std::vector<ChangeRequest> runs) {
+                           std::vector<RecipeStep> runs) {
   QElapsedTimer clock;
   clock.start();
   // The run reads a snapshot of the text, written to the first work file
@@ -214,8 +214,13 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   BusyCursor busy;
   const std::string folder = SystemName(workFolder);
   if (const std::optional<Recipe> recipe = recipeToRun()) {
-    std::vector<ChangeRequest> runs;
-    for (const RecipeStep& step : recipe->steps) runs.push_back(step.request);
+    // Each step with the line end it forces, as a recipe saved again names it.
+    std::vector<RecipeStep> runs;
+    for (const RecipeStep& step : recipe->steps) {
+      runs.emplace_back();
+      runs.back().request = step.request;
+      runs.back().terminator = step.terminator;
+    }
     const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
       return RecipeThroughWorkFiles(folder, lines, *recipe, nullptr, read);
     };
@@ -231,7 +236,9 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
     return RunThroughWorkFiles(folder, lines, request, nullptr, read);
   };
-  if (!runOnText(workFolder, work, run, {request})) return;
+  std::vector<RecipeStep> made(1);
+  made.front().request = request;
+  if (!runOnText(workFolder, work, run, std::move(made))) return;
 
   QCheckBox* const options[] = {ui_.retainPassingOnly, ui_.caseSensitive, ui_.outputLowerCase,
                                 ui_.outputUpperCase, ui_.keyIsPattern};

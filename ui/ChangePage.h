@@ -98,7 +98,7 @@ class ChangePage {
   // undo step made by runs. False when it changed nothing.
   using WorkRun = std::function<WorkRunResult(LineSource& lines, const WorkRunRead& read)>;
   bool runOnText(const QString& workFolder, const WorkSettings& work, const WorkRun& run,
-                 std::vector<ChangeRequest> runs);
+                 std::vector<RecipeStep> runs);
 
   MainWindowUi& ui_;
   Dialogs& dialogs_;

@@ -109,7 +109,7 @@ std::shared_ptr<const text::Measure> TextPane::measureFor(Encoding encoding) {
   return clusters_;
 }
 
-void TextPane::replaceAll(text::Text t, std::vector<ChangeRequest> runs) {
+void TextPane::replaceAll(text::Text t, std::vector<RecipeStep> runs) {
   const text::Text before = text();
   history_.replaceAll(std::move(t), sel_, std::move(runs));
   textReplaced(before);

@@ -70,7 +70,7 @@ class TextPane : public QAbstractScrollArea {
   // Replaces the whole text as one step of the undo history (a change run,
   // made by the requests runs in order): undo brings back the text and the
   // selection before it.
-  void replaceAll(text::Text text, std::vector<ChangeRequest> runs = {});
+  void replaceAll(text::Text text, std::vector<RecipeStep> runs = {});
   // The change runs and hand edits that made the text since it was set.
   const std::vector<text::Making>& making() const { return history_.making(); }
   // Whether the text is another than the one last set or marked saved.

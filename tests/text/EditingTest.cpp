@@ -217,15 +217,15 @@ TEST(UndoHistory, WhatMadeTheTextFollowsUndoAndRedo) {
       } else if (c == 't' || c == 'c') {
         Apply(doc, caret, {c, "e", caret});
       } else {
-        ChangeRequest run;
-        run[Field::TestKey].text = std::string(1, c);
-        doc.replaceAll(Text::fromBytes(std::string(1, c)), {caret, caret}, {run});
+        std::vector<RecipeStep> runs(1);
+        runs.front().request[Field::TestKey].text = std::string(1, c);
+        doc.replaceAll(Text::fromBytes(std::string(1, c)), {caret, caret}, runs);
         caret = 0;
       }
     }
     std::string made;
     for (const Making& link : doc.making())
-      made += link.handEdits() ? std::string("-") : link.runs.front()[Field::TestKey].text;
+      made += link.handEdits() ? std::string("-") : link.runs.front().request[Field::TestKey].text;
     EXPECT_EQ(made, row.made);
   }
 }
