@@ -585,14 +585,8 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
     }
   }
   while (end - p >= 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const auto specials = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi8(x, tab), _mm_or_si128(_mm_cmpeq_epi8(x, lf), _mm_cmpeq_epi8(x, cr)))));
-    if (fold != 0) {
-      const __m128i d = _mm_sub_epi8(x, from);
-      x = _mm_xor_si128(x, _mm_and_si128(_mm_cmpeq_epi8(_mm_min_epu8(d, last), d), bit));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), x);
+    const std::uint64_t specials = specialsAt(p);
+    copy16(dst, p);
     if (specials == 0) {
       dst += 16;
       p += 16;
