@@ -140,7 +140,10 @@ QString RecentEntryCaption(const QString& path) {
   return QStringLiteral("&1 ") + shown;
 }
 
-std::string_view SaveTerminator(const DocumentState& state) {
+std::string SaveTerminator(const DocumentState& state, const std::vector<text::Making>& making) {
+  for (auto link = making.rbegin(); link != making.rend(); ++link)
+    for (auto run = link->runs.rbegin(); run != link->runs.rend(); ++run)
+      if (!run->terminator.empty()) return run->terminator;
   if (!state.lineTerminator.empty()) return state.lineTerminator;
   return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
 }
@@ -281,7 +284,7 @@ bool FileCommands::saveAs() {
 
   ui_.pane->setWordWrap(false);
   const text::Text snapshot = ui_.pane->text();
-  const std::string_view terminator = SaveTerminator(doc_);
+  const std::string terminator = SaveTerminator(doc_, ui_.pane->making());
   const QString name = SplitPath(path).name;
   try {
     const ui::WorkOutcome outcome = ui::RunWithProgress(

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <QString>
 
 #include "app/DocumentLoading.h"
 #include "app/PrintSystem.h"
+#include "text/History.h"
 
 namespace quorlin::text {
 class Text;
@@ -54,9 +57,11 @@ QString FolderOfPath(const QString& path, PathStyle style = kNativePathStyle);
 // "&" is shown as itself, not taken as a shortcut mark.
 QString RecentEntryCaption(const QString& path);
 
-// The line break that Save As ends every line with: the first one of the file
-// last loaded, else CR LF on Windows and LF elsewhere.
-std::string_view SaveTerminator(const DocumentState& state);
+// The line break that Save As ends every line with: the one forced by the
+// last change run that made the text (a recipe's step with --crlf or --lf),
+// else the first one of the file last loaded, else CR LF on Windows and LF
+// elsewhere.
+std::string SaveTerminator(const DocumentState& state, const std::vector<text::Making>& making);
 
 // Writes every line followed by the terminator to path, through a temporary
 // file in the same folder renamed over path at the end: a failure leaves an

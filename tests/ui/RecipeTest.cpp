@@ -132,12 +132,13 @@ TEST_F(Recipes, SavedRunsReplayOnTheTextAsOpened) {
     if (row.editBefore == 0 && row.file.isEmpty()) {
       EXPECT_EQ(PaneBytes(), made);
     }
-    // The pane holds lines; the file they are saved to ends them as the
-    // document's own (a forced line end is not taken over).
-    QByteArray batch = Batch({QStringLiteral("--recipe"), path(QStringLiteral("doc.recipe")),
-                              path(QStringLiteral("doc.txt"))});
-    if (!row.file.isEmpty()) batch.replace("\r\n", "\n");
-    EXPECT_EQ(PaneBytes(), batch.toStdString());
+    // The pane holds lines; saved, they end as the batch program ends them.
+    const QByteArray batch = Batch({QStringLiteral("--recipe"), path(QStringLiteral("doc.recipe")),
+                                    path(QStringLiteral("doc.txt"))});
+    EXPECT_EQ(PaneBytes(), QByteArray(batch).replace("\r\n", "\n").toStdString());
+    dialogs.fileAnswers.push_back(path(QStringLiteral("saved.txt")));
+    ui().saveAsItem->trigger();
+    EXPECT_EQ(ReadFile(QStringLiteral("saved.txt")), batch);
     // Saved again, the applied recipe is the same file.
     if (row.editBefore == 0) {
       dialogs.fileAnswers.push_back(path(QStringLiteral("again.recipe")));
@@ -148,6 +149,9 @@ TEST_F(Recipes, SavedRunsReplayOnTheTextAsOpened) {
     EXPECT_EQ(form->changePage().recipe(), nullptr);
     ui().undoItem->trigger();
     EXPECT_EQ(PaneBytes(), kOpened.toStdString());
+    dialogs.fileAnswers.push_back(path(QStringLiteral("undone.txt")));
+    ui().saveAsItem->trigger();
+    EXPECT_EQ(ReadFile(QStringLiteral("undone.txt")), kOpened);
   }
 }
 
