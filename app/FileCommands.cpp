@@ -141,9 +141,11 @@ QString RecentEntryCaption(const QString& path) {
 }
 
 std::string SaveTerminator(const DocumentState& state, const std::vector<text::Making>& making) {
-  for (auto link = making.rbegin(); link != making.rend(); ++link)
-    for (auto run = link->runs.rbegin(); run != link->runs.rend(); ++run)
-      if (!run->terminator.empty()) return run->terminator;
+  for (std::size_t i = making.size(); i > 0; --i) {
+    const std::vector<RecipeStep>& runs = making[i - 1].runs;
+    for (std::size_t j = runs.size(); j > 0; --j)
+      if (!runs[j - 1].terminator.empty()) return runs[j - 1].terminator;
+  }
   if (!state.lineTerminator.empty()) return state.lineTerminator;
   return kNativePathStyle == PathStyle::Windows ? "\r\n" : "\n";
 }
