@@ -55,7 +55,6 @@ QString StepList(const std::vector<std::size_t>& steps) {
 RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding encoding) {
   RecipeOfText r;
   r.recipe.encoding = encoding;
-  r.recipe.encodingGiven = encoding == Encoding::Utf8;
   bool edited = false;
   for (const text::Making& link : making) {
     if (link.handEdits()) {
@@ -71,9 +70,12 @@ RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding en
         r.handEditsBefore.push_back(r.recipe.steps.size() + 1);
         edited = false;
       }
+      if (r.recipe.steps.empty()) r.recipe.encoding = run.request.encoding;
+      r.mixedEncodings = r.mixedEncodings || run.request.encoding != r.recipe.encoding;
       r.recipe.steps.push_back(std::move(step));
     }
   }
+  r.recipe.encodingGiven = r.recipe.encoding == Encoding::Utf8;
   r.handEditsAfter = edited && !r.recipe.steps.empty();
   if (r.handEditsAfter) r.recipe.commentsAfter.emplace_back(kHandEditsComment);
   return r;
@@ -92,6 +94,12 @@ void RecipeCommands::save() {
   if (made.recipe.steps.empty()) {
     dialogs_.message(QStringLiteral(
         "No change run made this text since it was opened: there is no recipe to save."));
+    return;
+  }
+  if (made.mixedEncodings) {
+    dialogs_.message(QStringLiteral(
+        "The change runs that made this text read it in different encodings (View > Encoding "
+        "was switched between them): a recipe reads the text one way. Nothing was saved."));
     return;
   }
   const QString document = doc_.documentName.isEmpty()

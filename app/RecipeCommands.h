@@ -29,10 +29,13 @@ inline constexpr char kRecipeFilter[] = "Recipes *.recipe|*.recipe|All Files *.*
 // encoding. Where hand edits came before a step, that step carries a comment
 // saying so, and its number is in handEditsBefore; handEditsAfter tells of
 // hand edits after the last run, said in a comment after it.
+// The recipe reads the text as its runs did (encoding: when there are none);
+// runs made in different encodings cannot be one recipe.
 struct RecipeOfText {
   Recipe recipe;
   std::vector<std::size_t> handEditsBefore;  // step numbers from 1
   bool handEditsAfter = false;
+  bool mixedEncodings = false;
 };
 RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding encoding);
 

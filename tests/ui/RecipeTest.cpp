@@ -155,5 +155,29 @@ TEST_F(Recipes, SavedRunsReplayOnTheTextAsOpened) {
   }
 }
 
+// A recipe reads the text as its runs did, though the view was switched
+// since; runs made in both encodings save nothing.
+TEST_F(Recipes, SavedInTheEncodingOfItsRuns) {
+  WriteFile(QStringLiteral("doc.txt"), kOpened);
+  Start();
+  Open(QStringLiteral("doc.txt"));
+  ui().utf8Item->trigger();
+  EnterRequest(Req{.action = 30});
+  ClickOk();
+  ui().windows1252Item->trigger();
+  dialogs.fileAnswers.push_back(path(QStringLiteral("utf8.recipe")));
+  ui().saveRecipeItem->trigger();
+  EXPECT_TRUE(ReadFile(QStringLiteral("utf8.recipe")).contains("\nencoding utf8\n"));
+
+  EnterRequest(Req{.action = 13});
+  ClickOk();
+  dialogs.boxes.clear();
+  dialogs.fileAnswers.push_back(path(QStringLiteral("mixed.recipe")));
+  ui().saveRecipeItem->trigger();
+  EXPECT_FALSE(exists(QStringLiteral("mixed.recipe")));
+  ASSERT_EQ(dialogs.texts().size(), 1);
+  EXPECT_TRUE(dialogs.texts()[0].contains(QStringLiteral("different encodings")));
+}
+
 }  // namespace
 }  // namespace quorlin::testing
