@@ -52,9 +52,8 @@ QString StepList(const std::vector<std::size_t>& steps) {
 
 }  // namespace
 
-RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding encoding) {
+RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making) {
   RecipeOfText r;
-  r.recipe.encoding = encoding;
   bool edited = false;
   for (const text::Making& link : making) {
     if (link.handEdits()) {
@@ -90,7 +89,7 @@ QString RecipeCommands::startFolder() const {
 }
 
 void RecipeCommands::save() {
-  const RecipeOfText made = RecipeOfMaking(ui_.pane->making(), ui_.pane->encoding());
+  const RecipeOfText made = RecipeOfMaking(ui_.pane->making());
   if (made.recipe.steps.empty()) {
     dialogs_.message(QStringLiteral(
         "No change run made this text since it was opened: there is no recipe to save."));

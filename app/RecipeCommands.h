@@ -22,22 +22,21 @@ struct MainWindowUi;
 
 namespace quorlin::app {
 
-// The open dialog's file types for a recipe, the first chosen at start.
+// The file dialogs' types for a recipe, the first chosen at start.
 inline constexpr char kRecipeFilter[] = "Recipes *.recipe|*.recipe|All Files *.*|*.*";
 
-// The recipe of what made a text: every run in order, in the text's
-// encoding. Where hand edits came before a step, that step carries a comment
-// saying so, and its number is in handEditsBefore; handEditsAfter tells of
-// hand edits after the last run, said in a comment after it.
-// The recipe reads the text as its runs did (encoding: when there are none);
-// runs made in different encodings cannot be one recipe.
+// The recipe of what made a text: every run in order, reading the text as
+// the runs did (mixedEncodings: they did not all read it one way, which no
+// recipe can say). Where hand edits came before a step, that step carries a
+// comment saying so, and its number is in handEditsBefore; handEditsAfter
+// tells of hand edits after the last run, said in a comment after it.
 struct RecipeOfText {
   Recipe recipe;
   std::vector<std::size_t> handEditsBefore;  // step numbers from 1
   bool handEditsAfter = false;
   bool mixedEncodings = false;
 };
-RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making, Encoding encoding);
+RecipeOfText RecipeOfMaking(const std::vector<text::Making>& making);
 
 class RecipeCommands {
  public:

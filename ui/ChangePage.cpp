@@ -215,12 +215,7 @@ void ChangePage::pressOk(const QString& workFolder, const WorkSettings& work) {
   const std::string folder = SystemName(workFolder);
   if (const std::optional<Recipe> recipe = recipeToRun()) {
     // Each step with the line end it forces, as a recipe saved again names it.
-    std::vector<RecipeStep> runs;
-    for (const RecipeStep& step : recipe->steps) {
-      runs.emplace_back();
-      runs.back().request = step.request;
-      runs.back().terminator = step.terminator;
-    }
+    std::vector<RecipeStep> runs = recipe->steps;
     const WorkRun run = [&](LineSource& lines, const WorkRunRead& read) {
       return RecipeThroughWorkFiles(folder, lines, *recipe, nullptr, read);
     };
