@@ -207,10 +207,14 @@ TEST(LineRoutines, ManyLinesAtOnceAsOneByOne) {
         lines.emplace_back();
       }
     }
+    // Every third text ends its lines as the output does; every other one
+    // keeps no stops. (Both together take the way of breaks passed as is.)
+    const std::string term = breaks[below(2)];
+    const bool uniform = round % 3 == 1, record = round % 2 == 0;
     std::string text;
     std::string before;  // a CR, then an empty line's LF, would be one CR LF
     for (const std::string& line : lines) {
-      std::string end = breaks[below(3)];
+      std::string end = uniform ? term : breaks[below(3)];
       if (before == "\r" && line.empty() && end == "\n") end = "\r";
       text += line + end;
       before = end;
@@ -218,7 +222,6 @@ TEST(LineRoutines, ManyLinesAtOnceAsOneByOne) {
     const int w = round % 4 == 0 ? 8 : int(2 + below(15));
     const char fold = "\0aA"[below(3)];
     const std::size_t cap = below(3) == 0 ? below(90) : std::string::npos;
-    const std::string term = breaks[below(2)];
     std::string expected;
     std::vector<std::size_t> expectedStops;
     for (const std::string& line : lines) {
@@ -234,11 +237,15 @@ TEST(LineRoutines, ManyLinesAtOnceAsOneByOne) {
     std::string out(text.size() * std::size_t(std::max(w, 2)) + 32, '\0');
     std::vector<std::size_t> stops(lines.size() + 1);
     std::size_t count = 0;
-    char* const e = ExpandLinesInto(out.data(), text, w, fold, cap, term, count, stops.data());
+    char* const e = ExpandLinesInto(out.data(), text, w, fold, cap, term, count,
+                                    record ? stops.data() : nullptr);
     out.resize(std::size_t(e - out.data()));
-    stops.resize(count);
     EXPECT_EQ(out, expected) << "round " << round;
-    EXPECT_EQ(stops, expectedStops) << "round " << round;
+    EXPECT_EQ(count, lines.size()) << "round " << round;
+    stops.resize(count);
+    if (record) {
+      EXPECT_EQ(stops, expectedStops) << "round " << round;
+    }
   }
 }
 

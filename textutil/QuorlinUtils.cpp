@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -507,6 +508,17 @@ std::optional<std::string> ExpandTabs(std::string_view s, int w) {
   return out;
 }
 
+namespace {
+// The set bits of m, inline: on a build for any x86-64, std::popcount is a
+// library call.
+constexpr std::size_t BitCount(std::uint64_t m) {
+  m -= (m >> 1) & 0x5555555555555555ull;
+  m = (m & 0x3333333333333333ull) + ((m >> 2) & 0x3333333333333333ull);
+  m = (m + (m >> 4)) & 0x0f0f0f0f0f0f0f0full;
+  return std::size_t((m * 0x0101010101010101ull) >> 56);
+}
+}  // namespace
+
 char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
                       std::string_view term, std::size_t& count, std::size_t* stops) {
   assert(w >= 2 && w <= 16 && (term.size() == 1 || term.size() == 2));
@@ -565,10 +577,56 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
   // be written. The bytes up to the next are copied 16 at a time; a store
   // that runs past it is overwritten by what follows. (Reads stay within
   // 128 bytes of p, writes within 64 of dst.)
+  //
+  // Where the line breaks of 64 bytes are those of the output already (LF
+  // for LF, or CR LF for CR LF), and lines are neither cut nor recorded, the
+  // breaks pass as they are: only the tabs need work, the last line break
+  // before a tab telling where its line starts.
+  int passing = 0;  // 1: LF for LF, 2: CR LF for CR LF
+  if (cap == std::numeric_limits<std::size_t>::max() && stops == nullptr)
+    passing = term == "\n" ? 1 : term == "\r\n" ? 2 : 0;
+  auto maskOf = [](const __m128i(&x)[4], __m128i c) {
+    std::uint64_t m = 0;
+    for (int i = 0; i < 4; ++i)
+      m |= std::uint64_t(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x[i], c))))
+           << (16 * i);
+    return m;
+  };
   while (end - p >= 128) {
     const char* const base = p;
-    std::uint64_t m = specialsAt(p) | specialsAt(p + 16) << 16 | specialsAt(p + 32) << 32 |
-                      specialsAt(p + 48) << 48;
+    __m128i x[4];
+    for (int i = 0; i < 4; ++i)
+      x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + std::ptrdiff_t(16 * i)));
+    const std::uint64_t tabs = maskOf(x, tab), lfs = maskOf(x, lf), crs = maskOf(x, cr);
+    // For CR LF: every LF right after a CR, every CR right before an LF (so
+    // none ends the 64 bytes).
+    if (passing == 1 ? crs == 0 : passing == 2 && (crs << 1) == lfs && (crs >> 63) == 0) {
+      std::uint64_t toPlace = tabs, breaks = lfs;  // breaks: those not yet passed
+      std::size_t done = 0;
+      // Copies the bytes from done up to k, 64 of them whatever their number
+      // (the surplus is overwritten), and finds where the line of k starts.
+      auto copyUpTo = [&](std::size_t k) {
+        const std::uint64_t before = k < 64 ? breaks & ((std::uint64_t(1) << k) - 1) : breaks;
+        for (std::size_t i = 0; i < 64; i += 16) copy16(dst + i, base + done + i);
+        if (before != 0) lineStart = dst + (std::size_t(63 - std::countl_zero(before)) + 1 - done);
+        dst += k - done;
+      };
+      while (toPlace != 0) {
+        const auto k = std::size_t(std::countr_zero(toPlace));
+        copyUpTo(k);
+        const auto col = std::size_t(dst - lineStart);
+        std::memcpy(dst, kSpaces, 16);
+        dst += width - (width == 8 ? (col & 7) : col % width);
+        breaks &= ~((std::uint64_t(2) << k) - 1);  // k is 63 at most: 2 << 63 is 0
+        done = k + 1;
+        toPlace &= toPlace - 1;
+      }
+      copyUpTo(64);
+      n += BitCount(lfs);
+      p = base + 64;
+      continue;
+    }
+    std::uint64_t m = tabs | lfs | crs;
     for (;;) {
       const int k = m != 0 ? std::countr_zero(m) : 64;
       const auto length = std::size_t(base + k - p);
