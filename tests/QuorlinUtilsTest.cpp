@@ -207,8 +207,8 @@ TEST(LineRoutines, ManyLinesAtOnceAsOneByOne) {
         lines.emplace_back();
       }
     }
-    // Every third text ends its lines as the output does; every other one
-    // keeps no stops. (Both together take the way of breaks passed as is.)
+    // Every third text ends its lines as the output does (its breaks pass
+    // as they are); every other one keeps no stops.
     const std::string term = breaks[below(2)];
     const bool uniform = round % 3 == 1, record = round % 2 == 0;
     std::string text;

@@ -579,12 +579,13 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
   // 128 bytes of p, writes within 64 of dst.)
   //
   // Where the line breaks of 64 bytes are those of the output already (LF
-  // for LF, or CR LF for CR LF), and lines are neither cut nor recorded, the
-  // breaks pass as they are: only the tabs need work, the last line break
-  // before a tab telling where its line starts.
+  // for LF, or CR LF for CR LF), and lines are not cut, the breaks pass as
+  // they are: only the tabs need work, the last line break before a tab
+  // telling where its line starts.
   int passing = 0;  // 1: LF for LF, 2: CR LF for CR LF
-  if (cap == std::numeric_limits<std::size_t>::max() && stops == nullptr)
+  if (cap == std::numeric_limits<std::size_t>::max())
     passing = term == "\n" ? 1 : term == "\r\n" ? 2 : 0;
+  const std::size_t crBefore = passing == 2 ? 1 : 0;  // a stop stands on the CR of a CR LF
   auto maskOf = [](const __m128i(&x)[4], __m128i c) {
     std::uint64_t m = 0;
     for (int i = 0; i < 4; ++i)
@@ -604,10 +605,15 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
       std::uint64_t toPlace = tabs, breaks = lfs;  // breaks: those not yet passed
       std::size_t done = 0;
       // Copies the bytes from done up to k, 64 of them whatever their number
-      // (the surplus is overwritten), and finds where the line of k starts.
+      // (the surplus is overwritten), notes the stops of the lines that end
+      // there and finds where the line of k starts.
       auto copyUpTo = [&](std::size_t k) {
         const std::uint64_t before = k < 64 ? breaks & ((std::uint64_t(1) << k) - 1) : breaks;
         for (std::size_t i = 0; i < 64; i += 16) copy16(dst + i, base + done + i);
+        if (stops != nullptr)
+          for (std::uint64_t b = before; b != 0; b &= b - 1)
+            stops[n++] =
+                std::size_t(dst - origin) + std::size_t(std::countr_zero(b)) - crBefore - done;
         if (before != 0) lineStart = dst + (std::size_t(63 - std::countl_zero(before)) + 1 - done);
         dst += k - done;
       };
@@ -622,7 +628,7 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
         toPlace &= toPlace - 1;
       }
       copyUpTo(64);
-      n += BitCount(lfs);
+      if (stops == nullptr) n += BitCount(lfs);
       p = base + 64;
       continue;
     }
