@@ -508,6 +508,7 @@ std::optional<std::string> ExpandTabs(std::string_view s, int w) {
   return out;
 }
 
+#if defined(__SSE2__)
 namespace {
 // The set bits of m, inline: on a build for any x86-64, std::popcount is a
 // library call.
@@ -518,6 +519,7 @@ constexpr std::size_t BitCount(std::uint64_t m) {
   return std::size_t((m * 0x0101010101010101ull) >> 56);
 }
 }  // namespace
+#endif
 
 char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
                       std::string_view term, std::size_t& count, std::size_t* stops) {
