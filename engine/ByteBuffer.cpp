@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "engine/ByteBuffer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -90,8 +91,11 @@ void ByteBuffer::appendExpanded(std::string_view raw, int tabWidth, bool utf8) {
 void BufferPool::take(ByteBuffer& b) {
   const std::lock_guard lock(mutex_);
   if (!free_.empty()) {
-    b.swap(free_.back());
-    free_.pop_back();
+    auto roomiest = std::max_element(free_.begin(), free_.end(), [](const auto& x, const auto& y) {
+      return x.capacity() < y.capacity();
+    });
+    b.swap(*roomiest);
+    free_.erase(roomiest);
   }
   b.clear();
 }

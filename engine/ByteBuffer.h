@@ -30,6 +30,7 @@ class ByteBuffer {
   char* data() { return data_; }
   const char* data() const { return data_; }
   std::size_t size() const { return size_; }
+  std::size_t capacity() const { return capacity_; }
   bool empty() const { return size_ == 0; }
   std::string_view view() const { return {data_, size_}; }
 
@@ -71,8 +72,8 @@ class ByteBuffer {
 // fault in fresh pages for every chunk. Any thread may take and give.
 class BufferPool {
  public:
-  // Puts an empty buffer, with room from an earlier use when there is one,
-  // into b.
+  // Puts an empty buffer into b: the roomiest of those given back, if any,
+  // so that a buffer that grew large is taken again for large contents.
   void take(ByteBuffer& b);
   void give(ByteBuffer& b);
 

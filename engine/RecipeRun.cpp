@@ -560,14 +560,14 @@ class ParallelChain {
       terms[k] = TerminatorFor(recipe_.steps[k].terminator,
                                k == 0 ? std::string(reader_.terminator()) : terms[k - 1]);
     std::vector<PieceBoundary> at = starts;
-    ByteBuffer other;
+    PooledBuffer other(&buffers_);
     std::vector<std::size_t> stops[2];  // of the lines in spare and other
     for (std::string_view rest = c.bytes->view(); !rest.empty();) {
       std::string_view in = rest.substr(0, BlockLength(rest, kBlockBytes));
       rest.remove_prefix(in.size());
       for (std::size_t k = 0; k < n; ++k) {
         const bool last = k + 1 == n;
-        ByteBuffer& to = last ? *out->bytes : k % 2 == 0 ? *out->spare : other;
+        ByteBuffer& to = last ? *out->bytes : k % 2 == 0 ? *out->spare : *other;
         std::vector<std::size_t>* ends = last ? nullptr : &stops[k % 2];
         if (!last) {
           to.clear();
