@@ -36,30 +36,51 @@ std::size_t Pages(std::size_t bytes) {
   constexpr std::size_t kPage = 4096;
   return (bytes + kPage - 1) / kPage * kPage;
 }
+// Smaller buffers come from the heap: a run keeps several of a few lines'
+// length for each chunk, and mapping and unmapping them every time costs
+// system calls and, once threads share the memory, a flush of every core's
+// address cache.
+constexpr bool Mapped(std::size_t capacity) {
+  return capacity >= (std::size_t(1) << 17);
+}
 #endif
 }  // namespace
 
 ByteBuffer::~ByteBuffer() {
   if (data_ == nullptr) return;
 #ifdef QUORLIN_MAPPED_BUFFERS
-  ::munmap(data_, capacity_);
-#else
-  std::free(data_);
+  if (Mapped(capacity_)) {
+    ::munmap(data_, capacity_);
+    return;
+  }
 #endif
+  std::free(data_);
 }
 
 void ByteBuffer::grow(std::size_t capacity) {
   if (capacity <= capacity_) return;
 #ifdef QUORLIN_MAPPED_BUFFERS
-  capacity = Pages(capacity);
-  void* p = data_ == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
-                                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                             : ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-#else
+  if (Mapped(capacity)) {
+    capacity = Pages(capacity);
+    void* p;
+    if (data_ != nullptr && Mapped(capacity_)) {
+      p = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+      if (p == MAP_FAILED) throw std::bad_alloc();
+    } else {
+      p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p == MAP_FAILED) throw std::bad_alloc();
+      if (data_ != nullptr) {  // from the heap: moved once
+        std::memcpy(p, data_, size_);
+        std::free(data_);
+      }
+    }
+    data_ = static_cast<char*>(p);
+    capacity_ = capacity;
+    return;
+  }
+#endif
   void* p = std::realloc(data_, capacity);
   if (p == nullptr) throw std::bad_alloc();
-#endif
   data_ = static_cast<char*>(p);
   capacity_ = capacity;
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 // The engine's byte buffer for large, growing contents, and a pool that hands
-// buffers out again. On Linux a buffer is mapped memory that grows by
-// remapping its pages, never by copying them, and pages not yet written take
-// no memory; elsewhere (and under the address and thread sanitizers) it is
-// reallocated. Growing never initialises the bytes it adds.
+// buffers out again. On Linux a buffer of 128 kB or more is mapped memory
+// that grows by remapping its pages, never by copying them, and pages not yet
+// written take no memory; smaller ones, and all of them elsewhere (and under
+// the address and thread sanitizers), are reallocated. Growing never
+// initialises the bytes it adds.
 #pragma once
 
 #include <cstddef>

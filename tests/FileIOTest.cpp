@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -18,6 +19,7 @@
 
 #include "OtherUser.h"
 #include "engine/BlockLines.h"
+#include "engine/ByteBuffer.h"
 #include "engine/DocumentReading.h"
 #include "engine/FileError.h"
 #include "engine/Files.h"
@@ -196,6 +198,43 @@ TEST(LongInput, ReadInLinearTime) {
     EXPECT_EQ(lines, row.lines);
     EXPECT_EQ(firstLength, row.firstLength);
     EXPECT_EQ(LineList::fromBytes(row.text).size(), row.lines);
+  }
+}
+
+// A buffer keeps its bytes however it grows: in steps small and large from
+// the heap into mapped memory, by resizing, and swapped with one held
+// elsewhere, as the runs' pools hand buffers from chunk to chunk.
+TEST(ByteBuffer, KeepsItsBytesAsItGrows) {
+  for (const std::size_t step :
+       {std::size_t(1), std::size_t(4093), std::size_t(70000), std::size_t(300000)}) {
+    SCOPED_TRACE(step);
+    std::mt19937 rng{static_cast<unsigned>(step)};
+    ByteBuffer b, small;
+    small.append("kept");
+    std::string want;
+    for (int i = 0; want.size() < 600000; ++i) {
+      std::string piece(step, '\0');
+      for (char& c : piece) c = char(rng());
+      if (i % 2 == 0) {
+        b.append(piece);
+      } else {
+        std::memcpy(b.room(piece.size()), piece.data(), piece.size());
+        b.commit(piece.size());
+      }
+      want += piece;
+      if (i == 3) {  // there and back, both kept
+        b.swap(small);
+        small.swap(b);
+      }
+    }
+    EXPECT_EQ(b.view(), want);
+    EXPECT_EQ(small.view(), "kept");
+    b.resize(want.size() * 2);
+    b.truncate(want.size() - 1);
+    want.pop_back();
+    b.swap(small);
+    EXPECT_EQ(small.view(), want);
+    EXPECT_EQ(b.view(), "kept");
   }
 }
 
