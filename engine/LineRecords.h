@@ -114,16 +114,12 @@ class RecordedLines final : public LineSource {
       const std::string_view rest = data_.substr(pos_, limit - pos_);
       limit = pos_ + QuorlinUtils::FindTagBracket(rest);
     }
-    // The first line that ends at or after the limit: mostly a few lines on,
-    // so found in steps that double before the search between them.
-    std::size_t lo = i_, hi = i_;
-    for (std::size_t step = 1; hi < stops_.size() && stops_[hi] < limit; step *= 2) {
-      lo = hi + 1;
-      hi += step;
-    }
-    const auto from = stops_.begin() + std::ptrdiff_t(lo);
-    const auto to = stops_.begin() + std::ptrdiff_t(std::min(hi, stops_.size()));
-    const auto j = std::size_t(std::lower_bound(from, to, limit) - stops_.begin());
+    // The first line that ends at or after the limit: mostly a few lines on.
+    // Each stop is passed once in the whole run, so a plain walk costs less
+    // than a search, whose branches no processor foresees.
+    const std::size_t* const stops = stops_.data();
+    std::size_t j = i_;
+    while (j < stops_.size() && stops[j] < limit) ++j;
     if (j == i_) return {};
     const std::size_t cut = stops_[j - 1] + termLength_;
     const std::string_view lines = data_.substr(pos_, cut - pos_);
