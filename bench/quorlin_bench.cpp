@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // quorlin-bench: times quorlin-batch against the GNU tool doing the same job on
 // a generated 1,000,000-line text, running the two in alternation, and prints
-// the median of each and their ratio (below 1.0: quorlin-batch is faster).
+// the median of each and the median of their ratio in each round (below 1.0:
+// quorlin-batch is faster); every ratio below is taken so.
 // Then the streaming actions at -j 1 against cat copying the same text (the
 // copy floor; --only cat for these alone); the same actions with
 // --encoding utf8 against the byte rules (processor seconds; --only utf8); the same for one 100 MB
@@ -92,6 +93,16 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+// The median of a[r] / b[r] over the rounds r: the two were run one after the
+// other in each round, so a change in the machine's load from one round to
+// the next (common on a shared machine) falls on both.
+double PairedMedian(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> ratios;
+  for (std::size_t r = 0; r < a.size() && r < b.size(); ++r)
+    ratios.push_back(b[r] > 0 ? a[r] / b[r] : 0.0);
+  return Median(std::move(ratios));
+}
+
 struct Job {
   std::string name;
   std::string quorlinArgs;
@@ -133,7 +144,7 @@ int Jobs(const std::string& batch, const std::string& baseline, const std::files
       two.push_back(TimeCommand(command(batch, 2), &rss));
       if (!baseline.empty()) base.push_back(TimeCommand(command(baseline, 0)));
     }
-    const double ratio = Median(one) / Median(two);
+    const double ratio = PairedMedian(one, two);
     allMet = allMet && ratio >= 1.6;
     std::printf("%-12s %9.2f %9.2f %9.0f %7.2f %7.2f %8.0f MB", job.name, Median(one), Median(two),
                 mb / Median(two), ratio, 1.6, rss / 1024.0);
@@ -182,7 +193,8 @@ int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs)
   std::printf(
       "text: %s, %.1f MB, output to %s; %d runs each, in alternation; medians of\n"
       "elapsed and processor seconds (user and system; a shared machine stretches the\n"
-      "first, not the second); -j %u is every core, the default\n",
+      "first, not the second), ratios the median of each round's; -j %u is every core,\n"
+      "the default\n",
       text.c_str(), mb, out.c_str(), runs, cores);
   // The runs at one -j: the recipe, each step alone, the five processes.
   struct Side {
@@ -233,19 +245,19 @@ int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs)
     row("recipe", side.recipe);
     const Times& s = side.alone[slowest];
     const bool a = ratio("recipe / slowest step alone, " + j + ":",
-                         Median(side.recipe.elapsed) / Median(s.elapsed),
-                         Median(side.recipe.cpu) / Median(s.cpu), 1.3, true);
+                         PairedMedian(side.recipe.elapsed, s.elapsed),
+                         PairedMedian(side.recipe.cpu, s.cpu), 1.3, true);
     const bool b = ratio("recipe / five processes, " + j + ":",
-                         Median(side.recipe.elapsed) / Median(side.chained.elapsed),
-                         Median(side.recipe.cpu) / Median(side.chained.cpu), 0.35, true);
+                         PairedMedian(side.recipe.elapsed, side.chained.elapsed),
+                         PairedMedian(side.recipe.cpu, side.chained.cpu), 0.35, true);
     // The targets hold for the program as it is run, with every core.
     if (side.jobs == cores) allMet = allMet && a && b;
     if (side.jobs == 1) one = &side.recipe;
   }
   const Times& withTwo = cores == 2 ? sides.front().recipe : two;
   if (one != nullptr) {
-    allMet = ratio("recipe -j 1 / recipe -j 2:", Median(one->elapsed) / Median(withTwo.elapsed),
-                   Median(one->cpu) / Median(withTwo.cpu), 1.6, false) &&
+    allMet = ratio("recipe -j 1 / recipe -j 2:", PairedMedian(one->elapsed, withTwo.elapsed),
+                   PairedMedian(one->cpu, withTwo.cpu), 1.6, false) &&
              allMet;
   }
   std::filesystem::remove(out);
@@ -319,7 +331,7 @@ int main(int argc, char** argv) {
       tq.push_back(TimeCommand(qc, &rssQ));
       tg.push_back(TimeCommand(gc, &rssG));
     }
-    const double mq = Median(tq), mg = Median(tg), ratio = mq / mg;
+    const double mq = Median(tq), mg = Median(tg), ratio = PairedMedian(tq, tg);
     allMet = allMet && ratio <= job.target;
     std::printf("%-11s %10.3f %10.3f %7.2f %7.2f  %s%s\n", job.name.c_str(), mq, mg, ratio,
                 job.target, job.gnu.c_str(), ratio <= job.target ? "" : "   (above target)");
@@ -395,12 +407,12 @@ int main(int argc, char** argv) {
       tb.push_back(TimeCommand(command(baseline), nullptr, &cpu));
       cb.push_back(cpu);
     }
-    const double mq = Median(tq), mc = Median(tc), ratio = mq / mc;
+    const double mq = Median(tq), mc = Median(tc), ratio = PairedMedian(tq, tc);
     allMet = allMet && ratio <= 2.0;
     std::printf("%-11s %10.3f %10.3f %7.2f %7.2f %9.2f %8.2f", job.name, mq, mc, ratio, 2.0,
-                Median(cq) / Median(cc2), ddSeconds > 0 ? mq / ddSeconds : 0.0);
+                PairedMedian(cq, cc2), ddSeconds > 0 ? mq / ddSeconds : 0.0);
     if (!baseline.empty())
-      std::printf("  %10.3f %5.2f %4.2f", Median(tb), Median(tb) / mc, Median(cb) / Median(cc2));
+      std::printf("  %10.3f %5.2f %4.2f", Median(tb), PairedMedian(tb, tc), PairedMedian(cb, cc2));
     std::printf("  %s%s\n", job.args, ratio <= 2.0 ? "" : "   (above target)");
   }
   std::filesystem::remove(copyQ);
@@ -480,7 +492,7 @@ int main(int argc, char** argv) {
       tq.push_back(TimeCommand(job.quorlin));
       tg.push_back(TimeCommand(job.gnu));
     }
-    const double mq = Median(tq), mg = Median(tg), ratio = mq / mg;
+    const double mq = Median(tq), mg = Median(tg), ratio = PairedMedian(tq, tg);
     allMet = allMet && ratio <= 3.0;
     std::printf("%-11s %10.3f %10.3f %7.2f %7.2f  %s%s\n", job.name.c_str(), mq, mg, ratio, 3.0,
                 "tr a-z A-Z, one 100 MB line", ratio <= 3.0 ? "" : "   (above target)");
