@@ -71,6 +71,15 @@ double TimeCommand(const std::string& cmd, long* maxRssKb = nullptr, double* cpu
   return std::chrono::duration<double>(t1 - t0).count();
 }
 
+// TimeCommand with the command's outputs removed first, outside the timing:
+// replacing a large file would time, inside the run, the freeing of the last
+// run's pages (in /dev/shm) or the wait for their write-back (on a disk).
+double TimeFresh(const std::vector<std::string>& outputs, const std::string& cmd,
+                 long* maxRssKb = nullptr, double* cpu = nullptr) {
+  for (const std::string& f : outputs) std::filesystem::remove(f);
+  return TimeCommand(cmd, maxRssKb, cpu);
+}
+
 // A file of lines made by make(i), unless it is there already.
 template <class F>
 void GenerateLines(const std::string& path, long lines, F make) {
@@ -140,9 +149,9 @@ int Jobs(const std::string& batch, const std::string& baseline, const std::files
     std::vector<double> one, two, base;
     long rss = 0;
     for (int r = 0; r < runs; ++r) {
-      one.push_back(TimeCommand(command(batch, 1)));
-      two.push_back(TimeCommand(command(batch, 2), &rss));
-      if (!baseline.empty()) base.push_back(TimeCommand(command(baseline, 0)));
+      one.push_back(TimeFresh({out}, command(batch, 1)));
+      two.push_back(TimeFresh({out}, command(batch, 2), &rss));
+      if (!baseline.empty()) base.push_back(TimeFresh({out}, command(baseline, 0)));
     }
     const double ratio = PairedMedian(one, two);
     allMet = allMet && ratio >= 1.6;
@@ -183,9 +192,9 @@ int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs)
   // Elapsed and processor seconds of each kind of run, by run.
   struct Times {
     std::vector<double> elapsed, cpu;
-    void add(const std::string& cmd) {
+    void add(const std::string& cmd, const std::vector<std::string>& outputs) {
       double c = 0;
-      elapsed.push_back(TimeCommand(cmd, nullptr, &c));
+      elapsed.push_back(TimeFresh(outputs, cmd, nullptr, &c));
       cpu.push_back(c);
     }
   };
@@ -209,18 +218,20 @@ int Recipe(const std::string& batch, const std::filesystem::path& dir, int runs)
   for (int r = 0; r < runs; ++r) {
     for (Side& side : sides) {
       const std::string j = " -j " + std::to_string(side.jobs);
-      side.recipe.add(run("--recipe '" + recipe + "'" + j, text, out));
-      for (std::size_t k = 0; k < n; ++k) side.alone[k].add(run(steps[k] + j, text, out));
+      side.recipe.add(run("--recipe '" + recipe + "'" + j, text, out), {out});
+      for (std::size_t k = 0; k < n; ++k) side.alone[k].add(run(steps[k] + j, text, out), {out});
       // The five processes, each step's output the next one's input.
       std::string cmd, in = text;
+      std::vector<std::string> made;
       for (std::size_t k = 0; k < n; ++k) {
         const std::string into = (to / ("quorlin-step-" + std::to_string(k) + ".txt")).string();
         cmd += (k > 0 ? " && " : "") + run(steps[k] + j, in, into);
+        made.push_back(into);
         in = into;
       }
-      side.chained.add(cmd);
+      side.chained.add(cmd, made);
     }
-    if (cores != 2) two.add(run("--recipe '" + recipe + "' -j 2", text, out));
+    if (cores != 2) two.add(run("--recipe '" + recipe + "' -j 2", text, out), {out});
   }
   auto row = [](const std::string& what, const Times& t) {
     std::printf("  %-58s %7.2f s %7.2f s cpu\n", what.c_str(), Median(t.elapsed), Median(t.cpu));
@@ -358,9 +369,10 @@ int main(int argc, char** argv) {
   // so its time is shown beside cat's as the floor of such a program.
   //
   // These outputs go to memory when they can (/dev/shm), as those of the
-  // recipe and -j runs: on a disk, replacing the last run's output waits for
-  // its write-back, which times the disk and the order of the runs (by turns
-  // 1.4 and 3 times cat's time for the same program) rather than the copying.
+  // recipe and -j runs, and each is removed before its run: on a disk,
+  // replacing the last run's output waits for its write-back, which times the
+  // disk and the order of the runs (by turns 1.4 and 3 times cat's time for
+  // the same program) rather than the copying.
   const std::filesystem::path shm = "/dev/shm";
   const std::filesystem::path copyDir = std::filesystem::is_directory(shm) ? shm : dir;
   const std::string copyQ = (copyDir / "quorlin-out-copy.txt").string();
@@ -370,10 +382,10 @@ int main(int argc, char** argv) {
     const std::string dd = "dd bs=256k status=none if='" + text + "' of='" + copyG + "'";
     const std::string cc = "cat < '" + text + "' > '" + copyG + "'";
     std::vector<double> td, tc;
-    TimeCommand(dd);
+    TimeFresh({copyG}, dd);
     for (int r = 0; r < runs; ++r) {
-      td.push_back(TimeCommand(dd));
-      tc.push_back(TimeCommand(cc));
+      td.push_back(TimeFresh({copyG}, dd));
+      tc.push_back(TimeFresh({copyG}, cc));
     }
     ddSeconds = Median(td);
     ddCat = ddSeconds / Median(tc);
@@ -395,16 +407,16 @@ int main(int argc, char** argv) {
     };
     const std::string cc = "cat < '" + text + "' > '" + copyG + "'";
     std::vector<double> tq, tc, tb, cq, cc2, cb;
-    TimeCommand(command(batch));
-    TimeCommand(cc);
+    TimeFresh({copyQ}, command(batch));
+    TimeFresh({copyG}, cc);
     for (int r = 0; r < runs; ++r) {
       double cpu = 0;
-      tq.push_back(TimeCommand(command(batch), nullptr, &cpu));
+      tq.push_back(TimeFresh({copyQ}, command(batch), nullptr, &cpu));
       cq.push_back(cpu);
-      tc.push_back(TimeCommand(cc, nullptr, &cpu));
+      tc.push_back(TimeFresh({copyG}, cc, nullptr, &cpu));
       cc2.push_back(cpu);
       if (baseline.empty()) continue;
-      tb.push_back(TimeCommand(command(baseline), nullptr, &cpu));
+      tb.push_back(TimeFresh({copyQ}, command(baseline), nullptr, &cpu));
       cb.push_back(cpu);
     }
     const double mq = Median(tq), mc = Median(tc), ratio = PairedMedian(tq, tc);
