@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "engine/ChangeRun.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <optional>
 #include <type_traits>
 
@@ -19,6 +21,29 @@ namespace quorlin {
 namespace QU = QuorlinUtils;
 
 namespace {
+
+// The length of the whole lines at the start of lines (each with its break)
+// that come out the same expanded (and cut at cap columns) byte by byte as
+// character by character in UTF-8: those where no byte above 127 comes
+// before a tab, or before the cut.
+std::size_t AlikeInUtf8(std::string_view lines, std::size_t cap) {
+  const char* const base = lines.data();
+  const char* const end = base + lines.size();
+  for (std::size_t at = 0;;) {
+    const std::size_t high = at + QU::FirstNonAscii(lines.substr(at));
+    if (high == lines.size()) return high;
+    const std::size_t start = QU::EndOfLastLine(lines.substr(0, high));
+    const auto stop = std::size_t(FindLineBreak(base + high, end) - base);
+    // Columns are never fewer than bytes: a cut within the first cap bytes
+    // comes before the byte.
+    const bool alike = cap == LineShape().cap
+                           ? std::memchr(base + high, '\t', stop - high) == nullptr
+                           : high - start >= cap;
+    if (!alike) return start;
+    if (stop == lines.size()) return stop;
+    at = stop + 1;  // a CR LF's LF is ASCII and ends no line of its own here
+  }
+}
 
 // The run over the lines of a source into a sink. Made for the concrete
 // source and sink of the batch program as well as for any other, so that the
@@ -241,9 +266,10 @@ RunResult Run<Source, Sink>::execute() {
 template <class Source, class Sink>
 typename Run<Source, Sink>::Bulk Run<Source, Sink>::bulkOf(const RunPlan& plan, bool counting,
                                                            bool possible) {
-  // What the run tells line by line (figures, the line before, characters)
-  // keeps it line by line.
-  if (!possible || counting || plan.trackBlank || plan.utf8 || plan.retainPassingOnly ||
+  // What the run tells line by line (figures, the line before) keeps it line
+  // by line. Under UTF-8 only lines that come out alike in bytes go many at
+  // once (bulkLines).
+  if (!possible || counting || plan.trackBlank || plan.retainPassingOnly ||
       plan.actionKind == ActionKind::WholeText)
     return Bulk::None;
   const bool everyLine = plan.test.kind == TestCode::Passes;
@@ -279,16 +305,24 @@ void Run<Source, Sink>::bulkLines() {
       // case and terminator go on as they are, with the places they end;
       // those longer than the cap are cut.
       if (shape.fold == '\0' && !source_.mayHoldTabs() &&
-          source_.terminator() == sink_.terminator()) {
+          source_.terminator() == sink_.terminator() &&
+          (!plan_.utf8 || AlikeInUtf8(lines, shape.cap) == lines.size())) {
         copyRecorded(lines, shape.cap);
         continue;
       }
     }
+    // Under UTF-8, the lines before the first that is not alike go many at
+    // once; that line takes its own step. alike: where it starts in lines.
+    constexpr std::size_t kNone = std::string_view::npos;
+    std::size_t alike = plan_.utf8 ? AlikeInUtf8(lines, shape.cap) : kNone;
     while (!lines.empty()) {
+      const std::size_t whole = std::min(alike, lines.size());
       std::size_t count = 0;
-      const std::size_t taken = sink_.writeLines(lines, shape, count);
+      const std::size_t taken =
+          whole > 0 ? sink_.writeLines(lines.substr(0, whole), shape, count) : 0;
       number_ += static_cast<long long>(count);
       lines.remove_prefix(taken);
+      if (alike != kNone) alike -= taken;
       if (taken == 0) {
         const auto stop =
             std::size_t(FindLineBreak(lines.data(), lines.data() + lines.size()) - lines.data());
@@ -297,7 +331,9 @@ void Run<Source, Sink>::bulkLines() {
         facts.hasTab = line.find('\t') != std::string_view::npos;
         facts.hasKey = bulk_ == Bulk::UntilKey ? 0 : -1;
         step(line, facts);
-        lines.remove_prefix(TerminatorAt(lines, stop).size() + stop);
+        const std::size_t passed = TerminatorAt(lines, stop).size() + stop;
+        lines.remove_prefix(passed);
+        if (alike != kNone) alike = alike < passed ? AlikeInUtf8(lines, shape.cap) : alike - passed;
       }
     }
   }
@@ -449,7 +485,8 @@ void Run<Source, Sink>::actionStep(Current& cur, bool passes) {
   if (plan_.actionKind == ActionKind::InLine) {
     if (plan_.action.kind == ActionCode::NoChange || plan_.action.kind == ActionCode::None)
       emitUnchanged(cur);
-    else if (plan_.truncatedAt > 0 && !cur.expanded && cur.raw.size() > plan_.truncatedAt)
+    else if (plan_.truncatedAt > 0 && !plan_.utf8 && !cur.expanded &&
+             cur.raw.size() > plan_.truncatedAt)
       emit(expand(cur.raw.substr(0, plan_.truncatedAt), expanded_, false)
                .substr(0, plan_.truncatedAt));
     else

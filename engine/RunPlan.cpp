@@ -160,8 +160,9 @@ std::shared_ptr<const RunPlan> RunPlan::make(const ChangeRequest& request,
   p.stopsAtFirstLine = actionRow != nullptr && actionRow->context == Context::MayStop &&
                        (p.action.lastCharPos < 1 || p.action.lastCharPos < p.action.firstCharPos);
   // Truncation in bytes reads no further than its length: the first n
-  // columns of a line with its tabs expanded come from its first n bytes.
-  if (request.action == ActionCode::Truncate && !utf8 && p.action.lineLength > 0)
+  // columns of a line with its tabs expanded come from its first n bytes (in
+  // UTF-8, from the first n of a line of ASCII).
+  if (request.action == ActionCode::Truncate && p.action.lineLength > 0)
     p.truncatedAt = static_cast<std::size_t>(p.action.lineLength);
   if (request.action == ActionCode::Sort && request[Field::FirstCharPos].filled)
     p.sortFrom = static_cast<std::size_t>(std::max(p.action.firstCharPos, 1LL));

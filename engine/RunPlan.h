@@ -74,8 +74,8 @@ struct RunPlan {
   bool retainPassingOnly = false;
   bool utf8 = false;  // the text is read as UTF-8 characters
   OutputCase outputCase = OutputCase::AsIs;
-  // Action 16 in bytes: how many bytes of a line with its tabs expanded it
-  // keeps (0: not that action).
+  // Action 16: how many columns of a line with its tabs expanded it keeps
+  // (0: not that action); columns are bytes, or UTF-8 characters.
   std::size_t truncatedAt = 0;
   std::size_t sortFrom = 1;  // the sort's first key position (action 32), from 1, in characters
 

@@ -455,6 +455,13 @@ TEST_F(BatchTest, TheEncodingSaysWhatACharacterIs) {
        "caf\xC3\xA9\n\xE2\x82\xAC"
        "5\n"},
       {"--encoding utf8 --lower", "\xC3\x89T\xC3\x89\n", "\xC3\x89t\xC3\x89\n"},
+      // Lines after the first, which go many at once where bytes and
+      // characters give the same: a character before a tab or a cut.
+      {"--encoding utf8 -a 16 -n 4", "x\nabc\xC3\xA9z\nabcd\xC3\xA9\n\tb\xC3\xA9\n",
+       "x\nabc\xC3\xA9\nabcd\n    \n"},
+      {"--encoding utf8", "x\n\xC3\xA9\ty\ny\t\xC3\xA9\tz\n",
+       "x\n\xC3\xA9       y\ny       \xC3\xA9       z\n"},
+      {"--encoding utf8 --upper", "x\ncaf\xC3\xA9\tb\n", "X\nCAF\xC3\xA9    B\n"},
   };
   for (const auto& row : rows) {
     const Result r = Batch(row.args, row.input);

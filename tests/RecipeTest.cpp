@@ -98,8 +98,11 @@ Outcome RunLinesOf(const Recipe& recipe, const std::string& text) {
 // Texts of words the recipes look for, blank lines, tags across lines and
 // repeated lines, ended with one terminator throughout or a mix.
 std::string Text(Rng& rng) {
+  // clang-format off
   static const std::vector<std::string> kWords = {
-      "alpha", "key", "KEY", "DEBUG", "<b>", "x</b>", "<i", "tail>", "\t", "  ", "42", "\xe9t\xe9"};
+      "alpha", "key", "KEY", "DEBUG", "<b>", "x</b>", "<i", "tail>", "\t", "  ", "42",
+      "\xe9t\xe9", "\xc3\xa9t\xc3\xa9"};  // stray bytes under UTF-8, and characters
+  // clang-format on
   static const char* const kBreaks[] = {"\n", "\r\n", "\r"};
   const int kind = rng.below(4);
   std::vector<std::string> made;
@@ -169,6 +172,9 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
        "-a replace-key -k l -r ll\n-a truncate -n 9\n"},
       {"a stop after a step that may delete every line",
        "-t lacks-key -k alpha -a delete-line\n-a delete-range --first-char 0 --last-char 0\n"},
+      {"characters, not bytes, cut and expanded under UTF-8",
+       "encoding utf8\n-a no-change\n-a truncate -n 6\n-a replace-key -k key -r $'\\t'\n"
+       "-a truncate -n 9\n"},
       {"forced terminators in turn",
        "--crlf\n-a pad-end -n 6 --lf\n-a split-before-key -k a -c\n-t shorter-than -n 3 -a "
        "delete-line\n"},

@@ -2,7 +2,12 @@
 #include "textutil/Utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "textutil/QuorlinUtils.h"
 
@@ -77,6 +82,22 @@ std::size_t Utf8CharStart(std::string_view bytes, std::size_t i) {
 
 std::size_t Utf8LastCharLength(std::string_view bytes) {
   return bytes.size() - Utf8CharStart(bytes, bytes.size() - 1);
+}
+
+std::size_t FirstNonAscii(std::string_view bytes) {
+  const char* const p = bytes.data();
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const auto high = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+    if (high != 0) return i + static_cast<std::size_t>(std::countr_zero(high));
+  }
+#endif
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) > 127) return i;
+  return n;
 }
 
 std::size_t CountUtf8Chars(std::string_view bytes, std::size_t limit, std::size_t* end) {

@@ -43,6 +43,9 @@ inline bool AllAscii(std::string_view bytes) {
   return (high & 0x8080808080808080ULL) == 0;
 }
 
+// The offset of the first byte above 127 in bytes, or bytes.size().
+std::size_t FirstNonAscii(std::string_view bytes);
+
 // One character at the start of some bytes.
 struct Utf8Char {
   char32_t codePoint = 0;  // a stray byte's own value
