@@ -313,8 +313,11 @@ void Run<Source, Sink>::bulkLines() {
     }
     // Under UTF-8, the lines before the first that is not alike go many at
     // once; that line takes its own step. alike: where it starts in lines.
+    // After a run of lines none of which is alike, one after another, the
+    // rest of these take their steps without being looked at first.
     constexpr std::size_t kNone = std::string_view::npos;
     std::size_t alike = plan_.utf8 ? AlikeInUtf8(lines, shape.cap) : kNone;
+    int unlike = 0;
     while (!lines.empty()) {
       const std::size_t whole = std::min(alike, lines.size());
       std::size_t count = 0;
@@ -323,17 +326,23 @@ void Run<Source, Sink>::bulkLines() {
       number_ += static_cast<long long>(count);
       lines.remove_prefix(taken);
       if (alike != kNone) alike -= taken;
+      if (taken > 0) unlike = 0;
       if (taken == 0) {
-        const auto stop =
-            std::size_t(FindLineBreak(lines.data(), lines.data() + lines.size()) - lines.data());
+        bool tabs = false, high = false;
+        const auto stop = std::size_t(
+            FindLineEnd(lines.data(), lines.data() + lines.size(), tabs, high) - lines.data());
         const std::string_view line = lines.substr(0, stop);
         LineFacts facts;
-        facts.hasTab = line.find('\t') != std::string_view::npos;
+        facts.hasTab = tabs;
+        facts.hasHigh = static_cast<signed char>(high ? 1 : 0);
         facts.hasKey = bulk_ == Bulk::UntilKey ? 0 : -1;
         step(line, facts);
         const std::size_t passed = TerminatorAt(lines, stop).size() + stop;
         lines.remove_prefix(passed);
-        if (alike != kNone) alike = alike < passed ? AlikeInUtf8(lines, shape.cap) : alike - passed;
+        if (alike != kNone) {
+          unlike = alike == 0 ? unlike + 1 : 0;
+          alike = unlike > 16 ? 0 : alike < passed ? AlikeInUtf8(lines, shape.cap) : alike - passed;
+        }
       }
     }
   }
