@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 #include <optional>
 #include <type_traits>
 
@@ -32,14 +31,14 @@ std::size_t AlikeInUtf8(std::string_view lines, std::size_t cap) {
   for (std::size_t at = 0;;) {
     const std::size_t high = at + QU::FirstNonAscii(lines.substr(at));
     if (high == lines.size()) return high;
-    const std::size_t start = QU::EndOfLastLine(lines.substr(0, high));
-    const auto stop = std::size_t(FindLineBreak(base + high, end) - base);
-    // Columns are never fewer than bytes: a cut within the first cap bytes
-    // comes before the byte.
-    const bool alike = cap == LineShape().cap
-                           ? std::memchr(base + high, '\t', stop - high) == nullptr
-                           : high - start >= cap;
-    if (!alike) return start;
+    bool tabAfter = false, more = false;  // a tab from the byte to the line's end
+    const auto stop = std::size_t(FindLineEnd(base + high, end, tabAfter, more) - base);
+    const auto start = [&] { return QU::EndOfLastLine(lines.substr(0, high)); };
+    if (cap == LineShape().cap) {
+      if (tabAfter) return start();
+    } else if (high - start() < cap) {  // columns are never fewer than bytes
+      return start();
+    }
     if (stop == lines.size()) return stop;
     at = stop + 1;  // a CR LF's LF is ASCII and ends no line of its own here
   }
