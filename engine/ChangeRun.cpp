@@ -66,7 +66,9 @@ class Run {
         previousBlank_(start.lastTestedBlank),
         insideTag_(start.insideTag),
         skipFirst_(start.firstLineJoined),
-        bulk_(bulkOf(plan, counting_, source.givesLines() && sink.takesLines())) {}
+        bulk_(bulkOf(plan, counting_, source.givesLines() && sink.takesLines())),
+        deletesKeyLines_(bulk_ == Bulk::UntilKey && plan.test.kind == TestCode::HasKey &&
+                         plan.action.kind == ActionCode::DeleteLine) {}
 
   RunResult execute();
   // What the run leaves to the lines after the ones it read.
@@ -142,6 +144,7 @@ class Run {
   std::optional<SortStore> sort_;
   std::optional<SeenLines> seen_;
   const Bulk bulk_;
+  const bool deletesKeyLines_;  // every line that holds the key goes, and nothing else
 
   // Per-line buffers, reused so that the common line costs no allocation.
   ByteBuffer expanded_, nextExpanded_;
@@ -296,6 +299,11 @@ void Run<Source, Sink>::bulkLines() {
   if (bulk_ == Bulk::All && plan_.truncatedAt > 0) shape.cap = plan_.truncatedAt;
   for (;;) {
     if (bulk_ == Bulk::UntilBracket && insideTag_) return;
+    if constexpr (std::is_same_v<Source, RecordedLines>) {
+      // Lines that hold the key, when those go: passed without a step.
+      if (deletesKeyLines_)
+        while (source_.skipKeyLine()) ++number_;
+    }
     std::string_view lines =
         source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
     if (lines.empty()) return;

@@ -129,6 +129,14 @@ class RecordedLines final : public LineSource {
     pos_ = cut;
     return lines;
   }
+  // Passes the next line when it holds the key watched for; whether it did.
+  bool skipKeyLine() {
+    if (i_ == stops_.size() || !key_.active() || pattern_.active()) return false;
+    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+    if (nextKey_ >= stops_[i_]) return false;
+    pos_ = stops_[i_++] + termLength_;
+    return true;
+  }
   // The lines the last nextLines handed out: their stops, how many, where
   // they start, whether they may hold a tab, and their terminator.
   const std::size_t* lastStops() const { return stops_.data() + lastFirst_; }

@@ -169,7 +169,7 @@ TEST(Recipe, RunsAsItsStepsOneAfterAnother) {
        "-a pad-end -n 12\n"},
       {"cuts and keys in turn",
        "-a replace-key -k 2 -r @\n-a truncate -n 7\n-t contains-key -k key -a delete-line\n"
-       "-a replace-key -k l -r ll\n-a truncate -n 9\n"},
+       "-a replace-key -k l -r ll\n-a truncate -n 9\n-t contains-key -k ll -a append -r ';'\n"},
       {"a stop after a step that may delete every line",
        "-t lacks-key -k alpha -a delete-line\n-a delete-range --first-char 0 --last-char 0\n"},
       {"characters, not bytes, cut and expanded under UTF-8",
