@@ -437,6 +437,7 @@ void Run<Source, Sink>::report(std::uint64_t line, std::uint64_t taken, std::str
 template <class Source, class Sink>
 void Run<Source, Sink>::step(std::string_view raw, const LineFacts& facts) {
   ++number_;
+  if (deletesKeyLines_ && facts.hasKey == 1) return;
   // The line with its tabs expanded is made only when something reads it.
   Current cur{raw, raw, !facts.hasTab, facts, {}, false};
   if (plan_.actionKind == ActionKind::WholeText) {  // the test is not consulted
