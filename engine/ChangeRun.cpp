@@ -297,23 +297,44 @@ void Run<Source, Sink>::bulkLines() {
                : plan_.outputCase == OutputCase::Lower ? 'A'
                                                        : '\0';
   if (bulk_ == Bulk::All && plan_.truncatedAt > 0) shape.cap = plan_.truncatedAt;
+  constexpr bool kRecorded =
+      std::is_same_v<Source, RecordedLines> && std::is_same_v<Sink, RecordingSink>;
+  // Between the steps of a recipe, lines without tabs that keep their case
+  // and terminator go on as they are, with the places they end (copyable);
+  // stripping tags, a line inside a tag or with a "<" or ">" is stripped
+  // here without a step of its own.
+  bool copyable = false;
+  if constexpr (kRecorded)
+    copyable =
+        shape.fold == '\0' && !source_.mayHoldTabs() && source_.terminator() == sink_.terminator();
+  const bool stripsHere = copyable && bulk_ == Bulk::UntilBracket;
   for (;;) {
-    if (bulk_ == Bulk::UntilBracket && insideTag_) return;
+    if (bulk_ == Bulk::UntilBracket && insideTag_ && !stripsHere) return;
     if constexpr (std::is_same_v<Source, RecordedLines>) {
       // Lines that hold the key, when those go: passed without a step.
       if (deletesKeyLines_)
         while (source_.skipKeyLine()) ++number_;
     }
     std::string_view lines =
-        source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
-    if (lines.empty()) return;
-    if constexpr (std::is_same_v<Source, RecordedLines> && std::is_same_v<Sink, RecordingSink>) {
-      // Between the steps of a recipe: lines without tabs that keep their
-      // case and terminator go on as they are, with the places they end;
-      // those longer than the cap are cut.
-      if (shape.fold == '\0' && !source_.mayHoldTabs() &&
-          source_.terminator() == sink_.terminator() &&
-          (!plan_.utf8 || AlikeInUtf8(lines, shape.cap) == lines.size())) {
+        bulk_ == Bulk::UntilBracket && insideTag_
+            ? std::string_view()
+            : source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
+    if (lines.empty()) {
+      if constexpr (kRecorded) {
+        std::string_view line;
+        if (stripsHere && source_.takeLine(line)) {
+          ++number_;
+          tagBuf_.clear();
+          QU::AppendStripTags(tagBuf_, line, insideTag_);
+          sink_.write(tagBuf_);
+          continue;
+        }
+      }
+      return;
+    }
+    if constexpr (kRecorded) {
+      // Those longer than the cap are cut.
+      if (copyable && (!plan_.utf8 || AlikeInUtf8(lines, shape.cap) == lines.size())) {
         copyRecorded(lines, shape.cap);
         continue;
       }

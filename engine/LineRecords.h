@@ -82,17 +82,24 @@ class RecordedLines final : public LineSource {
     return next(line, facts);
   }
   bool next(std::string_view& line, LineFacts& facts) override {
-    if (i_ == stops_.size()) return false;
-    const std::size_t stop = stops_[i_++];
-    line = data_.substr(pos_, stop - pos_);
+    const std::size_t start = pos_;
+    if (!takeLine(line)) return false;
+    const std::size_t stop = start + line.size();
     facts.hasTab = tabs_ && std::memchr(line.data(), '\t', line.size()) != nullptr;
     facts.hasHigh = -1;
     facts.hasKey = -1;
     if (key_.active()) {
-      if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+      if (nextKey_ == kStale || nextKey_ < start) nextKey_ = key_.find(data_, start);
       facts.hasKey = nextKey_ < stop ? 1 : 0;
     }
-    if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
+    if (pattern_.active()) facts.hasKey = pattern_.holds(data_, start, stop, facts.hasTab);
+    return true;
+  }
+  // The next line, without what next() tells of it.
+  bool takeLine(std::string_view& line) {
+    if (i_ == stops_.size()) return false;
+    const std::size_t stop = stops_[i_++];
+    line = data_.substr(pos_, stop - pos_);
     pos_ = stop + termLength_;
     return true;
   }
@@ -133,9 +140,8 @@ class RecordedLines final : public LineSource {
   bool skipKeyLine() {
     if (i_ == stops_.size() || !key_.active() || pattern_.active()) return false;
     if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
-    if (nextKey_ >= stops_[i_]) return false;
-    pos_ = stops_[i_++] + termLength_;
-    return true;
+    std::string_view line;
+    return nextKey_ < stops_[i_] && takeLine(line);
   }
   // The lines the last nextLines handed out: their stops, how many, where
   // they start, whether they may hold a tab, and their terminator.
