@@ -300,14 +300,18 @@ void Run<Source, Sink>::bulkLines() {
   constexpr bool kRecorded =
       std::is_same_v<Source, RecordedLines> && std::is_same_v<Sink, RecordingSink>;
   // Between the steps of a recipe, lines without tabs that keep their case
-  // and terminator go on as they are, with the places they end (copyable);
-  // stripping tags, a line inside a tag or with a "<" or ">" is stripped
-  // here without a step of its own.
+  // and terminator go on as they are, with the places they end (copyable).
+  // The lines between those are changed here without a step of their own:
+  // stripping tags, a line inside a tag or with a "<" or ">"; for an action
+  // on every line that looks for a plain key, a line that holds it.
   bool copyable = false;
   if constexpr (kRecorded)
     copyable =
         shape.fold == '\0' && !source_.mayHoldTabs() && source_.terminator() == sink_.terminator();
   const bool stripsHere = copyable && bulk_ == Bulk::UntilBracket;
+  const bool keyedHere = copyable && bulk_ == Bulk::UntilKey && plan_.watchKey &&
+                         plan_.test.kind == TestCode::Passes &&
+                         plan_.actionKind == ActionKind::InLine && !plan_.actionReadsCmpLine;
   for (;;) {
     if (bulk_ == Bulk::UntilBracket && insideTag_ && !stripsHere) return;
     if constexpr (std::is_same_v<Source, RecordedLines>) {
@@ -322,11 +326,15 @@ void Run<Source, Sink>::bulkLines() {
     if (lines.empty()) {
       if constexpr (kRecorded) {
         std::string_view line;
-        if (stripsHere && source_.takeLine(line)) {
+        if ((stripsHere || keyedHere) && source_.takeLine(line)) {
           ++number_;
-          tagBuf_.clear();
-          QU::AppendStripTags(tagBuf_, line, insideTag_);
-          sink_.write(tagBuf_);
+          if (stripsHere) {
+            tagBuf_.clear();
+            QU::AppendStripTags(tagBuf_, line, insideTag_);
+            sink_.write(tagBuf_);
+          } else {
+            sink_.write(ApplyInlineAction(plan_.action, line, {}, scratch_));
+          }
           continue;
         }
       }
