@@ -42,12 +42,13 @@ void KeyWatch::set(std::string_view key, bool caseBlind) {
   caseBlind_ = caseBlind && QuorlinUtils::UpperCase(key_) != QuorlinUtils::LowerCase(key_);
   misses_ = passed_ = 0;
   dense_ = false;
+  prepared_ = QuorlinUtils::PreparedKey(key_, caseBlind_);
   reset();
 }
 
 std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
   if (key_.size() < 2) return findFirstByte(bytes, from);
-  if (dense_) return QuorlinUtils::FindKeyFrom(bytes, key_, from, caseBlind_);
+  if (dense_) return prepared_.findFrom(bytes, from);
   // The places of the key's first byte (memchr leaps over the bytes between),
   // the whole key compared at each; when most of them turn out not to start
   // the key, the first and last bytes are looked for together from then on.
@@ -64,7 +65,7 @@ std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
     if (i == n) return at;
     if (++misses_ > 16 && misses_ * 32 > passed_) {  // a miss every 32 bytes or more often
       dense_ = true;
-      return QuorlinUtils::FindKeyFrom(bytes, key_, at + 1, caseBlind_);
+      return prepared_.findFrom(bytes, at + 1);
     }
     from = at + 1;
   }

@@ -48,6 +48,35 @@ TEST(KeySearches, FirstLastAndSetPositions) {
   EXPECT_EQ(FirstPosInSet("bc", "abcbc", false), 2u);  // key mode: the key position
 }
 
+// Every place of keys of 2 to 17 bytes, exact and folding A-Z, in a text of
+// few letters where their first and last bytes stand often, and at its very
+// end: the search by first and last byte and the prepared key against a look
+// at each place.
+TEST(KeySearches, PreparedAndPlainFindEveryPlace) {
+  std::string text;
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 500; ++i) {
+    seed = seed * 1103515245U + 12345U;
+    text += "aAbB-\xe1\xc1"[(seed >> 16) % 7];
+  }
+  for (const std::string key : {"ab", "aB-", "a-\xe1", "AbaBabAbaBabABab", "abababababababab-"}) {
+    for (const std::string& t : {text + key, text + key + "-"}) {
+      for (const bool fold : {false, true}) {
+        const PreparedKey prepared(key, fold);
+        auto same = [&](char a, char b) { return fold ? LowerAscii(a) == LowerAscii(b) : a == b; };
+        std::size_t expected = std::string::npos;
+        for (std::size_t from = t.size() + 1; from-- > 0;) {
+          if (from + key.size() <= t.size() &&
+              std::equal(key.begin(), key.end(), t.begin() + std::ptrdiff_t(from), same))
+            expected = from;
+          ASSERT_EQ(FindKeyFrom(t, key, from, fold), expected) << key << fold << from;
+          ASSERT_EQ(prepared.findFrom(t, from), expected) << key << fold << from;
+        }
+      }
+    }
+  }
+}
+
 TEST(KeySearches, OverlapCountsDifferBetweenNthAndCount) {
   EXPECT_EQ(NthKeyPos("xKxKx", "K", 2), 4u);
   EXPECT_EQ(NthKeyPos("xKx", "K", 2), 0u);

@@ -192,6 +192,53 @@ std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from
   return std::string_view::npos;
 }
 
+PreparedKey::PreparedKey(std::string_view key, bool foldAZ) : key_(key) {
+  const auto isLetter = [](char c) { return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'; };
+  fold_ = foldAZ && std::any_of(key.begin(), key.end(), isLetter);
+  if (key.size() < 2 || key.size() > 16) return;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const bool folded = fold_ && isLetter(key[i]);
+    block_[i] = folded ? char(key[i] | 0x20) : key[i];
+    mask_[i] = folded ? char(0x20) : char(0);
+  }
+  want_ = (1U << key.size()) - 1;
+}
+
+std::size_t PreparedKey::findFrom(std::string_view s, std::size_t from) const {
+  const std::size_t n = key_.size();
+#if defined(__SSE2__)
+  if (want_ != 0 && from <= s.size() && s.size() - from >= n + 31) {
+    // Sixteen places at a time where both the first and the last byte of the
+    // key stand (either case of a letter, when folding); there, the bytes of
+    // the key compared at once.
+    const char* const base = s.data();
+    const char* p = base + from;
+    const char* const last = base + (s.size() - n);
+    const char* const safe = base + (s.size() - 16);  // 16 bytes may be read up to here
+    const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask_.data()));
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block_.data()));
+    const __m128i foldFirst = _mm_set1_epi8(mask_[0]), foldLast = _mm_set1_epi8(mask_[n - 1]);
+    const __m128i first = _mm_set1_epi8(block_[0]), lastByte = _mm_set1_epi8(block_[n - 1]);
+    for (; last - p >= 15 && p + 15 <= safe; p += 16) {
+      const __m128i a =
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), foldFirst);
+      const __m128i b =
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)), foldLast);
+      auto both = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+      for (; both != 0; both &= both - 1) {
+        const char* at = p + std::countr_zero(both);
+        const __m128i x = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), mask);
+        const auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, block)));
+        if ((same & want_) == want_) return std::size_t(at - base);
+      }
+    }
+    from = std::size_t(p - base);
+  }
+#endif
+  return FindKeyFrom(s, key_, from, fold_);
+}
+
 std::size_t KeyPos(std::string_view k, std::string_view s) {
   return Pos(FindKey(s, k));
 }

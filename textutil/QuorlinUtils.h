@@ -10,6 +10,7 @@
 //  - case folding touches the ASCII letters only; bytes above 127 never change.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,22 @@ std::size_t KeyPos(std::string_view k, std::string_view s);
 // or, with foldAZ, folding the letters A-Z; npos when there is none or k is
 // empty.
 std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from, bool foldAZ);
+
+// A key made ready once for many searches: FindKeyFrom's answers, cheaper
+// where the key's first and last bytes are common.
+class PreparedKey {
+ public:
+  PreparedKey() = default;
+  PreparedKey(std::string_view key, bool foldAZ);
+  std::size_t findFrom(std::string_view s, std::size_t from) const;
+
+ private:
+  std::string key_;
+  bool fold_ = false;
+  unsigned want_ = 0;             // a bit for each byte of a key of 2 to 16 bytes, else 0
+  std::array<char, 16> block_{};  // the key, its letters in lower case when folding
+  std::array<char, 16> mask_{};   // 0x20 where a letter is folded
+};
 
 // One occurrence of a key in a text: its offset and its length (never 0);
 // at is npos when there is none.
