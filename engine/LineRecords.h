@@ -89,8 +89,7 @@ class RecordedLines final : public LineSource {
     facts.hasHigh = -1;
     facts.hasKey = -1;
     if (key_.active()) {
-      if (nextKey_ == kStale || nextKey_ < start) nextKey_ = key_.find(data_, start);
-      facts.hasKey = nextKey_ < stop ? 1 : 0;
+      facts.hasKey = keyFrom(start) < stop ? 1 : 0;
     }
     if (pattern_.active()) facts.hasKey = pattern_.holds(data_, start, stop, facts.hasTab);
     return true;
@@ -114,8 +113,7 @@ class RecordedLines final : public LineSource {
     if (i_ == stops_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
     std::size_t limit = data_.size();
     if (untilKey) {
-      if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
-      limit = std::min(nextKey_, limit);
+      limit = std::min(keyFrom(pos_), limit);
     }
     if (untilBracket) {
       const std::string_view rest = data_.substr(pos_, limit - pos_);
@@ -139,9 +137,8 @@ class RecordedLines final : public LineSource {
   // Passes the next line when it holds the key watched for; whether it did.
   bool skipKeyLine() {
     if (i_ == stops_.size() || !key_.active() || pattern_.active()) return false;
-    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
     std::string_view line;
-    return nextKey_ < stops_[i_] && takeLine(line);
+    return keyFrom(pos_) < stops_[i_] && takeLine(line);
   }
   // The lines the last nextLines handed out: their stops, how many, where
   // they start, whether they may hold a tab, and their terminator.
@@ -154,6 +151,13 @@ class RecordedLines final : public LineSource {
   }
 
  private:
+  // The next occurrence of the watched key at or after start, searched once
+  // per occurrence rather than once per line.
+  std::size_t keyFrom(std::size_t start) {
+    if (nextKey_ == kStale || nextKey_ < start) nextKey_ = key_.find(data_, start);
+    return nextKey_;
+  }
+
   static constexpr std::size_t kStale = std::string_view::npos - 1;
   std::string_view data_;
   const std::vector<std::size_t>& stops_;

@@ -42,7 +42,6 @@ void KeyWatch::set(std::string_view key, bool caseBlind) {
   caseBlind_ = caseBlind && QuorlinUtils::UpperCase(key_) != QuorlinUtils::LowerCase(key_);
   misses_ = passed_ = 0;
   dense_ = false;
-  prepared_ = QuorlinUtils::PreparedKey(key_, caseBlind_);
   reset();
 }
 
@@ -65,6 +64,7 @@ std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
     if (i == n) return at;
     if (++misses_ > 16 && misses_ * 32 > passed_) {  // a miss every 32 bytes or more often
       dense_ = true;
+      prepared_ = QuorlinUtils::PreparedKey(key_, caseBlind_);
       return prepared_.findFrom(bytes, at + 1);
     }
     from = at + 1;

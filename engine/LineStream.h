@@ -129,7 +129,7 @@ class KeyWatch {
   // common, the first and last bytes are looked for together.
   std::size_t misses_ = 0, passed_ = 0;  // and the bytes passed meanwhile
   bool dense_ = false;
-  QuorlinUtils::PreparedKey prepared_;  // searched when dense
+  QuorlinUtils::PreparedKey prepared_;  // made and searched once dense
 };
 
 }  // namespace quorlin

@@ -149,11 +149,16 @@ KeyMatch PlainKey::find(std::string_view s, std::size_t from) const {
   return {FindKeyFrom(s, key_, from, !caseSensitive_), key_.size()};
 }
 
+namespace {
+bool IsAsciiLetter(char c) {
+  return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z';
+}
+}  // namespace
+
 std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from, bool foldAZ) {
   const std::size_t n = k.size();
   if (n == 0 || from > s.size() || s.size() - from < n) return std::string_view::npos;
-  const auto isLetter = [](char c) { return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'; };
-  foldAZ = foldAZ && std::any_of(k.begin(), k.end(), isLetter);
+  foldAZ = foldAZ && std::any_of(k.begin(), k.end(), IsAsciiLetter);
   if (n == 1 && !foldAZ) return s.find(k[0], from);
   if (n == 1) return std::min(s.find(LowerAscii(k[0]), from), s.find(UpperAscii(k[0]), from));
   const char* const base = s.data();
@@ -169,8 +174,8 @@ std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from
   // Sixteen places at a time: those where both the key's first and its last
   // byte stand (either case of a letter, when folding), then the whole key
   // compared there. Far fewer places pass than hold the first byte alone.
-  const bool foldFirst = foldAZ && isLetter(k[0]);
-  const bool foldLast = foldAZ && isLetter(k[n - 1]);
+  const bool foldFirst = foldAZ && IsAsciiLetter(k[0]);
+  const bool foldLast = foldAZ && IsAsciiLetter(k[n - 1]);
   const __m128i bit = _mm_set1_epi8(0x20);
   const __m128i first = _mm_set1_epi8(static_cast<char>(foldFirst ? k[0] | 0x20 : k[0]));
   const __m128i lastByte = _mm_set1_epi8(static_cast<char>(foldLast ? k[n - 1] | 0x20 : k[n - 1]));
@@ -193,11 +198,10 @@ std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from
 }
 
 PreparedKey::PreparedKey(std::string_view key, bool foldAZ) : key_(key) {
-  const auto isLetter = [](char c) { return LowerAscii(c) >= 'a' && LowerAscii(c) <= 'z'; };
-  fold_ = foldAZ && std::any_of(key.begin(), key.end(), isLetter);
+  fold_ = foldAZ && std::any_of(key.begin(), key.end(), IsAsciiLetter);
   if (key.size() < 2 || key.size() > 16) return;
   for (std::size_t i = 0; i < key.size(); ++i) {
-    const bool folded = fold_ && isLetter(key[i]);
+    const bool folded = fold_ && IsAsciiLetter(key[i]);
     block_[i] = folded ? char(key[i] | 0x20) : key[i];
     mask_[i] = folded ? char(0x20) : char(0);
   }
