@@ -233,8 +233,10 @@ bool BlockLineReader::holdsKey(std::size_t start, std::size_t stop) {
 // The lines up to the next one holding the key or a bracket, within the
 // block, whole: a CR that ends the block may be the start of a CR LF and is
 // left with its line for nextSlow. Only where the lines run as next() hands
-// them out (the first line read, no line begun, no pattern watched).
-std::string_view BlockLineReader::nextLines(bool untilKey, bool untilBracket) {
+// them out (the first line read, no line begun, no pattern watched). With
+// keyLine, the line that holds the key comes too when it is whole here.
+std::string_view BlockLineReader::linesAhead(bool untilKey, bool untilBracket, bool* keyLine) {
+  if (keyLine != nullptr) *keyLine = false;
   if (scanFrom_ != pos_ || firstTerminator_.empty() || pattern_.active() ||
       (untilKey && !key_.active()))
     return {};
@@ -243,6 +245,15 @@ std::string_view BlockLineReader::nextLines(bool untilKey, bool untilBracket) {
   if (untilKey) {
     holdsKey(pos_, end_);
     limit = nextKey_;
+    if (keyLine != nullptr && limit < end_) {
+      const std::size_t after = LineEndAfter(std::string_view(base, end_), limit, !eof_);
+      if (after != std::string_view::npos) {
+        *keyLine = true;
+        const std::string_view lines(base + pos_, after - pos_);
+        pos_ = scanFrom_ = after;
+        return lines;
+      }
+    }
   }
   std::size_t cut = WholeLinesEnd(std::string_view(base, end_), pos_, limit, untilBracket);
   if (cut > pos_ && cut == end_ && !eof_ && base[cut - 1] == '\r')

@@ -50,13 +50,19 @@ class BlockLineReader final : public LineSource {
   void watchKey(std::string_view key, bool caseBlind) override;
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   bool givesLines() const override { return true; }
-  std::string_view nextLines(bool untilKey, bool untilBracket) override;
+  std::string_view nextLines(bool untilKey, bool untilBracket) override {
+    return linesAhead(untilKey, untilBracket, nullptr);
+  }
+  std::string_view nextLinesAndKeyLine(bool& keyLine) override {
+    return linesAhead(true, false, &keyLine);
+  }
   // The first line terminator read ("\r\n", "\n", "\r"), or "" while none has
   // been read (a text without line breaks never gets one).
   std::string_view firstTerminator() const { return firstTerminator_; }
 
  private:
   bool nextSlow(std::string_view& line, LineFacts& facts);
+  std::string_view linesAhead(bool untilKey, bool untilBracket, bool* keyLine);
   // Hands out the line at pos_ that ends at stop; the next starts at after.
   void take(std::string_view& line, LineFacts& facts, std::size_t stop, std::size_t after) {
     line = std::string_view(block_.data() + pos_, stop - pos_);
@@ -149,6 +155,13 @@ class BlockLineWriter final : public LineSink {
     used_ = std::size_t(e - block_.get()) + terminatorLength_;
   }
   bool takesLines() const override { return true; }
+  std::string_view takeBackLastLine() override {
+    // writeLines puts whole lines into the block, so the last is there.
+    const std::size_t end = used_ - terminatorLength_;
+    const std::size_t start = QuorlinUtils::EndOfLastLine(std::string_view(block_.get(), end));
+    used_ = start;
+    return {block_.get() + start, end - start};
+  }
   std::size_t writeLines(std::string_view lines, const LineShape& shape,
                          std::size_t& count) override;
   void finish();

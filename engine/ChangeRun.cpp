@@ -68,7 +68,11 @@ class Run {
         skipFirst_(start.firstLineJoined),
         bulk_(bulkOf(plan, counting_, source.givesLines() && sink.takesLines())),
         deletesKeyLines_(bulk_ == Bulk::UntilKey && plan.test.kind == TestCode::HasKey &&
-                         plan.action.kind == ActionCode::DeleteLine) {}
+                         plan.action.kind == ActionCode::DeleteLine),
+        changesKeyLines_(
+            bulk_ == Bulk::UntilKey && plan.actionKind == ActionKind::InLine &&
+            !plan.actionReadsCmpLine && plan.outputCase == OutputCase::AsIs &&
+            (plan.test.kind == TestCode::Passes || plan.test.kind == TestCode::HasKey)) {}
 
   RunResult execute();
   // What the run leaves to the lines after the ones it read.
@@ -145,6 +149,9 @@ class Run {
   std::optional<SeenLines> seen_;
   const Bulk bulk_;
   const bool deletesKeyLines_;  // every line that holds the key goes, and nothing else
+  // The lines that hold the key are the only ones changed, by an action on
+  // the line alone: each is written with the lines before it, then changed.
+  const bool changesKeyLines_;
 
   // Per-line buffers, reused so that the common line costs no allocation.
   ByteBuffer expanded_, nextExpanded_;
@@ -319,10 +326,11 @@ void Run<Source, Sink>::bulkLines() {
       if (deletesKeyLines_)
         while (source_.skipKeyLine()) ++number_;
     }
-    std::string_view lines =
-        bulk_ == Bulk::UntilBracket && insideTag_
-            ? std::string_view()
-            : source_.nextLines(bulk_ == Bulk::UntilKey, bulk_ == Bulk::UntilBracket);
+    bool keyLine = false;  // the last of the lines holds the key
+    std::string_view lines = bulk_ == Bulk::UntilBracket && insideTag_ ? std::string_view()
+                             : changesKeyLines_ ? source_.nextLinesAndKeyLine(keyLine)
+                                                : source_.nextLines(bulk_ == Bulk::UntilKey,
+                                                                    bulk_ == Bulk::UntilBracket);
     if (lines.empty()) {
       if constexpr (kRecorded) {
         std::string_view line;
@@ -363,17 +371,22 @@ void Run<Source, Sink>::bulkLines() {
       lines.remove_prefix(taken);
       if (alike != kNone) alike -= taken;
       if (taken > 0) unlike = 0;
+      if (taken > 0 && lines.empty() && keyLine) {  // the line with the key, as written
+        expanded_.clear();
+        expanded_.append(sink_.takeBackLastLine());
+        emit(ApplyInlineAction(plan_.action, expanded_.view(), {}, scratch_));
+      }
       if (taken == 0) {
         bool tabs = false, high = false;
         const auto stop = std::size_t(
             FindLineEnd(lines.data(), lines.data() + lines.size(), tabs, high) - lines.data());
         const std::string_view line = lines.substr(0, stop);
+        const std::size_t passed = TerminatorAt(lines, stop).size() + stop;
         LineFacts facts;
         facts.hasTab = tabs;
         facts.hasHigh = static_cast<signed char>(high ? 1 : 0);
-        facts.hasKey = bulk_ == Bulk::UntilKey ? 0 : -1;
+        facts.hasKey = bulk_ != Bulk::UntilKey ? -1 : keyLine && passed == lines.size() ? 1 : 0;
         step(line, facts);
-        const std::size_t passed = TerminatorAt(lines, stop).size() + stop;
         lines.remove_prefix(passed);
         if (alike != kNone) {
           unlike = alike == 0 ? unlike + 1 : 0;

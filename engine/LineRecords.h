@@ -53,6 +53,10 @@ class RecordingSink final : public LineSink {
   bool takesLines() const override { return !term_.empty(); }
   std::size_t writeLines(std::string_view lines, const LineShape& shape,
                          std::size_t& count) override;
+  std::string_view takeBackLastLine() override {
+    if (stops_ != nullptr) stops_->pop_back();
+    return TakeBackLastLine(out_, term_.size());
+  }
   const std::string& terminator() const { return term_; }
   // Lines that another sink recorded and that need no change: their bytes
   // copied, their stops (counted from linesAt in that sink's buffer) moved.

@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "engine/ByteBuffer.h"
+#include "engine/LineBreaks.h"
 #include "textutil/QuorlinUtils.h"
 
 namespace quorlin {
@@ -26,6 +27,14 @@ std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t 
   return from + QuorlinUtils::EndOfLastLine(before);
 }
 
+std::size_t LineEndAfter(std::string_view bytes, std::size_t at, bool open) {
+  const char* const base = bytes.data();
+  const auto stop = std::size_t(FindLineBreak(base + at, base + bytes.size()) - base);
+  if (stop == bytes.size() || (open && stop + 1 == bytes.size() && base[stop] == '\r'))
+    return std::string_view::npos;
+  return stop + TerminatorAt(bytes, stop).size();
+}
+
 std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
                         std::string_view terminator, std::size_t* stops) {
   std::size_t count = 0;
@@ -34,6 +43,15 @@ std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape
                                                 terminator, count, stops);
   out.commit(std::size_t(e - d));
   return count;
+}
+
+std::string_view TakeBackLastLine(ByteBuffer& out, std::size_t terminatorLength) {
+  assert(out.size() >= terminatorLength);
+  const std::string_view all = out.view();  // the bytes stay until written over
+  const std::size_t end = all.size() - terminatorLength;
+  const std::size_t start = QuorlinUtils::EndOfLastLine(all.substr(0, end));
+  out.truncate(start);
+  return all.substr(start, end - start);
 }
 
 void KeyWatch::set(std::string_view key, bool caseBlind) {

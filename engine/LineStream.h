@@ -57,6 +57,12 @@ class LineSource {
   // source has them at hand. Empty when there are none; the lines come one
   // by one from next() then. The view stays valid until the next call.
   virtual std::string_view nextLines(bool /*untilKey*/, bool /*untilBracket*/) { return {}; }
+  // As nextLines(true, false), followed by the line that holds the key when
+  // the source has it whole at hand; keyLine tells whether it came.
+  virtual std::string_view nextLinesAndKeyLine(bool& keyLine) {
+    keyLine = false;
+    return nextLines(true, false);
+  }
 };
 
 // How lines written many at once are changed: tabs expanded with stops
@@ -85,6 +91,10 @@ class LineSink {
                                  std::size_t& /*count*/) {
     return 0;
   }
+  // Takes back the line that writeLines wrote last, to be written anew: its
+  // bytes as written, without their terminator, valid until the next write.
+  // Only a sink that takes lines is asked.
+  virtual std::string_view takeBackLastLine() { return {}; }
 
  private:
   std::string expanded_;
@@ -95,6 +105,10 @@ class LineSink {
 // does. A CR that ends them is taken for a line break of its own.
 std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t limit,
                           bool untilBracket);
+// Where the line that holds the byte at `at` ends, with its break, or npos
+// when the break is not in bytes: more bytes may follow when open, so that a
+// CR at the very end may be the start of a CR LF.
+std::size_t LineEndAfter(std::string_view bytes, std::size_t at, bool open);
 
 // Writes whole lines into out as LineSink::writeLines does: tabs expanded,
 // letters folded, each line ended by terminator (1 or 2 bytes). Returns the
@@ -103,6 +117,9 @@ std::size_t WholeLinesEnd(std::string_view bytes, std::size_t from, std::size_t 
 class ByteBuffer;
 std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
                         std::string_view terminator, std::size_t* stops = nullptr);
+// Takes the last line, ended by a terminator of terminatorLength, off the end
+// of out (as LineSink::takeBackLastLine).
+std::string_view TakeBackLastLine(ByteBuffer& out, std::size_t terminatorLength);
 
 // The key a source watches for while it scans its bytes: one that holds no CR
 // or LF, so that an occurrence found in a block lies within one line.

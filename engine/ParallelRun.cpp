@@ -37,6 +37,9 @@ class BufferSink final : public LineSink {
     count += AppendLines(out_, lines, shape, terminator_);
     return lines.size();
   }
+  std::string_view takeBackLastLine() override {
+    return TakeBackLastLine(out_, terminator_.size());
+  }
 
  private:
   ByteBuffer& out_;

@@ -164,6 +164,23 @@ std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
   return lines;
 }
 
+std::string_view PieceLines::nextLinesAndKeyLine(bool& keyLine) {
+  keyLine = false;
+  if (pos_ >= data_.size() || pattern_.active() || !key_.active()) return {};
+  if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+  if (nextKey_ < data_.size()) {
+    // The bytes end at a line boundary: a CR at the end is a line break.
+    const std::size_t after = LineEndAfter(data_, nextKey_, false);
+    if (after != std::string_view::npos) {
+      keyLine = true;
+      const std::string_view lines = data_.substr(pos_, after - pos_);
+      pos_ = after;
+      return lines;
+    }
+  }
+  return nextLines(true, false);
+}
+
 void PieceLines::watchKey(std::string_view key, bool caseBlind) {
   key_.set(key, caseBlind);
   nextKey_ = kStale;

@@ -82,6 +82,7 @@ class PieceLines final : public LineSource {
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   bool givesLines() const override { return true; }
   std::string_view nextLines(bool untilKey, bool untilBracket) override;
+  std::string_view nextLinesAndKeyLine(bool& keyLine) override;
   // The bytes not yet handed out.
   std::string_view rest() const { return data_.substr(pos_); }
 

@@ -179,17 +179,29 @@ std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from
   const __m128i bit = _mm_set1_epi8(0x20);
   const __m128i first = _mm_set1_epi8(static_cast<char>(foldFirst ? k[0] | 0x20 : k[0]));
   const __m128i lastByte = _mm_set1_epi8(static_cast<char>(foldLast ? k[n - 1] | 0x20 : k[n - 1]));
-  for (; last - p >= 15; p += 16) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+  auto placesAt = [&](const char* q) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + n - 1));
     if (foldFirst) a = _mm_or_si128(a, bit);
     if (foldLast) b = _mm_or_si128(b, bit);
-    auto both = static_cast<unsigned>(
+    return static_cast<unsigned>(
         _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
-    for (; both != 0; both &= both - 1) {
+  };
+  for (; last - p >= 15; p += 16) {
+    for (unsigned both = placesAt(p); both != 0; both &= both - 1) {
       const char* at = p + std::countr_zero(both);
       if (matchesAt(at)) return std::size_t(at - base);
     }
+  }
+  // The last places, fewer than 16, as the end of 16 that reach back over
+  // places already looked at (when the text is that long).
+  if (p <= last && last - base >= 15) {
+    const char* const q = last - 15;
+    for (unsigned both = placesAt(q) & (~0U << (p - q)); both != 0; both &= both - 1) {
+      const char* at = q + std::countr_zero(both);
+      if (matchesAt(at)) return std::size_t(at - base);
+    }
+    return std::string_view::npos;
   }
 #endif
   for (; p <= last; ++p)
