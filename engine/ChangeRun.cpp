@@ -295,7 +295,9 @@ typename Run<Source, Sink>::Bulk Run<Source, Sink>::bulkOf(const RunPlan& plan, 
 }
 
 // The lines the source has at hand that the run leaves as they are, written
-// many at once; one too long for that goes through the step of its own.
+// many at once; one too long for that goes through the step of its own. When
+// only the lines with the key change, each such line comes last, is written
+// with the rest and then taken back and changed.
 template <class Source, class Sink>
 void Run<Source, Sink>::bulkLines() {
   LineShape shape;
