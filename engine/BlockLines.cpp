@@ -104,8 +104,8 @@ bool IsRegularFile(std::FILE* f) {
 BlockLineReader::BlockLineReader(std::FILE* f, std::string path, std::size_t blockSize)
     : file_(f), path_(std::move(path)), blockSize_(std::max<std::size_t>(blockSize, 16)) {
   std::setvbuf(file_, nullptr, _IONBF, 0);  // blocks go straight into our buffers
-  block_.resize(kHeadroom + blockSize_ + kSlack);
-  ahead_.resize(kHeadroom + blockSize_ + kSlack);
+  block_.resize(kHeadroom + blockSize_);
+  ahead_.resize(kHeadroom + blockSize_);
   if (IsRegularFile(file_)) transfer_ = std::make_unique<BlockTransfer>();
 }
 
@@ -163,14 +163,12 @@ bool BlockLineReader::refill() {
     end_ = kHeadroom + n;
   } else {
     if (pos_ > 0) std::memmove(block_.data(), block_.data() + pos_, partial);
-    if (block_.size() < partial + n + kSlack)
-      block_.resize(std::max(block_.size() * 2, partial + n + kSlack));
+    if (block_.size() < partial + n) block_.resize(std::max(block_.size() * 2, partial + n));
     std::memcpy(block_.data() + partial, ahead_.data() + kHeadroom, n);
     pos_ = 0;
     end_ = partial + n;
   }
-  if (ahead_.size() < kHeadroom + blockSize_ + kSlack)
-    ahead_.resize(kHeadroom + blockSize_ + kSlack);
+  if (ahead_.size() < kHeadroom + blockSize_) ahead_.resize(kHeadroom + blockSize_);
   scanFrom_ = pos_ + scanned;
   nextKey_ = kStale;  // positions moved: searched again from the next line
   key_.reset();
@@ -340,10 +338,9 @@ std::size_t BlockLineWriter::writeLines(std::string_view lines, const LineShape&
     }
     if (cut > 0 && (cut == lines.size() || cut >= fits / 4 || used_ == 0)) {
       char* const d = block_.get() + used_;
-      char* const e =
-          QuorlinUtils::ExpandLinesInto(d, lines.substr(0, cut), shape.tabWidth, shape.fold,
-                                        shape.cap, std::string_view(terminator_, terminatorLength_),
-                                        count, nullptr, lines.size() - cut + shape.slack);
+      char* const e = QuorlinUtils::ExpandLinesInto(
+          d, lines.substr(0, cut), shape.tabWidth, shape.fold, shape.cap,
+          std::string_view(terminator_, terminatorLength_), count);
       used_ += std::size_t(e - d);
       return cut;
     }

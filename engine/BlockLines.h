@@ -50,7 +50,6 @@ class BlockLineReader final : public LineSource {
   void watchKey(std::string_view key, bool caseBlind) override;
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   bool givesLines() const override { return true; }
-  std::size_t slackAfterLines() const override { return kSlack; }
   std::string_view nextLines(bool untilKey, bool untilBracket) override {
     return linesAhead(untilKey, untilBracket, nullptr);
   }
@@ -82,10 +81,8 @@ class BlockLineReader final : public LineSource {
   }
   void readAhead();
 
-  // Bytes kept in front of a block for the unfinished line of the block before,
-  // and after it so that lines handed out many at once may be read past.
+  // Bytes kept in front of a block for the unfinished line of the block before.
   static constexpr std::size_t kHeadroom = 1 << 14;
-  static constexpr std::size_t kSlack = QuorlinUtils::kLinesSlack;
 
   std::FILE* file_;
   std::string path_;

@@ -366,7 +366,6 @@ void Run<Source, Sink>::bulkLines() {
     int unlike = 0;
     while (!lines.empty()) {
       const std::size_t whole = std::min(alike, lines.size());
-      shape.slack = lines.size() - whole + source_.slackAfterLines();
       std::size_t count = 0;
       const std::size_t taken =
           whole > 0 ? sink_.writeLines(lines.substr(0, whole), shape, count) : 0;

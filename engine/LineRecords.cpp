@@ -25,9 +25,7 @@ std::size_t RecordingSink::writeLines(std::string_view lines, const LineShape& s
       piece = piece.substr(0, cut);
     }
     const std::size_t from = out_.size();
-    LineShape pieceShape = shape;  // the lines after the piece may be read too
-    pieceShape.slack += lines.size() - taken - piece.size();
-    const std::size_t n = AppendLines(out_, piece, pieceShape, term_, pieceStops.get());
+    const std::size_t n = AppendLines(out_, piece, shape, term_, pieceStops.get());
     AppendStops(*stops_, pieceStops.get(), n, from);
     count += n;
     taken += piece.size();

@@ -38,9 +38,9 @@ std::size_t LineEndAfter(std::string_view bytes, std::size_t at, bool open) {
 std::size_t AppendLines(ByteBuffer& out, std::string_view lines, const LineShape& shape,
                         std::string_view terminator, std::size_t* stops) {
   std::size_t count = 0;
-  char* const d = out.room(lines.size() * std::size_t(std::max(shape.tabWidth, 2)) + 64);
+  char* const d = out.room(lines.size() * std::size_t(std::max(shape.tabWidth, 2)) + 32);
   char* const e = QuorlinUtils::ExpandLinesInto(d, lines, shape.tabWidth, shape.fold, shape.cap,
-                                                terminator, count, stops, shape.slack);
+                                                terminator, count, stops);
   out.commit(std::size_t(e - d));
   return count;
 }

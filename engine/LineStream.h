@@ -51,9 +51,6 @@ class LineSource {
 
   // Whether nextLines may hand out more than nothing.
   virtual bool givesLines() const { return false; }
-  // How many bytes after the lines nextLines hands out may be read (of no
-  // meaning), so that they need not be looked at one by one to their end.
-  virtual std::size_t slackAfterLines() const { return 0; }
   // The whole lines from where the source stands, each with its line break,
   // handed out and passed at once: up to the first line that holds the
   // watched key (untilKey) or a "<" or ">" (untilBracket), as far as the
@@ -75,7 +72,6 @@ struct LineShape {
   int tabWidth = 8;
   char fold = 0;
   std::size_t cap = std::size_t(-1);
-  std::size_t slack = 0;  // bytes after the lines that may be read, of no meaning
 };
 
 class LineSink {

@@ -585,8 +585,7 @@ constexpr std::size_t BitCount(std::uint64_t m) {
 #endif
 
 char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
-                      std::string_view term, std::size_t& count, std::size_t* stops,
-                      std::size_t readable) {
+                      std::string_view term, std::size_t& count, std::size_t* stops) {
   assert(w >= 2 && w <= 16 && (term.size() == 1 || term.size() == 2));
   static constexpr char kSpaces[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
@@ -659,16 +658,12 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
            << (16 * i);
     return m;
   };
-  // The 64 bytes at p, of which the first valid count: fewer only for the
-  // last bytes, read on past their end.
-  auto chunk = [&](std::size_t valid) __attribute__((always_inline)) {
+  while (end - p >= 128) {
     const char* const base = p;
-    const std::uint64_t live = valid == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << valid) - 1;
     __m128i x[4];
     for (int i = 0; i < 4; ++i)
       x[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + std::ptrdiff_t(16 * i)));
-    const std::uint64_t tabs = maskOf(x, tab) & live, lfs = maskOf(x, lf) & live,
-                        crs = maskOf(x, cr) & live;
+    const std::uint64_t tabs = maskOf(x, tab), lfs = maskOf(x, lf), crs = maskOf(x, cr);
     // For CR LF: every LF right after a CR, every CR right before an LF (so
     // none ends the 64 bytes).
     if (passing == 1 ? crs == 0 : passing == 2 && (crs << 1) == lfs && (crs >> 63) == 0) {
@@ -697,30 +692,27 @@ char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::
         done = k + 1;
         toPlace &= toPlace - 1;
       }
-      copyUpTo(valid);
+      copyUpTo(64);
       if (stops == nullptr) n += BitCount(lfs);
-      p = base + valid;
-      return;
+      p = base + 64;
+      continue;
     }
     std::uint64_t m = tabs | lfs | crs;
     for (;;) {
-      const std::size_t k = m != 0 ? std::size_t(std::countr_zero(m)) : valid;
+      const int k = m != 0 ? std::countr_zero(m) : 64;
       const auto length = std::size_t(base + k - p);
       copy16(dst, p);
       copy16(dst + 16, p + 16);
       for (std::size_t i = 32; i < length; i += 16) copy16(dst + i, p + i);
       dst += length;
       p += length;
-      if (k == valid) break;
+      if (k == 64) break;
       special();
       const auto used = std::size_t(p - base);  // past a CR LF or the rest of a cut line
-      if (used >= valid) break;
+      if (used >= 64) break;
       m &= ~std::uint64_t(0) << used;
     }
-  };
-  const char* const readEnd = end + std::min(readable, kLinesSlack);
-  while (readEnd - p >= 128 && end - p >= 64) chunk(64);
-  if (p < end && readEnd - p >= 128) chunk(std::size_t(end - p));
+  }
   while (end - p >= 16) {
     const std::uint64_t specials = specialsAt(p);
     copy16(dst, p);

@@ -192,16 +192,12 @@ char* ExpandTabsInto(char* dst, char* dstEnd, std::string_view s, int w);
 // columns (2..16) from each line's start, the 26 letters from fold on ('a' or
 // 'A') switched to the other case (fold 0: none), each line ended by term (1
 // or 2 bytes), each cut after its first cap bytes (with tabs expanded). dst
-// needs room for max(w, 2) bytes per byte of lines plus 64. Returns the end of
+// needs room for max(w, 2) bytes per byte of lines plus 32. Returns the end of
 // what was written; the number of lines is added to count. stops, when given,
 // has room for one more than the lines and gets where each line written ends
-// (counted from dst). readable: how many bytes after lines may be read (their
-// values count for nothing); with kLinesSlack, the last bytes go as fast as
-// the rest.
-inline constexpr std::size_t kLinesSlack = 128;
+// (counted from dst).
 char* ExpandLinesInto(char* dst, std::string_view lines, int w, char fold, std::size_t cap,
-                      std::string_view term, std::size_t& count, std::size_t* stops = nullptr,
-                      std::size_t readable = 0);
+                      std::string_view term, std::size_t& count, std::size_t* stops = nullptr);
 
 // The end of the last line break in s (after a CR LF's LF), or 0 when s holds
 // none.
