@@ -93,7 +93,8 @@ class LineSink {
   }
   // Takes back the line that writeLines wrote last, to be written anew: its
   // bytes as written, without their terminator, valid until the next write.
-  // Only a sink that takes lines is asked.
+  // Every sink that takes lines must give it: a run that writes lines many
+  // at once asks for the last when only lines with the key change.
   virtual std::string_view takeBackLastLine() { return {}; }
 
  private:

@@ -122,8 +122,9 @@ TEST(BlockLineReader, SplitsLikeThePlainRuleAtEveryBlockSize) {
       std::string_view line;
       LineFacts facts;
       for (;;) {
-        // Every other round, the lines up to the next with the key (and that
-        // line, whole) at once wherever the reader has them at hand.
+        // In half the rounds (both ways of comparing), the lines up to the
+        // next with the key, and that line when whole, at once where the
+        // reader has them at hand.
         bool keyLine = false;
         const std::string_view lines = round % 4 < 2 ? reader.nextLinesAndKeyLine(keyLine) : "";
         if (!lines.empty()) {
