@@ -140,10 +140,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
   facts.hasTab = tabs;
   facts.hasHigh = high ? 1 : 0;
   facts.hasKey = -1;
-  if (key_.active()) {
-    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
-    facts.hasKey = nextKey_ < stop ? 1 : 0;
-  }
+  if (key_.active()) facts.hasKey = nextKey() < stop ? 1 : 0;
   if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
   pos_ = stop + 1;
   if (stop < data_.size() && base[stop] == '\r' && pos_ < data_.size() && base[pos_] == '\n')
@@ -154,10 +151,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
 std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
   if (pos_ >= data_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
   std::size_t limit = data_.size();
-  if (untilKey) {
-    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
-    limit = std::min(nextKey_, limit);
-  }
+  if (untilKey) limit = std::min(nextKey(), limit);
   const std::size_t cut = WholeLinesEnd(data_, pos_, limit, untilBracket);
   const std::string_view lines = data_.substr(pos_, cut - pos_);
   pos_ = cut;
@@ -167,10 +161,9 @@ std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
 std::string_view PieceLines::nextLinesAndKeyLine(bool& keyLine) {
   keyLine = false;
   if (pos_ >= data_.size() || pattern_.active() || !key_.active()) return {};
-  if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
-  if (nextKey_ < data_.size()) {
+  if (const std::size_t key = nextKey(); key < data_.size()) {
     // The bytes end at a line boundary: a CR at the end is a line break.
-    const std::size_t after = LineEndAfter(data_, nextKey_, false);
+    const std::size_t after = LineEndAfter(data_, key, false);
     if (after != std::string_view::npos) {
       keyLine = true;
       const std::string_view lines = data_.substr(pos_, after - pos_);

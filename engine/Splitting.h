@@ -87,6 +87,13 @@ class PieceLines final : public LineSource {
   std::string_view rest() const { return data_.substr(pos_); }
 
  private:
+  // The next occurrence of the watched key at or after pos_, searched once
+  // per occurrence rather than once per line.
+  std::size_t nextKey() {
+    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+    return nextKey_;
+  }
+
   std::string_view data_;
   std::size_t pos_ = 0;
   // The next watched key at or after pos_ (npos when none), found once per
