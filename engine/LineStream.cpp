@@ -82,7 +82,8 @@ std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
     if (i == n) return at;
     if (++misses_ > 16 && misses_ * 32 > passed_) {  // a miss every 32 bytes or more often
       dense_ = true;
-      prepared_ = QuorlinUtils::PreparedKey(key_, caseBlind_);
+      // The bytes ahead tell which of the key's bytes are rarest.
+      prepared_ = QuorlinUtils::PreparedKey(key_, caseBlind_, bytes.substr(at, kSample));
       return prepared_.findFrom(bytes, at + 1);
     }
     from = at + 1;

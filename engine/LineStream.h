@@ -139,6 +139,7 @@ class KeyWatch {
   std::size_t findFirstByte(std::string_view bytes, std::size_t from);
 
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
+  static constexpr std::size_t kSample = std::size_t(1) << 12;  // bytes counted once dense
   std::string key_;
   bool caseBlind_ = false;
   // Folding A-Z: the next places of the key's first byte in either case.

@@ -209,7 +209,7 @@ std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from
   return std::string_view::npos;
 }
 
-PreparedKey::PreparedKey(std::string_view key, bool foldAZ) : key_(key) {
+PreparedKey::PreparedKey(std::string_view key, bool foldAZ, std::string_view sample) : key_(key) {
   fold_ = foldAZ && std::any_of(key.begin(), key.end(), IsAsciiLetter);
   if (key.size() < 2 || key.size() > 16) return;
   for (std::size_t i = 0; i < key.size(); ++i) {
@@ -218,30 +218,52 @@ PreparedKey::PreparedKey(std::string_view key, bool foldAZ) : key_(key) {
     mask_[i] = folded ? char(0x20) : char(0);
   }
   want_ = (1U << key.size()) - 1;
+  one_ = 0;
+  other_ = key.size() - 1;
+  if (sample.empty()) return;
+  // How often each byte of the key stands in the sample (either case of a
+  // folded letter); the pair whose product is least, the farthest apart of
+  // those alike, since neighbouring bytes often go together.
+  std::array<std::uint64_t, 16> seen{};
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    std::uint32_t count = 0;  // a loop the compiler does 16 or more bytes at a time
+    for (const char c : sample) count += char(c | mask_[i]) == block_[i] ? 1 : 0;
+    seen[i] = count;
+  }
+  std::uint64_t best = seen[one_] * seen[other_];
+  for (std::size_t i = 0; i < key.size(); ++i)
+    for (std::size_t j = i + 1; j < key.size(); ++j) {
+      const std::uint64_t both = seen[i] * seen[j];
+      if (both < best || (both == best && j - i > other_ - one_)) {
+        best = both;
+        one_ = i;
+        other_ = j;
+      }
+    }
 }
 
 std::size_t PreparedKey::findFrom(std::string_view s, std::size_t from) const {
   const std::size_t n = key_.size();
 #if defined(__SSE2__)
   if (want_ != 0 && from <= s.size() && s.size() - from >= n + 31) {
-    // Sixteen places at a time where both the first and the last byte of the
-    // key stand (either case of a letter, when folding); there, the bytes of
-    // the key compared at once.
+    // Sixteen places at a time where both chosen bytes of the key stand
+    // (either case of a letter, when folding); there, the bytes of the key
+    // compared at once.
     const char* const base = s.data();
     const char* p = base + from;
     const char* const last = base + (s.size() - n);
     const char* const safe = base + (s.size() - 16);  // 16 bytes may be read up to here
     const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask_.data()));
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block_.data()));
-    const __m128i foldFirst = _mm_set1_epi8(mask_[0]), foldLast = _mm_set1_epi8(mask_[n - 1]);
-    const __m128i first = _mm_set1_epi8(block_[0]), lastByte = _mm_set1_epi8(block_[n - 1]);
+    const __m128i foldOne = _mm_set1_epi8(mask_[one_]), foldOther = _mm_set1_epi8(mask_[other_]);
+    const __m128i one = _mm_set1_epi8(block_[one_]), other = _mm_set1_epi8(block_[other_]);
     for (; last - p >= 15 && p + 15 <= safe; p += 16) {
       const __m128i a =
-          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), foldFirst);
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + one_)), foldOne);
       const __m128i b =
-          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1)), foldLast);
+          _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + other_)), foldOther);
       auto both = static_cast<unsigned>(
-          _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+          _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, one), _mm_cmpeq_epi8(b, other))));
       for (; both != 0; both &= both - 1) {
         const char* at = p + std::countr_zero(both);
         const __m128i x = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), mask);

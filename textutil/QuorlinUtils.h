@@ -44,19 +44,22 @@ std::size_t KeyPos(std::string_view k, std::string_view s);
 std::size_t FindKeyFrom(std::string_view s, std::string_view k, std::size_t from, bool foldAZ);
 
 // A key made ready once for many searches: FindKeyFrom's answers, cheaper
-// where the key's first and last bytes are common.
+// where the key's first and last bytes are common. The places are found by
+// two bytes of the key: those rarest in sample (a stretch of the text to be
+// searched), the first and the last without one.
 class PreparedKey {
  public:
   PreparedKey() = default;
-  PreparedKey(std::string_view key, bool foldAZ);
+  PreparedKey(std::string_view key, bool foldAZ, std::string_view sample = {});
   std::size_t findFrom(std::string_view s, std::size_t from) const;
 
  private:
   std::string key_;
   bool fold_ = false;
-  unsigned want_ = 0;             // a bit for each byte of a key of 2 to 16 bytes, else 0
-  std::array<char, 16> block_{};  // the key, its letters in lower case when folding
-  std::array<char, 16> mask_{};   // 0x20 where a letter is folded
+  unsigned want_ = 0;                // a bit for each byte of a key of 2 to 16 bytes, else 0
+  std::array<char, 16> block_{};     // the key, its letters in lower case when folding
+  std::array<char, 16> mask_{};      // 0x20 where a letter is folded
+  std::size_t one_ = 0, other_ = 0;  // the two bytes looked for, one_ < other_
 };
 
 // One occurrence of a key in a text: its offset and its length (never 0);
