@@ -77,10 +77,11 @@ class RecordingSink final : public LineSink {
 class RecordedLines final : public LineSource {
  public:
   // bytes: the lines, each followed by a terminator of terminatorLength
-  // bytes; stops: where each ends; tabs: whether a line may hold a tab.
+  // bytes; stops: where each ends; tabs: whether a line may hold a tab;
+  // keys: where the key is watched, when that outlives these lines.
   RecordedLines(std::string_view bytes, const std::vector<std::size_t>& stops,
-                std::size_t terminatorLength, bool tabs)
-      : data_(bytes), stops_(stops), termLength_(terminatorLength), tabs_(tabs) {}
+                std::size_t terminatorLength, bool tabs, KeyWatch* keys = nullptr)
+      : data_(bytes), stops_(stops), termLength_(terminatorLength), tabs_(tabs), keys_(keys) {}
   bool next(std::string_view& line) override {
     LineFacts facts;
     return next(line, facts);
@@ -92,7 +93,7 @@ class RecordedLines final : public LineSource {
     facts.hasTab = tabs_ && std::memchr(line.data(), '\t', line.size()) != nullptr;
     facts.hasHigh = -1;
     facts.hasKey = -1;
-    if (key_.active()) {
+    if (keyWatch().active()) {
       facts.hasKey = keyFrom(start) < stop ? 1 : 0;
     }
     if (pattern_.active()) facts.hasKey = pattern_.holds(data_, start, stop, facts.hasTab);
@@ -107,14 +108,14 @@ class RecordedLines final : public LineSource {
     return true;
   }
   void watchKey(std::string_view key, bool caseBlind) override {
-    key_.set(key, caseBlind);
+    keyWatch().set(key, caseBlind);
     nextKey_ = kStale;
   }
   void watchPattern(const KeyPattern* pattern) override { pattern_ = PatternWatch(pattern); }
   bool givesLines() const override { return true; }
   // The lines whose stops end before the limit, with their terminators.
   std::string_view nextLines(bool untilKey, bool untilBracket) override {
-    if (i_ == stops_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
+    if (i_ == stops_.size() || pattern_.active() || (untilKey && !keyWatch().active())) return {};
     std::size_t limit = data_.size();
     if (untilKey) {
       limit = std::min(keyFrom(pos_), limit);
@@ -140,7 +141,7 @@ class RecordedLines final : public LineSource {
   }
   // Passes the next line when it holds the key watched for; whether it did.
   bool skipKeyLine() {
-    if (i_ == stops_.size() || !key_.active() || pattern_.active()) return false;
+    if (i_ == stops_.size() || !keyWatch().active() || pattern_.active()) return false;
     std::string_view line;
     return keyFrom(pos_) < stops_[i_] && takeLine(line);
   }
@@ -158,7 +159,7 @@ class RecordedLines final : public LineSource {
   // The next occurrence of the watched key at or after start, searched once
   // per occurrence rather than once per line.
   std::size_t keyFrom(std::size_t start) {
-    if (nextKey_ == kStale || nextKey_ < start) nextKey_ = key_.find(data_, start);
+    if (nextKey_ == kStale || nextKey_ < start) nextKey_ = keyWatch().find(data_, start);
     return nextKey_;
   }
 
@@ -170,7 +171,9 @@ class RecordedLines final : public LineSource {
   std::size_t i_ = 0, pos_ = 0;
   std::size_t lastFirst_ = 0, lastAt_ = 0;
   std::size_t nextKey_ = kStale;
-  KeyWatch key_;
+  KeyWatch ownKey_;
+  KeyWatch* keys_;  // null: ownKey_
+  KeyWatch& keyWatch() { return keys_ != nullptr ? *keys_ : ownKey_; }
   PatternWatch pattern_;
 };
 

@@ -55,12 +55,18 @@ std::string_view TakeBackLastLine(ByteBuffer& out, std::size_t terminatorLength)
 }
 
 void KeyWatch::set(std::string_view key, bool caseBlind) {
-  key_.clear();
-  if (key.find_first_of("\r\n") == std::string_view::npos) key_ = key;
+  const std::string_view watched =
+      key.find_first_of("\r\n") == std::string_view::npos ? key : std::string_view();
+  reset();
+  // The same key over the next bytes of a run: what was learned of how often
+  // its first byte misses stays.
+  if (set_ && watched == key_ && caseBlind == askedBlind_) return;
+  set_ = true;
+  askedBlind_ = caseBlind;
+  key_ = watched;
   caseBlind_ = caseBlind && QuorlinUtils::UpperCase(key_) != QuorlinUtils::LowerCase(key_);
   misses_ = passed_ = 0;
   dense_ = false;
-  reset();
 }
 
 std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {

@@ -126,7 +126,8 @@ std::string_view TakeBackLastLine(ByteBuffer& out, std::size_t terminatorLength)
 // or LF, so that an occurrence found in a block lies within one line.
 class KeyWatch {
  public:
-  // Watches key (none when it is empty or holds a CR or LF).
+  // Watches key (none when it is empty or holds a CR or LF). Set again to the
+  // same key, as each block of a run does, it keeps what it learned.
   void set(std::string_view key, bool caseBlind);
   bool active() const { return !key_.empty(); }
   // The offset of the first occurrence in bytes at or after from; npos when
@@ -141,6 +142,7 @@ class KeyWatch {
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
   static constexpr std::size_t kSample = std::size_t(1) << 12;  // bytes counted once dense
   std::string key_;
+  bool set_ = false, askedBlind_ = false;  // set() called, and how
   bool caseBlind_ = false;
   // Folding A-Z: the next places of the key's first byte in either case.
   std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;

@@ -74,6 +74,7 @@ struct Stage {
   bool tabs = true;
   LineSink* direct = nullptr;       // the caller's sink, for the recipe's last step
   std::string* announce = nullptr;  // told the terminator once it is known
+  KeyWatch keys;                    // the step's key, watched from block to block
 };
 
 // Consecutive streaming steps run block by block; what the last writes goes
@@ -108,7 +109,7 @@ void Chain::feedStage(std::size_t k, std::string_view bytes, bool end, const Sta
       s.termKnown = true;
       if (s.announce != nullptr) *s.announce = s.term;
     }
-    RecordedLines lines(bytes, from->stops, from->term.size(), from->tabs);
+    RecordedLines lines(bytes, from->stops, from->term.size(), from->tabs, &s.keys);
     runStage(k, lines, nullptr, end);
     return;
   }
@@ -126,7 +127,7 @@ void Chain::feedStage(std::size_t k, std::string_view bytes, bool end, const Sta
     s.termKnown = true;
     if (s.announce != nullptr) *s.announce = s.term;
   }
-  PieceLines lines(input.substr(0, cut));
+  PieceLines lines(input.substr(0, cut), &s.keys);
   PieceLines after(input.substr(cut, take - cut));
   std::string rest(input.substr(cut));
   runStage(k, lines, s.joins && !end ? &after : nullptr, end);
@@ -562,6 +563,7 @@ class ParallelChain {
     std::vector<PieceBoundary> at = starts;
     PooledBuffer other(&buffers_);
     std::vector<std::size_t> stops[2];  // of the lines in spare and other
+    std::vector<KeyWatch> keys(n);      // each step's key, watched from block to block
     for (std::string_view rest = c.bytes->view(); !rest.empty();) {
       std::string_view in = rest.substr(0, BlockLength(rest, kBlockBytes));
       rest.remove_prefix(in.size());
@@ -578,12 +580,12 @@ class ParallelChain {
         // Steps chunked apart write no line break of their own: the lines
         // after the first step are read back where they were recorded.
         if (k == 0) {
-          PieceLines lines(in);
+          PieceLines lines(in, &keys[k]);
           out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
                               count_ ? &figures : nullptr);
         } else {
           RecordedLines lines(in, stops[(k - 1) % 2], terms[k - 1].size(),
-                              WritesTabs(recipe_.steps[k - 1]));
+                              WritesTabs(recipe_.steps[k - 1]), &keys[k]);
           out->run = RunPiece(*plans_.plans[k], lines, sink, at[k], nullptr, &at[k],
                               count_ ? &figures : nullptr);
         }

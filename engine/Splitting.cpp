@@ -140,7 +140,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
   facts.hasTab = tabs;
   facts.hasHigh = high ? 1 : 0;
   facts.hasKey = -1;
-  if (key_.active()) facts.hasKey = nextKey() < stop ? 1 : 0;
+  if (keyWatch().active()) facts.hasKey = nextKey() < stop ? 1 : 0;
   if (pattern_.active()) facts.hasKey = pattern_.holds(data_, pos_, stop, facts.hasTab);
   pos_ = stop + 1;
   if (stop < data_.size() && base[stop] == '\r' && pos_ < data_.size() && base[pos_] == '\n')
@@ -149,7 +149,7 @@ bool PieceLines::next(std::string_view& line, LineFacts& facts) {
 }
 
 std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
-  if (pos_ >= data_.size() || pattern_.active() || (untilKey && !key_.active())) return {};
+  if (pos_ >= data_.size() || pattern_.active() || (untilKey && !keyWatch().active())) return {};
   std::size_t limit = data_.size();
   if (untilKey) limit = std::min(nextKey(), limit);
   const std::size_t cut = WholeLinesEnd(data_, pos_, limit, untilBracket);
@@ -160,7 +160,7 @@ std::string_view PieceLines::nextLines(bool untilKey, bool untilBracket) {
 
 std::string_view PieceLines::nextLinesAndKeyLine(bool& keyLine) {
   keyLine = false;
-  if (pos_ >= data_.size() || pattern_.active() || !key_.active()) return {};
+  if (pos_ >= data_.size() || pattern_.active() || !keyWatch().active()) return {};
   if (const std::size_t key = nextKey(); key < data_.size()) {
     // The bytes end at a line boundary: a CR at the end is a line break.
     const std::size_t after = LineEndAfter(data_, key, false);
@@ -175,7 +175,7 @@ std::string_view PieceLines::nextLinesAndKeyLine(bool& keyLine) {
 }
 
 void PieceLines::watchKey(std::string_view key, bool caseBlind) {
-  key_.set(key, caseBlind);
+  keyWatch().set(key, caseBlind);
   nextKey_ = kStale;
 }
 

@@ -75,7 +75,9 @@ std::size_t WholeLinesLength(std::string_view bytes);
 // boundary or be the end of the text.
 class PieceLines final : public LineSource {
  public:
-  explicit PieceLines(std::string_view bytes) : data_(bytes) {}
+  // keys: where the key is watched, when that outlives these lines.
+  explicit PieceLines(std::string_view bytes, KeyWatch* keys = nullptr)
+      : data_(bytes), keys_(keys) {}
   bool next(std::string_view& line) override;
   bool next(std::string_view& line, LineFacts& facts) override;
   void watchKey(std::string_view key, bool caseBlind) override;
@@ -90,7 +92,7 @@ class PieceLines final : public LineSource {
   // The next occurrence of the watched key at or after pos_, searched once
   // per occurrence rather than once per line.
   std::size_t nextKey() {
-    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = key_.find(data_, pos_);
+    if (nextKey_ == kStale || nextKey_ < pos_) nextKey_ = keyWatch().find(data_, pos_);
     return nextKey_;
   }
 
@@ -100,7 +102,9 @@ class PieceLines final : public LineSource {
   // occurrence rather than once per line.
   static constexpr std::size_t kStale = std::string_view::npos - 1;
   std::size_t nextKey_ = kStale;
-  KeyWatch key_;
+  KeyWatch ownKey_;
+  KeyWatch* keys_;  // null: ownKey_
+  KeyWatch& keyWatch() { return keys_ != nullptr ? *keys_ : ownKey_; }
   PatternWatch pattern_;
 };
 
