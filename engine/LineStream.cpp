@@ -74,7 +74,8 @@ std::size_t KeyWatch::find(std::string_view bytes, std::size_t from) {
   if (dense_) return prepared_.findFrom(bytes, from);
   // The places of the key's first byte (memchr leaps over the bytes between),
   // the whole key compared at each; when most of them turn out not to start
-  // the key, the first and last bytes are looked for together from then on.
+  // the key, two of its bytes, the rarest ahead, are looked for together from
+  // then on.
   const std::size_t n = key_.size();
   for (;;) {
     const std::size_t at = findFirstByte(bytes, from);

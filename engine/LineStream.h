@@ -147,7 +147,7 @@ class KeyWatch {
   // Folding A-Z: the next places of the key's first byte in either case.
   std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;
   // How often a place of the first byte did not start the key; once that is
-  // common, the first and last bytes are looked for together.
+  // common, two of its bytes are looked for together (PreparedKey).
   std::size_t misses_ = 0, passed_ = 0;  // and the bytes passed meanwhile
   bool dense_ = false;
   QuorlinUtils::PreparedKey prepared_;  // made and searched once dense
