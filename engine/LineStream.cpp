@@ -58,10 +58,9 @@ void KeyWatch::set(std::string_view key, bool caseBlind) {
   const std::string_view watched =
       key.find_first_of("\r\n") == std::string_view::npos ? key : std::string_view();
   reset();
-  // The same key over the next bytes of a run: what was learned of how often
-  // its first byte misses stays.
-  if (set_ && watched == key_ && caseBlind == askedBlind_) return;
-  set_ = true;
+  // The same key over the next bytes of a run (a new watch is as if set to
+  // no key): what was learned of how often its first byte misses stays.
+  if (watched == key_ && caseBlind == askedBlind_) return;
   askedBlind_ = caseBlind;
   key_ = watched;
   caseBlind_ = caseBlind && QuorlinUtils::UpperCase(key_) != QuorlinUtils::LowerCase(key_);

@@ -142,7 +142,7 @@ class KeyWatch {
   static constexpr std::size_t kUnknown = std::string_view::npos - 1;
   static constexpr std::size_t kSample = std::size_t(1) << 12;  // bytes counted once dense
   std::string key_;
-  bool set_ = false, askedBlind_ = false;  // set() called, and how
+  bool askedBlind_ = false;  // as set() was last called
   bool caseBlind_ = false;
   // Folding A-Z: the next places of the key's first byte in either case.
   std::size_t nextLower_ = kUnknown, nextUpper_ = kUnknown;
